@@ -1,0 +1,49 @@
+#pragma once
+// The one way a message or a question reaches the user. The desktop program shows
+// message boxes, the command-line tool prints "CAPTION: text", tests record.
+
+#include <deque>
+#include <string>
+#include <vector>
+
+enum class PromptIcon { Stop, Exclamation, Information, Question };
+enum class PromptButtons { Ok, OkCancel };
+enum class PromptAnswer { Ok, Cancel };
+
+class CPrompt {
+public:
+    virtual ~CPrompt() = default;
+    // Shows `text` under `caption` and waits for the answer (always Ok for PromptButtons::Ok).
+    virtual PromptAnswer Show(const std::string& text, const std::string& caption, PromptIcon icon,
+                              PromptButtons buttons = PromptButtons::Ok) = 0;
+};
+
+// Records every message and answers questions from a queue (Ok once the queue is empty).
+class CRecordingPrompt final : public CPrompt {
+public:
+    struct Entry {
+        std::string text;
+        std::string caption;
+        PromptIcon icon;
+        PromptButtons buttons;
+    };
+
+    PromptAnswer Show(const std::string& text, const std::string& caption, PromptIcon icon,
+                      PromptButtons buttons = PromptButtons::Ok) override
+    {
+        m_entries.push_back({text, caption, icon, buttons});
+        if (buttons == PromptButtons::Ok || m_answers.empty())
+            return PromptAnswer::Ok;
+        PromptAnswer a = m_answers.front();
+        m_answers.pop_front();
+        return a;
+    }
+
+    void QueueAnswer(PromptAnswer a) { m_answers.push_back(a); }
+    [[nodiscard]] const std::vector<Entry>& Entries() const { return m_entries; }
+    void Clear() { m_entries.clear(); }
+
+private:
+    std::vector<Entry> m_entries;
+    std::deque<PromptAnswer> m_answers;
+};
