@@ -69,22 +69,6 @@ std::size_t CMidiArchive::Read(void* out, std::size_t count)
     return done;
 }
 
-bool CMidiArchive::ReadByte(std::uint8_t& out)
-{
-    if (m_pCur == m_pEnd && (m_mode != Mode::Load || !m_bOpen || !Refill()))
-        return false;
-    out = *m_pCur++;
-    return true;
-}
-
-void CMidiArchive::PutBack()
-{
-    // The byte just read is always still in the window: a refill only happens when
-    // the window is exhausted, and the read that follows it leaves m_pCur past m_pBegin.
-    if (m_pCur > m_pBegin)
-        --m_pCur;
-}
-
 std::uint64_t CMidiArchive::Position() const
 {
     if (m_mode == Mode::Store)

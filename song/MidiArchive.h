@@ -31,9 +31,21 @@ public:
 
     // Load mode. Read returns the number of bytes copied (fewer at the end of data).
     [[nodiscard]] std::size_t Read(void* out, std::size_t count);
-    [[nodiscard]] bool ReadByte(std::uint8_t& out);
+    [[nodiscard]] bool ReadByte(std::uint8_t& out)
+    {
+        if (m_pCur == m_pEnd && !RefillForRead())
+            return false;
+        out = *m_pCur++;
+        return true;
+    }
     // Puts the last byte read back, so the next read returns it again (one byte deep).
-    void PutBack();
+    void PutBack()
+    {
+        // The byte just read is always still in the window: a refill only happens when
+        // the window is exhausted, and the read after it leaves m_pCur past its start.
+        if (m_pCur > m_pBegin)
+            --m_pCur;
+    }
     // Bytes not yet read; a length field larger than this cannot be satisfied.
     [[nodiscard]] std::uint64_t BytesLeft() const;
     // Offset of the next byte to be read or written.
@@ -57,6 +69,7 @@ public:
 
 private:
     bool Refill();
+    bool RefillForRead() { return m_mode == Mode::Load && m_bOpen && Refill(); }
 
     Mode m_mode;
     bool m_bOpen = false;
