@@ -27,6 +27,13 @@ std::uint32_t ReadVarLen(CMidiArchive& ar, std::uint32_t& value, bool& failed);
 // Returns false when the archive failed to take the bytes.
 bool WriteVarLen(CMidiArchive& ar, std::uint32_t value);
 
+// How many bytes WriteVarLen writes for `value` (1..4).
+[[nodiscard]] constexpr std::uint32_t VarLenSize(std::uint32_t value)
+{
+    value &= 0x0FFFFFFFu;
+    return value < (1u << 7) ? 1 : value < (1u << 14) ? 2 : value < (1u << 21) ? 3 : 4;
+}
+
 // The bytes WriteVarLen would write, for callers that build data in memory.
 // Returns the count (1..4) placed in out[0..count).
 std::uint32_t EncodeVarLen(std::uint32_t value, std::uint8_t out[4]);

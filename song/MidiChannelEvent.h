@@ -19,6 +19,7 @@ public:
     std::int32_t GetValue() const override { return 0; }
     std::int32_t GetCategory() const override { return 0; }
     void FillMessage(CMidiMessage& msg) const override;
+    std::uint32_t StoredBodySize() const override { return static_cast<std::uint32_t>(m_nDataLength); }
 
     std::uint8_t m_byData[2] = {0, 0};
     std::int32_t m_nDataLength = 0;

@@ -141,7 +141,14 @@ bool CMidiChannelEvent::Read(CMidiArchive& ar, std::uint32_t& bytesRead)
     auto want = static_cast<std::size_t>(m_nDataLength);
     std::size_t got = ar.Read(m_byData, want);
     bytesRead += static_cast<std::uint32_t>(got);
-    return got == want;
+    if (got != want)
+        return false;
+    // A byte with bit 7 set is a status, never data: taking it as data would make the
+    // event unreadable once stored back under running status.
+    for (std::size_t i = 0; i < want; ++i)
+        if (m_byData[i] & 0x80)
+            return false;
+    return true;
 }
 
 bool CMidiChannelEvent::Write(CMidiArchive& ar) const

@@ -29,6 +29,9 @@ public:
     [[nodiscard]] virtual std::int32_t GetValue() const = 0;
     [[nodiscard]] virtual std::int32_t GetCategory() const = 0;
     virtual void FillMessage(CMidiMessage& msg) const = 0;
+    // Bytes Write puts after the delta and the status: what the stored chunk length
+    // counts, whatever spelling the file that was read used.
+    [[nodiscard]] virtual std::uint32_t StoredBodySize() const = 0;
 
     [[nodiscard]] CMidiEvent* GetNext() const { return m_pNext; }
     [[nodiscard]] CMidiEvent* GetPrev() const { return m_pPrev; }
@@ -57,4 +60,5 @@ public:
     std::int32_t GetValue() const override { return 0; }
     std::int32_t GetCategory() const override { return 0; }
     void FillMessage(CMidiMessage& msg) const override;
+    std::uint32_t StoredBodySize() const override { return 0; }
 };

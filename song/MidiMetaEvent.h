@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "song/ByteOrder.h"
 #include "song/MidiEvent.h"
 
 class CMidiMetaEvent final : public CMidiEvent {
@@ -22,6 +23,7 @@ public:
     std::int32_t GetValue() const override;
     std::int32_t GetCategory() const override;
     void FillMessage(CMidiMessage& msg) const override;
+    std::uint32_t StoredBodySize() const override { return 1 + VarLenSize(m_dwDataLength) + m_dwDataLength; }
 
     std::uint8_t m_byMetaType = 0;
     std::uint32_t m_dwDataLength = 0;

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "song/ByteOrder.h"
 #include "song/MidiEvent.h"
 
 class CMidiSysexEvent final : public CMidiEvent {
@@ -18,6 +19,7 @@ public:
     std::int32_t GetValue() const override { return 0; }
     std::int32_t GetCategory() const override { return 0; }
     void FillMessage(CMidiMessage& msg) const override;
+    std::uint32_t StoredBodySize() const override { return VarLenSize(m_dwDataLength) + m_dwDataLength; }
 
     std::uint32_t m_dwDataLength = 0;
     std::unique_ptr<std::uint8_t[]> m_pData;

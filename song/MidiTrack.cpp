@@ -47,9 +47,11 @@ bool CMidiTrack::Load(CMidiArchive& ar)
         bool failed = false;
         std::uint32_t deltaBytes = ReadVarLen(ar, delta, failed);
         m_dwConsumed += deltaBytes;
-        m_dwComputedLength += deltaBytes;
         if (failed)
             return false;
+        // The computed length counts what the writer will write: the shortest form,
+        // even where the file spelled a quantity with more bytes than it needed.
+        m_dwComputedLength += VarLenSize(delta);
 
         std::uint8_t byte = 0;
         if (!ar.ReadByte(byte))
@@ -87,7 +89,7 @@ bool CMidiTrack::Load(CMidiArchive& ar)
         event->InsertAfter(last);
         last = event.release();
         m_dwConsumed += bodyBytes;
-        m_dwComputedLength += bodyBytes;
+        m_dwComputedLength += last->StoredBodySize();
     }
     return true;
 }

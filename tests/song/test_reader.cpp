@@ -265,6 +265,25 @@ TEST(SongLoad, ADataByteWhereTheFirstStatusBelongsEndsTheTrack)
     EXPECT_EQ(Track(song, 0)->m_dwComputedLength, 0u);
 }
 
+TEST(SongLoad, QuantitiesSpelledLongerThanNeededStoreInTheirShortestForm)
+{
+    // Delta 0 as 80 00 and a text length 2 as 80 02: both stored in one byte, and the
+    // chunk length says so.
+    CMidiSong song;
+    LoadBytes(song, Cat({Header(0, 1, 96), Chunk("MTrk", {0x80, 0x00, 0x90, 60, 64, 0, 0xFF, 0x01, 0x80, 0x02, 'h', 'i'})}));
+    ASSERT_EQ(Track(song, 0)->CountEvents(), 2u);
+    EXPECT_EQ(StoreBytes(song), Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0x90, 60, 64, 0, 0xFF, 0x01, 2, 'h', 'i'})}));
+}
+
+TEST(SongLoad, AChannelDataByteWithBitSevenSetEndsTheTrack)
+{
+    // Program change "C2 C2": the second C2 is a status, not a program number.
+    CMidiSong song;
+    LoadBytes(song, Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0x90, 60, 64, 0, 0xC2, 0xC2, 0, 0xC2, 5})}));
+    ASSERT_EQ(Track(song, 0)->CountEvents(), 1u);
+    EXPECT_EQ(StoreBytes(song), Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0x90, 60, 64})}));
+}
+
 TEST(SongLoad, RunningStatusAfterAMetaEventStoresAConsistentLength)
 {
     // A data byte after a meta event runs on 0xFF; the writer spells the 0xFF out,
