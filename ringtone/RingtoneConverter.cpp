@@ -1,0 +1,161 @@
+#include "ringtone/RingtoneConverter.h"
+
+#include "ringtone/LzwFile.h"
+#include "ringtone/PostHandler.h"
+#include "ringtone/PreviewMidiWriter.h"
+#include "ringtone/Prompt.h"
+#include "ringtone/RingtonePackage.h"
+#include "ringtone/SmartMessaging.h"
+#include "ringtone/StdFile.h"
+#include "settings/ProfileKeys.h"
+#include "settings/SettingsStore.h"
+
+namespace {
+
+const char kFormatError[] = "Format Error";
+const char kError[] = "ERROR";
+
+} // namespace
+
+CRingtoneConverter::CRingtoneConverter(const std::string& rtttl, std::uint16_t ticksPerQuarter,
+                                       CSettingsStore& settings, CPrompt& prompt, CPostHandler* postHandler)
+    : m_ticksPerQuarter((ticksPerQuarter == 0 || (ticksPerQuarter & 0x8000) != 0) ? kDefaultTicksPerQuarter
+                                                                                   : ticksPerQuarter),
+      m_text(rtttl),
+      m_settings(settings),
+      m_prompt(prompt),
+      m_pPostHandler(postHandler)
+{
+}
+
+void CRingtoneConverter::ShowFileError(const std::string& verb, const std::string& file, const std::string& reason)
+{
+    m_prompt.Show("Cannot " + verb + " the file \"" + file + "\": " + reason + ".", kError, PromptIcon::Stop);
+}
+
+bool CRingtoneConverter::ReadHeader(std::string& rebuilt)
+{
+    struct Step {
+        const char* prefix;
+        const char* suffix;
+        const char* missing;
+    };
+    static constexpr Step kSteps[] = {
+        {"", ":", "RTTTL does not contain ringtone name. Refer to RTTTL.txt about ringtone format."},
+        {"d=", ",", "RTTTL does not contain default duration. Refer to RTTTL.txt about ringtone format."},
+        {"o=", ",", "RTTTL does not contain default octave. Refer to RTTTL.txt about ringtone format."},
+        {"b=", ":", "RTTTL does not contain default tempo/beat. Refer to RTTTL.txt about ringtone format."},
+    };
+    m_state = 0;
+    for (const Step& step : kSteps) {
+        std::string section;
+        if (!NextSection(section)) {
+            m_prompt.Show(step.missing, kFormatError, PromptIcon::Stop);
+            return false;
+        }
+        if (&step == &kSteps[0])
+            m_strName = section;
+        rebuilt += step.prefix + section + step.suffix;
+    }
+    return true;
+}
+
+bool CRingtoneConverter::ReadNotes(CPreviewMidiWriter& preview, std::string& rebuilt)
+{
+    std::string token;
+    while (NextSection(token)) {
+        RtttlNote note;
+        if (!ParseNote(token, note) || m_notes.size() >= static_cast<std::size_t>(kMaxRingtoneNotes) ||
+            note.wScale > 3)
+            continue; // dropped without a word, as the grammar says
+        m_notes.push_back(RingtoneNoteOf(note));
+        auto count = static_cast<std::int32_t>(m_notes.size());
+        if (!EncodeRingtone(std::string(), m_strName, m_tempo, count, m_notes.data(), false)) {
+            if (m_prompt.Show("Ringtone is too long, trancate ?", "Tone Trancate", PromptIcon::Question,
+                              PromptButtons::OkCancel) == PromptAnswer::Cancel)
+                return false;
+            m_notes.pop_back();
+            break;
+        }
+        if (!preview.AddNote(note.dwTicks, note.wNote)) {
+            ShowFileError("write", preview.Path(), preview.ErrorText());
+            RemoveOwnFile(preview.Path());
+            return false;
+        }
+        rebuilt += token + ",";
+    }
+    return true;
+}
+
+bool CRingtoneConverter::BuildPackage(const std::string& tempDir, const std::string& packagePath)
+{
+    const std::string midiPath = MidiPathIn(tempDir);
+    const std::string pduPath = PduPathIn(tempDir);
+    auto count = static_cast<std::int32_t>(m_notes.size());
+    std::vector<std::uint8_t> message = BuildRingtoneMessage(m_strName, m_tempo, count, m_notes.data());
+    if (message.size() > kMaxRingtoneOctets) {
+        RemoveOwnFile(pduPath);
+        RemoveOwnFile(midiPath);
+        m_prompt.Show("Ringtone is too long. Please record again or edit RTTTL.", kError, PromptIcon::Stop);
+        return false;
+    }
+    std::string reason;
+    if (!WriteRingtoneHexFile(pduPath, message, reason)) {
+        RemoveOwnFile(midiPath);
+        ShowFileError("write", pduPath, reason);
+        return false;
+    }
+    FileError error;
+    bool packed = WriteRingtonePackage(packagePath, midiPath, pduPath, error);
+    RemoveOwnFile(midiPath);
+    RemoveOwnFile(pduPath);
+    if (!packed) {
+        ShowFileError(error.strFile == packagePath ? "write" : "read", error.strFile, error.strReason);
+        return false;
+    }
+    if (!CompressFileInPlace(packagePath, 0, error)) {
+        RemoveOwnFile(packagePath);
+        ShowFileError(error.strFile == packagePath ? "compress" : "write", error.strFile, error.strReason);
+        return false;
+    }
+    return true;
+}
+
+bool CRingtoneConverter::Convert(std::string& text, const std::string& outputPath)
+{
+    const std::string tempDir = m_settings.GetString(kProfileSystem, kProfileTempDir);
+    if (tempDir.empty()) {
+        m_prompt.Show("Invalid temporary directory. Please setup first.", kError, PromptIcon::Stop);
+        return false;
+    }
+    m_notes.clear();
+    m_strName.clear();
+    std::string rebuilt;
+    if (!ReadHeader(rebuilt))
+        return false;
+
+    CPreviewMidiWriter preview;
+    const std::string midiPath = MidiPathIn(tempDir);
+    if (!preview.Open(midiPath, m_ticksPerQuarter, m_tempo, m_program)) {
+        ShowFileError("write", midiPath, preview.ErrorText());
+        RemoveOwnFile(midiPath);
+        return false;
+    }
+    if (!ReadNotes(preview, rebuilt))
+        return false; // a cancelled question leaves the preview as far as it was written
+    if (!preview.Finish()) {
+        ShowFileError("write", midiPath, preview.ErrorText());
+        RemoveOwnFile(midiPath);
+        return false;
+    }
+    if (outputPath.empty()) {
+        text = std::move(rebuilt);
+        return true;
+    }
+    if (!BuildPackage(tempDir, outputPath))
+        return false;
+    text = std::move(rebuilt);
+    if (m_pPostHandler)
+        (void)m_pPostHandler->OpenPost(outputPath, m_strName.substr(0, kMaxRingtoneTitle));
+    return true;
+}

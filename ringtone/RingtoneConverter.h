@@ -1,0 +1,88 @@
+#pragma once
+// One Listen or post command: reads the RTTTL text, checks its header, hands out its
+// notes, and drives the ringtone encoder, the preview MIDI writer and, for posting,
+// the package. Messages go to the CPrompt; the object lives for one command.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ringtone/RingtoneNote.h"
+#include "ringtone/RtttlNote.h"
+#include "song/MidiObject.h"
+
+class CPostHandler;
+class CPreviewMidiWriter;
+class CPrompt;
+class CSettingsStore;
+
+class CRingtoneConverter : public CMidiObject {
+public:
+    static constexpr std::uint8_t kDefaultProgram = 57;         // General MIDI trumpet
+    static constexpr std::uint16_t kDefaultTicksPerQuarter = 96;
+
+    // `rtttl` is the text to convert. ticksPerQuarter is the division of the open
+    // song: 0 (no song open) and SMPTE divisions (bit 15 set), which count no ticks
+    // per quarter note, give 96. The settings give "SYSTEM"/"TEMP", the directory of
+    // the files Convert writes; the prompt shows every message and the truncation
+    // question; the post handler, when set, receives the package.
+    CRingtoneConverter(const std::string& rtttl, std::uint16_t ticksPerQuarter, CSettingsStore& settings,
+                       CPrompt& prompt, CPostHandler* postHandler = nullptr);
+
+    // The General MIDI program 0..127 the preview plays (57 unless set).
+    void SetProgram(std::uint8_t program) { m_program = program; }
+    [[nodiscard]] std::uint8_t Program() const { return m_program; }
+    void SetPostHandler(CPostHandler* postHandler) { m_pPostHandler = postHandler; }
+
+    // The next header section or note token, consumed from the front of the text:
+    // exactly once each the name, the d=, o= and b= values (state 0..3), then note
+    // tokens until it returns false. False when the text does not hold what the
+    // state expects; the state then stays.
+    [[nodiscard]] bool NextSection(std::string& out);
+    // Reads one note token ("8c#5", "4p", "c.6", any letter case) with the defaults
+    // read from the header. False for a duration other than 1, 2, 4, 8, 16, 32 or a
+    // name outside c, c#, d, d#, e, f, f#, g, g#, a, a#, b and p. An octave outside
+    // 4..7 still succeeds, with kRtttlNoScale. A leading blank makes a token fail.
+    [[nodiscard]] bool ParseNote(const std::string& token, RtttlNote& note) const;
+
+    // Runs the whole command. Listen passes an empty outputPath and gets
+    // "<TEMP>/zorvat.mid"; posting passes the package path and gets the compressed
+    // package there, handed to the post handler, with the other files deleted. On
+    // success `text` becomes the rebuilt RTTTL text (the header, then every note that
+    // went into the ringtone, each followed by ","); on failure, after a message or a
+    // cancelled truncation question, `text` is left as it was.
+    [[nodiscard]] bool Convert(std::string& text, const std::string& outputPath);
+
+    // What the last Convert accepted: the ringtone notes, the name and the tempo.
+    [[nodiscard]] const std::vector<RingtoneNote>& Notes() const { return m_notes; }
+    [[nodiscard]] const std::string& ToneName() const { return m_strName; }
+    [[nodiscard]] std::int32_t Tempo() const { return m_tempo; }
+    [[nodiscard]] std::uint16_t TicksPerQuarter() const { return m_ticksPerQuarter; }
+    [[nodiscard]] std::uint16_t DefaultOctave() const { return m_defaultOctave; }
+    [[nodiscard]] std::uint16_t DefaultDuration() const { return m_defaultDuration; }
+    [[nodiscard]] std::uint16_t State() const { return m_state; }
+
+    // The files of a temporary directory, joined with "/".
+    [[nodiscard]] static std::string MidiPathIn(const std::string& tempDir) { return tempDir + "/zorvat.mid"; }
+    [[nodiscard]] static std::string PduPathIn(const std::string& tempDir) { return tempDir + "/zorvat.pdu"; }
+
+private:
+    [[nodiscard]] bool ReadHeader(std::string& rebuilt);
+    [[nodiscard]] bool ReadNotes(CPreviewMidiWriter& preview, std::string& rebuilt);
+    [[nodiscard]] bool BuildPackage(const std::string& tempDir, const std::string& packagePath);
+    void ShowFileError(const std::string& verb, const std::string& file, const std::string& reason);
+
+    std::uint8_t m_program = kDefaultProgram;
+    std::uint16_t m_ticksPerQuarter = kDefaultTicksPerQuarter;
+    std::int32_t m_tempo = 0;
+    std::uint16_t m_defaultOctave = 0;
+    std::uint16_t m_defaultDuration = 0;
+    std::string m_text;      // the part of the RTTTL text not yet consumed
+    std::uint16_t m_state = 0;
+
+    CSettingsStore& m_settings;
+    CPrompt& m_prompt;
+    CPostHandler* m_pPostHandler;
+    std::string m_strName;
+    std::vector<RingtoneNote> m_notes;
+};

@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "settings/IniSettingsStore.h"
+#include "settings/ProfileKeys.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The profile of these tests lives in a fresh directory, set before QSettings first
+// looks at the environment; the real home is never touched.
+const std::string& ConfigHome()
+{
+    static const std::string dir = [] {
+        std::string pattern = (fs::temp_directory_path() / "zt-settings-XXXXXX").string();
+        std::string made = ::mkdtemp(pattern.data());
+        ::setenv("XDG_CONFIG_HOME", (made + "/config").c_str(), 1);
+        ::setenv("HOME", (made + "/home").c_str(), 1);
+        return made;
+    }();
+    return dir;
+}
+void RemoveConfigHome()
+{
+    std::error_code ec;
+    fs::remove_all(ConfigHome(), ec);
+}
+const bool s_bConfigHomeSet = !ConfigHome().empty() && std::atexit(RemoveConfigHome) == 0;
+
+std::string Slurp(const std::string& path)
+{
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class IniSettingsStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_strFile = ConfigHome() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ini";
+        fs::remove(m_strFile);
+    }
+    std::string m_strFile;
+};
+
+TEST_F(IniSettingsStoreTest, TheUserProfileLivesUnderXdgConfigHome)
+{
+    ASSERT_TRUE(s_bConfigHomeSet);
+    CIniSettingsStore store;
+    EXPECT_EQ(store.FilePath(), ConfigHome() + "/config/Zorvat Zavi 1.0/ZorvatTone.ini");
+    EXPECT_EQ(store.GetString(kProfileSystem, kProfileTempDir), "");
+    ASSERT_TRUE(store.SetString(kProfileSystem, kProfileTempDir, "/tmp/zt"));
+    EXPECT_EQ(CIniSettingsStore().GetString(kProfileSystem, kProfileTempDir), "/tmp/zt");
+    EXPECT_FALSE(fs::exists(ConfigHome() + "/home"));
+}
+
+TEST_F(IniSettingsStoreTest, ValuesRoundTripAsWrittenOneByOne)
+{
+    const std::pair<const char*, const char*> values[] = {
+        {"NICKNAME", " "},
+        {"EMAIL", "a,b@example.org"},
+        {"PASSWD", "p;ss\\w=rd\"#"},
+        {"TEMP", "C:\\Windows\\Temp"},
+        {"MPLAYER", "/usr/bin/my player, the one;"},
+        {"LIST", "a, b, c"},
+        {"UTF8", "Zorvát Tône"},
+        {"BLANKS", "  two  "},
+        {"EMPTY", ""},
+        {"AT", "@ByteArray(x)"},
+    };
+    {
+        CIniSettingsStore store(m_strFile);
+        for (auto [key, value] : values)
+            ASSERT_TRUE(store.SetString(kProfileIdentity, key, value)) << key;
+    }
+    CIniSettingsStore reread(m_strFile);
+    for (auto [key, value] : values)
+        EXPECT_EQ(reread.GetString(kProfileIdentity, key), value) << key;
+    EXPECT_EQ(reread.GetString(kProfileSystem, kProfileNickname), "") << "sections are apart";
+    EXPECT_EQ(reread.GetString(kProfileIdentity, "nickname"), "") << "keys are case-sensitive";
+}
+
+TEST_F(IniSettingsStoreTest, TheFileIsReadableByItsOwnerOnly)
+{
+    CIniSettingsStore store(m_strFile);
+    ASSERT_TRUE(store.SetString(kProfileIdentity, kProfilePassword, "secret"));
+    EXPECT_EQ(fs::status(m_strFile).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    // A file left readable by an older version is made private on the next write.
+    fs::permissions(m_strFile, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                   fs::perms::others_read);
+    ASSERT_TRUE(store.SetString(kProfileIdentity, kProfilePassword, "other"));
+    EXPECT_EQ(fs::status(m_strFile).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST_F(IniSettingsStoreTest, HandWrittenEntriesReadAsStrings)
+{
+    std::ofstream(m_strFile) << "[SYSTEM]\nTEMP=/tmp/a,b\nMPLAYER=/usr/bin/vlc\n[IDENTITY]\nEMAIL=me@example.org\n";
+    CIniSettingsStore store(m_strFile);
+    EXPECT_EQ(store.GetString(kProfileSystem, kProfileTempDir), "/tmp/a,b");
+    EXPECT_EQ(store.GetString(kProfileSystem, kProfileMediaPlayer), "/usr/bin/vlc");
+    EXPECT_EQ(store.GetString(kProfileIdentity, kProfileEmail), "me@example.org");
+    ASSERT_TRUE(store.SetString(kProfileSystem, kProfileHomeSite, "gallery.example.org"));
+    std::string text = Slurp(m_strFile);
+    EXPECT_NE(text.find("[SYSTEM]"), std::string::npos);
+    EXPECT_NE(text.find("EMAIL=gallery.example.org"), std::string::npos);
+}
+
+TEST_F(IniSettingsStoreTest, AnUnwritableProfileReportsFailure)
+{
+    fs::create_directories(m_strFile); // a directory where the file should be
+    CIniSettingsStore store(m_strFile);
+    EXPECT_FALSE(store.SetString(kProfileSystem, kProfileTempDir, "/tmp"));
+    fs::remove(m_strFile);
+}
+
+} // namespace
