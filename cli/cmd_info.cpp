@@ -1,8 +1,12 @@
+#include <array>
 #include <cstdio>
 #include <string>
 
 #include "cli/CliCommand.h"
 #include "cli/CliSong.h"
+#include "engine/ManualClock.h"
+#include "engine/MidiEngine.h"
+#include "engine/SilentMidiOutput.h"
 #include "song/MidiSong.h"
 
 namespace {
@@ -10,8 +14,27 @@ namespace {
 constexpr const char* kUsage =
     "usage: zorvattone-cli info FILE\n\n"
     "Prints what a Standard MIDI File holds: its format, the number of tracks its\n"
-    "header declares, the tracks actually read, the division and the number of\n"
-    "events in each track.\n";
+    "header declares, the tracks actually read, the division, the number of\n"
+    "events in each track, then the song's length in seconds and the sixteen\n"
+    "channel labels the player shows (\"#01 PIANO/Acoustic Grand\").\n";
+
+// The length and the channel labels, as the player finds them when it loads the song.
+void PrintPlayerView(const CMidiSong& song)
+{
+    CSilentMidiOutput output;
+    CManualClock clock;
+    CMidiEngine engine(output, clock);
+    std::array<std::string, CMidiEngine::kChannels> labels;
+    std::uint32_t seconds = 0;
+    const PrepareResult result = engine.Prepare(song, labels, seconds, true);
+    if (result != PrepareResult::kOk) {
+        std::printf("length: not playable (%s)\n", PrepareResultText(result));
+        return;
+    }
+    std::printf("length: %u seconds\n", seconds);
+    for (const std::string& label : labels)
+        std::printf("%s\n", label.c_str());
+}
 
 int RunInfo(const std::vector<std::string>& args)
 {
@@ -33,6 +56,7 @@ int RunInfo(const std::vector<std::string>& args)
     std::printf("division: %u\n", header.m_wDivision);
     for (const CMidiTrack* track = song.GetTrackList().GetFirstTrack(); track; track = track->m_pNext)
         std::printf("track %d: %u events\n", track->GetNumber(), track->CountEvents());
+    PrintPlayerView(song);
     return kExitOk;
 }
 

@@ -1,0 +1,39 @@
+#include "engine/SilentMidiOutput.h"
+
+namespace {
+
+class CSilentMidiOutPort final : public CMidiOutPort {
+public:
+    bool ShortMsg(std::uint32_t) override { return true; }
+    bool GetVolume(std::uint32_t& volume) override
+    {
+        volume = m_dwVolume;
+        return true;
+    }
+    bool SetVolume(std::uint32_t volume) override
+    {
+        m_dwVolume = volume;
+        return true;
+    }
+
+private:
+    std::uint32_t m_dwVolume = 0xFFFFFFFF;
+};
+
+} // namespace
+
+bool CSilentMidiOutput::GetDevCaps(std::uint32_t id, MidiOutCaps& caps)
+{
+    if (id != 0)
+        return false;
+    caps.strName = "Silent synthesizer";
+    caps.wTechnology = kModSynth;
+    return true;
+}
+
+std::unique_ptr<CMidiOutPort> CSilentMidiOutput::Open(std::uint32_t id)
+{
+    if (id != 0)
+        return nullptr;
+    return std::make_unique<CSilentMidiOutPort>();
+}

@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include "engine/OfflineRecorder.h"
+#include "song/MidiSong.h"
+#include "tests/cli/CliRunner.h"
+#include "tests/engine/SongBytes.h"
+
+namespace {
+
+const std::string kDemo = std::string(ZT_SOURCE_DIR) + "/data/demo.mid";
+
+// Two channels, one quarter note each second for four seconds, then an eighth.
+std::vector<CTrackBytes> Metronome()
+{
+    CTrackBytes melody, bass;
+    melody.Tempo(0, 500000);
+    for (int i = 0; i < 4; ++i)
+        melody.On(i == 0 ? 0 : 480, 0, 60 + 2 * i).Off(480, 0, 60 + 2 * i);
+    melody.On(0, 0, 72).Off(240, 0, 72);
+    for (int i = 0; i < 4; ++i)
+        bass.On(i == 0 ? 0 : 480, 1, 36 + i).Off(480, 1, 36 + i);
+    return {melody.End(), bass.End()};
+}
+
+class Recorder : public ::testing::Test {
+protected:
+    Recorder() { LoadSong(m_song, 480, Metronome()); }
+
+    OfflineRecording Run(OfflineRecordOptions options)
+    {
+        OfflineRecording out;
+        COfflineRecorder recorder;
+        EXPECT_TRUE(recorder.Record(m_song, options, out)) << recorder.LastError();
+        return out;
+    }
+
+    CMidiSong m_song;
+};
+
+TEST_F(Recorder, RecordsTheChosenChannelToTheEndOfTheSong)
+{
+    OfflineRecordOptions options;
+    options.bChannelOn.fill(false);
+    options.bChannelOn[0] = true;
+    options.strToneName = "tick";
+    const OfflineRecording r = Run(options);
+    EXPECT_EQ(r.strRtttl, "tick:d=4,o=5,b=120:4c5,4P,4d5,4P,4e5,4P,4f#5,8c6,");
+    EXPECT_EQ(r.notes.size(), 8u);
+    EXPECT_EQ(r.nTempo, 120);
+    // 3,600 ticks at the last Set Tempo: 3.75 s, of which the length keeps the whole seconds.
+    EXPECT_EQ(r.uSongSeconds, 3u);
+}
+
+TEST_F(Recorder, StartsAtTheChosenSecondAndStopsAfterTheChosenSpan)
+{
+    OfflineRecordOptions options;
+    options.bChannelOn.fill(false);
+    options.bChannelOn[0] = true;
+    options.uFromSecond = 1;
+    options.nSeconds = 2;
+    const OfflineRecording r = Run(options);
+    // From second 1 (d5 on) to second 3 (f#5 on, which ends the recording's last tick).
+    EXPECT_EQ(r.strRtttl, "ZorvatTone:d=4,o=5,b=120:4d5,4P,4e5,4P,");
+    EXPECT_EQ(r.qwTicks, 400u);
+}
+
+TEST_F(Recorder, WithEveryChannelOnTheirNotesInterleave)
+{
+    OfflineRecordOptions options;
+    options.nSeconds = 1;
+    const OfflineRecording r = Run(options);
+    // Both tracks' notes in one stream: each note-on writes the note the other started.
+    EXPECT_EQ(r.strRtttl, "ZorvatTone:d=4,o=5,b=120:4c5,4c3,4c3,4P,4d5,");
+}
+
+TEST_F(Recorder, ASongItCannotTimeIsReported)
+{
+    CMidiSong song;
+    LoadSong(song, 4, {CTrackBytes().On(0, 0, 60).End()});
+    OfflineRecording out;
+    COfflineRecorder recorder;
+    EXPECT_FALSE(recorder.Record(song, {}, out));
+    EXPECT_EQ(recorder.GetPrepareResult(), PrepareResult::kBadDivision);
+}
+
+TEST(RecordCommand, PrintsTheRtttlOfTheDemoMelodyAndItsPdu)
+{
+    const CliResult r = RunCli({"record", kDemo, "--channel", "1", "--seconds", "4", "--pdu"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto newline = r.out.find('\n');
+    ASSERT_NE(newline, std::string::npos);
+    const std::string rtttl = r.out.substr(0, newline);
+    EXPECT_EQ(rtttl.rfind("demo:d=4,o=5,b=", 0), 0u) << rtttl;
+    EXPECT_GT(rtttl.size(), 30u);
+    const std::string pdu = r.out.substr(newline + 1);
+    EXPECT_EQ(pdu.rfind("024A3A", 0), 0u) << pdu; // command 2, ringing tone, sound, basic song
+    EXPECT_EQ(pdu.back(), '\n');
+}
+
+TEST(RecordCommand, RefusesBadChannelsAndBadNumbers)
+{
+    EXPECT_EQ(RunCli({"record", kDemo, "--channel", "0"}).exitCode, 2);
+    EXPECT_EQ(RunCli({"record", kDemo, "--channel", "17"}).exitCode, 2);
+    EXPECT_EQ(RunCli({"record", kDemo, "--from", "-1"}).exitCode, 2);
+    EXPECT_EQ(RunCli({"record", kDemo, "--seconds", "many"}).exitCode, 2);
+    EXPECT_EQ(RunCli({"record"}).exitCode, 2);
+    EXPECT_EQ(RunCli({"record", "/nonexistent.mid"}).exitCode, 1);
+}
+
+TEST(RecordCommand, TheSameSpanGivesTheSameTextWhateverItIsCutInto)
+{
+    const CliResult whole = RunCli({"record", kDemo, "--channel", "1"});
+    const CliResult again = RunCli({"record", kDemo, "--channel", "1", "--from", "0"});
+    ASSERT_EQ(whole.exitCode, 0) << whole.err;
+    EXPECT_EQ(whole.out, again.out);
+}
+
+TEST(InfoCommand, ShowsTheSongLengthAndTheChannelLabels)
+{
+    const CliResult r = RunCli({"info", kDemo});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("length: "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n#01 "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n#16 Unknown\n"), std::string::npos) << r.out;
+}
+
+} // namespace
