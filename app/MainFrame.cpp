@@ -1,0 +1,99 @@
+#include "app/MainFrame.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLayout>
+#include <QMimeData>
+#include <QUrl>
+
+#include "app/RecentFileList.h"
+#include "ui/Captions.h"
+#include "ui/ZorvatToneDoc.h"
+#include "ui/ZorvatToneView.h"
+
+CMainFrame::CMainFrame(CUiServices& services, CZorvatToneDoc& doc, CRecentFileList& recent, QWidget* pParent)
+    : QMainWindow(pParent), m_recent(recent)
+{
+    // Caption, system menu and close box only: the form has one size.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowTitle(QString::fromUtf8(kMainCaption));
+    setAcceptDrops(true);
+
+    m_pView = new CZorvatToneView(services, doc, this);
+    setCentralWidget(m_pView);
+    CreateMenu();
+    CreateAccelerators();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(m_pView, &CZorvatToneView::documentOpened, this, &CMainFrame::OnDocumentOpened);
+    connect(m_pView, &CZorvatToneView::playingChanged, this, &CMainFrame::OnPlayingChanged);
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QString CMainFrame::MidiFileOf(const QList<QUrl>& urls)
+{
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile())
+            continue;
+        QString path = url.toLocalFile();
+        if (QFileInfo(path).suffix().compare(QLatin1String("mid"), Qt::CaseInsensitive) == 0)
+            return path;
+    }
+    return QString();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* pEvent)
+{
+    if (!m_pView->IsPlaying() && pEvent->mimeData()->hasUrls() && !MidiFileOf(pEvent->mimeData()->urls()).isEmpty())
+        pEvent->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* pEvent)
+{
+    QString path = MidiFileOf(pEvent->mimeData()->urls());
+    if (path.isEmpty() || m_pView->IsPlaying())
+        return;
+    pEvent->acceptProposedAction();
+    (void)m_pView->OpenMidiFile(path.toStdString());
+}
+
+void CMainFrame::OnFileOpen()
+{
+    m_pView->OnOpenMidi();
+}
+
+void CMainFrame::OnFileNew()
+{
+    m_pView->NewDocument();
+}
+
+void CMainFrame::OnRecentFile(const QString& path)
+{
+    if (m_pView->IsPlaying())
+        return;
+    if (m_pView->OpenMidiFile(path.toStdString()))
+        return;
+    // A listed file that no longer opens leaves the list.
+    m_recent.Remove(path.toStdString());
+    RebuildRecentFiles();
+}
+
+void CMainFrame::OnDocumentOpened(const QString& path)
+{
+    m_recent.Add(QFileInfo(path).absoluteFilePath().toStdString());
+    RebuildRecentFiles();
+}
+
+void CMainFrame::OnPlayingChanged(bool bPlaying)
+{
+    for (QAction* pAction : {m_pNew, m_pOpen, m_pSave})
+        pAction->setEnabled(!bPlaying);
+    for (QAction* pAction : m_recentActions)
+        pAction->setEnabled(!bPlaying);
+}
+
+// The About box comes with the How To box.
+void CMainFrame::OnAppAbout() {}

@@ -1,0 +1,63 @@
+#pragma once
+// The main window: one fixed-size window (no resizing, no minimise or maximise
+// box) that holds the form, with the menu "&File" ("E&xit" and the recent files),
+// "&Setup" on the menu bar itself, and "&Help"; and the accelerators Ctrl+N (new
+// document), Ctrl+O (open a MIDI file) and Ctrl+S (save the song as a MIDI file
+// through a save dialog). Dropping a .mid file on the window opens it. While the
+// form plays, nothing can replace or save the song.
+//
+// Actions carry the object name "command<id>": Exit 57665, Setup 32771, About
+// 57664, How To 32773, New 57600, Open 57601, Save 57603.
+
+#include <QMainWindow>
+
+#include "ui/UiServices.h"
+
+class CRecentFileList;
+class CZorvatToneDoc;
+class CZorvatToneView;
+class QAction;
+class QMenu;
+
+class CMainFrame final : public QMainWindow {
+    Q_OBJECT
+
+public:
+    CMainFrame(CUiServices& services, CZorvatToneDoc& doc, CRecentFileList& recent, QWidget* pParent = nullptr);
+    ~CMainFrame() override;
+
+    [[nodiscard]] CZorvatToneView& GetView() { return *m_pView; }
+
+    // The first local file among `urls` whose name ends in ".mid" in any letter
+    // case; empty when there is none.
+    [[nodiscard]] static QString MidiFileOf(const QList<QUrl>& urls);
+
+public slots:
+    void OnAppAbout();
+    void OnFileOpen();
+    void OnFileNew();
+    void OnRecentFile(const QString& path);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* pEvent) override;
+    void dropEvent(QDropEvent* pEvent) override;
+
+private slots:
+    void OnDocumentOpened(const QString& path);
+    void OnPlayingChanged(bool bPlaying);
+
+private:
+    void CreateMenu();
+    void CreateAccelerators();
+    void RebuildRecentFiles();
+    QAction* MakeAction(const char* caption, int id, const char* statusTip, const char* toolTip = nullptr);
+
+    CZorvatToneView* m_pView = nullptr;
+    CRecentFileList& m_recent;
+    QMenu* m_pFileMenu = nullptr;
+    QAction* m_pExit = nullptr;
+    QAction* m_pNew = nullptr;
+    QAction* m_pOpen = nullptr;
+    QAction* m_pSave = nullptr;
+    QList<QAction*> m_recentActions;
+};

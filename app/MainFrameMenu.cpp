@@ -1,0 +1,85 @@
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "app/MainFrame.h"
+#include "app/RecentFileList.h"
+#include "ui/ZorvatToneView.h"
+
+QAction* CMainFrame::MakeAction(const char* caption, int id, const char* statusTip, const char* toolTip)
+{
+    auto* pAction = new QAction(QString::fromUtf8(caption), this);
+    pAction->setObjectName(QStringLiteral("command%1").arg(id));
+    if (statusTip)
+        pAction->setStatusTip(QString::fromUtf8(statusTip));
+    if (toolTip)
+        pAction->setToolTip(QString::fromUtf8(toolTip));
+    return pAction;
+}
+
+void CMainFrame::CreateMenu()
+{
+    m_pFileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    m_pExit = MakeAction("E&xit", 57665, "Quit the application; prompts to save documents", "Exit");
+    m_pFileMenu->addAction(m_pExit);
+    connect(m_pExit, &QAction::triggered, this, &CMainFrame::close);
+
+    QAction* pSetup = MakeAction("&Setup", 32771, "Setup your Zorvat Musician");
+    menuBar()->addAction(pSetup);
+    connect(pSetup, &QAction::triggered, m_pView, &CZorvatToneView::OnSetup);
+
+    QMenu* pHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    QAction* pAbout =
+        MakeAction("&About Zorvat Zavi...", 57664, "Display program information, version number and copyright", "About");
+    pHelp->addAction(pAbout);
+    connect(pAbout, &QAction::triggered, this, &CMainFrame::OnAppAbout);
+    QAction* pHowTo = MakeAction("How &to...", 32773, "Simple step by step instructions...");
+    pHelp->addAction(pHowTo);
+    connect(pHowTo, &QAction::triggered, m_pView, &CZorvatToneView::OnHowTo);
+
+    RebuildRecentFiles();
+}
+
+void CMainFrame::CreateAccelerators()
+{
+    m_pNew = MakeAction("New", 57600, "Create a new document", "New");
+    m_pNew->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    connect(m_pNew, &QAction::triggered, this, &CMainFrame::OnFileNew);
+    m_pOpen = MakeAction("Open", 57601, "Open an existing document", "Open");
+    m_pOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(m_pOpen, &QAction::triggered, this, &CMainFrame::OnFileOpen);
+    m_pSave = MakeAction("Save", 57603, "Save the song as a MIDI file", "Save");
+    m_pSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(m_pSave, &QAction::triggered, m_pView, &CZorvatToneView::OnFileSave);
+    // In no menu: the accelerators reach them through the window.
+    for (QAction* pAction : {m_pNew, m_pOpen, m_pSave}) {
+        pAction->setShortcutContext(Qt::WindowShortcut);
+        addAction(pAction);
+    }
+}
+
+void CMainFrame::RebuildRecentFiles()
+{
+    for (QAction* pAction : m_recentActions) {
+        m_pFileMenu->removeAction(pAction);
+        pAction->deleteLater();
+    }
+    m_recentActions.clear();
+    const auto& entries = m_recent.Entries();
+    if (entries.empty())
+        return;
+    const bool bEnabled = !m_pView->IsPlaying();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        QString path = QString::fromStdString(entries[i]);
+        QString shown = path;
+        shown.replace(QLatin1Char('&'), QLatin1String("&&"));
+        auto* pAction = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown), this);
+        pAction->setObjectName(QStringLiteral("recentFile%1").arg(i + 1));
+        pAction->setStatusTip(QStringLiteral("Open this document"));
+        pAction->setEnabled(bEnabled);
+        connect(pAction, &QAction::triggered, this, [this, path] { OnRecentFile(path); });
+        m_pFileMenu->insertAction(m_pExit, pAction);
+        m_recentActions.append(pAction);
+    }
+    m_recentActions.append(m_pFileMenu->insertSeparator(m_pExit));
+}

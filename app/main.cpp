@@ -1,0 +1,33 @@
+// zorvattone: the desktop program.
+
+#include <QApplication>
+
+#include "app/MainFrame.h"
+#include "app/ZorvatToneApp.h"
+#include "engine/RealtimeClock.h"
+#include "engine/SystemMidiOutput.h"
+#include "settings/IniSettingsStore.h"
+#include "ui/ExecModalRunner.h"
+#include "ui/QtFileChooser.h"
+#include "ui/QtPrompt.h"
+
+int main(int argc, char* argv[])
+{
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ZorvatTone"));
+    QApplication::setApplicationVersion(QStringLiteral("0.99"));
+
+    CIniSettingsStore settings;
+    CQtPrompt prompt;
+    CQtFileChooser files;
+    CExecModalRunner modal;
+    std::unique_ptr<CMidiOutput> output = MakeSystemMidiOutput();
+    CRealtimeClock clock;
+    CUiServices services{settings, prompt, files, modal, *output, clock};
+
+    CZorvatToneApp app(services);
+    if (!app.InitInstance(QApplication::arguments()))
+        return 1;
+    prompt.SetOwner(app.GetMainFrame());
+    return QApplication::exec();
+}

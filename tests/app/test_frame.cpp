@@ -1,0 +1,194 @@
+#include <QAction>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+#include "tests/app/AppFixture.h"
+#include "ui/SetupDlg.h"
+
+namespace {
+
+class MainFrameTest : public AppTest {
+protected:
+    void SetUp() override
+    {
+        CompleteProfile();
+        ASSERT_TRUE(Start());
+    }
+    QStringList Captions(const QList<QAction*>& actions)
+    {
+        QStringList out;
+        for (const QAction* pAction : actions)
+            out << (pAction->isSeparator() ? QStringLiteral("-") : pAction->text());
+        return out;
+    }
+    QMenu* FileMenu() { return Frame().menuBar()->actions().at(0)->menu(); }
+    // Sends a drag entering the window and, when it is accepted, the drop.
+    bool Drop(const QString& path)
+    {
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(path)});
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        enter.setAccepted(false);
+        QApplication::sendEvent(&Frame(), &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&Frame(), &drop);
+        return true;
+    }
+};
+
+} // namespace
+
+TEST_F(MainFrameTest, TheWindowHasOneSizeAndNoMinimiseOrMaximiseBox)
+{
+    const Qt::WindowFlags flags = Frame().windowFlags();
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowTitleHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
+    EXPECT_EQ(Frame().minimumSize(), Frame().maximumSize());
+    EXPECT_EQ(Frame().size(), Frame().minimumSize());
+    EXPECT_GT(Frame().width(), 400);
+    const QSize before = Frame().size();
+    ASSERT_TRUE(AppView().OpenMidiFile(Write("tune.mid", TuneBytes()).toStdString()));
+    Frame().layout()->activate();
+    EXPECT_EQ(Frame().size(), before) << "a song's longer labels fit the same window";
+}
+
+TEST_F(MainFrameTest, TheMenuHasItsCommandsInOrderWithTheirPrompts)
+{
+    EXPECT_EQ(Captions(Frame().menuBar()->actions()), QStringList({"&File", "&Setup", "&Help"}));
+    EXPECT_EQ(Frame().menuBar()->actions().at(1)->menu(), nullptr) << "Setup is a command on the bar";
+    EXPECT_EQ(Captions(FileMenu()->actions()), QStringList({"E&xit"}));
+    QMenu* pHelp = Frame().menuBar()->actions().at(2)->menu();
+    EXPECT_EQ(Captions(pHelp->actions()), QStringList({"&About Zorvat Zavi...", "How &to..."}));
+
+    const std::vector<std::pair<int, const char*>> tips = {
+        {57665, "Quit the application; prompts to save documents"},
+        {32771, "Setup your Zorvat Musician"},
+        {57664, "Display program information, version number and copyright"},
+        {32773, "Simple step by step instructions..."}};
+    for (const auto& [id, tip] : tips) {
+        ASSERT_NE(Command(id), nullptr) << id;
+        EXPECT_EQ(Command(id)->statusTip(), tip) << id;
+    }
+    EXPECT_EQ(Command(57665)->toolTip(), "Exit");
+    EXPECT_EQ(Command(57664)->toolTip(), "About");
+    EXPECT_EQ(Frame().findChild<QStatusBar*>(), nullptr);
+    EXPECT_EQ(Frame().findChild<QToolBar*>(), nullptr);
+}
+
+TEST_F(MainFrameTest, TheAcceleratorsAreCtrlNCtrlOAndCtrlS)
+{
+    EXPECT_EQ(Command(57600)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
+    EXPECT_EQ(Command(57601)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(Command(57603)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    // Made active directly: waiting for the platform to activate it would spin the
+    // event loop, which lets Qt start worker threads that the test does not need.
+    QApplication::setActiveWindow(&Frame());
+    QTest::keyClick(&Frame(), Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(m_files.Requests().size(), 1u);
+    EXPECT_FALSE(m_files.Requests()[0].bSave);
+    EXPECT_TRUE(m_files.Requests()[0].strFilter.contains("*.MID"));
+}
+
+TEST_F(MainFrameTest, CtrlOOpensLikeOpenMidi)
+{
+    m_files.QueueAnswer(Write("tune.mid", TuneBytes()));
+    Command(57601)->trigger();
+    EXPECT_EQ(Frame().windowTitle(), "Zorvat Zavi 0.99 (Beta) - tune");
+    EXPECT_TRUE(AppView().findChild<QPushButton*>("control1052")->isEnabled());
+}
+
+TEST_F(MainFrameTest, CtrlNMakesANewEmptyDocument)
+{
+    ASSERT_TRUE(AppView().OpenMidiFile(Write("tune.mid", TuneBytes()).toStdString()));
+    Command(57600)->trigger();
+    EXPECT_EQ(Frame().windowTitle(), "Zorvat Zavi 0.99 (Beta)");
+    EXPECT_EQ(m_pApp->GetDocument().GetSong().GetTrackList().GetTrackCount(), 0);
+    EXPECT_FALSE(AppView().findChild<QPushButton*>("control1052")->isEnabled());
+}
+
+TEST_F(MainFrameTest, CtrlSSavesTheSongThroughASaveDialog)
+{
+    const QByteArray original = TuneBytes();
+    const QString opened = Write("tune.mid", original);
+    ASSERT_TRUE(AppView().OpenMidiFile(opened.toStdString()));
+    const QString copy = m_dir.filePath("copy.mid");
+    m_files.QueueAnswer(copy);
+    Command(57603)->trigger();
+    ASSERT_EQ(m_files.Requests().size(), 1u);
+    EXPECT_TRUE(m_files.Requests()[0].bSave);
+    EXPECT_EQ(m_files.Requests()[0].strInitialPath, opened);
+    EXPECT_EQ(m_files.Requests()[0].strDefaultSuffix, "mid");
+    EXPECT_EQ(ReadBytes(copy), original);
+    EXPECT_TRUE(m_prompt.Entries().empty());
+
+    // Cancelled: nothing is written, not even over the opened file.
+    Write("tune.mid", "MThd changed on disk");
+    Command(57603)->trigger();
+    EXPECT_EQ(m_files.Requests().size(), 2u);
+    EXPECT_EQ(ReadBytes(opened), QByteArray("MThd changed on disk"));
+}
+
+TEST_F(MainFrameTest, AFailedSaveSaysSo)
+{
+    ASSERT_TRUE(AppView().OpenMidiFile(Write("tune.mid", TuneBytes()).toStdString()));
+    m_files.QueueAnswer(m_dir.filePath("no-such-folder/copy.mid"));
+    Command(57603)->trigger();
+    ASSERT_EQ(m_prompt.Entries().size(), 1u);
+    EXPECT_EQ(m_prompt.Entries()[0].text, "Failed to save document.");
+    EXPECT_EQ(m_prompt.Entries()[0].icon, PromptIcon::Stop);
+}
+
+TEST_F(MainFrameTest, SetupFromTheMenuIsNotAFirstRun)
+{
+    bool bFirstRun = true;
+    m_modal.SetHandler([&](QDialog& dlg) {
+        bFirstRun = qobject_cast<CSetupDlg*>(&dlg)->m_bFirstRun;
+        dlg.reject();
+    });
+    Command(32771)->trigger();
+    EXPECT_EQ(m_modal.RunCount(), 1);
+    EXPECT_FALSE(bFirstRun);
+}
+
+TEST_F(MainFrameTest, WhilePlayingNothingCanReplaceOrSaveTheSong)
+{
+    ASSERT_TRUE(AppView().OpenMidiFile(Write("tune.mid", TuneBytes()).toStdString()));
+    AppView().OnPlay();
+    for (int id : {57600, 57601, 57603})
+        EXPECT_FALSE(Command(id)->isEnabled()) << id;
+    EXPECT_FALSE(Drop(Write("other.mid", TuneBytes(5))));
+    EXPECT_FALSE(AppView().OpenMidiFile(m_dir.filePath("other.mid").toStdString()));
+    EXPECT_EQ(m_pApp->GetDocument().GetTitle(), "tune");
+    AppView().OnStop();
+    for (int id : {57600, 57601, 57603})
+        EXPECT_TRUE(Command(id)->isEnabled()) << id;
+}
+
+TEST_F(MainFrameTest, DroppingAMidiFileOpensIt)
+{
+    EXPECT_TRUE(Drop(Write("dropped.MID", TuneBytes())));
+    EXPECT_EQ(Frame().windowTitle(), "Zorvat Zavi 0.99 (Beta) - dropped");
+    EXPECT_FALSE(Drop(Write("notes.txt", TuneBytes())));
+    EXPECT_EQ(Frame().windowTitle(), "Zorvat Zavi 0.99 (Beta) - dropped");
+}
+
+TEST_F(MainFrameTest, ExitClosesTheWindow)
+{
+    Command(57665)->trigger();
+    EXPECT_FALSE(Frame().isVisible());
+}

@@ -1,0 +1,95 @@
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "app/RecentFileList.h"
+#include "settings/IniSettingsStore.h"
+#include "tests/app/AppFixture.h"
+
+namespace {
+
+class RecentFilesTest : public AppTest {
+protected:
+    QStringList FileMenu()
+    {
+        QStringList out;
+        for (const QAction* pAction : Frame().menuBar()->actions().at(0)->menu()->actions())
+            out << (pAction->isSeparator() ? QStringLiteral("-") : pAction->text());
+        return out;
+    }
+    std::string Entry(int n) { return m_settings.GetString(kRecentFileSection, "File" + std::to_string(n)); }
+    void OpenNamed(const char* name) { ASSERT_TRUE(AppView().OpenMidiFile(Write(name, TuneBytes(2)).toStdString())); }
+};
+
+} // namespace
+
+TEST_F(RecentFilesTest, EachOpenedFileGoesFirstInTheProfileAndTheFileMenu)
+{
+    CompleteProfile();
+    ASSERT_TRUE(Start());
+    OpenNamed("a.mid");
+    OpenNamed("b.mid");
+    EXPECT_EQ(Entry(1), m_dir.filePath("b.mid").toStdString());
+    EXPECT_EQ(Entry(2), m_dir.filePath("a.mid").toStdString());
+    EXPECT_EQ(Entry(3), "");
+    EXPECT_EQ(FileMenu(), QStringList({"&1 " + m_dir.filePath("b.mid"), "&2 " + m_dir.filePath("a.mid"), "-",
+                                       "E&xit"}));
+}
+
+TEST_F(RecentFilesTest, KeepsFourEntriesAndMovesAReopenedFileUp)
+{
+    CompleteProfile();
+    ASSERT_TRUE(Start());
+    for (const char* name : {"a.mid", "b.mid", "c.mid", "d.mid", "e.mid"})
+        OpenNamed(name);
+    EXPECT_EQ(Entry(1), m_dir.filePath("e.mid").toStdString());
+    EXPECT_EQ(Entry(4), m_dir.filePath("b.mid").toStdString());
+    EXPECT_EQ(Entry(5), "");
+    OpenNamed("c.mid");
+    EXPECT_EQ(Entry(1), m_dir.filePath("c.mid").toStdString());
+    EXPECT_EQ(Entry(2), m_dir.filePath("e.mid").toStdString());
+    EXPECT_EQ(Entry(3), m_dir.filePath("d.mid").toStdString());
+    EXPECT_EQ(Entry(4), m_dir.filePath("b.mid").toStdString());
+    EXPECT_EQ(FileMenu().size(), 6);
+}
+
+TEST_F(RecentFilesTest, TheListFromTheProfileIsOfferedAtStartUpAndOpens)
+{
+    CompleteProfile();
+    const QString tune = Write("tune.mid", TuneBytes(2));
+    m_settings.SetString(kRecentFileSection, "File1", tune.toStdString());
+    ASSERT_TRUE(Start());
+    ASSERT_EQ(FileMenu().size(), 3);
+    Frame().findChild<QAction*>("recentFile1")->trigger();
+    EXPECT_EQ(Frame().windowTitle(), "Zorvat Zavi 0.99 (Beta) - tune");
+}
+
+TEST_F(RecentFilesTest, AListedFileThatNoLongerOpensLeavesTheList)
+{
+    CompleteProfile();
+    m_settings.SetString(kRecentFileSection, "File1", m_dir.filePath("gone.mid").toStdString());
+    ASSERT_TRUE(Start());
+    Frame().findChild<QAction*>("recentFile1")->trigger();
+    ASSERT_EQ(m_prompt.Entries().size(), 1u);
+    EXPECT_EQ(m_prompt.Entries()[0].text, "Failed to open document.");
+    EXPECT_EQ(Entry(1), "");
+    EXPECT_EQ(FileMenu(), QStringList({"E&xit"}));
+}
+
+TEST(RecentFileList, SurvivesTheIniProfile)
+{
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("profile.ini").toStdString();
+    {
+        CIniSettingsStore store(file);
+        CRecentFileList list(store);
+        list.Add("/music/a,b;c.mid");
+        list.Add("/music/second.mid");
+    }
+    CIniSettingsStore store(file);
+    CRecentFileList list(store);
+    list.Load();
+    EXPECT_EQ(list.Entries(), (std::vector<std::string>{"/music/second.mid", "/music/a,b;c.mid"}));
+}

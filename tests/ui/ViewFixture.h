@@ -1,0 +1,116 @@
+#pragma once
+// A form with fake services: a recording prompt, answered file dialogs, a fake
+// synthesizer and a manual clock that only ticks when the test steps it. The
+// form's own timers are far too slow to fire: tests call OnTimer and OnMeterTimer.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+#include "engine/FakeMidiOutput.h"
+#include "engine/ManualClock.h"
+#include "ringtone/Prompt.h"
+#include "settings/SettingsStore.h"
+#include "tests/ui/SmfFile.h"
+#include "ui/FakeFileChooser.h"
+#include "ui/FakeModalRunner.h"
+#include "ui/UiServices.h"
+#include "ui/ZorvatToneDoc.h"
+#include "ui/ZorvatToneView.h"
+
+inline constexpr int kNeverMs = 3600 * 1000;
+
+// Division 480 at 120 beats per minute: 960 ticks a second, a quarter note about
+// 100 clock steps. Channel 1 plays c5 and e5 from the start, channel 3 plays g6
+// from the second quarter, channel 16 names the Gunshot; `seconds` long.
+inline QByteArray TuneBytes(std::uint32_t seconds = 20)
+{
+    CTestTrack conductor;
+    conductor.Tempo(0, 500000).End(seconds * 960);
+    CTestTrack melody;
+    melody.Program(0, 0, 0);
+    CTestTrack violin;
+    violin.Program(0, 2, 40).Program(0, 15, 127);
+    for (std::uint32_t q = 0; q + 1 < seconds * 2; q += 2) {
+        melody.NoteOn(0, 0, 60).NoteOff(480, 0, 60).NoteOn(0, 0, 64).NoteOff(480, 0, 64);
+        violin.NoteOn(480, 2, 79).NoteOff(480, 2, 79);
+    }
+    melody.End();
+    violin.End();
+    return SmfBytes(1, 480, {conductor, melody, violin});
+}
+
+class ViewTest : public ::testing::Test {
+protected:
+    ViewTest() { m_output.AddDevice("Built-in synthesizer", kModSynth); }
+
+    CZorvatToneView& View()
+    {
+        if (!m_pView) {
+            m_pView = std::make_unique<CZorvatToneView>(m_services, m_doc);
+            (void)m_doc.OnNewDocument();
+            m_pView->OnInitialUpdate();
+            // Shown, so that mouse clicks reach the controls.
+            m_pView->show();
+        }
+        return *m_pView;
+    }
+
+    template <typename W>
+    W* Find(int id)
+    {
+        W* pWidget = View().findChild<W*>(QStringLiteral("control%1").arg(id));
+        EXPECT_NE(pWidget, nullptr) << "control" << id;
+        return pWidget;
+    }
+    QPushButton* Button(int id) { return Find<QPushButton>(id); }
+    QString LabelText(int id) { return Find<QLabel>(id)->text(); }
+    QSlider* Slider() { return Find<QSlider>(1054); }
+    QString Elapsed() { return Find<QLineEdit>(1055)->text(); }
+    QPlainTextEdit* Rtttl() { return Find<QPlainTextEdit>(1059); }
+    QProgressBar* Meter(int channel) { return Find<QProgressBar>(channel == 0 ? 1004 : 1019 + channel); }
+    QCheckBox* ChannelBox(int channel) { return Find<QCheckBox>(1036 + channel); }
+
+    QString Write(const char* name, const QByteArray& bytes)
+    {
+        QString path = m_dir.filePath(QString::fromUtf8(name));
+        EXPECT_TRUE(WriteBytes(path, bytes));
+        return path;
+    }
+    bool OpenFile(const char* name, const QByteArray& bytes)
+    {
+        return View().OpenMidiFile(Write(name, bytes).toStdString());
+    }
+    void OpenTune(std::uint32_t seconds = 20) { ASSERT_TRUE(OpenFile("tune.mid", TuneBytes(seconds))); }
+    void Seconds(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            View().OnTimer();
+    }
+    // Clock steps of 5 ms.
+    void Steps(std::uint64_t count) { m_clock.Step(count); }
+
+    const CRecordingPrompt::Entry* LastMessage() const
+    {
+        return m_prompt.Entries().empty() ? nullptr : &m_prompt.Entries().back();
+    }
+
+    QTemporaryDir m_dir;
+    CMemorySettingsStore m_settings;
+    CRecordingPrompt m_prompt;
+    CFakeFileChooser m_files;
+    CFakeModalRunner m_modal;
+    CFakeMidiOutput m_output;
+    CManualClock m_clock;
+    CUiServices m_services{m_settings, m_prompt, m_files, m_modal, m_output, m_clock, kNeverMs, kNeverMs};
+    CZorvatToneDoc m_doc;
+    std::unique_ptr<CZorvatToneView> m_pView;
+};

@@ -1,0 +1,8 @@
+#include "ui/ExecModalRunner.h"
+
+#include <QDialog>
+
+int CExecModalRunner::Run(QDialog& dlg)
+{
+    return dlg.exec();
+}

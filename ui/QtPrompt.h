@@ -1,0 +1,30 @@
+#pragma once
+// Messages and questions as Qt message boxes: Stop shows the critical icon,
+// Exclamation the warning icon, Information and Question their own; OK or OK and
+// Cancel. A box is owned by the dialog that is modal at the moment (so the Setup
+// dialog owns its messages), else by the owner given here.
+
+#include <QMessageBox>
+#include <QPointer>
+#include <QWidget>
+#include <string>
+
+#include "ringtone/Prompt.h"
+
+class CQtPrompt final : public CPrompt {
+public:
+    explicit CQtPrompt(QWidget* pOwner = nullptr) : m_pOwner(pOwner) {}
+
+    void SetOwner(QWidget* pOwner) { m_pOwner = pOwner; }
+
+    PromptAnswer Show(const std::string& text, const std::string& caption, PromptIcon icon,
+                      PromptButtons buttons = PromptButtons::Ok) override;
+
+    [[nodiscard]] static QMessageBox::Icon IconOf(PromptIcon icon);
+    [[nodiscard]] static QMessageBox::StandardButtons ButtonsOf(PromptButtons buttons);
+    // The text as a box shows it: CR LF line breaks become plain line breaks.
+    [[nodiscard]] static QString DisplayText(const std::string& text);
+
+private:
+    QPointer<QWidget> m_pOwner;
+};

@@ -1,0 +1,150 @@
+#include "ui/SetupDlg.h"
+
+#include <QLineEdit>
+
+#include "ringtone/Prompt.h"
+#include "settings/ProfileKeys.h"
+#include "settings/SettingsStore.h"
+#include "ui/Captions.h"
+#include "ui/FileChooser.h"
+#include "ui/SetupDefaults.h"
+
+namespace {
+
+std::string TextOf(const QLineEdit* pEdit)
+{
+    return pEdit->text().toStdString();
+}
+
+// The limit applies to typing. A stored value that is already longer is shown whole
+// (a limited edit would cut it, and OK would then store the cut value) and refused
+// by the length check of OK instead.
+void ShowLimited(QLineEdit* pEdit, const std::string& value, int nMax)
+{
+    QString text = QString::fromStdString(value);
+    pEdit->setMaxLength(nMax > 0 && text.size() <= nMax ? nMax : 32767);
+    pEdit->setText(text);
+}
+
+} // namespace
+
+CSetupDlg::CSetupDlg(CSettingsStore& settings, CPrompt& prompt, CFileChooser& files, bool bFirstRun,
+                     QWidget* pParent)
+    : QDialog(pParent), m_bFirstRun(bFirstRun), m_settings(settings), m_prompt(prompt), m_files(files)
+{
+    LoadProfile();
+    BuildControls();
+    UpdateData(false);
+}
+
+CSetupDlg::~CSetupDlg() = default;
+
+void CSetupDlg::LoadProfile()
+{
+    m_strNickname = m_settings.GetString(kProfileIdentity, kProfileNickname);
+    m_strEmail = m_settings.GetString(kProfileIdentity, kProfileEmail);
+    m_strPassword = m_settings.GetString(kProfileIdentity, kProfilePassword);
+    m_strConfirm = m_strPassword;
+    m_strHomeSite = m_settings.GetString(kProfileSystem, kProfileHomeSite);
+    m_strTempDir = m_settings.GetString(kProfileSystem, kProfileTempDir);
+    m_strMediaPlayer = m_settings.GetString(kProfileSystem, kProfileMediaPlayer);
+    if (!m_bFirstRun)
+        return;
+    if (m_strTempDir.empty())
+        m_strTempDir = DefaultTempDirectory();
+    if (m_strMediaPlayer.empty())
+        m_strMediaPlayer = DefaultMediaPlayer();
+}
+
+bool CSetupDlg::UpdateData(bool bSaveAndValidate)
+{
+    if (!bSaveAndValidate) {
+        ShowLimited(m_pTempDir, m_strTempDir, 0);
+        ShowLimited(m_pMediaPlayer, m_strMediaPlayer, 0);
+        ShowLimited(m_pNickname, m_strNickname, kMaxNickname);
+        ShowLimited(m_pEmail, m_strEmail, kMaxEmail);
+        ShowLimited(m_pHomeSite, m_strHomeSite, kMaxHomeSite);
+        ShowLimited(m_pPassword, m_strPassword, kMaxPassword);
+        ShowLimited(m_pConfirm, m_strConfirm, kMaxPassword);
+        return true;
+    }
+    // Field by field as the framework exchanges them: a field that is too long stops
+    // the exchange, the fields before it already taken.
+    m_strTempDir = TextOf(m_pTempDir);
+    m_strMediaPlayer = TextOf(m_pMediaPlayer);
+    m_strNickname = TextOf(m_pNickname);
+    if (!CheckLength(m_pNickname, m_strNickname, kMaxNickname))
+        return false;
+    m_strEmail = TextOf(m_pEmail);
+    if (!CheckLength(m_pEmail, m_strEmail, kMaxEmail))
+        return false;
+    m_strHomeSite = TextOf(m_pHomeSite);
+    if (!CheckLength(m_pHomeSite, m_strHomeSite, kMaxHomeSite))
+        return false;
+    m_strPassword = TextOf(m_pPassword);
+    if (!CheckLength(m_pPassword, m_strPassword, kMaxPassword))
+        return false;
+    m_strConfirm = TextOf(m_pConfirm);
+    return CheckLength(m_pConfirm, m_strConfirm, kMaxPassword);
+}
+
+bool CSetupDlg::CheckLength(QLineEdit* pEdit, const std::string& value, int nMax)
+{
+    if (QString::fromStdString(value).size() <= nMax)
+        return true;
+    m_prompt.Show("Please enter no more than " + std::to_string(nMax) + " characters.", kAppTitle,
+                  PromptIcon::Exclamation);
+    pEdit->setFocus();
+    pEdit->selectAll();
+    return false;
+}
+
+void CSetupDlg::Refuse(const std::string& text, const std::string& caption)
+{
+    m_prompt.Show(text, caption, PromptIcon::Exclamation);
+}
+
+void CSetupDlg::OnOK()
+{
+    if (!UpdateData(true))
+        return;
+    if (m_strNickname.empty())
+        return Refuse("Please key your nickname.", "Nickname Require");
+    m_settings.SetString(kProfileIdentity, kProfileNickname, m_strNickname);
+    if (m_strEmail.empty())
+        return Refuse("Please key your email address.", "Email Require");
+    m_settings.SetString(kProfileIdentity, kProfileEmail, m_strEmail);
+    if (m_strHomeSite.empty())
+        return Refuse(std::string("Please key Zorvat home site.\r\n(Example: ") + kDefaultHomeSite + ")",
+                      "Zorvat Home Site Require");
+    m_settings.SetString(kProfileSystem, kProfileHomeSite, m_strHomeSite);
+    if (m_strTempDir.empty())
+        return Refuse("Please key temporary working path.", "Path Require");
+    m_settings.SetString(kProfileSystem, kProfileTempDir, m_strTempDir);
+    if (m_strMediaPlayer.empty())
+        return Refuse("Please key your media player.", "Media Player Require");
+    m_settings.SetString(kProfileSystem, kProfileMediaPlayer, m_strMediaPlayer);
+    if (m_strPassword != m_strConfirm)
+        return Refuse("Password confirm error.", "Password Error");
+    if (!m_strPassword.empty())
+        m_settings.SetString(kProfileIdentity, kProfilePassword, m_strPassword);
+    accept();
+}
+
+void CSetupDlg::OnBrowse()
+{
+    // Typed text must survive the refresh below; lengths are checked by OK alone.
+    m_strTempDir = TextOf(m_pTempDir);
+    m_strMediaPlayer = TextOf(m_pMediaPlayer);
+    m_strNickname = TextOf(m_pNickname);
+    m_strEmail = TextOf(m_pEmail);
+    m_strHomeSite = TextOf(m_pHomeSite);
+    m_strPassword = TextOf(m_pPassword);
+    m_strConfirm = TextOf(m_pConfirm);
+    QString path;
+    if (!m_files.GetOpenFileName(this, QStringLiteral("Media Player"), QStringLiteral("Program Files (*)"),
+                                 QString(), path))
+        return;
+    m_strMediaPlayer = path.toStdString();
+    UpdateData(false);
+}

@@ -1,0 +1,78 @@
+#pragma once
+// The Setup dialog ("Zorvat Zavi Setup"): the user's identity and the system paths.
+//
+// Construction loads the six profile entries (the password into both password
+// fields). On a first run an empty Path gets the system temporary directory and an
+// empty Media Player the project's own player; opened from the menu, nothing is
+// pre-filled. OK checks the fields in a fixed order and writes each one to the
+// profile as soon as its own check passes; an empty password writes nothing, so
+// the stored one stays. Cancel writes nothing.
+//
+// Controls (object names): Path "control1068", Media Player "control1070", browse
+// "control1071", Nickname "control1075", Password "control1076", Email
+// "control1077", Confirm "control1078", home site "control1079", OK "control1",
+// Cancel "control2".
+
+#include <QDialog>
+#include <string>
+
+class CFileChooser;
+class CPrompt;
+class CSettingsStore;
+class QLineEdit;
+class QPushButton;
+
+// The home site that the home-site message cites as its example.
+inline constexpr char kDefaultHomeSite[] = "gallery.zorvat.example";
+
+class CSetupDlg final : public QDialog {
+    Q_OBJECT
+
+public:
+    // Input limits of the edits, in characters.
+    static constexpr int kMaxNickname = 32;
+    static constexpr int kMaxEmail = 96;
+    static constexpr int kMaxHomeSite = 80;
+    static constexpr int kMaxPassword = 8;
+
+    CSetupDlg(CSettingsStore& settings, CPrompt& prompt, CFileChooser& files, bool bFirstRun,
+              QWidget* pParent = nullptr);
+    ~CSetupDlg() override;
+
+    // bSaveAndValidate true: the controls into the fields, false when a field is longer
+    // than its limit (after the framework's message); false: the fields into the controls.
+    bool UpdateData(bool bSaveAndValidate);
+
+    bool m_bFirstRun = false;
+    std::string m_strTempDir;
+    std::string m_strMediaPlayer;
+    std::string m_strNickname;
+    std::string m_strEmail;
+    std::string m_strHomeSite;
+    std::string m_strPassword;
+    std::string m_strConfirm;
+
+public slots:
+    void OnOK();
+    void OnBrowse();
+
+private:
+    void LoadProfile();
+    void BuildControls();
+    [[nodiscard]] bool CheckLength(QLineEdit* pEdit, const std::string& value, int nMax);
+    // Shows the message of a failed check and keeps the dialog open.
+    void Refuse(const std::string& text, const std::string& caption);
+
+    CSettingsStore& m_settings;
+    CPrompt& m_prompt;
+    CFileChooser& m_files;
+
+    QLineEdit* m_pTempDir = nullptr;
+    QLineEdit* m_pMediaPlayer = nullptr;
+    QLineEdit* m_pNickname = nullptr;
+    QLineEdit* m_pEmail = nullptr;
+    QLineEdit* m_pHomeSite = nullptr;
+    QLineEdit* m_pPassword = nullptr;
+    QLineEdit* m_pConfirm = nullptr;
+    QPushButton* m_pBrowse = nullptr;
+};

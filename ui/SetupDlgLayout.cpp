@@ -1,0 +1,113 @@
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "ui/SetupDlg.h"
+
+namespace {
+
+QLineEdit* MakeEdit(QWidget* parent, int id, bool bPassword = false)
+{
+    auto* pEdit = new QLineEdit(parent);
+    pEdit->setObjectName(QStringLiteral("control%1").arg(id));
+    if (bPassword)
+        pEdit->setEchoMode(QLineEdit::Password);
+    return pEdit;
+}
+
+QLabel* MakeNote(const char* text, QWidget* parent)
+{
+    auto* pLabel = new QLabel(QString::fromUtf8(text), parent);
+    pLabel->setWordWrap(true);
+    return pLabel;
+}
+
+QLabel* MakeLabel(const char* text, QWidget* buddy, QWidget* parent)
+{
+    auto* pLabel = new QLabel(QString::fromUtf8(text), parent);
+    pLabel->setBuddy(buddy);
+    return pLabel;
+}
+
+} // namespace
+
+void CSetupDlg::BuildControls()
+{
+    setWindowTitle(QStringLiteral("Zorvat Zavi Setup"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+
+    auto* pIdentity = new QGroupBox(QStringLiteral("Identity"), this);
+    m_pNickname = MakeEdit(pIdentity, 1075);
+    m_pEmail = MakeEdit(pIdentity, 1077);
+    m_pPassword = MakeEdit(pIdentity, 1076, true);
+    m_pConfirm = MakeEdit(pIdentity, 1078, true);
+    auto* pIdGrid = new QGridLayout(pIdentity);
+    pIdGrid->addWidget(MakeNote("Nickname/email will be reflected in Zorvat Zavi Gallery as author.", pIdentity), 0,
+                       0, 1, 4);
+    pIdGrid->addWidget(MakeLabel("Nickname", m_pNickname, pIdentity), 1, 0);
+    pIdGrid->addWidget(m_pNickname, 1, 1, 1, 3);
+    pIdGrid->addWidget(MakeLabel("Email", m_pEmail, pIdentity), 2, 0);
+    pIdGrid->addWidget(m_pEmail, 2, 1, 1, 3);
+    pIdGrid->addWidget(MakeNote("Protect your ringtone from deleted by others in Zorvat Zavi Gallery.", pIdentity),
+                       3, 0, 1, 4);
+    pIdGrid->addWidget(MakeLabel("Password", m_pPassword, pIdentity), 4, 0);
+    pIdGrid->addWidget(m_pPassword, 4, 1);
+    pIdGrid->addWidget(MakeLabel("Confirm", m_pConfirm, pIdentity), 4, 2);
+    pIdGrid->addWidget(m_pConfirm, 4, 3);
+    pIdGrid->setColumnStretch(1, 1);
+    pIdGrid->setColumnStretch(3, 1);
+
+    auto* pSystem = new QGroupBox(QStringLiteral("System Settings"), this);
+    m_pHomeSite = MakeEdit(pSystem, 1079);
+    m_pTempDir = MakeEdit(pSystem, 1068);
+    m_pMediaPlayer = MakeEdit(pSystem, 1070);
+    m_pBrowse = new QPushButton(QStringLiteral("..."), pSystem);
+    m_pBrowse->setObjectName(QStringLiteral("control1071"));
+    m_pBrowse->setAutoDefault(false);
+    m_pBrowse->setFixedWidth(m_pBrowse->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 16);
+    auto* pSysGrid = new QGridLayout(pSystem);
+    pSysGrid->addWidget(MakeNote("Specify the IP address of Zorvat SMS service home site.", pSystem), 0, 0, 1, 3);
+    pSysGrid->addWidget(MakeLabel("Zorvat Home Site", m_pHomeSite, pSystem), 1, 0);
+    pSysGrid->addWidget(m_pHomeSite, 1, 1, 1, 2);
+    pSysGrid->addWidget(MakeNote("Temporary working directory for Zorvat Zavi. (ex. /tmp)", pSystem), 2, 0, 1, 3);
+    pSysGrid->addWidget(MakeLabel("Path", m_pTempDir, pSystem), 3, 0);
+    pSysGrid->addWidget(m_pTempDir, 3, 1, 1, 2);
+    pSysGrid->addWidget(MakeNote("Media player of your system.  (ex: /usr/bin/zorvattone-play)", pSystem), 4, 0, 1,
+                        3);
+    pSysGrid->addWidget(MakeLabel("Media Player", m_pMediaPlayer, pSystem), 5, 0);
+    pSysGrid->addWidget(m_pMediaPlayer, 5, 1);
+    pSysGrid->addWidget(m_pBrowse, 5, 2);
+    pSysGrid->setColumnStretch(1, 1);
+
+    auto* pOk = new QPushButton(QStringLiteral("OK"), this);
+    pOk->setObjectName(QStringLiteral("control1"));
+    pOk->setDefault(true);
+    auto* pCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    pCancel->setObjectName(QStringLiteral("control2"));
+    pCancel->setAutoDefault(false);
+    auto* pButtons = new QHBoxLayout;
+    pButtons->addStretch(1);
+    pButtons->addWidget(pOk);
+    pButtons->addWidget(pCancel);
+
+    auto* pMain = new QVBoxLayout(this);
+    pMain->addWidget(pIdentity);
+    pMain->addWidget(pSystem);
+    pMain->addLayout(pButtons);
+    pMain->setSizeConstraint(QLayout::SetFixedSize);
+    // The edits of both groups start in one column.
+    const int labelWidth = fontMetrics().horizontalAdvance(QStringLiteral("Zorvat Home Site")) + 8;
+    pIdGrid->setColumnMinimumWidth(0, labelWidth);
+    pSysGrid->setColumnMinimumWidth(0, labelWidth);
+    // The notes wrap within a width that suits the longest of them.
+    pIdentity->setMinimumWidth(fontMetrics().horizontalAdvance(QString(60, QLatin1Char('n'))));
+
+    connect(pOk, &QPushButton::clicked, this, &CSetupDlg::OnOK);
+    connect(pCancel, &QPushButton::clicked, this, &CSetupDlg::reject);
+    connect(m_pBrowse, &QPushButton::clicked, this, &CSetupDlg::OnBrowse);
+}

@@ -1,0 +1,177 @@
+#pragma once
+// The main form: the song's format, track count and division; one line per MIDI
+// channel (instrument label, pitch meter 48-95, enable check box); the transport
+// (Open MIDI, Play, Stop, Mute On, position slider in whole seconds, elapsed time,
+// record time); and the ringtone box (RTTTL text, preview instrument, Listen, Post).
+// It owns the playback engine and drives it: Play opens the device, prepares, chases
+// to the slider's second and starts the clock; Stop copies the captured RTTTL text
+// into the box.
+//
+// Controls carry the object name "control<id>" of the form's resource ids: Open
+// MIDI 1061, Play 1052, Stop 1053, Mute 1058, slider 1054, elapsed 1055, record
+// time 1073, labels 1000-1002, channel labels 1003 and 1005-1019, meters 1004 and
+// 1020-1034, channel boxes 1036-1051, RTTTL 1059, instrument list 1070, Listen
+// 1060, Post 1063; hidden: Show RTTL 1056, Show PDU 1057, Full View 1071, test 1074.
+//
+// Threads: everything here runs on the user-interface thread. The clock's thread
+// only stores the latest pitch per channel, which a short timer shows.
+
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "engine/ChannelMeters.h"
+#include "engine/MidiEngine.h"
+#include "ui/UiServices.h"
+
+class CZorvatToneDoc;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+
+class CZorvatToneView final : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int kChannels = CMidiEngine::kChannels;
+
+    // What the slider reports, as its notification codes name it.
+    enum class SliderCode {
+        kThumbTrack,    // the thumb is pressed or dragged
+        kThumbPosition, // the thumb is dropped
+        kBottom,        // End key: to the maximum
+        kTop,           // Home key: to 0
+        kOther,
+    };
+
+    CZorvatToneView(CUiServices& services, CZorvatToneDoc& doc, QWidget* pParent = nullptr);
+    ~CZorvatToneView() override;
+
+    // After each change of the document: scans the song for the channel labels and
+    // its length, shows format, tracks and division, enables every channel, sets the
+    // slider to 0..length and clears the record time and the RTTTL text. A song that
+    // cannot be played (no tracks, or one the engine refuses, which it says why) puts
+    // the form in its no-song state.
+    void OnInitialUpdate();
+    // Opens `path` as the document (silently refused unless it begins with "MThd")
+    // and, on success, shows it: the view's initial update, the file title as the
+    // ringtone name and in the caption, and the song-loaded button states. A file
+    // that cannot be read gets the framework's "Failed to open document." when
+    // bReport is set. False, with nothing changed, when the file was not opened or
+    // while playing.
+    bool OpenMidiFile(const std::string& path, bool bReport = true);
+    // A new, empty document; nothing while playing.
+    void NewDocument();
+    // Moves the controls into the members (true) or the members into the controls.
+    void UpdateData(bool bSaveAndValidate);
+
+    [[nodiscard]] bool IsPlaying() const { return m_bPlaying != 0; }
+    // True when the document holds a song that Play can play.
+    [[nodiscard]] bool HasSong() const { return m_bSongReady; }
+    [[nodiscard]] std::int32_t GetRecordStart() const { return m_nRecordStart; }
+    // The opened file's title: the ringtone name.
+    [[nodiscard]] const std::string& GetFileTitle() const { return m_strFileTitle; }
+    [[nodiscard]] CMidiEngine& GetEngine() { return m_engine; }
+    [[nodiscard]] CZorvatToneDoc& GetDocument() { return m_doc; }
+
+signals:
+    // A file was opened as the document (for the recent-file list).
+    void documentOpened(const QString& path);
+    // Playback started (true) or ended (false).
+    void playingChanged(bool bPlaying);
+
+public slots:
+    void OnOpenMidi();
+    void OnFileSave();
+    void OnPlay();
+    void OnStop();
+    void OnTimer();
+    void OnHScroll(CZorvatToneView::SliderCode code);
+    // channel 0-15
+    void OnChannelToggle(int channel);
+    void OnMuteToggle();
+    void OnSetup();
+    void OnHowTo();
+    void OnListen();
+    void OnPostRingtone();
+    void OnShowRttl();
+    void OnShowPdu();
+    void OnTestUpload();
+    // Shows the latest pitch of every channel (the short UI timer calls it).
+    void OnMeterTimer();
+
+private slots:
+    void OnSliderAction(int action);
+
+private:
+    void BuildControls();
+    QWidget* BuildMidiControl();
+    QWidget* BuildChannelStatistic();
+    QWidget* BuildSongInfo();
+    QWidget* BuildRingtonePreview();
+    void ConnectControls();
+
+    void ShowNoSong();
+    void SetMeter(int channel, std::int32_t value);
+    void ResetMeters();
+    void StopSound();
+    void EnableRingtoneBox(bool bEnable);
+    void SetCaption(const std::string& fileTitle);
+    [[nodiscard]] int GetSliderPos() const;
+    void ShowElapsed(int seconds);
+    [[nodiscard]] static std::string FormatTime(int seconds);
+
+    CUiServices& m_services;
+    CZorvatToneDoc& m_doc;
+
+    std::string m_strFormat;
+    std::string m_strTracks;
+    std::string m_strDivision;
+    std::array<std::string, kChannels> m_strChannelName;
+    std::string m_strRtttl;
+    std::string m_strRecordTime;
+    std::array<std::int32_t, kChannels> m_bChannelCheck{};
+
+    std::int32_t m_nRecordStart = 0;
+    std::int32_t m_bPlaying = 0;
+    std::int32_t m_bAllChannels = 1;
+    bool m_bSongReady = false;
+    std::string m_strFileTitle;
+
+    QTimer m_secondTimer;
+    QTimer m_meterTimer;
+    // Written by the engine's observer on the clock thread; declared before the
+    // engine so that it outlives the engine's last tick.
+    CChannelMeters m_meters;
+    CMidiEngine m_engine;
+
+    QPushButton* m_pOpen = nullptr;
+    QPushButton* m_pPlay = nullptr;
+    QPushButton* m_pStop = nullptr;
+    QPushButton* m_pMute = nullptr;
+    QSlider* m_pSlider = nullptr;
+    QLineEdit* m_pElapsed = nullptr;
+    QLabel* m_pRecordTime = nullptr;
+    QPushButton* m_pShowRttl = nullptr;
+    QPushButton* m_pShowPdu = nullptr;
+    QCheckBox* m_pFullView = nullptr;
+    std::array<QLabel*, kChannels> m_pChannelLabel{};
+    std::array<QProgressBar*, kChannels> m_pMeter{};
+    std::array<QCheckBox*, kChannels> m_pChannelBox{};
+    QLabel* m_pFormat = nullptr;
+    QLabel* m_pTracks = nullptr;
+    QLabel* m_pDivision = nullptr;
+    QPlainTextEdit* m_pRtttl = nullptr;
+    QComboBox* m_pInstrument = nullptr;
+    QPushButton* m_pListen = nullptr;
+    QPushButton* m_pPost = nullptr;
+    QPushButton* m_pTestUpload = nullptr;
+};

@@ -1,0 +1,249 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include "song/GmNames.h"
+#include "ui/ZorvatToneView.h"
+
+namespace {
+
+constexpr int kMeterWidth = 160;
+
+QString ControlName(int id)
+{
+    return QStringLiteral("control%1").arg(id);
+}
+
+template <typename W>
+W* Named(W* pWidget, int id)
+{
+    pWidget->setObjectName(ControlName(id));
+    return pWidget;
+}
+
+QPushButton* MakeButton(const char* caption, int id, QWidget* parent, bool bEnabled = true)
+{
+    auto* pButton = Named(new QPushButton(QString::fromUtf8(caption), parent), id);
+    pButton->setEnabled(bEnabled);
+    pButton->setAutoDefault(false);
+    return pButton;
+}
+
+// A control of the form that is never shown: it exists, disabled, for its command.
+template <typename W>
+W* Hidden(W* pWidget)
+{
+    pWidget->setEnabled(false);
+    pWidget->setVisible(false);
+    return pWidget;
+}
+
+// Channel 1 has the first ids of its kind; channels 2-16 follow in blocks.
+int LabelId(int channel)
+{
+    return channel == 0 ? 1003 : 1004 + channel;
+}
+
+int MeterId(int channel)
+{
+    return channel == 0 ? 1004 : 1019 + channel;
+}
+
+int CheckId(int channel)
+{
+    return 1036 + channel;
+}
+
+// Wide enough for the longest label a song can give, so the fixed-size window never
+// cuts one.
+int LongestChannelLabelWidth(const QFontMetrics& metrics)
+{
+    int widest = 0;
+    for (int p = 0; p < 128; ++p) {
+        QString label = QString::fromStdString(GmChannelLabel(15, static_cast<std::uint8_t>(p)));
+        widest = std::max(widest, metrics.horizontalAdvance(label));
+    }
+    return widest + 4;
+}
+
+} // namespace
+
+void CZorvatToneView::BuildControls()
+{
+    auto* pLeft = new QVBoxLayout;
+    pLeft->addWidget(BuildMidiControl());
+    pLeft->addWidget(BuildSongInfo());
+    pLeft->addWidget(BuildRingtonePreview(), 1);
+
+    auto* pMain = new QHBoxLayout(this);
+    pMain->addLayout(pLeft, 1);
+    pMain->addWidget(BuildChannelStatistic());
+}
+
+QWidget* CZorvatToneView::BuildMidiControl()
+{
+    auto* pGroup = Named(new QGroupBox(QStringLiteral("Midi Control"), this), 1072);
+    m_pOpen = MakeButton("Open MIDI", 1061, pGroup);
+    m_pPlay = MakeButton("Play", 1052, pGroup, false);
+    m_pStop = MakeButton("Stop", 1053, pGroup, false);
+    m_pMute = MakeButton("Mute On", 1058, pGroup, false);
+    m_pShowRttl = Hidden(MakeButton("Show RTTL", 1056, pGroup));
+    m_pShowPdu = Hidden(MakeButton("Show PDU", 1057, pGroup));
+    m_pFullView = Hidden(Named(new QCheckBox(QStringLiteral("Full View"), pGroup), 1071));
+
+    m_pSlider = Named(new QSlider(Qt::Horizontal, pGroup), 1054);
+    m_pSlider->setTickPosition(QSlider::NoTicks);
+    m_pSlider->setRange(0, 0);
+    m_pSlider->setSingleStep(0);
+    m_pSlider->setPageStep(0);
+    m_pSlider->setToolTip(QStringLiteral("Drag to the second where the recording starts"));
+
+    m_pElapsed = Named(new QLineEdit(QStringLiteral("00:00"), pGroup), 1055);
+    m_pElapsed->setReadOnly(true);
+    m_pElapsed->setAlignment(Qt::AlignCenter);
+    m_pElapsed->setFocusPolicy(Qt::NoFocus);
+    m_pElapsed->setFixedWidth(m_pElapsed->fontMetrics().horizontalAdvance(QStringLiteral("000:000")) + 12);
+
+    m_pRecordTime = Named(new QLabel(QStringLiteral("Rec Time: 00:00 to 00:00"), pGroup), 1073);
+
+    auto* pButtons = new QHBoxLayout;
+    for (QPushButton* pButton : {m_pOpen, m_pPlay, m_pStop, m_pMute})
+        pButtons->addWidget(pButton);
+    pButtons->addWidget(m_pShowRttl);
+    pButtons->addWidget(m_pShowPdu);
+    pButtons->addWidget(m_pFullView);
+
+    auto* pTime = new QHBoxLayout;
+    pTime->addWidget(m_pElapsed);
+    pTime->addSpacing(8);
+    pTime->addWidget(m_pRecordTime, 1);
+
+    auto* pLayout = new QVBoxLayout(pGroup);
+    pLayout->addLayout(pButtons);
+    pLayout->addWidget(m_pSlider);
+    pLayout->addLayout(pTime);
+    return pGroup;
+}
+
+QWidget* CZorvatToneView::BuildSongInfo()
+{
+    auto* pFrame = new QFrame(this);
+    pFrame->setFrameShape(QFrame::StyledPanel);
+    pFrame->setFrameShadow(QFrame::Sunken);
+    m_pFormat = Named(new QLabel(QStringLiteral("MIDI Type:"), pFrame), 1000);
+    m_pTracks = Named(new QLabel(QStringLiteral("Tracks:"), pFrame), 1001);
+    m_pDivision = Named(new QLabel(QStringLiteral("Timestamp: "), pFrame), 1002);
+    auto* pLayout = new QHBoxLayout(pFrame);
+    pLayout->addWidget(m_pFormat, 1);
+    pLayout->addWidget(m_pTracks, 1);
+    pLayout->addWidget(m_pDivision, 1);
+    return pFrame;
+}
+
+QWidget* CZorvatToneView::BuildRingtonePreview()
+{
+    auto* pGroup = new QGroupBox(QStringLiteral("Ringtone Preview"), this);
+    pGroup->setObjectName(QStringLiteral("ringtonePreview"));
+
+    m_pRtttl = Named(new QPlainTextEdit(pGroup), 1059);
+    m_pRtttl->setEnabled(false);
+    m_pRtttl->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_pRtttl->setWordWrapMode(QTextOption::WrapAnywhere);
+    m_pRtttl->setTabChangesFocus(true);
+    auto* pRtttlLabel = new QLabel(QStringLiteral("RTTTL"), pGroup);
+    pRtttlLabel->setBuddy(m_pRtttl);
+
+    m_pInstrument = Named(new QComboBox(pGroup), 1070);
+    for (int p = 0; p < 128; ++p)
+        m_pInstrument->addItem(QString::fromUtf8(GmInstrumentName(static_cast<std::uint8_t>(p))));
+    // No choice until the user makes one: the preview then keeps its own instrument.
+    m_pInstrument->setCurrentIndex(-1);
+    m_pInstrument->setMaxVisibleItems(16);
+    m_pInstrument->setEnabled(false);
+    auto* pInstrumentLabel = new QLabel(QStringLiteral("Select Instrument"), pGroup);
+    pInstrumentLabel->setBuddy(m_pInstrument);
+
+    m_pListen = MakeButton("Listen", 1060, pGroup, false);
+    m_pPost = MakeButton("Post to Zorvat Ringtone Gallery", 1063, pGroup, false);
+    m_pTestUpload = Hidden(MakeButton("x", 1074, pGroup));
+
+    auto* pInstrumentRow = new QHBoxLayout;
+    pInstrumentRow->addWidget(pInstrumentLabel);
+    pInstrumentRow->addWidget(m_pInstrument, 1);
+
+    auto* pButtons = new QHBoxLayout;
+    pButtons->addWidget(m_pListen);
+    pButtons->addStretch(1);
+    pButtons->addWidget(m_pPost);
+    pButtons->addWidget(m_pTestUpload);
+
+    auto* pLayout = new QVBoxLayout(pGroup);
+    pLayout->addWidget(pRtttlLabel);
+    pLayout->addWidget(m_pRtttl, 1);
+    pLayout->addLayout(pInstrumentRow);
+    pLayout->addLayout(pButtons);
+    return pGroup;
+}
+
+QWidget* CZorvatToneView::BuildChannelStatistic()
+{
+    auto* pGroup = new QGroupBox(QStringLiteral("Channel Statistic"), this);
+    pGroup->setObjectName(QStringLiteral("channelStatistic"));
+    auto* pGrid = new QGridLayout(pGroup);
+    pGrid->setVerticalSpacing(4);
+    const int labelWidth = LongestChannelLabelWidth(fontMetrics());
+    for (int c = 0; c < kChannels; ++c) {
+        auto* pLabel = Named(new QLabel(QString::fromStdString(GmUnknownChannelLabel(c)), pGroup), LabelId(c));
+        pLabel->setFixedWidth(labelWidth);
+        auto* pMeter = Named(new QProgressBar(pGroup), MeterId(c));
+        pMeter->setRange(CChannelMeters::kLow, CChannelMeters::kHigh);
+        pMeter->setValue(CChannelMeters::kLow);
+        pMeter->setTextVisible(false);
+        pMeter->setFixedSize(kMeterWidth, pLabel->sizeHint().height());
+        auto* pBox = Named(new QCheckBox(pGroup), CheckId(c));
+        pBox->setChecked(true);
+        pBox->setToolTip(QStringLiteral("Play and record channel %1").arg(c + 1));
+        pGrid->addWidget(pLabel, c, 0);
+        pGrid->addWidget(pMeter, c, 1);
+        pGrid->addWidget(pBox, c, 2);
+        m_pChannelLabel[static_cast<std::size_t>(c)] = pLabel;
+        m_pMeter[static_cast<std::size_t>(c)] = pMeter;
+        m_pChannelBox[static_cast<std::size_t>(c)] = pBox;
+    }
+    return pGroup;
+}
+
+void CZorvatToneView::ConnectControls()
+{
+    connect(m_pOpen, &QPushButton::clicked, this, &CZorvatToneView::OnOpenMidi);
+    connect(m_pPlay, &QPushButton::clicked, this, &CZorvatToneView::OnPlay);
+    connect(m_pStop, &QPushButton::clicked, this, &CZorvatToneView::OnStop);
+    connect(m_pMute, &QPushButton::clicked, this, &CZorvatToneView::OnMuteToggle);
+    connect(m_pShowRttl, &QPushButton::clicked, this, &CZorvatToneView::OnShowRttl);
+    connect(m_pShowPdu, &QPushButton::clicked, this, &CZorvatToneView::OnShowPdu);
+    connect(m_pListen, &QPushButton::clicked, this, &CZorvatToneView::OnListen);
+    connect(m_pPost, &QPushButton::clicked, this, &CZorvatToneView::OnPostRingtone);
+    connect(m_pTestUpload, &QPushButton::clicked, this, &CZorvatToneView::OnTestUpload);
+    for (int c = 0; c < kChannels; ++c)
+        connect(m_pChannelBox[static_cast<std::size_t>(c)], &QCheckBox::clicked, this,
+                [this, c] { OnChannelToggle(c); });
+
+    connect(m_pSlider, &QSlider::sliderPressed, this, [this] { OnHScroll(SliderCode::kThumbTrack); });
+    connect(m_pSlider, &QSlider::sliderMoved, this, [this] { OnHScroll(SliderCode::kThumbTrack); });
+    connect(m_pSlider, &QSlider::sliderReleased, this, [this] { OnHScroll(SliderCode::kThumbPosition); });
+    connect(m_pSlider, &QSlider::actionTriggered, this, &CZorvatToneView::OnSliderAction);
+
+    m_secondTimer.setSingleShot(true);
+    connect(&m_secondTimer, &QTimer::timeout, this, &CZorvatToneView::OnTimer);
+    connect(&m_meterTimer, &QTimer::timeout, this, &CZorvatToneView::OnMeterTimer);
+}

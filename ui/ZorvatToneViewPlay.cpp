@@ -1,0 +1,166 @@
+#include <QAbstractSlider>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <cstdio>
+
+#include "ringtone/Prompt.h"
+#include "ui/ZorvatToneDoc.h"
+#include "ui/ZorvatToneView.h"
+
+std::string CZorvatToneView::FormatTime(int seconds)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d", seconds / 60, seconds % 60);
+    return text;
+}
+
+int CZorvatToneView::GetSliderPos() const
+{
+    // During a slider action the position is already the new one, the value not yet.
+    return m_pSlider->sliderPosition();
+}
+
+void CZorvatToneView::ShowElapsed(int seconds)
+{
+    m_pElapsed->setText(QString::fromStdString(FormatTime(seconds)));
+}
+
+void CZorvatToneView::SetMeter(int channel, std::int32_t value)
+{
+    if (channel < 0 || channel >= kChannels)
+        return;
+    // The poll below shows the store, so both must change together.
+    m_meters.Set(channel, value);
+    // A meter whose range starts at 48 shows a value below it as empty.
+    m_pMeter[static_cast<std::size_t>(channel)]->setValue(std::max(value, CChannelMeters::kLow));
+}
+
+void CZorvatToneView::ResetMeters()
+{
+    for (int c = 0; c < kChannels; ++c)
+        SetMeter(c, CChannelMeters::kLow);
+}
+
+void CZorvatToneView::OnMeterTimer()
+{
+    for (int c = 0; c < kChannels; ++c)
+        m_pMeter[static_cast<std::size_t>(c)]->setValue(std::max(m_meters.Get(c), CChannelMeters::kLow));
+}
+
+void CZorvatToneView::OnPlay()
+{
+    m_nRecordStart = GetSliderPos();
+    // A clock still running here would tick over the cursors that Prepare replaces.
+    if (m_engine.IsClockRunning())
+        m_engine.StopClock();
+    const bool bOpened = m_engine.OpenDevice([this](const CMidiMessage& msg) {
+        m_meters.Observe(msg, m_engine.IsChannelOn(msg.m_byStatus & 0x0F));
+    });
+    if (!bOpened) {
+        m_services.m_prompt.Show("MIDI device busy !", "OPEN FAIL", PromptIcon::Stop);
+        return;
+    }
+    std::array<std::string, kChannels> names;
+    std::uint32_t seconds = 0;
+    if (m_engine.Prepare(m_doc.GetSong(), names, seconds, false) != PrepareResult::kOk) {
+        // Nothing can play: the device is not kept for nothing.
+        m_engine.CloseDevice();
+        return;
+    }
+    m_strRecordTime = "Recording...";
+    UpdateData(false);
+    m_pPlay->setEnabled(false);
+    m_pOpen->setEnabled(false);
+    m_pStop->setEnabled(true);
+    EnableRingtoneBox(false);
+    m_engine.Seek(static_cast<std::uint32_t>(m_nRecordStart));
+    (void)m_engine.StartClock();
+    m_secondTimer.start(m_services.m_nSecondTimerMs);
+    m_meterTimer.start(m_services.m_nMeterTimerMs);
+    const bool bWasPlaying = m_bPlaying != 0;
+    m_bPlaying = 1;
+    if (!bWasPlaying)
+        emit playingChanged(true);
+}
+
+void CZorvatToneView::StopSound()
+{
+    m_secondTimer.stop();
+    m_engine.StopClock();
+    // The clock's Stop has waited for its last tick, so the device can go at once.
+    m_engine.CloseDevice();
+}
+
+void CZorvatToneView::OnStop()
+{
+    StopSound();
+    m_meterTimer.stop();
+    ResetMeters();
+    ShowElapsed(0);
+    m_bPlaying = 0;
+    m_strRtttl = m_engine.GetRtttl();
+    const std::string from = FormatTime(m_nRecordStart);
+    const std::string to = FormatTime(GetSliderPos());
+    m_strRecordTime = "Rec Time: " + from + " to " + to;
+    UpdateData(false);
+    emit playingChanged(false);
+    m_services.m_prompt.Show("Ringtone's RTTTL generated.\r\nRecord Time: from " + from + " to " + to,
+                             "RTTTL Generated", PromptIcon::Information);
+    m_pSlider->setValue(0);
+    m_pOpen->setEnabled(true);
+    m_pPlay->setEnabled(true);
+    m_pStop->setEnabled(false);
+    EnableRingtoneBox(true);
+    UpdateData(false);
+}
+
+void CZorvatToneView::OnTimer()
+{
+    m_secondTimer.stop();
+    const int position = GetSliderPos() + 1;
+    m_pSlider->setValue(position);
+    ShowElapsed(position);
+    if (m_pSlider->maximum() > position)
+        m_secondTimer.start(m_services.m_nSecondTimerMs);
+    else
+        OnStop();
+}
+
+void CZorvatToneView::OnSliderAction(int action)
+{
+    if (action == QAbstractSlider::SliderToMinimum)
+        OnHScroll(SliderCode::kTop);
+    else if (action == QAbstractSlider::SliderToMaximum)
+        OnHScroll(SliderCode::kBottom);
+}
+
+void CZorvatToneView::OnHScroll(SliderCode code)
+{
+    switch (code) {
+    case SliderCode::kThumbTrack:
+        ShowElapsed(GetSliderPos());
+        // The sound stops while the user looks for a new start; m_bPlaying stays
+        // set so that the drop starts the new recording.
+        if (m_bPlaying)
+            StopSound();
+        break;
+    case SliderCode::kThumbPosition:
+        if (m_bPlaying)
+            OnPlay();
+        break;
+    case SliderCode::kBottom:
+        if (m_bPlaying)
+            OnStop();
+        break;
+    case SliderCode::kTop:
+        if (m_bPlaying) {
+            OnStop();
+            OnPlay();
+        }
+        break;
+    case SliderCode::kOther:
+        break;
+    }
+}
