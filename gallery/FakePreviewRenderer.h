@@ -1,0 +1,19 @@
+#pragma once
+// A preview renderer for tests: a quarter of a second of a quiet 440 Hz tone at
+// 8000 Hz mono, whatever the MIDI, counting the calls. It can be told to fail.
+
+#include <atomic>
+
+#include "gallery/PreviewRenderer.h"
+
+class CFakePreviewRenderer final : public CPreviewRenderer {
+public:
+    bool RenderWav(std::span<const std::uint8_t> midi, const std::string& path, std::string& error) override;
+
+    [[nodiscard]] int Calls() const { return m_nCalls.load(); }
+    void SetFail(bool bFail) { m_bFail = bFail; }
+
+private:
+    std::atomic<int> m_nCalls{0};
+    std::atomic<bool> m_bFail{false};
+};

@@ -1,0 +1,11 @@
+#pragma once
+// One HTTP answer of the gallery, before it goes on the wire.
+
+#include <string>
+
+struct CGalleryAnswer {
+    int m_nStatus = 200;
+    std::string m_strContentType = "text/html; charset=utf-8";
+    std::string m_strBody;
+    std::string m_strFileName; // when set, the body is a download saved under this name
+};

@@ -1,0 +1,102 @@
+#include "gallery/GalleryCommandLine.h"
+
+#include <charconv>
+
+const char* const kGalleryUsage =
+    "Usage: zorvat-gallery [OPTIONS] DATA_DIR\n"
+    "\n"
+    "Runs the Zorvat Ringtone Gallery: takes the ringtones that ZorvatTone posts to\n"
+    "/examples/servlet/zvtoneload and shows them at /, with an audio preview and\n"
+    "downloads for phones. Everything is kept in DATA_DIR (created when missing):\n"
+    "the database gallery.db and the rendered previews in wav/.\n"
+    "\n"
+    "Options:\n"
+    "  --port N             TCP port to listen on (default 9011; 0 takes a free one)\n"
+    "  --host ADDRESS       address to listen on (default 0.0.0.0, every interface)\n"
+    "  --threads N          requests served at once, 1 to 256 (default 8)\n"
+    "  --password-cost C    cost of new password hashes: interactive (default),\n"
+    "                       moderate, or minimum (for tests only)\n"
+    "  --soundfont FILE     SoundFont of the audio previews (default: $ZORVAT_SOUNDFONT,\n"
+    "                       else the system's General MIDI SoundFont)\n"
+    "  --help               show this text and exit\n"
+    "\n"
+    "It prints \"listening on http://HOST:PORT/\" once it takes requests, one line per\n"
+    "request after that, and stops cleanly on SIGINT or SIGTERM.\n";
+
+namespace {
+
+bool ParseNumber(const std::string& text, int lo, int hi, int& out)
+{
+    int value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < lo || value > hi)
+        return false;
+    out = value;
+    return true;
+}
+
+} // namespace
+
+bool ParseGalleryCommandLine(const std::vector<std::string>& args, CGalleryCommandLine& out, std::string& error)
+{
+    std::vector<std::string> positional;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        std::string value;
+        bool bHasValue = false;
+        if (arg.rfind("--", 0) == 0 && arg.find('=') != std::string::npos) {
+            value = arg.substr(arg.find('=') + 1);
+            arg = arg.substr(0, arg.find('='));
+            bHasValue = true;
+        }
+        if (arg == "--help" || arg == "-h") {
+            out.m_bHelp = true;
+            continue;
+        }
+        if (arg.rfind("--", 0) != 0) {
+            positional.push_back(arg);
+            continue;
+        }
+        if (arg != "--port" && arg != "--host" && arg != "--threads" && arg != "--password-cost" &&
+            arg != "--soundfont") {
+            error = "unknown option " + arg;
+            return false;
+        }
+        if (!bHasValue) {
+            if (i + 1 >= args.size()) {
+                error = arg + " needs a value";
+                return false;
+            }
+            value = args[++i];
+        }
+        if (arg == "--port" && !ParseNumber(value, 0, 65535, out.m_options.m_nPort)) {
+            error = "--port takes a number from 0 to 65535, not \"" + value + "\"";
+            return false;
+        }
+        if (arg == "--threads" && !ParseNumber(value, 1, 256, out.m_options.m_nThreads)) {
+            error = "--threads takes a number from 1 to 256, not \"" + value + "\"";
+            return false;
+        }
+        if (arg == "--password-cost" && !CPasswordHasher::CostOfName(value, out.m_options.m_passwordCost)) {
+            error = "--password-cost takes interactive, moderate or minimum, not \"" + value + "\"";
+            return false;
+        }
+        if (arg == "--host") {
+            if (value.empty()) {
+                error = "--host needs an address";
+                return false;
+            }
+            out.m_options.m_strHost = value;
+        }
+        if (arg == "--soundfont")
+            out.m_strSoundFont = value;
+    }
+    if (out.m_bHelp)
+        return true;
+    if (positional.size() != 1) {
+        error = positional.empty() ? "no data directory given" : "more than one data directory given";
+        return false;
+    }
+    out.m_options.m_strDataDir = positional[0];
+    return true;
+}

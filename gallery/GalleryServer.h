@@ -1,0 +1,45 @@
+#pragma once
+// The gallery's HTTP server:
+//   POST /examples/servlet/zvtoneload  a ringtone post, exactly as the program sends it
+//   GET  /                             the gallery page
+//   GET  /tone/ID.mid .ott .txt .wav   the downloads and the audio preview
+//   POST /tone/ID/delete               deletion, with the form field "password"
+// Requests are served by a pool of threads; Start returns once the port listens.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "gallery/GalleryLimits.h"
+#include "gallery/PasswordHasher.h"
+#include "gallery/PreviewRenderer.h"
+
+struct CGalleryServerOptions {
+    std::string m_strDataDir;                // created when missing
+    std::string m_strHost = "0.0.0.0";
+    int m_nPort = kGalleryDefaultPort;       // 0: a free port, see CGalleryServer::Port
+    int m_nThreads = 8;                      // requests served at once
+    PasswordCost m_passwordCost = PasswordCost::Interactive;
+    std::function<std::int64_t()> m_clock;   // seconds since 1970; empty: the system clock
+    std::function<void(const std::string&)> m_log; // one line per request; empty: none
+};
+
+class CGalleryServer {
+public:
+    CGalleryServer(CGalleryServerOptions options, std::unique_ptr<CPreviewRenderer> renderer);
+    ~CGalleryServer(); // stops
+    CGalleryServer(const CGalleryServer&) = delete;
+    CGalleryServer& operator=(const CGalleryServer&) = delete;
+
+    // Opens the data directory and listens. False with the reason in `error`.
+    [[nodiscard]] bool Start(std::string& error);
+    // Stops listening, lets running requests finish and joins the threads.
+    void Stop();
+    // The port listened on (the one chosen when the options asked for 0).
+    [[nodiscard]] std::uint16_t Port() const;
+
+private:
+    struct CImpl;
+    std::unique_ptr<CImpl> m_pImpl;
+};

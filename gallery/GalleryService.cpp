@@ -1,0 +1,217 @@
+#include "gallery/GalleryService.h"
+
+#include "gallery/GalleryLimits.h"
+#include "gallery/GalleryPage.h"
+#include "gallery/HtmlText.h"
+#include "gallery/ReplyPage.h"
+#include "gallery/UploadForm.h"
+#include "ringtone/SmartMessaging.h"
+
+namespace {
+
+constexpr const char* kStoredTitle = "Ringtone stored";
+constexpr const char* kRefusedTitle = "Ringtone not stored";
+// A nickname registered by another post between the look-up and the insert sends the
+// post round again; more than this many rounds cannot happen without a fault.
+constexpr int kMaxStoreRounds = 3;
+
+CGalleryAnswer Reply(int status, const char* title, std::vector<std::string> sentences, bool bLinkBack = false)
+{
+    CGalleryAnswer answer;
+    answer.m_nStatus = status;
+    answer.m_strBody = RenderReplyPage(title, sentences, bLinkBack);
+    return answer;
+}
+
+CGalleryAnswer Refuse(int status, std::string reason)
+{
+    return Reply(status, kRefusedTitle, {std::move(reason)});
+}
+
+// A download name from the ringtone name: letters, digits, "-", "_" and spaces of
+// ASCII stay, everything else becomes "_".
+std::string FileNameOf(const std::string& name, const char* extension)
+{
+    std::string out;
+    for (char c : name.substr(0, 40)) {
+        bool bKeep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                     c == '_' || c == ' ';
+        out += bKeep ? c : '_';
+    }
+    std::size_t first = out.find_first_not_of(" _");
+    out = first == std::string::npos ? "ringtone" : out.substr(first);
+    while (out.back() == ' ')
+        out.pop_back();
+    return out + extension;
+}
+
+std::string Quoted(const std::string& text)
+{
+    return "\"" + text + "\"";
+}
+
+} // namespace
+
+CGalleryService::CGalleryService(CGalleryStore& store, CPasswordHasher& hasher, CPreviewCache& previews, Clock clock)
+    : m_store(store), m_hasher(hasher), m_previews(previews), m_clock(std::move(clock))
+{
+}
+
+CGalleryAnswer CGalleryService::Post(std::string_view contentType, std::span<const std::uint8_t> body,
+                                     std::size_t totalBytes, bool bComplete)
+{
+    if (totalBytes > kMaxUploadBodyBytes)
+        return Refuse(400, "The post has " + std::to_string(totalBytes) + " bytes or more; the gallery takes at most " +
+                               std::to_string(kMaxUploadBodyBytes) + ".");
+    if (totalBytes == 0)
+        return Refuse(400, "The post is empty.");
+    if (!bComplete)
+        return Refuse(400, "The post could not be read to its end.");
+    CUploadForm form;
+    std::string error;
+    if (!ParseUploadForm(contentType, body, form, error))
+        return Refuse(400, "The post is not the form the gallery expects: " + error + ".");
+    CCheckedUpload upload;
+    if (!CheckUpload(form, upload, error))
+        return Refuse(400, error);
+    return Store(upload);
+}
+
+CGalleryService::PasswordVerdict CGalleryService::CheckPassword(const CCheckedUpload& upload, std::string& newHash,
+                                                               std::string& error)
+{
+    CAuthorRecord author;
+    bool found = false;
+    if (!m_store.FindAuthor(upload.m_strAuthor, author, found, error))
+        return PasswordVerdict::Failed;
+    if (found)
+        return m_hasher.Verify(author.m_strPasswordHash, upload.m_strPassword) ? PasswordVerdict::Known
+                                                                                : PasswordVerdict::Wrong;
+    if (!m_hasher.Hash(upload.m_strPassword, newHash)) {
+        error = "the password could not be hashed";
+        return PasswordVerdict::Failed;
+    }
+    return PasswordVerdict::NewAuthor;
+}
+
+CGalleryAnswer CGalleryService::Store(CCheckedUpload& upload)
+{
+    CToneRecord tone;
+    tone.m_strName = upload.m_strTone;
+    tone.m_category = upload.m_category;
+    tone.m_midi = std::move(upload.m_midi);
+    tone.m_message = std::move(upload.m_message);
+    tone.m_nPosted = m_clock();
+    for (int round = 0; round < kMaxStoreRounds; ++round) {
+        std::string newHash;
+        std::string error;
+        PasswordVerdict verdict = CheckPassword(upload, newHash, error);
+        if (verdict == PasswordVerdict::Wrong)
+            return Refuse(403, "The password is not the one registered for the nickname " + upload.m_strAuthor +
+                                   ".");
+        if (verdict == PasswordVerdict::Failed)
+            return Refuse(500, "The gallery could not check the password: " + error + ".");
+        tone.m_strAuthor = upload.m_strAuthor;
+        bool bNew = verdict == PasswordVerdict::NewAuthor;
+        switch (m_store.AddTone(tone, bNew ? &newHash : nullptr, error)) {
+        case CGalleryStore::AddResult::Failed:
+            return Refuse(500, "The gallery could not store the ringtone: " + error + ".");
+        case CGalleryStore::AddResult::NicknameTaken:
+            continue;
+        case CGalleryStore::AddResult::Added:
+            break;
+        }
+        std::vector<std::string> sentences = {
+            Quoted(tone.m_strName) + " by " + tone.m_strAuthor + " is now in the Zorvat Ringtone Gallery under " +
+            std::string(CaptionOf(tone.m_category)) + " (number " + std::to_string(tone.m_nId) + ", posted " +
+            FormatUtcMinute(tone.m_nPosted) + ")."};
+        if (bNew)
+            sentences.push_back(upload.m_strPassword.empty()
+                                    ? "The nickname " + tone.m_strAuthor +
+                                          " is now registered without a password: anyone may post or delete under it."
+                                    : "The nickname " + tone.m_strAuthor +
+                                          " is now registered with this password: later posts and deletions under it "
+                                          "need the same password.");
+        return Reply(200, kStoredTitle, std::move(sentences));
+    }
+    return Refuse(500, "The gallery could not register the nickname " + upload.m_strAuthor + ".");
+}
+
+CGalleryAnswer CGalleryService::Page()
+{
+    std::vector<CToneRecord> tones;
+    std::string error;
+    if (!m_store.ListTones(tones, error))
+        return Reply(500, "Gallery unavailable", {"The gallery could not read its ringtones: " + error + "."});
+    CGalleryAnswer answer;
+    answer.m_strBody = RenderGalleryPage(tones);
+    return answer;
+}
+
+CGalleryAnswer CGalleryService::Fetch(std::int64_t id, ToneDownload kind)
+{
+    CToneRecord tone;
+    bool found = false;
+    std::string error;
+    if (!m_store.GetTone(id, tone, found, error))
+        return Reply(500, "Ringtone unavailable", {"The gallery could not read the ringtone: " + error + "."});
+    if (!found)
+        return Reply(404, "Ringtone not found", {"There is no ringtone number " + std::to_string(id) + "."}, true);
+    CGalleryAnswer answer;
+    switch (kind) {
+    case ToneDownload::Midi:
+        answer.m_strContentType = "audio/midi";
+        answer.m_strBody.assign(tone.m_midi.begin(), tone.m_midi.end());
+        answer.m_strFileName = FileNameOf(tone.m_strName, ".mid");
+        break;
+    case ToneDownload::RingingTone:
+        answer.m_strContentType = "application/vnd.nokia.ringing-tone";
+        answer.m_strBody.assign(tone.m_message.begin(), tone.m_message.end());
+        answer.m_strFileName = FileNameOf(tone.m_strName, ".ott");
+        break;
+    case ToneDownload::HexText:
+        answer.m_strContentType = "text/plain; charset=us-ascii";
+        answer.m_strBody = HexOf(tone.m_message);
+        answer.m_strFileName = FileNameOf(tone.m_strName, ".txt");
+        break;
+    case ToneDownload::Wav: {
+        std::vector<std::uint8_t> wav;
+        if (!m_previews.Get(id, tone.m_midi, wav, error))
+            return Reply(503, "Preview unavailable", {"The preview could not be rendered: " + error + "."}, true);
+        answer.m_strContentType = "audio/wav";
+        answer.m_strBody.assign(wav.begin(), wav.end());
+        break;
+    }
+    }
+    return answer;
+}
+
+CGalleryAnswer CGalleryService::Delete(std::int64_t id, std::string_view password)
+{
+    constexpr const char* kNotDeleted = "Ringtone not deleted";
+    if (password.size() > kMaxPasswordBytes)
+        return Reply(400, kNotDeleted, {"The password is longer than the gallery takes."}, true);
+    CToneRecord tone;
+    bool found = false;
+    std::string error;
+    if (!m_store.GetTone(id, tone, found, error))
+        return Reply(500, kNotDeleted, {"The gallery could not read the ringtone: " + error + "."}, true);
+    if (!found)
+        return Reply(404, kNotDeleted, {"There is no ringtone number " + std::to_string(id) + "."}, true);
+    CAuthorRecord author;
+    if (!m_store.FindAuthor(tone.m_strAuthor, author, found, error) || !found)
+        return Reply(500, kNotDeleted, {"The gallery could not find the author of the ringtone."}, true);
+    if (!m_hasher.Verify(author.m_strPasswordHash, password))
+        return Reply(403, kNotDeleted,
+                     {"The password is not the one registered for " + tone.m_strAuthor + ", the author of " +
+                      Quoted(tone.m_strName) + "."},
+                     true);
+    bool bDeleted = false;
+    if (!m_store.DeleteTone(id, bDeleted, error))
+        return Reply(500, kNotDeleted, {"The gallery could not delete the ringtone: " + error + "."}, true);
+    m_previews.Forget(id);
+    if (!bDeleted)
+        return Reply(404, kNotDeleted, {"There is no ringtone number " + std::to_string(id) + "."}, true);
+    return Reply(200, "Ringtone deleted",
+                 {Quoted(tone.m_strName) + " by " + tone.m_strAuthor + " is no longer in the gallery."}, true);
+}

@@ -1,0 +1,76 @@
+#include "GalleryTestServer.h"
+
+#include <httplib.h>
+
+#include <fstream>
+
+#include "GalleryTestData.h"
+#include "ringtone/Prompt.h"
+#include "settings/ProfileKeys.h"
+#include "settings/SettingsStore.h"
+#include "upload/CurlHttpTransport.h"
+#include "upload/PostController.h"
+#include "upload/StatusLine.h"
+
+bool CGalleryTestServer::Start(std::string& error)
+{
+    CGalleryServerOptions options;
+    options.m_strDataDir = m_strDataDir;
+    options.m_strHost = "127.0.0.1";
+    options.m_nPort = 0;
+    options.m_passwordCost = PasswordCost::Minimum;
+    options.m_clock = [this] { return m_nNow.load(); };
+    auto renderer = std::make_unique<CFakePreviewRenderer>();
+    m_pRenderer = renderer.get();
+    m_pServer = std::make_unique<CGalleryServer>(std::move(options), std::move(renderer));
+    return m_pServer->Start(error);
+}
+
+CProgramPost PostLikeTheProgram(std::uint16_t port, const std::string& nickname, const std::string& password,
+                                const std::string& tone, int category, const std::vector<std::uint8_t>& package)
+{
+    CProgramPost result;
+    CTempDir temp;
+    const std::string path = temp / "1765180800";
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(package.data()),
+                                                static_cast<std::streamsize>(package.size()));
+    CMemorySettingsStore settings;
+    settings.SetString(kProfileIdentity, kProfileNickname, nickname);
+    settings.SetString(kProfileIdentity, kProfileEmail, "tester@example.org");
+    settings.SetString(kProfileIdentity, kProfilePassword, password);
+    settings.SetString(kProfileSystem, kProfileHomeSite, "127.0.0.1");
+    CRecordingPrompt prompt;
+    CPostController controller;
+    if (!controller.Open(path, settings, prompt)) {
+        result.m_strShown = prompt.Entries().empty() ? "not opened" : prompt.Entries().back().text;
+        return result;
+    }
+    controller.SetToneName(tone);
+    controller.SetCategory(category);
+    CUploadOptions options;
+    options.m_wPort = port;
+    options.m_nConnectTimeoutMs = 10000;
+    options.m_nStallTimeoutMs = 30000;
+    controller.SetUploadOptions(options);
+    CCurlHttpTransport transport;
+    CRecordingStatusLine status;
+    result.m_bPosted = controller.Post(settings, transport, status, prompt);
+    if (!prompt.Entries().empty()) {
+        result.m_strShown = prompt.Entries().back().text;
+        result.m_strCaption = prompt.Entries().back().caption;
+    }
+    return result;
+}
+
+int TonesOnPage(std::uint16_t port)
+{
+    httplib::Client client("127.0.0.1", port);
+    auto res = client.Get("/");
+    if (!res || res->status != 200)
+        return -1;
+    int count = 0;
+    for (std::size_t pos = res->body.find("<article class=\"tone\""); pos != std::string::npos;
+         pos = res->body.find("<article class=\"tone\"", pos + 1))
+        ++count;
+    return count;
+}

@@ -1,0 +1,47 @@
+// gallery-post-samples PORT: posts a few sample ringtones to the gallery on
+// 127.0.0.1:PORT through the program's own conversion and Post dialog code, and
+// prints what the program would show for each. Exit 0 when all were stored.
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "GalleryTestData.h"
+#include "GalleryTestServer.h"
+
+namespace {
+
+struct CSample {
+    const char* m_szNickname;
+    const char* m_szTone;
+    int m_nCategory; // 0 English, 1 Chinese, 2 Classical, 3 Others
+    const char* m_szRtttl;
+};
+
+constexpr CSample kSamples[] = {
+    {"ludwig", "Ode to Joy", 2, "Ode:d=4,o=5,b=160:e,e,f,g,g,f,e,d,c,c,d,e,e.,8d,2d"},
+    {"mei", "Jasmine Flower", 1, "Jasmine:d=8,o=5,b=100:e,e,g,a,c6,c6,a,g,4g,g,a,4g,4p"},
+    {"sam", "Happy Birthday", 0, "Birthday:d=4,o=5,b=125:8g.,16g,a,g,c6,2b,8g.,16g,a,g,d6,2c6"},
+    {"sam", "Alarm", 3, "Alarm:d=16,o=6,b=200:c,p,c,p,c,p,c,4p,c,p,c,p,c,p,c"},
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: gallery-post-samples PORT\n");
+        return 2;
+    }
+    const auto port = static_cast<std::uint16_t>(std::atoi(argv[1]));
+    CTempDir temp;
+    int failures = 0;
+    for (const CSample& sample : kSamples) {
+        std::vector<std::uint8_t> package = PackageFromRtttl(sample.m_szRtttl, temp.Path());
+        CProgramPost post = PostLikeTheProgram(port, sample.m_szNickname, "pw-" + std::string(sample.m_szNickname),
+                                               sample.m_szTone, sample.m_nCategory, package);
+        std::printf("%s: %s\n", post.m_strCaption.c_str(), post.m_strShown.c_str());
+        failures += post.m_bPosted ? 0 : 1;
+    }
+    return failures == 0 ? 0 : 1;
+}
