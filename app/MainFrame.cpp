@@ -7,13 +7,15 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include "app/AboutDlg.h"
 #include "app/RecentFileList.h"
 #include "ui/Captions.h"
+#include "ui/ModalRunner.h"
 #include "ui/ZorvatToneDoc.h"
 #include "ui/ZorvatToneView.h"
 
 CMainFrame::CMainFrame(CUiServices& services, CZorvatToneDoc& doc, CRecentFileList& recent, QWidget* pParent)
-    : QMainWindow(pParent), m_recent(recent)
+    : QMainWindow(pParent), m_services(services), m_recent(recent)
 {
     // Caption, system menu and close box only: the form has one size.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -95,5 +97,8 @@ void CMainFrame::OnPlayingChanged(bool bPlaying)
         pAction->setEnabled(!bPlaying);
 }
 
-// The About box comes with the How To box.
-void CMainFrame::OnAppAbout() {}
+void CMainFrame::OnAppAbout()
+{
+    CAboutDlg dlg(this);
+    (void)m_services.m_modal.Run(dlg);
+}

@@ -33,6 +33,7 @@ public:
     [[nodiscard]] static QString MidiFileOf(const QList<QUrl>& urls);
 
 public slots:
+    // Runs the About box.
     void OnAppAbout();
     void OnFileOpen();
     void OnFileNew();
@@ -52,6 +53,7 @@ private:
     void RebuildRecentFiles();
     QAction* MakeAction(const char* caption, int id, const char* statusTip, const char* toolTip = nullptr);
 
+    CUiServices& m_services;
     CZorvatToneView* m_pView = nullptr;
     CRecentFileList& m_recent;
     QMenu* m_pFileMenu = nullptr;

@@ -1,6 +1,7 @@
 // zorvattone: the desktop program.
 
 #include <QApplication>
+#include <QIcon>
 
 #include "app/MainFrame.h"
 #include "app/ZorvatToneApp.h"
@@ -10,12 +11,16 @@
 #include "ui/ExecModalRunner.h"
 #include "ui/QtFileChooser.h"
 #include "ui/QtPrompt.h"
+#include "ui/SpawnProgramStarter.h"
+#include "upload/CurlHttpTransport.h"
 
 int main(int argc, char* argv[])
 {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZorvatTone"));
     QApplication::setApplicationVersion(QStringLiteral("0.99"));
+    // Drawn where Qt has its SVG plugin; the desktop entry names the installed one.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/zorvattone.svg")));
 
     CIniSettingsStore settings;
     CQtPrompt prompt;
@@ -23,7 +28,9 @@ int main(int argc, char* argv[])
     CExecModalRunner modal;
     std::unique_ptr<CMidiOutput> output = MakeSystemMidiOutput();
     CRealtimeClock clock;
-    CUiServices services{settings, prompt, files, modal, *output, clock};
+    CSpawnProgramStarter programs;
+    CCurlHttpTransport http;
+    CUiServices services{settings, prompt, files, modal, *output, clock, programs, http};
 
     CZorvatToneApp app(services);
     if (!app.InitInstance(QApplication::arguments()))

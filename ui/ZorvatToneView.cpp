@@ -225,15 +225,3 @@ void CZorvatToneView::OnSetup()
     CSetupDlg dlg(m_services.m_settings, m_services.m_prompt, m_services.m_files, false, this);
     (void)m_services.m_modal.Run(dlg);
 }
-
-// The How To box comes with the About box.
-void CZorvatToneView::OnHowTo() {}
-
-// The ringtone commands (Listen, Post, the hidden Show RTTL, Show PDU and test
-// upload buttons) are wired to these slots; their work belongs to the ringtone and
-// upload subsystems.
-void CZorvatToneView::OnListen() {}
-void CZorvatToneView::OnPostRingtone() {}
-void CZorvatToneView::OnShowRttl() {}
-void CZorvatToneView::OnShowPdu() {}
-void CZorvatToneView::OnTestUpload() {}

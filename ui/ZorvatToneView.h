@@ -27,6 +27,8 @@
 #include "engine/MidiEngine.h"
 #include "ui/UiServices.h"
 
+class CPostController;
+class CRingtoneConverter;
 class CZorvatToneDoc;
 class QCheckBox;
 class QComboBox;
@@ -70,6 +72,10 @@ public:
     bool OpenMidiFile(const std::string& path, bool bReport = true);
     // A new, empty document; nothing while playing.
     void NewDocument();
+    // The opening checks of the Post Ringtone dialog for the package at
+    // `packagePath` (a nickname, an e-mail address, at most 2048 bytes), then the
+    // dialog. False, with the package file left in place, when a check failed.
+    bool OpenPostDialog(const std::string& packagePath);
     // Moves the controls into the members (true) or the members into the controls.
     void UpdateData(bool bSaveAndValidate);
 
@@ -100,10 +106,17 @@ public slots:
     void OnMuteToggle();
     void OnSetup();
     void OnHowTo();
+    // Converts the RTTTL box into the preview "<TEMP>/zorvat.mid" and starts the
+    // media player on it; the box then shows the rebuilt text.
     void OnListen();
+    // Converts the RTTTL box into the ringtone package "<TEMP>/<seconds>" and opens
+    // the Post Ringtone dialog on it.
     void OnPostRingtone();
+    // Write the captured RTTTL text to "ZvTone.nok", or the captured ringtone as hex
+    // text to "zorvat.pdu", in the working directory and open it with xdg-open.
     void OnShowRttl();
     void OnShowPdu();
+    // The fixed diagnostic post to the developers' test server.
     void OnTestUpload();
     // Shows the latest pitch of every channel (the short UI timer calls it).
     void OnMeterTimer();
@@ -128,6 +141,14 @@ private:
     [[nodiscard]] int GetSliderPos() const;
     void ShowElapsed(int seconds);
     [[nodiscard]] static std::string FormatTime(int seconds);
+
+    [[nodiscard]] std::string GetProfile(const char* section, const char* key) const;
+    void ApplyInstrument(CRingtoneConverter& converter) const;
+    // Convert, then the members back from the controls (failure) or into them.
+    bool RunConversion(CRingtoneConverter& converter, const std::string& outputPath);
+    void StartPlayer(const std::string& player, const std::string& previewPath);
+    void RunPostDialog(CPostController& controller);
+    void OpenInViewer(const std::string& file);
 
     CUiServices& m_services;
     CZorvatToneDoc& m_doc;

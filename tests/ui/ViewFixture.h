@@ -1,7 +1,8 @@
 #pragma once
 // A form with fake services: a recording prompt, answered file dialogs, a fake
-// synthesizer and a manual clock that only ticks when the test steps it. The
-// form's own timers are far too slow to fire: tests call OnTimer and OnMeterTimer.
+// synthesizer, a manual clock that only ticks when the test steps it, a program
+// starter that starts nothing and an HTTP transport that sends nothing. The form's
+// own timers are far too slow to fire: tests call OnTimer and OnMeterTimer.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,9 +23,11 @@
 #include "tests/ui/SmfFile.h"
 #include "ui/FakeFileChooser.h"
 #include "ui/FakeModalRunner.h"
+#include "ui/FakeProgramStarter.h"
 #include "ui/UiServices.h"
 #include "ui/ZorvatToneDoc.h"
 #include "ui/ZorvatToneView.h"
+#include "upload/FakeHttpTransport.h"
 
 inline constexpr int kNeverMs = 3600 * 1000;
 
@@ -110,7 +113,10 @@ protected:
     CFakeModalRunner m_modal;
     CFakeMidiOutput m_output;
     CManualClock m_clock;
-    CUiServices m_services{m_settings, m_prompt, m_files, m_modal, m_output, m_clock, kNeverMs, kNeverMs};
+    CFakeProgramStarter m_programs;
+    CFakeHttpTransport m_http;
+    CUiServices m_services{m_settings, m_prompt,   m_files, m_modal,  m_output,
+                           m_clock,    m_programs, m_http,  kNeverMs, kNeverMs};
     CZorvatToneDoc m_doc;
     std::unique_ptr<CZorvatToneView> m_pView;
 };

@@ -450,7 +450,7 @@ TEST_F(ZorvatToneViewTest, WithoutASynthesizerPlaySaysTheDeviceIsBusyAndChangesN
     CFakeMidiOutput ports;
     ports.AddDevice("Software synthesizer", kModSoftwareSynth);
     ports.AddDevice("External port", kModMidiPort);
-    CUiServices portsOnly{m_settings, m_prompt, m_files, m_modal, ports, m_clock, kNeverMs, kNeverMs};
+    CUiServices portsOnly{m_settings, m_prompt, m_files, m_modal, ports, m_clock, m_programs, m_http, kNeverMs, kNeverMs};
     CZorvatToneView view(portsOnly, m_doc);
     ASSERT_TRUE(view.OpenMidiFile(Write("tune.mid", TuneBytes()).toStdString()));
     view.OnPlay();

@@ -9,7 +9,7 @@
 TEST_F(ViewTest, PlaysOnTheRealClockWhileTheFormPollsTheMeters)
 {
     CRealtimeClock clock;
-    CUiServices services{m_settings, m_prompt, m_files, m_modal, m_output, clock, kNeverMs, kNeverMs};
+    CUiServices services{m_settings, m_prompt, m_files, m_modal, m_output, clock, m_programs, m_http, kNeverMs, kNeverMs};
     CZorvatToneView view(services, m_doc);
     ASSERT_TRUE(view.OpenMidiFile(Write("tune.mid", TuneBytes()).toStdString()));
     view.OnPlay();

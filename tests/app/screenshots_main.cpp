@@ -1,0 +1,157 @@
+// zorvattone-screenshots: takes the README's pictures of the desktop program with
+// its real windows on fake services (no sound device, no network needed): the main
+// window after a recording of the demo song's melody, the Post Ringtone dialog after
+// an upload, the Setup dialog, the How To box and the About box. Writes nothing outside OUTPUT_DIR and a
+// temporary directory of its own.
+// usage: zorvattone-screenshots OUTPUT_DIR DEMO.mid
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "app/AboutDlg.h"
+#include "app/MainFrame.h"
+#include "app/ZorvatToneApp.h"
+#include "engine/ManualClock.h"
+#include "engine/SilentMidiOutput.h"
+#include "ringtone/Prompt.h"
+#include "settings/ProfileKeys.h"
+#include "settings/SettingsStore.h"
+#include "ui/FakeFileChooser.h"
+#include "ui/FakeModalRunner.h"
+#include "ui/FakeProgramStarter.h"
+#include "ui/HowToDlg.h"
+#include "ui/PostDlg.h"
+#include "ui/SetupDefaults.h"
+#include "ui/SetupDlg.h"
+#include "ui/ZorvatToneView.h"
+#include "upload/FakeHttpTransport.h"
+
+namespace {
+
+constexpr int kNeverMs = 3600 * 1000;
+constexpr int kRecordSeconds = 7;
+constexpr int kStepsPerSecond = 200;
+constexpr int kFlute = 73;
+
+void Settle()
+{
+    for (int i = 0; i < 10; ++i)
+        QApplication::processEvents();
+}
+
+bool Save(QWidget& window, const QDir& dir, const char* name)
+{
+    Settle();
+    const QString path = dir.filePath(QString::fromUtf8(name));
+    if (!window.grab().save(path)) {
+        std::fprintf(stderr, "zorvattone-screenshots: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+template <typename W>
+W* Control(QWidget& parent, int id)
+{
+    return parent.findChild<W*>(QStringLiteral("control%1").arg(id));
+}
+
+void FillProfile(CSettingsStore& settings, const QString& tempDir)
+{
+    settings.SetString(kProfileIdentity, kProfileNickname, "zavi");
+    settings.SetString(kProfileIdentity, kProfileEmail, "zavi@example.org");
+    settings.SetString(kProfileIdentity, kProfilePassword, "secret");
+    settings.SetString(kProfileSystem, kProfileHomeSite, kDefaultHomeSite);
+    settings.SetString(kProfileSystem, kProfileTempDir, tempDir.toStdString());
+    settings.SetString(kProfileSystem, kProfileMediaPlayer, "/usr/bin/zorvattone-play");
+}
+
+// The melody alone, from second 0 for a few seconds, on the instant clock.
+void Record(CZorvatToneView& view, CManualClock& clock)
+{
+    Control<QPushButton>(view, 1058)->click();
+    Control<QCheckBox>(view, 1036)->click();
+    view.OnPlay();
+    for (int s = 0; s < kRecordSeconds; ++s) {
+        clock.Step(kStepsPerSecond);
+        view.OnTimer();
+    }
+    view.OnStop();
+    Control<QComboBox>(view, 1070)->setCurrentIndex(kFlute);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication qapp(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: zorvattone-screenshots OUTPUT_DIR DEMO.mid\n");
+        return 2;
+    }
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    const QString song = QString::fromLocal8Bit(argv[2]);
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return 1;
+    const QString tempDir = scratch.path();
+
+    CMemorySettingsStore settings;
+    FillProfile(settings, tempDir);
+    CRecordingPrompt prompt;
+    CFakeFileChooser files;
+    CFakeModalRunner modal;
+    CSilentMidiOutput output;
+    CManualClock clock;
+    CFakeProgramStarter programs;
+    CFakeHttpTransport http;
+    http.Queue(CFakeHttpTransport::Answer(200, "<html>Ringtone stored. Thank you, zavi!</html>"));
+    CUiServices services{settings, prompt, files, modal, output, clock, programs, http, kNeverMs, kNeverMs};
+
+    CZorvatToneApp app(services);
+    if (!app.InitInstance({QStringLiteral("zorvattone"), song})) {
+        std::fprintf(stderr, "zorvattone-screenshots: cannot open %s\n", qPrintable(song));
+        return 1;
+    }
+    CMainFrame& frame = *app.GetMainFrame();
+    CZorvatToneView& view = frame.GetView();
+    Record(view, clock);
+    bool bOk = Save(frame, out, "screenshot-main.png");
+
+    modal.SetHandler([&](QDialog& dlg) {
+        auto& post = dynamic_cast<CPostDlg&>(dlg);
+        post.show();
+        Control<QLineEdit>(post, 1081)->setText(QStringLiteral("Ode to Joy"));
+        Control<QComboBox>(post, 1080)->setCurrentIndex(2);
+        QSignalSpy finished(&post, &CPostDlg::postFinished);
+        Control<QPushButton>(post, 1)->click();
+        if (finished.count() == 0)
+            (void)finished.wait(10000);
+        bOk = Save(post, out, "screenshot-post.png") && bOk;
+    });
+    view.OnPostRingtone();
+
+    // The directory the Setup dialog offers, not the scratch one used above.
+    settings.SetString(kProfileSystem, kProfileTempDir, DefaultTempDirectory());
+    CSetupDlg setup(settings, prompt, files, false, &frame);
+    setup.show();
+    bOk = Save(setup, out, "screenshot-setup.png") && bOk;
+    setup.hide();
+
+    CHowToDlg howTo(&frame);
+    howTo.show();
+    bOk = Save(howTo, out, "screenshot-howto.png") && bOk;
+    howTo.hide();
+    CAboutDlg about(&frame);
+    about.show();
+    bOk = Save(about, out, "screenshot-about.png") && bOk;
+    return bOk ? 0 : 1;
+}

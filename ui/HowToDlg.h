@@ -1,0 +1,30 @@
+#pragma once
+// The How To box ("Zorvat Zavi How To"): the steps of making and submitting a
+// ringtone in a read-only text without scroll bars, under the label "Steps to
+// submit a Ringtone:", and "OK". The text is sized to fit whole.
+//
+// Controls (object names): the text "control1087", OK "control1".
+
+#include <QDialog>
+#include <string>
+
+class QTextEdit;
+
+// The address of the service's web site.
+inline constexpr char kServiceSite[] = "http://gallery.zorvat.example";
+
+class CHowToDlg final : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CHowToDlg(QWidget* pParent = nullptr);
+    ~CHowToDlg() override;
+
+    // The steps with CR LF line breaks: an empty first line, no break after the last.
+    [[nodiscard]] static std::string HowToText();
+
+    std::string m_strText;
+
+private:
+    QTextEdit* m_pText = nullptr;
+};

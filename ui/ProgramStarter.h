@@ -1,0 +1,32 @@
+#pragma once
+// Starts an outside program (the media player, the desktop's file opener) without
+// a shell and without waiting for it. The program's starter spawns it, tests use
+// CFakeProgramStarter.
+
+#include <string>
+#include <vector>
+
+enum class ProgramStart {
+    kStarted,
+    kInvalidProgram, // missing, not a file, not executable, or its interpreter is missing
+    kOutOfMemory,
+    kFailed,         // any other reason; m_nError says which
+};
+
+struct CProgramStartResult {
+    ProgramStart m_result = ProgramStart::kFailed;
+    int m_nError = 0; // the errno value when not started
+    long m_nPid = 0;  // the process id when started
+};
+
+class CProgramStarter {
+public:
+    CProgramStarter() = default;
+    CProgramStarter(const CProgramStarter&) = delete;
+    CProgramStarter& operator=(const CProgramStarter&) = delete;
+    virtual ~CProgramStarter() = default;
+
+    // Starts `program` (a path, or a bare name looked up in PATH) with `arguments`
+    // as its argument list, each passed as it is (no shell, no word splitting).
+    virtual CProgramStartResult Start(const std::string& program, const std::vector<std::string>& arguments) = 0;
+};

@@ -1,0 +1,183 @@
+#include <QComboBox>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "ringtone/Prompt.h"
+#include "ringtone/RingtoneConverter.h"
+#include "ringtone/RingtonePackage.h"
+#include "ringtone/SmartMessaging.h"
+#include "settings/ProfileKeys.h"
+#include "settings/SettingsStore.h"
+#include "ui/HowToDlg.h"
+#include "ui/ModalRunner.h"
+#include "ui/PostDlg.h"
+#include "ui/ProgramStarter.h"
+#include "ui/ZorvatToneDoc.h"
+#include "ui/ZorvatToneView.h"
+#include "upload/DiagnosticPost.h"
+#include "upload/PostOpenHandler.h"
+
+namespace {
+
+constexpr char kError[] = "ERROR";
+constexpr char kNoTempDir[] = "Temporary working directory is not set. Please setup first.";
+constexpr char kNoRtttl[] = "No RTTL information.";
+constexpr char kRtttlFile[] = "ZvTone.nok";
+constexpr char kPduFile[] = "zorvat.pdu";
+constexpr char kPduToneName[] = "MyTone";
+constexpr char kFileViewer[] = "xdg-open";
+
+} // namespace
+
+std::string CZorvatToneView::GetProfile(const char* section, const char* key) const
+{
+    return m_services.m_settings.GetString(section, key);
+}
+
+void CZorvatToneView::ApplyInstrument(CRingtoneConverter& converter) const
+{
+    // Positions follow the General MIDI program order, so a position is the program.
+    const int position = m_pInstrument->currentIndex();
+    if (position >= 0 && position < 128)
+        converter.SetProgram(static_cast<std::uint8_t>(position));
+}
+
+bool CZorvatToneView::RunConversion(CRingtoneConverter& converter, const std::string& outputPath)
+{
+    if (!converter.Convert(m_strRtttl, outputPath)) {
+        // The box keeps what the user typed.
+        UpdateData(true);
+        return false;
+    }
+    UpdateData(false);
+    return true;
+}
+
+void CZorvatToneView::OnListen()
+{
+    UpdateData(true);
+    const std::string tempDir = GetProfile(kProfileSystem, kProfileTempDir);
+    if (tempDir.empty()) {
+        m_services.m_prompt.Show(kNoTempDir, kError, PromptIcon::Stop);
+        return;
+    }
+    const std::string player = GetProfile(kProfileSystem, kProfileMediaPlayer);
+    if (player.empty()) {
+        m_services.m_prompt.Show("Media player is not specified. Please setup first.", kError, PromptIcon::Stop);
+        return;
+    }
+    if (m_strRtttl.empty()) {
+        m_services.m_prompt.Show(kNoRtttl, "LISTEN ERROR", PromptIcon::Stop);
+        return;
+    }
+    CRingtoneConverter converter(m_strRtttl, m_doc.GetSong().GetDivision(), m_services.m_settings,
+                                 m_services.m_prompt);
+    ApplyInstrument(converter);
+    // A failed or cancelled conversion leaves no preview worth playing: an old one,
+    // or one cut short.
+    if (!RunConversion(converter, std::string()))
+        return;
+    StartPlayer(player, CRingtoneConverter::MidiPathIn(tempDir));
+}
+
+void CZorvatToneView::StartPlayer(const std::string& player, const std::string& previewPath)
+{
+    const CProgramStartResult started = m_services.m_programs.Start(player, {previewPath});
+    switch (started.m_result) {
+    case ProgramStart::kStarted:
+        return;
+    case ProgramStart::kInvalidProgram:
+        m_services.m_prompt.Show("Invalid media player. Please setup.", kError, PromptIcon::Stop);
+        return;
+    case ProgramStart::kOutOfMemory:
+        m_services.m_prompt.Show("Out of memory.", kError, PromptIcon::Stop);
+        return;
+    case ProgramStart::kFailed:
+        // A player that did not start is worth a word even when the reason is rare.
+        m_services.m_prompt.Show("Cannot start the media player: " +
+                                     std::generic_category().message(started.m_nError) + ".",
+                                 kError, PromptIcon::Stop);
+        return;
+    }
+}
+
+void CZorvatToneView::OnPostRingtone()
+{
+    UpdateData(true);
+    const std::string tempDir = GetProfile(kProfileSystem, kProfileTempDir);
+    if (tempDir.empty()) {
+        m_services.m_prompt.Show(kNoTempDir, kError, PromptIcon::Stop);
+        return;
+    }
+    if (m_strRtttl.empty()) {
+        m_services.m_prompt.Show(kNoRtttl, "SAVE ERROR", PromptIcon::Stop);
+        return;
+    }
+    CPostOpenHandler handler(m_services.m_settings, m_services.m_prompt,
+                             [this](CPostController& controller) { RunPostDialog(controller); });
+    CRingtoneConverter converter(m_strRtttl, m_doc.GetSong().GetDivision(), m_services.m_settings,
+                                 m_services.m_prompt, &handler);
+    ApplyInstrument(converter);
+    const std::string packagePath = MakePackagePath(tempDir, static_cast<std::int64_t>(std::time(nullptr)));
+    (void)RunConversion(converter, packagePath);
+}
+
+bool CZorvatToneView::OpenPostDialog(const std::string& packagePath)
+{
+    CPostOpenHandler handler(m_services.m_settings, m_services.m_prompt,
+                             [this](CPostController& controller) { RunPostDialog(controller); });
+    return handler.OpenPost(packagePath, std::string());
+}
+
+void CZorvatToneView::RunPostDialog(CPostController& controller)
+{
+    controller.SetUploadOptions(m_services.m_upload);
+    CPostDlg dlg(controller, m_services.m_settings, m_services.m_prompt, m_services.m_http, this);
+    (void)m_services.m_modal.Run(dlg);
+}
+
+void CZorvatToneView::OpenInViewer(const std::string& file)
+{
+    // The viewer may be started through the desktop's services, far from this
+    // program's working directory.
+    std::error_code ec;
+    std::filesystem::path path = std::filesystem::absolute(file, ec);
+    (void)m_services.m_programs.Start(kFileViewer, {ec ? file : path.string()});
+}
+
+void CZorvatToneView::OnShowRttl()
+{
+    {
+        std::ofstream out(kRtttlFile, std::ios::out | std::ios::trunc);
+        out << m_engine.GetRtttl();
+        out.close();
+        if (!out)
+            return;
+    }
+    OpenInViewer(kRtttlFile);
+}
+
+void CZorvatToneView::OnShowPdu()
+{
+    const std::vector<RingtoneNote> notes = m_engine.GetRingtoneNotes();
+    const std::vector<std::uint8_t> message = BuildRingtoneMessage(
+        kPduToneName, m_engine.GetRingtoneTempo(), static_cast<std::int32_t>(notes.size()), notes.data());
+    // The size verdict does not matter here: the file shows what the capture holds.
+    std::string reason;
+    if (!WriteRingtoneHexFile(kPduFile, message, reason))
+        return;
+    OpenInViewer(kPduFile);
+}
+
+void CZorvatToneView::OnTestUpload()
+{
+    (void)RunDiagnosticPost(m_services.m_http, m_services.m_prompt, m_services.m_diagnostic);
+}
+
+void CZorvatToneView::OnHowTo()
+{
+    CHowToDlg dlg(this);
+    (void)m_services.m_modal.Run(dlg);
+}
