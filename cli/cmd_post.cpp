@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
+#include "cli/CliPrompt.h"
 #include "ringtone/Prompt.h"
 #include "ringtone/RingtoneConverter.h"
 #include "ringtone/RingtonePackage.h"
@@ -34,34 +35,27 @@ constexpr const char* kUsage =
 
 constexpr std::size_t kMaxToneName = 32;
 
-// Messages of the conversion and the post, as the desktop would show them: the
-// server's reply on standard output, everything else on standard error.
+// Messages of the conversion and the post as every ringtone command prints them;
+// only the server's reply goes to standard output, where a script can take it.
 class CPostCliPrompt final : public CPrompt {
 public:
-    explicit CPostCliPrompt(bool bTruncate) : m_bTruncate(bTruncate) {}
+    explicit CPostCliPrompt(bool bTruncate) : m_messages(bTruncate) {}
 
-    PromptAnswer Show(const std::string& text, const std::string& caption, PromptIcon,
+    PromptAnswer Show(const std::string& text, const std::string& caption, PromptIcon icon,
                       PromptButtons buttons) override
     {
-        if (buttons == PromptButtons::OkCancel) {
-            m_bDeclined = !m_bTruncate;
-            return m_bTruncate ? PromptAnswer::Ok : PromptAnswer::Cancel;
-        }
-        if (caption == "Post Result") {
-            std::printf("%s%s", text.c_str(), !text.empty() && text.back() == '\n' ? "" : "\n");
-            std::fflush(stdout);
-        } else {
-            std::fprintf(stderr, "zorvattone-cli: %s: %s\n", caption.c_str(), text.c_str());
-        }
+        if (caption != "Post Result")
+            return m_messages.Show(text, caption, icon, buttons);
+        std::printf("%s%s", text.c_str(), !text.empty() && text.back() == '\n' ? "" : "\n");
+        std::fflush(stdout);
         return PromptAnswer::Ok;
     }
 
     // The truncation question was asked and the answer was no.
-    [[nodiscard]] bool Declined() const { return m_bDeclined; }
+    [[nodiscard]] bool Declined() const { return m_messages.Declined(); }
 
 private:
-    bool m_bTruncate;
-    bool m_bDeclined = false;
+    CCliPrompt m_messages;
 };
 
 class CStdoutStatusLine final : public CStatusLine {

@@ -110,7 +110,7 @@ TEST_F(PostCliTest, ARefusedUploadFailsWithTheServersText)
     CliResult r = Post({"--name", "T", "--category", "english", "--host", Host(), SongFile(kSong)});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.out.find("Ringtone upload error !\n"), std::string::npos) << r.out;
-    EXPECT_EQ(r.err, "zorvattone-cli: Upload Error: Gallery is full\n");
+    EXPECT_EQ(r.err, "Upload Error: Gallery is full\n");
 }
 
 TEST_F(PostCliTest, AnUnreachableSiteFailsWithTheTransportsMessage)
@@ -118,7 +118,7 @@ TEST_F(PostCliTest, AnUnreachableSiteFailsWithTheTransportsMessage)
     CliResult r = Post({"--name", "T", "--category", "english", "--host",
                         "127.0.0.1:" + std::to_string(UnusedPort()), SongFile(kSong)});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("zorvattone-cli: Upload Error: Failed to connect to 127.0.0.1"), std::string::npos)
+    EXPECT_NE(r.err.find("Upload Error: Failed to connect to 127.0.0.1"), std::string::npos)
         << r.err;
 }
 
@@ -127,7 +127,7 @@ TEST_F(PostCliTest, AMissingIdentityStopsBeforeTheUploadAndKeepsThePackage)
     WriteProfile("", "nick@example.net");
     CliResult r = Post({"--name", "T", "--category", "english", "--host", Host(), SongFile(kSong)});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "zorvattone-cli: Nickname Error: You have not yet setup your nickname.\n");
+    EXPECT_EQ(r.err, "Nickname Error: You have not yet setup your nickname.\n");
     EXPECT_TRUE(server.Requests().empty());
     EXPECT_FALSE(std::filesystem::is_empty(home.Path() / "tmp"));
 }
