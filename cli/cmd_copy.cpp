@@ -1,7 +1,11 @@
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "cli/CliCommand.h"
 #include "cli/CliSong.h"
+#include "ringtone/StdFile.h"
 #include "song/MidiArchive.h"
 #include "song/MidiSong.h"
 
@@ -25,13 +29,30 @@ int RunCopy(const std::vector<std::string>& args)
     if (!CliLoadSong(parsed.Positional()[0], song, error))
         return CliFailure(error);
 
+    // Written beside OUT and renamed over it once complete, as the program's save
+    // does: a full disk must not leave OUT (perhaps IN itself) cut short. A device
+    // such as /dev/stdout is written as it is.
     const std::string& out = parsed.Positional()[1];
-    CMidiArchive ar(out, CMidiArchive::Mode::Store);
-    if (!ar.IsOpen())
-        return CliFailure("cannot create " + out + ": " + ar.LastError());
-    song.Serialize(ar);
-    if (!ar.Close())
-        return CliFailure("cannot write " + out + ": " + ar.LastError());
+    const bool bInPlace = IsDeviceOrPipe(out);
+    const std::string target = ReplacementTarget(out);
+    const std::string partPath = bInPlace ? out : target + ".part";
+    {
+        CMidiArchive ar(partPath, CMidiArchive::Mode::Store);
+        if (!ar.IsOpen())
+            return CliFailure("cannot create " + out + ": " + ar.LastError());
+        song.Serialize(ar);
+        if (!ar.Close()) {
+            if (!bInPlace)
+                RemoveOwnFile(partPath);
+            return CliFailure("cannot write " + out + ": " + ar.LastError());
+        }
+    }
+    errno = 0;
+    if (!bInPlace && std::rename(partPath.c_str(), target.c_str()) != 0) {
+        const std::string reason = std::strerror(errno);
+        RemoveOwnFile(partPath);
+        return CliFailure("cannot write " + out + ": " + reason);
+    }
     return kExitOk;
 }
 

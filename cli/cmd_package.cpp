@@ -1,6 +1,10 @@
+#include <ctime>
 #include <string>
+#include <vector>
 
 #include "cli/CliRingtone.h"
+#include "ringtone/RingtonePackage.h"
+#include "ringtone/StdFile.h"
 
 namespace {
 
@@ -12,6 +16,13 @@ constexpr const char* kUsage =
     "zorvat.pdu are deleted afterwards, as posting deletes them.\n\n"
     "  -o, --output OUT  where the package goes\n" ZT_CLI_RINGTONE_OPTIONS;
 
+int ShowFileError(const std::string& verb, const std::string& file, const std::string& reason)
+{
+    CCliPrompt(false).Show("Cannot " + verb + " the file \"" + file + "\": " + reason + ".", "ERROR",
+                           PromptIcon::Stop);
+    return kExitFailed;
+}
+
 int RunPackage(const std::vector<std::string>& args)
 {
     CCliArgs parsed(args, {"--temp", "--output"}, {"--truncate"}, {{"-o", "--output"}});
@@ -22,8 +33,26 @@ int RunPackage(const std::vector<std::string>& args)
     std::optional<std::string> out = parsed.Value("--output");
     if (!out || out->empty())
         return CliUsageError("package", "needs -o OUT");
+
+    // Built in the temporary directory under the name posting gives it, then put in
+    // place of OUT whole: a package that fails half-way must not destroy a good OUT.
+    CMemorySettingsStore settings;
+    CliLoadTempDir(parsed, settings);
+    const std::string built = MakePackagePath(settings.GetString(kProfileSystem, kProfileTempDir),
+                                              static_cast<std::int64_t>(std::time(nullptr)));
     CliConversion result;
-    return CliConvertRtttl(parsed, 0, -1, *out, result);
+    if (int rc = CliConvertRtttl(parsed, 0, -1, built, result); rc != kExitOk)
+        return rc;
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    const bool bRead = ReadWholeFile(built, kMaxUnpackedPackage, bytes, error);
+    const bool bWritten = bRead && ReplaceFileWith(*out, bytes.data(), bytes.size(), error);
+    RemoveOwnFile(built);
+    if (!bRead)
+        return ShowFileError("read", built, error);
+    if (!bWritten)
+        return ShowFileError("write", *out, error);
+    return kExitOk;
 }
 
 } // namespace

@@ -1,8 +1,10 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "cli/CliRingtone.h"
+#include "ringtone/StdFile.h"
 
 namespace {
 
@@ -15,6 +17,9 @@ constexpr const char* kUsage =
     "  --division D  ticks per quarter note 1..32767, as of the open song (default and\n"
     "                0: 96)\n"
     "  -o, --output OUT.mid  where the preview goes\n" ZT_CLI_RINGTONE_OPTIONS;
+
+// A preview of 255 notes is a few kilobytes; anything far larger is not ours.
+constexpr std::uint64_t kMaxPreviewBytes = 1u << 20;
 
 int RunPreview(const std::vector<std::string>& args)
 {
@@ -42,9 +47,13 @@ int RunPreview(const std::vector<std::string>& args)
     std::error_code ec;
     if (fs::equivalent(midi, *out, ec))
         return kExitOk;
-    fs::copy_file(midi, *out, fs::copy_options::overwrite_existing, ec);
-    if (ec)
-        return CliFailure("cannot copy " + midi + " to " + *out + ": " + ec.message());
+    // Whole or not at all: a copy cut short by a full disk must not take the place
+    // of an OUT.mid that was good.
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    if (!ReadWholeFile(midi, kMaxPreviewBytes, bytes, error) ||
+        !ReplaceFileWith(*out, bytes.data(), bytes.size(), error))
+        return CliFailure("cannot copy " + midi + " to " + *out + ": " + error);
     return kExitOk;
 }
 

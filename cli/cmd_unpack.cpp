@@ -19,16 +19,14 @@ constexpr const char* kUsage =
 // A package of 255 notes packs to a few kilobytes; anything far larger is not one.
 constexpr std::uint64_t kMaxPackedPackage = 1u << 20;
 
+// Whole or not at all, so a full disk leaves a part that was there as it was.
 bool WritePart(const std::string& path, const void* data, std::size_t size, std::string& error)
 {
-    CStdFile file;
-    bool ok = file.Open(path, CStdFile::Mode::Write) && file.Write(data, size);
-    ok = file.Close() && ok;
-    if (!ok) {
-        error = "cannot write " + path + ": " + file.ErrorText();
-        RemoveOwnFile(path);
-    }
-    return ok;
+    std::string reason;
+    if (ReplaceFileWith(path, data, size, reason))
+        return true;
+    error = "cannot write " + path + ": " + reason;
+    return false;
 }
 
 int RunUnpack(const std::vector<std::string>& args)

@@ -90,9 +90,16 @@ PrepareResult CMidiEngine::Prepare(const CMidiSong& song, std::array<std::string
         m_pSong = nullptr;
         return PrepareResult::kTooLong;
     }
-    names = scanned;
     const double length = static_cast<double>(longest) * lengthTempo / m_wDivision * 0.000001;
-    seconds = static_cast<std::uint32_t>(std::min(length, 4294967295.0));
+    // The scan counts down 32-bit microsecond waits, which wrap for huge delta
+    // times; the length in ticks is what the slider shows, so it decides too.
+    if (length > kMaxSongSeconds) {
+        m_cursors.clear();
+        m_pSong = nullptr;
+        return PrepareResult::kTooLong;
+    }
+    names = scanned;
+    seconds = static_cast<std::uint32_t>(length);
 
     if (discard) {
         m_cursors.clear();

@@ -125,6 +125,67 @@ bool ReadWholeFile(const std::string& path, std::uint64_t maxBytes, std::vector<
     return true;
 }
 
+namespace {
+
+bool WriteInPlace(const std::string& path, const void* data, std::size_t size, std::string& error)
+{
+    CStdFile file;
+    bool ok = file.Open(path, CStdFile::Mode::Write) && file.Write(data, size);
+    ok = file.Close() && ok;
+    if (!ok)
+        error = file.ErrorText();
+    return ok;
+}
+
+} // namespace
+
+bool IsDeviceOrPipe(const std::string& path)
+{
+    std::error_code ec;
+    const std::filesystem::file_status st = std::filesystem::status(path, ec);
+    return !ec && std::filesystem::exists(st) && !std::filesystem::is_regular_file(st) &&
+           !std::filesystem::is_directory(st);
+}
+
+std::string ReplacementTarget(const std::string& path)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec)))
+        return path;
+    std::filesystem::path resolved = std::filesystem::canonical(path, ec);
+    return ec ? path : resolved.string();
+}
+
+bool ReplaceFileWith(const std::string& path, const void* data, std::size_t size, std::string& error)
+{
+    // A device or a pipe (/dev/stdout) holds nothing to keep, and renaming over its
+    // name would replace the device node itself.
+    if (IsDeviceOrPipe(path))
+        return WriteInPlace(path, data, size, error);
+    const std::string target = ReplacementTarget(path);
+    const std::string partPath = target + ".part";
+    CStdFile part;
+    if (!part.Open(partPath, CStdFile::Mode::Write)) {
+        error = part.ErrorText();
+        return false;
+    }
+    // Only the close tells whether what the C library buffered reached the disk.
+    bool ok = part.Write(data, size);
+    ok = part.Close() && ok;
+    if (!ok) {
+        error = part.ErrorText();
+        RemoveOwnFile(partPath);
+        return false;
+    }
+    errno = 0;
+    if (std::rename(partPath.c_str(), target.c_str()) != 0) {
+        error = std::strerror(errno);
+        RemoveOwnFile(partPath);
+        return false;
+    }
+    return true;
+}
+
 bool RemoveOwnFile(const std::string& path)
 {
     namespace fs = std::filesystem;

@@ -136,6 +136,10 @@ bool CZorvatToneView::OpenMidiFile(const std::string& path, bool bReport)
         return false;
     }
     OnInitialUpdate();
+    // A file in which no track could be read looks like a new document, about which
+    // the form says nothing; but the user asked for a song, so say why none shows.
+    if (!m_bSongReady && m_doc.GetSong().GetTrackList().GetTrackCount() == 0)
+        m_services.m_prompt.Show(PrepareResultText(PrepareResult::kNoTracks), kAppTitle, PromptIcon::Stop);
     m_strFileTitle = CZorvatToneDoc::TitleOf(path);
     m_engine.SetToneName(m_strFileTitle);
     SetCaption(m_strFileTitle);

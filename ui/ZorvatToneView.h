@@ -65,10 +65,10 @@ public:
     void OnInitialUpdate();
     // Opens `path` as the document (silently refused unless it begins with "MThd")
     // and, on success, shows it: the view's initial update, the file title as the
-    // ringtone name and in the caption, and the song-loaded button states. A file
-    // that cannot be read gets the framework's "Failed to open document." when
-    // bReport is set. False, with nothing changed, when the file was not opened or
-    // while playing.
+    // ringtone name and in the caption, and the song-loaded button states; a file in
+    // which no track could be read says so. A file that cannot be read gets the
+    // framework's "Failed to open document." when bReport is set. False, with
+    // nothing changed, when the file was not opened or while playing.
     bool OpenMidiFile(const std::string& path, bool bReport = true);
     // A new, empty document; nothing while playing.
     void NewDocument();
@@ -113,7 +113,9 @@ public slots:
     // the Post Ringtone dialog on it.
     void OnPostRingtone();
     // Write the captured RTTTL text to "ZvTone.nok", or the captured ringtone as hex
-    // text to "zorvat.pdu", in the working directory and open it with xdg-open.
+    // text to "zorvat.pdu", in the working directory and open it with xdg-open. A
+    // file that cannot be written gets the stop message naming it, and the one that
+    // was there stays as it was.
     void OnShowRttl();
     void OnShowPdu();
     // The fixed diagnostic post to the developers' test server.
@@ -149,6 +151,8 @@ private:
     void StartPlayer(const std::string& player, const std::string& previewPath);
     void RunPostDialog(CPostController& controller);
     void OpenInViewer(const std::string& file);
+    // Puts `text` in place of `file`; false after the stop message naming it.
+    bool WriteViewerFile(const std::string& file, const std::string& text);
 
     CUiServices& m_services;
     CZorvatToneDoc& m_doc;

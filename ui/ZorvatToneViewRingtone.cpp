@@ -1,13 +1,13 @@
 #include <QComboBox>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "ringtone/Prompt.h"
 #include "ringtone/RingtoneConverter.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"
+#include "ringtone/StdFile.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
 #include "ui/HowToDlg.h"
@@ -138,25 +138,40 @@ void CZorvatToneView::RunPostDialog(CPostController& controller)
     (void)m_services.m_modal.Run(dlg);
 }
 
-void CZorvatToneView::OpenInViewer(const std::string& file)
+namespace {
+
+// The viewer may be started through the desktop's services, far from this program's
+// working directory; and a message should say which directory the file is in.
+std::string AbsolutePathOf(const std::string& file)
 {
-    // The viewer may be started through the desktop's services, far from this
-    // program's working directory.
     std::error_code ec;
     std::filesystem::path path = std::filesystem::absolute(file, ec);
-    (void)m_services.m_programs.Start(kFileViewer, {ec ? file : path.string()});
+    return ec ? file : path.string();
+}
+
+} // namespace
+
+void CZorvatToneView::OpenInViewer(const std::string& file)
+{
+    (void)m_services.m_programs.Start(kFileViewer, {AbsolutePathOf(file)});
+}
+
+bool CZorvatToneView::WriteViewerFile(const std::string& file, const std::string& text)
+{
+    // Written whole or not at all: a full disk must not leave the last good file cut
+    // short, nor open the viewer on it.
+    std::string reason;
+    if (ReplaceFileWith(file, text.data(), text.size(), reason))
+        return true;
+    m_services.m_prompt.Show("Cannot write the file \"" + AbsolutePathOf(file) + "\": " + reason + ".", kError,
+                             PromptIcon::Stop);
+    return false;
 }
 
 void CZorvatToneView::OnShowRttl()
 {
-    {
-        std::ofstream out(kRtttlFile, std::ios::out | std::ios::trunc);
-        out << m_engine.GetRtttl();
-        out.close();
-        if (!out)
-            return;
-    }
-    OpenInViewer(kRtttlFile);
+    if (WriteViewerFile(kRtttlFile, m_engine.GetRtttl()))
+        OpenInViewer(kRtttlFile);
 }
 
 void CZorvatToneView::OnShowPdu()
@@ -165,10 +180,8 @@ void CZorvatToneView::OnShowPdu()
     const std::vector<std::uint8_t> message = BuildRingtoneMessage(
         kPduToneName, m_engine.GetRingtoneTempo(), static_cast<std::int32_t>(notes.size()), notes.data());
     // The size verdict does not matter here: the file shows what the capture holds.
-    std::string reason;
-    if (!WriteRingtoneHexFile(kPduFile, message, reason))
-        return;
-    OpenInViewer(kPduFile);
+    if (WriteViewerFile(kPduFile, HexOf(message)))
+        OpenInViewer(kPduFile);
 }
 
 void CZorvatToneView::OnTestUpload()

@@ -240,6 +240,16 @@ TEST_F(Prepare, RefusesASongThatWouldPlayForMoreThanFourHours)
     EXPECT_EQ(m_engine.Prepare(m_song, m_names, m_seconds, false), PrepareResult::kTooLong);
 }
 
+TEST_F(Prepare, RefusesAHugeDeltaWhoseMicrosecondWaitWouldWrap)
+{
+    // 0x0FFFFFFF ticks is 776 hours: its wait in microseconds does not fit 32 bits,
+    // so the count-down alone would see a short song.
+    CTrackBytes t;
+    t.On(0x0FFFFFFF, 0, 60);
+    LoadSong(m_song, 480, {t.End()});
+    EXPECT_EQ(m_engine.Prepare(m_song, m_names, m_seconds, false), PrepareResult::kTooLong);
+}
+
 TEST_F(Prepare, ASetTempoOfZeroIsIgnored)
 {
     Start({CTrackBytes().Tempo(0, 0).On(480, 0, 60).End()});

@@ -1,0 +1,193 @@
+// File-system fault drills for the files the conversion writes: a temporary
+// directory that is missing, read-only or on a full disk, and writes that fail
+// part-way. Every failure is a stop message naming the file; nothing half written
+// stays, and what was there before survives.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "ConverterFixture.h"
+#include "ringtone/StdFile.h"
+#include "tests/ringtone/DrillSong.h"
+#include "tests/ringtone/FaultyDir.h"
+
+namespace {
+
+class FsFaultTest : public ConverterTest {
+protected:
+    // Runs the drill song with `dir` as TEMP, the fault in force.
+    bool Convert(const CFaultyDir& dir, const std::string& outputPath)
+    {
+        m_settings.SetString(kProfileSystem, kProfileTempDir, dir.Path());
+        const auto armed = dir.Arm();
+        return Run(DrillSong(), outputPath);
+    }
+    void ExpectOneStop(const std::string& file, const std::string& reason)
+    {
+        ASSERT_EQ(m_prompt.Entries().size(), 1u);
+        EXPECT_EQ(LastMessage().text, "Cannot write the file \"" + file + "\": " + reason + ".");
+        EXPECT_EQ(LastMessage().caption, "ERROR");
+        EXPECT_EQ(LastMessage().icon, PromptIcon::Stop);
+        EXPECT_EQ(m_text, DrillSong()) << "the caller's text stays as it was";
+        EXPECT_TRUE(m_post.m_calls.empty());
+    }
+};
+
+class BrokenTempTest : public FsFaultTest, public ::testing::WithParamInterface<DirFault> {};
+
+} // namespace
+
+TEST_P(BrokenTempTest, ListenAndPostNameThePreviewAndLeaveTheDirectoryAsItWas)
+{
+    CFaultyDir dir(GetParam(), GetParam() == DirFault::kMissing ? FileMap{} : kEarlierFiles);
+    if (!dir.Ready())
+        GTEST_SKIP() << dir.Why();
+    const FileMap before = dir.Files();
+    for (const char* command : {"Listen", "Post"}) {
+        SCOPED_TRACE(command);
+        m_prompt.Clear();
+        const std::string package = std::string(command) == "Post" ? dir.File("1700000001") : "";
+        EXPECT_FALSE(Convert(dir, package));
+        ExpectOneStop(dir.File("zorvat.mid"), dir.Reason());
+        EXPECT_EQ(dir.Files(), before);
+        EXPECT_EQ(dir.Exists(), GetParam() != DirFault::kMissing) << "no directory is made";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, BrokenTempTest,
+                         ::testing::Values(DirFault::kMissing, DirFault::kReadOnly, DirFault::kFull),
+                         [](const auto& info) { return DirFaultTestName(info.param); });
+
+TEST_F(FsFaultTest, APackageThatDoesNotFitLeavesNoFileAndTheEarlierOnesIntact)
+{
+    const DrillSizes sizes = MeasureDrill();
+    // A page for the preview and one for the hex; the package would need a third.
+    CFaultyDir dir(DirFault::kFull, kEarlierFiles, 2, sizes.Package() - 1);
+    if (!dir.Ready())
+        GTEST_SKIP() << dir.Why();
+    const std::string package = dir.File("1700000001");
+    EXPECT_FALSE(Convert(dir, package));
+    ExpectOneStop(package, dir.Reason());
+    EXPECT_EQ(dir.Files(), kEarlierFiles) << "no package, zorvat.mid, zorvat.pdu or .tmp";
+}
+
+TEST_F(FsFaultTest, AHexFileThatDoesNotFitTakesThePreviewWithIt)
+{
+    CFaultyDir dir(DirFault::kFull, kEarlierFiles, 1);
+    if (!dir.Ready() || dir.IsLimited())
+        GTEST_SKIP() << "a file-size limit cannot pass the preview and stop the shorter hex";
+    EXPECT_FALSE(Convert(dir, dir.File("1700000001")));
+    ExpectOneStop(dir.File("zorvat.pdu"), dir.Reason());
+    EXPECT_EQ(dir.Files(), kEarlierFiles);
+}
+
+TEST_F(FsFaultTest, WritesThatStopPartWayAreFailuresAndLeaveNothingShort)
+{
+    // A file-size limit: the write stores what fits, then fails with EFBIG.
+    const DrillSizes sizes = MeasureDrill();
+    const struct {
+        const char* name;
+        std::uint64_t limit;
+        const char* failing; // empty: the package
+    } cases[] = {
+        {"the preview stops half-way", sizes.midi / 2, "zorvat.mid"},
+        {"the package stops a byte short", sizes.Package() - 1, ""},
+        {"the package stops half-way", sizes.midi + 1, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_prompt.Clear();
+        CTempDir dir;
+        for (const auto& [name, bytes] : kEarlierFiles)
+            ASSERT_TRUE(WriteFileBytes(dir.File(name), bytes));
+        m_settings.SetString(kProfileSystem, kProfileTempDir, dir.Path());
+        const std::string package = dir.File("1700000001");
+        bool ok = true;
+        {
+            CFileSizeLimit limit(c.limit);
+            ASSERT_TRUE(limit.IsSet());
+            ok = Run(DrillSong(), package);
+        }
+        EXPECT_FALSE(ok);
+        ExpectOneStop(*c.failing ? dir.File(c.failing) : package, std::strerror(EFBIG));
+        EXPECT_EQ(FilesIn(dir.Path()), kEarlierFiles);
+    }
+}
+
+namespace {
+
+// The one way the viewer files and the command-line outputs replace a file.
+class ReplaceFileTest : public ::testing::TestWithParam<DirFault> {};
+
+} // namespace
+
+TEST_P(ReplaceFileTest, AFailedWriteKeepsTheOldFileWholeAndLeavesNoPart)
+{
+    const std::string fresh(6000, 'n'); // more than the C library buffers
+    const std::string small = "new";    // stays in the buffer until the close
+    const FileMap old = {{"out", "the good old contents"}};
+    CFaultyDir dir(GetParam(), GetParam() == DirFault::kMissing ? FileMap{} : old, 0, 2);
+    if (!dir.Ready())
+        GTEST_SKIP() << dir.Why();
+    for (const std::string* bytes : {&fresh, &small}) {
+        SCOPED_TRACE(bytes->size());
+        std::string error;
+        bool ok = true;
+        {
+            const auto armed = dir.Arm();
+            ok = ReplaceFileWith(dir.File("out"), bytes->data(), bytes->size(), error);
+        }
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(error, dir.Reason());
+        EXPECT_EQ(dir.Files(), GetParam() == DirFault::kMissing ? FileMap{} : old);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ReplaceFileTest,
+                         ::testing::Values(DirFault::kMissing, DirFault::kReadOnly, DirFault::kFull),
+                         [](const auto& info) { return DirFaultTestName(info.param); });
+
+TEST(ReplaceFileWith, PutsTheNewBytesInPlaceAndAPartWayFailureKeepsTheOld)
+{
+    CTempDir dir;
+    const std::string path = dir.File("out");
+    ASSERT_TRUE(WriteFileBytes(path, "old"));
+    std::string error;
+    const std::string fresh(10000, 'n');
+    {
+        CFileSizeLimit limit(5000);
+        ASSERT_TRUE(limit.IsSet());
+        EXPECT_FALSE(ReplaceFileWith(path, fresh.data(), fresh.size(), error));
+    }
+    EXPECT_EQ(error, std::strerror(EFBIG));
+    EXPECT_EQ(FilesIn(dir.Path()), (FileMap{{"out", "old"}}));
+
+    EXPECT_TRUE(ReplaceFileWith(path, fresh.data(), fresh.size(), error));
+    EXPECT_EQ(FilesIn(dir.Path()), (FileMap{{"out", fresh}}));
+}
+
+TEST(ReplaceFileWith, ALinkKeepsNamingTheFileAndADeviceIsWrittenAsItIs)
+{
+    CTempDir dir;
+    ASSERT_TRUE(WriteFileBytes(dir.File("target"), "old"));
+    std::filesystem::create_symlink(dir.File("target"), dir.File("link"));
+    std::string error;
+    EXPECT_TRUE(ReplaceFileWith(dir.File("link"), "new", 3, error)) << error;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link")));
+    EXPECT_EQ(ReadText(dir.File("target")), "new");
+    EXPECT_EQ(Listing(dir.Path()), (std::vector<std::string>{"link", "target"}));
+
+    if (!Exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    // A full device fails only when the buffer is flushed at the close.
+    EXPECT_FALSE(ReplaceFileWith("/dev/full", "new", 3, error));
+    EXPECT_EQ(error, std::strerror(ENOSPC));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full")) << "the device node stays";
+    EXPECT_FALSE(Exists("/dev/full.part"));
+    std::filesystem::create_symlink("/dev/full", dir.File("full"));
+    EXPECT_FALSE(ReplaceFileWith(dir.File("full"), "new", 3, error));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("full")));
+}
