@@ -3,10 +3,10 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "ui/HowToDlg.h"
+#include "ui/OkButtonRow.h"
 
 namespace {
 
@@ -63,13 +63,7 @@ CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent)
     }
     pTop->addLayout(pText, 1);
 
-    auto* pOk = new QPushButton(QStringLiteral("OK"), this);
-    pOk->setObjectName(QStringLiteral("control1"));
-    pOk->setDefault(true);
-    connect(pOk, &QPushButton::clicked, this, &QDialog::accept);
-    auto* pButtons = new QHBoxLayout;
-    pButtons->addStretch(1);
-    pButtons->addWidget(pOk);
+    QHBoxLayout* pButtons = MakeOkButtonRow(*this);
 
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addLayout(pTop);

@@ -20,7 +20,7 @@ void SilenceAlsaLog()
 
 constexpr unsigned kWritable = SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE;
 
-class CAlsaSeqPort final : public CMidiOutPort {
+class CAlsaSeqPort final : public CKeptVolumeOutPort {
 public:
     CAlsaSeqPort(snd_seq_t* seq, int ownPort) : m_pSeq(seq), m_nOwnPort(ownPort) {}
     ~CAlsaSeqPort() override
@@ -30,25 +30,12 @@ public:
     }
 
     bool ShortMsg(std::uint32_t packed) override;
-    // The sequencer has no device volume: the value is kept so that a restore
-    // gives back what was read.
-    bool GetVolume(std::uint32_t& volume) override
-    {
-        volume = m_dwVolume;
-        return true;
-    }
-    bool SetVolume(std::uint32_t volume) override
-    {
-        m_dwVolume = volume;
-        return true;
-    }
 
 private:
     [[nodiscard]] static bool Fill(snd_seq_event_t& ev, std::uint32_t packed);
 
     snd_seq_t* m_pSeq;
     int m_nOwnPort;
-    std::uint32_t m_dwVolume = 0xFFFFFFFF;
 };
 
 bool CAlsaSeqPort::Fill(snd_seq_event_t& ev, std::uint32_t packed)

@@ -18,3 +18,22 @@ public:
     [[nodiscard]] virtual bool GetVolume(std::uint32_t& volume) = 0;
     [[nodiscard]] virtual bool SetVolume(std::uint32_t volume) = 0;
 };
+
+// A device without a volume of its own (a sequencer port, a silent synthesizer):
+// the value is only kept, so that restoring the volume read at open gives it back.
+class CKeptVolumeOutPort : public CMidiOutPort {
+public:
+    [[nodiscard]] bool GetVolume(std::uint32_t& volume) override
+    {
+        volume = m_dwVolume;
+        return true;
+    }
+    [[nodiscard]] bool SetVolume(std::uint32_t volume) override
+    {
+        m_dwVolume = volume;
+        return true;
+    }
+
+private:
+    std::uint32_t m_dwVolume = 0xFFFFFFFF;
+};

@@ -2,22 +2,9 @@
 
 namespace {
 
-class CSilentMidiOutPort final : public CMidiOutPort {
+class CSilentMidiOutPort final : public CKeptVolumeOutPort {
 public:
     bool ShortMsg(std::uint32_t) override { return true; }
-    bool GetVolume(std::uint32_t& volume) override
-    {
-        volume = m_dwVolume;
-        return true;
-    }
-    bool SetVolume(std::uint32_t volume) override
-    {
-        m_dwVolume = volume;
-        return true;
-    }
-
-private:
-    std::uint32_t m_dwVolume = 0xFFFFFFFF;
 };
 
 } // namespace

@@ -2,11 +2,11 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
 #include "ui/QtPrompt.h"
+#include "ui/OkButtonRow.h"
 
 namespace {
 
@@ -51,13 +51,7 @@ CHowToDlg::CHowToDlg(QWidget* pParent) : QDialog(pParent), m_strText(HowToText()
     auto* pLabel = new QLabel(QStringLiteral("Steps to submit a Ringtone:"), this);
     pLabel->setBuddy(m_pText);
 
-    auto* pOk = new QPushButton(QStringLiteral("OK"), this);
-    pOk->setObjectName(QStringLiteral("control1"));
-    pOk->setDefault(true);
-    connect(pOk, &QPushButton::clicked, this, &QDialog::accept);
-    auto* pButtons = new QHBoxLayout;
-    pButtons->addStretch(1);
-    pButtons->addWidget(pOk);
+    QHBoxLayout* pButtons = MakeOkButtonRow(*this);
 
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addWidget(pLabel);
