@@ -16,10 +16,10 @@ constexpr const char* kUsage =
     "zorvat.pdu are deleted afterwards, as posting deletes them.\n\n"
     "  -o, --output OUT  where the package goes\n" ZT_CLI_RINGTONE_OPTIONS;
 
-int ShowFileError(const std::string& verb, const std::string& file, const std::string& reason)
+int FileFailure(const std::string& verb, const std::string& file, const std::string& reason)
 {
-    CCliPrompt(false).Show("Cannot " + verb + " the file \"" + file + "\": " + reason + ".", "ERROR",
-                           PromptIcon::Stop);
+    CCliPrompt prompt(false);
+    ShowFileError(prompt, verb, file, reason);
     return kExitFailed;
 }
 
@@ -49,9 +49,9 @@ int RunPackage(const std::vector<std::string>& args)
     const bool bWritten = bRead && ReplaceFileWith(*out, bytes.data(), bytes.size(), error);
     RemoveOwnFile(built);
     if (!bRead)
-        return ShowFileError("read", built, error);
+        return FileFailure("read", built, error);
     if (!bWritten)
-        return ShowFileError("write", *out, error);
+        return FileFailure("write", *out, error);
     return kExitOk;
 }
 

@@ -18,6 +18,14 @@ public:
                               PromptButtons buttons = PromptButtons::Ok) = 0;
 };
 
+// The stop-icon "ERROR" of every file that could not be made:
+// Cannot VERB the file "FILE": REASON.
+inline void ShowFileError(CPrompt& prompt, const std::string& verb, const std::string& file,
+                          const std::string& reason)
+{
+    prompt.Show("Cannot " + verb + " the file \"" + file + "\": " + reason + ".", "ERROR", PromptIcon::Stop);
+}
+
 // Records every message and answers questions from a queue (Ok once the queue is empty).
 class CRecordingPrompt final : public CPrompt {
 public:

@@ -28,11 +28,6 @@ CRingtoneConverter::CRingtoneConverter(const std::string& rtttl, std::uint16_t t
 {
 }
 
-void CRingtoneConverter::ShowFileError(const std::string& verb, const std::string& file, const std::string& reason)
-{
-    m_prompt.Show("Cannot " + verb + " the file \"" + file + "\": " + reason + ".", kError, PromptIcon::Stop);
-}
-
 bool CRingtoneConverter::ReadHeader(std::string& rebuilt)
 {
     struct Step {
@@ -78,7 +73,7 @@ bool CRingtoneConverter::ReadNotes(CPreviewMidiWriter& preview, std::string& reb
             break;
         }
         if (!preview.AddNote(note.dwTicks, note.wNote)) {
-            ShowFileError("write", preview.Path(), preview.ErrorText());
+            ShowFileError(m_prompt, "write", preview.Path(), preview.ErrorText());
             RemoveOwnFile(preview.Path());
             return false;
         }
@@ -102,7 +97,7 @@ bool CRingtoneConverter::BuildPackage(const std::string& tempDir, const std::str
     std::string reason;
     if (!WriteRingtoneHexFile(pduPath, message, reason)) {
         RemoveOwnFile(midiPath);
-        ShowFileError("write", pduPath, reason);
+        ShowFileError(m_prompt, "write", pduPath, reason);
         return false;
     }
     FileError error;
@@ -110,12 +105,12 @@ bool CRingtoneConverter::BuildPackage(const std::string& tempDir, const std::str
     RemoveOwnFile(midiPath);
     RemoveOwnFile(pduPath);
     if (!packed) {
-        ShowFileError(error.strFile == packagePath ? "write" : "read", error.strFile, error.strReason);
+        ShowFileError(m_prompt, error.strFile == packagePath ? "write" : "read", error.strFile, error.strReason);
         return false;
     }
     if (!CompressFileInPlace(packagePath, 0, error)) {
         RemoveOwnFile(packagePath);
-        ShowFileError(error.strFile == packagePath ? "compress" : "write", error.strFile, error.strReason);
+        ShowFileError(m_prompt, error.strFile == packagePath ? "compress" : "write", error.strFile, error.strReason);
         return false;
     }
     return true;
@@ -137,14 +132,14 @@ bool CRingtoneConverter::Convert(std::string& text, const std::string& outputPat
     CPreviewMidiWriter preview;
     const std::string midiPath = MidiPathIn(tempDir);
     if (!preview.Open(midiPath, m_ticksPerQuarter, m_tempo, m_program)) {
-        ShowFileError("write", midiPath, preview.ErrorText());
+        ShowFileError(m_prompt, "write", midiPath, preview.ErrorText());
         RemoveOwnFile(midiPath);
         return false;
     }
     if (!ReadNotes(preview, rebuilt))
         return false; // a cancelled question leaves the preview as far as it was written
     if (!preview.Finish()) {
-        ShowFileError("write", midiPath, preview.ErrorText());
+        ShowFileError(m_prompt, "write", midiPath, preview.ErrorText());
         RemoveOwnFile(midiPath);
         return false;
     }

@@ -70,7 +70,6 @@ private:
     [[nodiscard]] bool ReadHeader(std::string& rebuilt);
     [[nodiscard]] bool ReadNotes(CPreviewMidiWriter& preview, std::string& rebuilt);
     [[nodiscard]] bool BuildPackage(const std::string& tempDir, const std::string& packagePath);
-    void ShowFileError(const std::string& verb, const std::string& file, const std::string& reason);
 
     std::uint8_t m_program = kDefaultProgram;
     std::uint16_t m_ticksPerQuarter = kDefaultTicksPerQuarter;

@@ -163,8 +163,7 @@ bool CZorvatToneView::WriteViewerFile(const std::string& file, const std::string
     std::string reason;
     if (ReplaceFileWith(file, text.data(), text.size(), reason))
         return true;
-    m_services.m_prompt.Show("Cannot write the file \"" + AbsolutePathOf(file) + "\": " + reason + ".", kError,
-                             PromptIcon::Stop);
+    ShowFileError(m_services.m_prompt, "write", AbsolutePathOf(file), reason);
     return false;
 }
 

@@ -179,13 +179,6 @@ protected:
 class CliBrokenTempTest : public CliFaultTest, public ::testing::WithParamInterface<DirFault> {};
 class CliBrokenOutputTest : public CliFaultTest, public ::testing::WithParamInterface<DirFault> {};
 
-std::string CaseName(const ::testing::TestParamInfo<DirFault>& info)
-{
-    return DirFaultTestName(info.param);
-}
-
-const auto kFaults = ::testing::Values(DirFault::kMissing, DirFault::kReadOnly, DirFault::kFull);
-
 } // namespace
 
 TEST_P(CliBrokenTempTest, EveryRingtoneCommandNamesThePreviewAndKeepsEveryFile)
@@ -223,7 +216,7 @@ TEST_P(CliBrokenTempTest, EveryRingtoneCommandNamesThePreviewAndKeepsEveryFile)
     EXPECT_EQ(dir.Files(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, CliBrokenTempTest, kFaults, CaseName);
+INSTANTIATE_TEST_SUITE_P(Faults, CliBrokenTempTest, kEveryDirFault, DirFaultCaseName);
 
 TEST_F(CliFaultTest, APackageThatDoesNotFitTheTemporaryDirectoryLeavesOnlyWhatWasThere)
 {
@@ -293,7 +286,7 @@ TEST_P(CliBrokenOutputTest, AnOutputThatCannotBeWrittenKeepsTheOneThatWasThere)
     EXPECT_TRUE(std::filesystem::is_empty(Temp()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, CliBrokenOutputTest, kFaults, CaseName);
+INSTANTIATE_TEST_SUITE_P(Faults, CliBrokenOutputTest, kEveryDirFault, DirFaultCaseName);
 
 TEST_F(CliFaultTest, WritesCutShortPartWayFailAndNeverReplaceAGoodFile)
 {

@@ -31,6 +31,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 // A directory's regular files: name, contents.
 using FileMap = std::map<std::string, std::string>;
 
@@ -125,10 +127,13 @@ inline void PrintTo(DirFault fault, std::ostream* out)
     *out << DirFaultName(fault);
 }
 
-// A name for a parameterised test case.
-inline std::string DirFaultTestName(DirFault fault)
+// Every fault, for INSTANTIATE_TEST_SUITE_P with DirFaultCaseName.
+inline const auto kEveryDirFault = ::testing::Values(DirFault::kMissing, DirFault::kReadOnly, DirFault::kFull);
+
+// A parameterised test case's name: the fault's, with '_' for '-'.
+inline std::string DirFaultCaseName(const ::testing::TestParamInfo<DirFault>& info)
 {
-    std::string name = DirFaultName(fault);
+    std::string name = DirFaultName(info.param);
     for (char& c : name)
         if (c == '-')
             c = '_';

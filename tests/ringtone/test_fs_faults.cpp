@@ -57,9 +57,7 @@ TEST_P(BrokenTempTest, ListenAndPostNameThePreviewAndLeaveTheDirectoryAsItWas)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, BrokenTempTest,
-                         ::testing::Values(DirFault::kMissing, DirFault::kReadOnly, DirFault::kFull),
-                         [](const auto& info) { return DirFaultTestName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Faults, BrokenTempTest, kEveryDirFault, DirFaultCaseName);
 
 TEST_F(FsFaultTest, APackageThatDoesNotFitLeavesNoFileAndTheEarlierOnesIntact)
 {
@@ -146,9 +144,7 @@ TEST_P(ReplaceFileTest, AFailedWriteKeepsTheOldFileWholeAndLeavesNoPart)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, ReplaceFileTest,
-                         ::testing::Values(DirFault::kMissing, DirFault::kReadOnly, DirFault::kFull),
-                         [](const auto& info) { return DirFaultTestName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Faults, ReplaceFileTest, kEveryDirFault, DirFaultCaseName);
 
 TEST(ReplaceFileWith, PutsTheNewBytesInPlaceAndAPartWayFailureKeepsTheOld)
 {

@@ -79,13 +79,6 @@ protected:
     QString m_oldDir;
 };
 
-std::string CaseName(const ::testing::TestParamInfo<DirFault>& info)
-{
-    return DirFaultTestName(info.param);
-}
-
-const auto kFaults = ::testing::Values(DirFault::kMissing, DirFault::kReadOnly, DirFault::kFull);
-
 } // namespace
 
 TEST_P(BrokenTempFormTest, ListenAndPostNameThePreviewAndStartNothing)
@@ -114,7 +107,7 @@ TEST_P(BrokenTempFormTest, ListenAndPostNameThePreviewAndStartNothing)
     EXPECT_EQ(dir.Files(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, BrokenTempFormTest, kFaults, CaseName);
+INSTANTIATE_TEST_SUITE_P(Faults, BrokenTempFormTest, kEveryDirFault, DirFaultCaseName);
 
 TEST_F(FormFaultTest, APostWhosePackageDoesNotFitLeavesOnlyTheEarlierFiles)
 {
@@ -180,4 +173,4 @@ TEST_P(BrokenWorkingDirTest, ShowRttlAndShowPduNameTheFileAndKeepTheOldOne)
     EXPECT_EQ(dir.Files(), GetParam() == DirFault::kMissing ? FileMap{} : old);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, BrokenWorkingDirTest, kFaults, CaseName);
+INSTANTIATE_TEST_SUITE_P(Faults, BrokenWorkingDirTest, kEveryDirFault, DirFaultCaseName);
