@@ -3,6 +3,7 @@
 // or --temp for one run), the RTTTL input and one conversion.
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,9 +39,20 @@ inline void CliLoadTempDir(const CCliArgs& args, CMemorySettingsStore& settings)
                        temp ? *temp : CIniSettingsStore().GetString(kProfileSystem, kProfileTempDir));
 }
 
+// Every token the conversion left out, one warning line each on standard error:
+// zorvattone-cli: warning: dropped "8c9": octave 9 is outside 4-7
+// Left-out tokens do not fail the command; the warnings keep them from going unseen.
+inline void CliWarnDropped(const CRingtoneConverter& converter)
+{
+    for (const DroppedToken& dropped : converter.Dropped())
+        std::fprintf(stderr, "zorvattone-cli: warning: dropped \"%s\": %s\n", dropped.strToken.c_str(),
+                     dropped.strReason.c_str());
+}
+
 // Reads the RTTTL text of the one positional argument (standard input when none or
-// "-") and runs Convert with outputPath (empty: the preview only). Messages go to
-// standard error. Returns kExitOk, or kExitFailed after the message that says why.
+// "-") and runs Convert with outputPath (empty: the preview only). Messages, and
+// the warnings of CliWarnDropped, go to standard error. Returns kExitOk, or
+// kExitFailed after the message that says why.
 [[nodiscard]] inline int CliConvertRtttl(const CCliArgs& args, std::uint16_t division, int program,
                                          const std::string& outputPath, CliConversion& out,
                                          const std::string& nameOverride = std::string())
@@ -64,6 +76,7 @@ inline void CliLoadTempDir(const CCliArgs& args, CMemorySettingsStore& settings)
             return CliFailure("the ringtone is too long for one message; --truncate cuts it to fit");
         return kExitFailed;
     }
+    CliWarnDropped(converter);
     out = {text, converter.ToneName(), converter.Tempo(), converter.Notes(),
            settings.GetString(kProfileSystem, kProfileTempDir)};
     return kExitOk;

@@ -8,6 +8,7 @@
 
 #include "cli/CliCommand.h"
 #include "cli/CliPrompt.h"
+#include "cli/CliRingtone.h"
 #include "ringtone/Prompt.h"
 #include "ringtone/RingtoneConverter.h"
 #include "ringtone/RingtonePackage.h"
@@ -180,6 +181,7 @@ int RunPost(const std::vector<std::string>& args)
             return CliFailure("the ringtone is too long for one message; --truncate cuts it to fit");
         return kExitFailed;
     }
+    CliWarnDropped(converter);
     return bPosted ? kExitOk : kExitFailed;
 }
 

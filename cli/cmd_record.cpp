@@ -1,3 +1,4 @@
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -5,23 +6,36 @@
 
 #include "cli/CliCommand.h"
 #include "cli/CliSong.h"
+#include "engine/FaithfulCapture.h"
+#include "engine/ManualClock.h"
+#include "engine/MidiEngine.h"
 #include "engine/OfflineRecorder.h"
+#include "engine/SilentMidiOutput.h"
 #include "ringtone/SmartMessaging.h"
+#include "song/MelodyFinder.h"
 #include "song/MidiSong.h"
+#include "song/SongNotes.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: zorvattone-cli record FILE [--channel N ...] [--from SECONDS] [--seconds N] [--pdu]\n\n"
+    "usage: zorvattone-cli record FILE [--channel N|auto ...] [--from SECONDS] [--seconds N]\n"
+    "                              [--faithful] [--pdu]\n\n"
     "Plays FILE without sound and without waiting, from second SECONDS (the song\n"
     "runs silently up to there first, as Play does), records the notes of the\n"
     "enabled channels and prints the RTTTL text, named after the file.\n\n"
     "  --channel N    record channel N (1-16); repeat for more. Default: all\n"
     "                 channels, whose notes then interleave\n"
+    "  --channel auto record the channel that most likely carries the tune (the\n"
+    "                 first line of 'zorvattone-cli melody FILE')\n"
     "  --from S       start second (default 0)\n"
     "  --seconds N    record N seconds of playing time (default: to the end of the song)\n"
+    "  --faithful     keep the song's rhythm: one voice (the highest note wins),\n"
+    "                 dotted lengths, no drift, b= the tempo at the start, the line\n"
+    "                 moved by octaves into the ringtone range (octaves 4-7)\n"
     "  --pdu          also print the Smart Messaging ringtone of the recorded notes\n"
-    "                 in hexadecimal, as \"Show PDU\" encodes it (name \"MyTone\")\n";
+    "                 in hexadecimal, as \"Show PDU\" encodes it (name \"MyTone\");\n"
+    "                 not with --faithful (convert its text with 'pdu')\n";
 
 // A recording longer than a day is a typing error.
 constexpr long kMaxSeconds = 24L * 3600;
@@ -32,6 +46,13 @@ bool ParseChannels(const std::vector<std::string>& values, OfflineRecordOptions&
         return true;
     options.bChannelOn.fill(false);
     for (const std::string& v : values) {
+        if (v == "auto") {
+            if (values.size() > 1) {
+                error = "--channel auto records one channel and takes no other --channel";
+                return false;
+            }
+            continue; // chosen once the song is loaded
+        }
         long channel = 0;
         if (!CliParseInt(v, 1, 16, channel)) {
             error = "--channel takes a channel number from 1 to 16, not '" + v + "'";
@@ -46,6 +67,10 @@ bool ParseOptions(const CCliArgs& parsed, OfflineRecordOptions& options, std::st
 {
     if (!ParseChannels(parsed.Values("--channel"), options, error))
         return false;
+    if (parsed.Flag("--faithful") && parsed.Flag("--pdu")) {
+        error = "--pdu prints the records of the plain capture; convert a --faithful text with 'pdu'";
+        return false;
+    }
     long value = 0;
     if (auto from = parsed.Value("--from")) {
         if (!CliParseInt(*from, 0, kMaxSeconds, value)) {
@@ -64,9 +89,46 @@ bool ParseOptions(const CCliArgs& parsed, OfflineRecordOptions& options, std::st
     return true;
 }
 
+// The channel the melody finder ranks first; false when only percussion has notes.
+bool ChooseTuneChannel(const CSongNotes& notes, OfflineRecordOptions& options, std::string& error)
+{
+    const std::vector<MelodyCandidate> ranked = RankMelodyChannels(notes);
+    if (ranked.empty() || ranked.front().dScore <= 0) {
+        error = "no channel but the percussion channel has notes, so none carries a tune";
+        return false;
+    }
+    options.bChannelOn.fill(false);
+    options.bChannelOn[static_cast<std::size_t>(ranked.front().nChannel)] = true;
+    return true;
+}
+
+// The faithful capture of the same channels and span, refused where the player
+// refuses the song.
+bool RecordFaithful(const CMidiSong& song, const CSongNotes& notes, const OfflineRecordOptions& options,
+                    std::string& text, std::string& error)
+{
+    CSilentMidiOutput output;
+    CManualClock clock;
+    CMidiEngine engine(output, clock);
+    std::array<std::string, CMidiEngine::kChannels> labels;
+    std::uint32_t seconds = 0;
+    if (PrepareResult result = engine.Prepare(song, labels, seconds, true); result != PrepareResult::kOk) {
+        error = PrepareResultText(result);
+        return false;
+    }
+    FaithfulCaptureOptions faithful;
+    faithful.bChannelOn = options.bChannelOn;
+    faithful.qwFromTick = notes.TickAtSliderSecond(options.uFromSecond);
+    if (options.nSeconds >= 0)
+        faithful.qwToTick = notes.TickAfterSeconds(faithful.qwFromTick, static_cast<double>(options.nSeconds));
+    faithful.strToneName = options.strToneName;
+    text = CaptureFaithful(notes, faithful).strRtttl;
+    return true;
+}
+
 int RunRecord(const std::vector<std::string>& args)
 {
-    CCliArgs parsed(args, {"--channel", "--from", "--seconds"}, {"--pdu"});
+    CCliArgs parsed(args, {"--channel", "--from", "--seconds"}, {"--pdu", "--faithful"});
     if (!parsed.Ok())
         return CliUsageError("record", parsed.Error());
     if (parsed.Positional().size() != 1)
@@ -82,6 +144,17 @@ int RunRecord(const std::vector<std::string>& args)
         return CliFailure(error);
     // The tone is named after the file, as opening it in the program names it.
     options.strToneName = std::filesystem::path(path).stem().string();
+    const CSongNotes notes(song);
+    const std::vector<std::string> channels = parsed.Values("--channel");
+    if (channels.size() == 1 && channels[0] == "auto" && !ChooseTuneChannel(notes, options, error))
+        return CliFailure(path + ": " + error);
+    if (parsed.Flag("--faithful")) {
+        std::string text;
+        if (!RecordFaithful(song, notes, options, text, error))
+            return CliFailure(path + ": " + error);
+        std::printf("%s\n", text.c_str());
+        return kExitOk;
+    }
 
     OfflineRecording recording;
     COfflineRecorder recorder;

@@ -1,6 +1,7 @@
 // Any text through the whole conversion, for Listen and for posting, into a scratch
 // directory; the truncation question is answered OK or Cancel by the first byte.
-// Whatever Convert accepts, the package it builds must read back.
+// Whatever Convert accepts, the package it builds must read back; whatever it
+// leaves out is named, with a reason.
 
 #include <unistd.h>
 
@@ -65,5 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool ok = converter.Convert(rtttl, post ? MakePackagePath(ScratchDir(), 1) : std::string());
     if (ok && rtttl.empty())
         std::abort(); // success always leaves at least the rebuilt header
+    for (const DroppedToken& dropped : converter.Dropped())
+        if (dropped.strToken.empty() || dropped.strReason.empty())
+            std::abort(); // empty tokens are skipped, and every report says why
     return 0;
 }

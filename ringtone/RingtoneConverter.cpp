@@ -60,9 +60,17 @@ bool CRingtoneConverter::ReadNotes(CPreviewMidiWriter& preview, std::string& reb
     std::string token;
     while (NextSection(token)) {
         RtttlNote note;
-        if (!ParseNote(token, note) || m_notes.size() >= static_cast<std::size_t>(kMaxRingtoneNotes) ||
-            note.wScale > 3)
-            continue; // dropped without a word, as the grammar says
+        DroppedToken dropped;
+        if (!ParseNote(token, note, &dropped) || note.wScale == kRtttlNoScale) {
+            m_dropped.push_back(std::move(dropped));
+            continue;
+        }
+        // The 130-octet message is full long before; this bounds the note array alone.
+        if (m_notes.size() >= static_cast<std::size_t>(kMaxRingtoneNotes)) {
+            m_dropped.push_back({token, DroppedToken::Reason::TooManyNotes,
+                                 "more than " + std::to_string(kMaxRingtoneNotes) + " notes"});
+            continue;
+        }
         m_notes.push_back(RingtoneNoteOf(note));
         auto count = static_cast<std::int32_t>(m_notes.size());
         if (!EncodeRingtone(std::string(), m_strName, m_tempo, count, m_notes.data(), false)) {
@@ -70,7 +78,10 @@ bool CRingtoneConverter::ReadNotes(CPreviewMidiWriter& preview, std::string& reb
                               PromptButtons::OkCancel) == PromptAnswer::Cancel)
                 return false;
             m_notes.pop_back();
-            break;
+            do
+                m_dropped.push_back({token, DroppedToken::Reason::Truncated, "cut to fit one message"});
+            while (NextSection(token));
+            return true;
         }
         if (!preview.AddNote(note.dwTicks, note.wNote)) {
             ShowFileError(m_prompt, "write", preview.Path(), preview.ErrorText());
@@ -79,6 +90,9 @@ bool CRingtoneConverter::ReadNotes(CPreviewMidiWriter& preview, std::string& reb
         }
         rebuilt += token + ",";
     }
+    // A first note without a comma after it is left, trimmed, as the unread text.
+    if (m_state == kFirstNote && !m_text.empty())
+        m_dropped.push_back({m_text, DroppedToken::Reason::LoneNote, "a single note needs a comma after it"});
     return true;
 }
 
@@ -124,6 +138,7 @@ bool CRingtoneConverter::Convert(std::string& text, const std::string& outputPat
         return false;
     }
     m_notes.clear();
+    m_dropped.clear();
     m_strName.clear();
     std::string rebuilt;
     if (!ReadHeader(rebuilt))

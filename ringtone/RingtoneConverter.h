@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ringtone/DroppedToken.h"
 #include "ringtone/RingtoneNote.h"
 #include "ringtone/RtttlNote.h"
 #include "song/MidiObject.h"
@@ -34,28 +35,37 @@ public:
     [[nodiscard]] std::uint8_t Program() const { return m_program; }
     void SetPostHandler(CPostHandler* postHandler) { m_pPostHandler = postHandler; }
 
-    // The next header section or note token, consumed from the front of the text:
-    // exactly once each the name, the d=, o= and b= values (state 0..3), then note
-    // tokens until it returns false. False when the text does not hold what the
-    // state expects; the state then stays.
+    // The next header section or note token, consumed from the front of the text and
+    // trimmed of blanks, tabs, CRs and LFs: exactly once each the name, the d=, o=
+    // and b= values in this order (state 0..3; blanks may stand around the "="),
+    // then note tokens until it returns false. Empty tokens (",,") are skipped. The
+    // first note needs a comma after it: without one it is not handed out, and the
+    // unread text keeps it, trimmed. False when the text does not hold what the state
+    // expects; the state then stays.
     [[nodiscard]] bool NextSection(std::string& out);
-    // Reads one note token ("8c#5", "4p", "c.6", any letter case) with the defaults
-    // read from the header. False for a duration other than 1, 2, 4, 8, 16, 32 or a
-    // name outside c, c#, d, d#, e, f, f#, g, g#, a, a#, b and p. An octave outside
-    // 4..7 still succeeds, with kRtttlNoScale. A leading blank makes a token fail.
-    [[nodiscard]] bool ParseNote(const std::string& token, RtttlNote& note) const;
+    // Reads one trimmed note token ("8c#5", "4p", "c.6", any letter case) with the
+    // defaults read from the header. False for a duration other than 1, 2, 4, 8, 16,
+    // 32 or a name outside c, c#, d, d#, e, f, f#, g, g#, a, a#, b and p; a blank
+    // inside the token makes it fail. An octave outside 4..7 still succeeds, with
+    // kRtttlNoScale. pWhy, when given, receives why the token cannot go into the
+    // ringtone: set on false, and on true when the octave gave kRtttlNoScale.
+    [[nodiscard]] bool ParseNote(const std::string& token, RtttlNote& note, DroppedToken* pWhy = nullptr) const;
 
     // Runs the whole command. Listen passes an empty outputPath and gets
     // "<TEMP>/zorvat.mid"; posting passes the package path and gets the compressed
     // package there, handed to the post handler, with the other files deleted. On
     // success `text` becomes the rebuilt RTTTL text (the header, then every note that
-    // went into the ringtone, each followed by ","); on failure, after a message or a
-    // cancelled truncation question, `text` is left as it was.
+    // went into the ringtone, trimmed, each followed by ","); on failure, after a
+    // message or a cancelled truncation question, `text` is left as it was. Every
+    // token left out of the ringtone is recorded in Dropped(), in text order.
     [[nodiscard]] bool Convert(std::string& text, const std::string& outputPath);
 
     // What the last Convert accepted: the ringtone notes, the name and the tempo.
     [[nodiscard]] const std::vector<RingtoneNote>& Notes() const { return m_notes; }
     [[nodiscard]] const std::string& ToneName() const { return m_strName; }
+    // The tokens the last Convert left out, with the reason; empty when none was.
+    // After a failed Convert, those left out before it stopped.
+    [[nodiscard]] const std::vector<DroppedToken>& Dropped() const { return m_dropped; }
     [[nodiscard]] std::int32_t Tempo() const { return m_tempo; }
     [[nodiscard]] std::uint16_t TicksPerQuarter() const { return m_ticksPerQuarter; }
     [[nodiscard]] std::uint16_t DefaultOctave() const { return m_defaultOctave; }
@@ -67,6 +77,9 @@ public:
     [[nodiscard]] static std::string PduPathIn(const std::string& tempDir) { return tempDir + "/zorvat.pdu"; }
 
 private:
+    // NextSection's states, what State() returns.
+    enum : std::uint16_t { kName, kDuration, kOctave, kTempo, kFirstNote, kNextNote, kEnd };
+
     [[nodiscard]] bool ReadHeader(std::string& rebuilt);
     [[nodiscard]] bool ReadNotes(CPreviewMidiWriter& preview, std::string& rebuilt);
     [[nodiscard]] bool BuildPackage(const std::string& tempDir, const std::string& packagePath);
@@ -84,4 +97,5 @@ private:
     CPostHandler* m_pPostHandler;
     std::string m_strName;
     std::vector<RingtoneNote> m_notes;
+    std::vector<DroppedToken> m_dropped;
 };

@@ -3,14 +3,13 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 #include <string_view>
 
 #include "ringtone/RingtoneConverter.h"
 #include "ringtone/RtttlNumber.h"
 
 namespace {
-
-enum : std::uint16_t { kName, kDuration, kOctave, kTempo, kFirstNote, kNextNote, kEnd };
 
 constexpr std::array<std::string_view, 12> kNoteNames = {"c",  "c#", "d",  "d#", "e",  "f",
                                                          "f#", "g",  "g#", "a",  "a#", "b"};
@@ -21,10 +20,28 @@ bool IsDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// A "d=", "o=" or "b=" section: at least the letter (either case) and the "=".
-bool IsSection(std::string_view section, char letter)
+// Blanks, tabs and line ends around a section or token are layout, not content: a
+// text typed over several lines, or with a blank after each comma, keeps every note.
+std::string_view Trimmed(std::string_view text)
 {
-    return section.size() >= 2 && (section[0] == letter || section[0] == letter - 'a' + 'A') && section[1] == '=';
+    constexpr std::string_view kBlanks = " \t\r\n";
+    std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+// The value of a trimmed "d=", "o=" or "b=" section: the letter (either case), the
+// "=", and what follows; blanks may stand around the "=".
+bool SectionValue(std::string_view section, char letter, std::string_view& value)
+{
+    if (section.empty() || (section[0] != letter && section[0] != letter - 'a' + 'A'))
+        return false;
+    std::string_view rest = Trimmed(section.substr(1));
+    if (rest.empty() || rest[0] != '=')
+        return false;
+    value = Trimmed(rest.substr(1));
+    return true;
 }
 
 bool TicksOf(std::int32_t duration, std::uint16_t ticksPerQuarter, std::uint32_t& ticks, std::uint16_t& code)
@@ -45,70 +62,79 @@ bool TicksOf(std::int32_t duration, std::uint16_t ticksPerQuarter, std::uint32_t
 
 bool CRingtoneConverter::NextSection(std::string& out)
 {
-    char delimiter = (m_state == kName || m_state == kTempo) ? ':' : ',';
-    std::size_t pos = m_text.find(delimiter);
-    bool found = pos != std::string::npos && pos > 0;
-    auto take = [&](std::size_t skip) {
-        out = m_text.substr(skip, pos - skip);
-        m_text.erase(0, pos + 1);
-    };
-    switch (m_state) {
-    case kName:
-        if (!found)
+    if (m_state < kFirstNote) {
+        std::size_t pos = m_text.find((m_state == kName || m_state == kTempo) ? ':' : ',');
+        if (pos == std::string::npos)
             return false;
-        take(0);
-        break;
-    case kDuration:
-    case kOctave:
-    case kTempo: {
-        static constexpr char kLetters[] = {'d', 'o', 'b'};
-        if (!found || !IsSection(std::string_view(m_text).substr(0, pos), kLetters[m_state - kDuration]))
-            return false;
-        take(2);
-        std::int32_t value = RtttlAtoi(out);
-        if (m_state == kDuration)
-            m_defaultDuration = static_cast<std::uint16_t>(value);
-        else if (m_state == kOctave)
-            m_defaultOctave = static_cast<std::uint16_t>(value);
-        else
-            m_tempo = value;
-        break;
-    }
-    case kFirstNote:
-        if (!found)
-            return false;
-        take(0);
-        break;
-    case kNextNote:
-        if (found) {
-            take(0);
-            return true; // the state stays
+        std::string_view section = Trimmed(std::string_view(m_text).substr(0, pos));
+        if (m_state == kName) {
+            if (section.empty())
+                return false;
+            out = section;
+        } else {
+            static constexpr char kLetters[] = {'d', 'o', 'b'};
+            std::string_view value;
+            if (!SectionValue(section, kLetters[m_state - kDuration], value))
+                return false;
+            out = value;
+            std::int32_t number = RtttlAtoi(value);
+            if (m_state == kDuration)
+                m_defaultDuration = static_cast<std::uint16_t>(number);
+            else if (m_state == kOctave)
+                m_defaultOctave = static_cast<std::uint16_t>(number);
+            else
+                m_tempo = number;
         }
-        // No comma, or a comma first (an empty token): the rest is the last token.
-        m_state = kEnd;
-        if (m_text.empty())
-            return false;
-        out = std::move(m_text);
-        m_text.clear();
+        m_text.erase(0, pos + 1);
+        ++m_state;
         return true;
-    default:
-        return false;
     }
-    ++m_state;
-    return true;
+    if (m_state == kEnd)
+        return false;
+    // Empty tokens (",," or ", ,") are skipped: taken as a token, one would swallow
+    // the rest of the text.
+    for (;;) {
+        std::size_t pos = m_text.find(',');
+        std::string token(Trimmed(std::string_view(m_text).substr(0, pos)));
+        if (pos == std::string::npos) {
+            if (m_state == kFirstNote) {
+                // A single note needs a comma after it. What is left is kept, trimmed,
+                // so that the caller can name it.
+                m_text = std::move(token);
+                return false;
+            }
+            m_text.clear();
+            m_state = kEnd;
+            if (token.empty())
+                return false;
+            out = std::move(token); // the last note needs no comma
+            return true;
+        }
+        m_text.erase(0, pos + 1);
+        if (!token.empty()) {
+            out = std::move(token);
+            m_state = kNextNote;
+            return true;
+        }
+    }
 }
 
-bool CRingtoneConverter::ParseNote(const std::string& token, RtttlNote& note) const
+bool CRingtoneConverter::ParseNote(const std::string& token, RtttlNote& note, DroppedToken* pWhy) const
 {
+    auto why = [&](DroppedToken::Reason reason, std::string text) {
+        if (pWhy)
+            *pWhy = {token, reason, std::move(text)};
+    };
     std::string rest = token;
     std::transform(rest.begin(), rest.end(), rest.begin(),
                    [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
 
     std::int32_t duration = m_defaultDuration;
+    std::size_t digits = 0;
     if (!rest.empty() && IsDigit(rest[0])) {
-        std::size_t n = (rest.size() > 1 && IsDigit(rest[1])) ? 2 : 1;
-        duration = RtttlAtoi(std::string_view(rest).substr(0, n));
-        rest.erase(0, n);
+        digits = (rest.size() > 1 && IsDigit(rest[1])) ? 2 : 1;
+        duration = RtttlAtoi(std::string_view(rest).substr(0, digits));
+        rest.erase(0, digits);
     }
     std::size_t nameLength = (rest.size() > 1 && rest[1] == '#') ? 2 : std::min<std::size_t>(rest.size(), 1);
     std::string name = rest.substr(0, nameLength);
@@ -120,8 +146,10 @@ bool CRingtoneConverter::ParseNote(const std::string& token, RtttlNote& note) co
     rest.erase(0, dots);
 
     RtttlNote out;
-    if (!TicksOf(duration, m_ticksPerQuarter, out.dwTicks, out.wDuration))
+    if (!TicksOf(duration, m_ticksPerQuarter, out.dwTicks, out.wDuration)) {
+        why(DroppedToken::Reason::Length, "length " + std::to_string(duration) + " is not 1, 2, 4, 8, 16 or 32");
         return false;
+    }
     out.dwDots = dots;
     // Held at the longest MIDI delta: a long row of dots would otherwise wrap around.
     for (std::uint32_t i = 0; i < dots && out.dwTicks < kMaxTicks; ++i)
@@ -135,10 +163,16 @@ bool CRingtoneConverter::ParseNote(const std::string& token, RtttlNote& note) co
         note = out;
         return true;
     }
-    out.wScale = (octave >= 4 && octave <= 7) ? static_cast<std::uint16_t>(octave - 4) : kRtttlNoScale;
     auto it = std::find(kNoteNames.begin(), kNoteNames.end(), name);
-    if (it == kNoteNames.end())
+    if (it == kNoteNames.end()) {
+        // Named as typed, not in the lower case read here.
+        why(DroppedToken::Reason::NoteName,
+            name.empty() ? "no note name" : "\"" + token.substr(digits, nameLength) + "\" is not a note name");
         return false;
+    }
+    out.wScale = (octave >= 4 && octave <= 7) ? static_cast<std::uint16_t>(octave - 4) : kRtttlNoScale;
+    if (out.wScale == kRtttlNoScale)
+        why(DroppedToken::Reason::Octave, "octave " + std::to_string(octave) + " is outside 4-7");
     std::int64_t number = (it - kNoteNames.begin()) + std::int64_t{12} * octave;
     out.wNote = static_cast<std::uint16_t>(number & 0xFFFF);
     note = out;

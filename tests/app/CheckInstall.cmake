@@ -19,7 +19,8 @@ set(programs bin/zorvattone bin/zorvattone-cli bin/zorvattone-play)
 set(files
   share/applications/zorvattone.desktop
   share/icons/hicolor/scalable/apps/zorvattone.svg
-  share/man/man1/zorvattone-cli.1)
+  share/man/man1/zorvattone-cli.1
+  share/doc/ZorvatTone/RTTTL.txt)
 set(missing "")
 foreach(path IN LISTS programs files)
   if(NOT EXISTS "${PREFIX}/${path}")

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "CliRunner.h"
 
 namespace {
@@ -46,12 +48,22 @@ TEST(CliInfo, DescribesTheDemoSong)
     EXPECT_NE(r.out.find("track 2: "), std::string::npos);
 }
 
+TEST(CliMelody, PrintsOneLinePerChannelWithNotesBestFirst)
+{
+    CliResult r = RunCli({"melody", kDemo});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(std::regex_match(r.out, std::regex("1 (0\\.[5-9]\\d|1\\.00) #01 PIPE/Flute\n"
+                                                   "[23] 0\\.[0-4]\\d #0[23] [A-Z]+/[ A-Za-z0-9]+\n"
+                                                   "[23] 0\\.[0-4]\\d #0[23] [A-Z]+/[ A-Za-z0-9]+\n")))
+        << r.out;
+}
+
 TEST(CliSongCommands, RefuseFilesThatAreNotMidi)
 {
     CScratchDir dir;
     WriteBytes(dir / "not.mid", "RIFF....WAVE");
     WriteBytes(dir / "empty.mid", "");
-    for (const char* command : {"info", "dump"}) {
+    for (const char* command : {"info", "dump", "melody"}) {
         for (const char* name : {"not.mid", "empty.mid", "missing.mid"}) {
             CliResult r = RunCli({command, dir / name});
             EXPECT_EQ(r.exitCode, 1) << command << " " << name;

@@ -97,6 +97,17 @@ TEST(RecordCommand, PrintsTheRtttlOfTheDemoMelodyAndItsPdu)
     EXPECT_EQ(pdu.back(), '\n');
 }
 
+TEST(RecordCommand, FaithfulKeepsTheDemoTuneInPlaceAndAutoFindsItsChannel)
+{
+    const CliResult plain = RunCli({"record", kDemo, "--channel", "1", "--seconds", "8"});
+    const CliResult faithful = RunCli({"record", kDemo, "--channel", "auto", "--seconds", "8", "--faithful"});
+    ASSERT_EQ(faithful.exitCode, 0) << faithful.err;
+    EXPECT_NE(plain.out.find(",4e5,8d5,2d5,"), std::string::npos) << plain.out;
+    EXPECT_EQ(faithful.out, "demo:d=4,o=5,b=120:4e5,4e5,4f5,4g5,4g5,4f5,4e5,4d5,4c5,4c5,4d5,4e5,4e.5,8d5,2d5,\n");
+    EXPECT_EQ(RunCli({"record", kDemo, "--channel", "auto", "--channel", "2"}).exitCode, 2);
+    EXPECT_EQ(RunCli({"record", kDemo, "--faithful", "--pdu"}).exitCode, 2);
+}
+
 TEST(RecordCommand, RefusesBadChannelsAndBadNumbers)
 {
     EXPECT_EQ(RunCli({"record", kDemo, "--channel", "0"}).exitCode, 2);

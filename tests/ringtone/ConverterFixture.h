@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,12 @@
 #include "ringtone/RingtoneConverter.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
+
+// Readable failures: "8c9" (0): octave 9 is outside 4-7
+inline void PrintTo(const DroppedToken& d, std::ostream* os)
+{
+    *os << '"' << d.strToken << "\" (" << static_cast<int>(d.reason) << "): " << d.strReason;
+}
 
 class CRecordingPostHandler final : public CPostHandler {
 public:
@@ -38,6 +45,7 @@ protected:
         m_text = rtttl;
         bool ok = converter.Convert(m_text, outputPath);
         m_notes = converter.Notes();
+        m_dropped = converter.Dropped();
         return ok;
     }
 
@@ -50,4 +58,5 @@ protected:
     CRecordingPostHandler m_post;
     std::string m_text;
     std::vector<RingtoneNote> m_notes;
+    std::vector<DroppedToken> m_dropped;
 };

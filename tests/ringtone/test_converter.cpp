@@ -66,6 +66,11 @@ TEST_F(ConverterTest, TruncationAnsweredOkKeepsWhatFits)
     EXPECT_EQ(q.buttons, PromptButtons::OkCancel);
     EXPECT_EQ(m_notes.size(), 75u);
     EXPECT_EQ(m_text, LongSong(75));
+    // The 76th note, which did not fit, and the 14 after it.
+    ASSERT_EQ(m_dropped.size(), 15u);
+    EXPECT_EQ(m_dropped.front(), (DroppedToken{"8d5", DroppedToken::Reason::Truncated, "cut to fit one message"}));
+    for (const DroppedToken& d : m_dropped)
+        EXPECT_EQ(d.reason, DroppedToken::Reason::Truncated) << d.strToken;
     EXPECT_LE(BuildRingtoneMessage("MyTone", 120, 75, m_notes.data()).size(), kMaxRingtoneOctets);
     // 75 note pairs of 8 bytes after the 32-byte head, then the end of track.
     EXPECT_EQ(ReadBytes(Midi()).size(), 32u + 75 * 8 + 4);

@@ -36,6 +36,35 @@ TEST(RtttlParser, NextSectionWalksNameDefaultsAndNotes)
     EXPECT_FALSE(c.NextSection(s));
 }
 
+TEST(RtttlParser, BlanksAndLineBreaksAroundSectionsAndTokensAreTrimmed)
+{
+    struct Case {
+        const char* name;
+        const char* text;
+        std::vector<std::string> sections;
+    };
+    const Case cases[] = {
+        {"a blank after each comma", "Tone:d=4,o=5,b=120:c, d, e", {"Tone", "4", "5", "120", "c", "d", "e"}},
+        {"blanks and tabs in the header, inside the name kept", " My Tone\t: d = 4 ,\to=5, b= 120 :c,",
+         {"My Tone", "4", "5", "120", "c"}},
+        {"a line break after the last note", "T:d=4,o=5,b=120:c,d\n", {"T", "4", "5", "120", "c", "d"}},
+        {"CR LF line ends", "T:d=4,o=5,b=120:\r\nc,\r\nd,\r\ne\r\n", {"T", "4", "5", "120", "c", "d", "e"}},
+        {"empty tokens are skipped", "T:d=4,o=5,b=120:,8c5,,8d5, ,8e5,\t,",
+         {"T", "4", "5", "120", "8c5", "8d5", "8e5"}},
+    };
+    for (const Case& k : cases) {
+        CMemorySettingsStore settings;
+        CRecordingPrompt prompt;
+        CRingtoneConverter c(k.text, 96, settings, prompt);
+        std::vector<std::string> sections;
+        std::string s;
+        while (c.NextSection(s))
+            sections.push_back(s);
+        EXPECT_EQ(sections, k.sections) << k.name;
+        EXPECT_EQ(c.State(), 6) << k.name;
+    }
+}
+
 TEST(RtttlParser, HeaderSectionsAreRefusedOutOfOrderAndTheStateStays)
 {
     struct Case {
@@ -47,7 +76,8 @@ TEST(RtttlParser, HeaderSectionsAreRefusedOutOfOrderAndTheStateStays)
         {"a text starting with a colon has no name", ":d=4,o=5,b=120:c,", 0},
         {"a name alone has no colon", "Tone", 0},
         {"o= before d= is no duration", "T:o=5,d=4,b=120:c,", 1},
-        {"a blank before the letter is no duration", "T: d=4,o=5,b=120:c,", 1},
+        {"a name of blanks is no name", " \t:d=4,o=5,b=120:c,", 0},
+        {"a blank in place of the = is no duration", "T:d 4,o=5,b=120:c,", 1},
         {"a letter without = is no duration", "T:d,o=5,b=120:c,", 1},
         {"a missing octave", "T:d=4,b=120:c,", 2},
         {"no colon after the b= section", "T:d=4,o=5,b=120,c,d", 3},
@@ -90,7 +120,7 @@ TEST(RtttlParser, ParseNoteReadsDurationNameDotsAndOctave)
         {"three dots are counted", "8c...5", true, 162, 60, 2, 1, 3},
         {"an octave outside 4..7 has no scale", "8c3", true, 48, 36, 2, kRtttlNoScale, 0},
         {"a pause ignores its octave", "8p9", true, 48, kRtttlPause, 2, 0, 0},
-        {"a leading blank fails", " 8c5", false, 0, 0, 0, 0, 0},
+        {"a blank inside a token fails", "8 c5", false, 0, 0, 0, 0, 0},
         {"h is no note", "8h5", false, 0, 0, 0, 0, 0},
         {"e sharp is no note", "8e#5", false, 0, 0, 0, 0, 0},
         {"b sharp is no note", "b#5", false, 0, 0, 0, 0, 0},
@@ -148,10 +178,11 @@ TEST_F(ConverterTest, RebuiltTextKeepsAcceptedTokensAsTyped)
     const Case cases[] = {
         {"four notes each get a comma", "Tone:d=4,o=5,b=120:8c5,8d#5,4p,c.6", "Tone:d=4,o=5,b=120:8c5,8d#5,4p,c.6,", 4},
         {"letter case is kept", "T:D=4,O=5,B=120:8C#5,8P,", "T:d=4,o=5,b=120:8C#5,8P,", 2},
-        {"bad tokens are dropped", "T:d=4,o=5,b=120:8c5, 8d5,8c3,3c5,h,8e#5,8d5", "T:d=4,o=5,b=120:8c5,8d5,", 2},
+        {"bad tokens are dropped", "T:d=4,o=5,b=120:8c5,8c3,3c5,h,8e#5,8d5", "T:d=4,o=5,b=120:8c5,8d5,", 2},
+        {"tokens are written trimmed", "T : d=4,o=5,b=120:\r\n 8c5 ,\t8d5\r\n", "T:d=4,o=5,b=120:8c5,8d5,", 2},
         {"a single note without a comma gives none", "T:d=4,o=5,b=120:c", "T:d=4,o=5,b=120:", 0},
         {"the last note needs no comma", "T:d=4,o=5,b=120:c,d", "T:d=4,o=5,b=120:c,d,", 2},
-        {"an empty token swallows the rest", "T:d=4,o=5,b=120:8c5,,8d5,8e5", "T:d=4,o=5,b=120:8c5,", 1},
+        {"an empty token loses no note", "T:d=4,o=5,b=120:8c5,,8d5, ,8e5", "T:d=4,o=5,b=120:8c5,8d5,8e5,", 3},
         {"a pause with octave 9 is kept", "T:d=4,o=5,b=120:8p9,c,", "T:d=4,o=5,b=120:8p9,c,", 2},
         {"names may hold blanks and commas", "My, Tone:d=4,o=5,b=120:c,", "My, Tone:d=4,o=5,b=120:c,", 1},
     };
@@ -161,6 +192,47 @@ TEST_F(ConverterTest, RebuiltTextKeepsAcceptedTokensAsTyped)
         EXPECT_EQ(m_notes.size(), k.notes) << k.name;
     }
     EXPECT_TRUE(m_prompt.Entries().empty());
+}
+
+TEST_F(ConverterTest, EveryTokenLeftOutIsReportedWithItsReason)
+{
+    using R = DroppedToken::Reason;
+    struct Case {
+        const char* name;
+        const char* text;
+        std::vector<DroppedToken> dropped;
+    };
+    const Case cases[] = {
+        {"nothing left out, nothing reported", "T:d=4,o=5,b=120:c,8p9,d\n", {}},
+        {"an octave above 7", "T:d=4,o=5,b=120:8c9,c,", {{"8c9", R::Octave, "octave 9 is outside 4-7"}}},
+        {"the default octave below 4", "T:d=4,o=3,b=120:c,", {{"c", R::Octave, "octave 3 is outside 4-7"}}},
+        {"a length of 3", "T:d=4,o=5,b=120:c, 3d5", {{"3d5", R::Length, "length 3 is not 1, 2, 4, 8, 16 or 32"}}},
+        {"a default length of 5", "T:d=5,o=5,b=120:c,", {{"c", R::Length, "length 5 is not 1, 2, 4, 8, 16 or 32"}}},
+        {"an unknown name, as typed", "T:d=4,o=5,b=120:8H5,c,", {{"8H5", R::NoteName, "\"H\" is not a note name"}}},
+        {"e sharp", "T:d=4,o=5,b=120:8e#5,c,", {{"8e#5", R::NoteName, "\"e#\" is not a note name"}}},
+        {"a length without a name", "T:d=4,o=5,b=120:c,8", {{"8", R::NoteName, "no note name"}}},
+        {"a single note without a comma", "T:d=4,o=5,b=120: 8c5 \n",
+         {{"8c5", R::LoneNote, "a single note needs a comma after it"}}},
+        {"several, in text order", "T:d=4,o=5,b=120:8c9,c,3d5",
+         {{"8c9", R::Octave, "octave 9 is outside 4-7"}, {"3d5", R::Length, "length 3 is not 1, 2, 4, 8, 16 or 32"}}},
+    };
+    for (const Case& k : cases) {
+        ASSERT_TRUE(Run(k.text)) << k.name;
+        EXPECT_EQ(m_dropped, k.dropped) << k.name;
+    }
+}
+
+TEST(DroppedSummary, NamesTheFirstFiveAndCountsTheRest)
+{
+    using R = DroppedToken::Reason;
+    const DroppedToken octave{"8c9", R::Octave, "octave 9 is outside 4-7"};
+    const DroppedToken length{"3d5", R::Length, "length 3 is not 1, 2, 4, 8, 16 or 32"};
+    const DroppedToken cut{"8e5", R::Truncated, "cut to fit one message"};
+    EXPECT_EQ(DroppedSummary({}), "");
+    EXPECT_EQ(DroppedSummary({octave}), "1 note left out: 8c9 (octave 9)");
+    EXPECT_EQ(DroppedSummary({octave, length}), "2 notes left out: 8c9 (octave 9), 3d5 (length 3)");
+    EXPECT_EQ(DroppedSummary({octave, length, cut, cut, cut, cut, cut}),
+              "7 notes left out: 8c9 (octave 9), 3d5 (length 3), 8e5 (cut), 8e5 (cut), 8e5 (cut), and 2 more");
 }
 
 } // namespace

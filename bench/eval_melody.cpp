@@ -1,0 +1,536 @@
+// Measures the melody finder and the faithful capture on real songs: the corpus
+// that scripts/melody-corpus gathers, with the tune channels of
+// bench/melody-truth.tsv.
+//
+// usage: eval_melody CORPUS_DIR TRUTH_TSV [--set tune|held-out|all] [--verbose]
+//
+// The finder: a hit when its best channel is a tune channel of the song, ranked
+// without track names. Beside it two baselines that know nothing of tunes: the
+// channel with the most notes and the channel with the highest mean pitch
+// (channel 10 left out of both).
+//
+// The capture: 20 seconds of the tune channel from its first note, as the
+// faithful capture writes them (A) and as a recording from the position slider
+// writes them (B), each read back as the converter reads RTTTL. Both are compared
+// with the top voice of the channel's notes: onsets in quarter notes, matched
+// within a sixteenth, scored by F-measure; of the matched notes, the share with
+// the right pitch class. B's text has no fixed start, so it is also scored at the
+// start shift that suits it best.
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/CliSong.h"
+#include "engine/FaithfulCapture.h"
+#include "engine/OfflineRecorder.h"
+#include "ringtone/Prompt.h"
+#include "ringtone/RingtoneConverter.h"
+#include "settings/SettingsStore.h"
+#include "song/MelodyFinder.h"
+#include "song/MidiSong.h"
+#include "song/SongNotes.h"
+
+namespace {
+
+constexpr int kPercussion = 9;            // channel 10
+constexpr double kCaptureSeconds = 20;
+constexpr double kOnsetTolerance = 0.25;  // quarters: a sixteenth note
+// The ringtone is read with this many ticks per quarter: every RTTTL length with
+// up to five dots is a whole number of them.
+constexpr std::uint16_t kReadTicksPerQuarter = 384;
+
+struct Song {
+    std::string path;             // relative to the corpus folder
+    std::vector<int> tuneChannels; // 0-15; the first is the one captured
+    std::string set;              // "tune" or "held-out"
+};
+
+struct Onset {
+    double quarters = 0; // from the start of the compared range
+    int pitchClass = 0;  // 0 = c .. 11 = b
+};
+
+struct Score {
+    double f = 0;
+    double pitchShare = 0; // of the matched onsets; meaningless when matched == 0
+    int matched = 0;
+    int reference = 0;
+    int ringtone = 0;
+};
+
+std::vector<std::string> SplitTabs(const std::string& line)
+{
+    std::vector<std::string> fields;
+    std::stringstream in(line);
+    std::string field;
+    while (std::getline(in, field, '\t'))
+        fields.push_back(field);
+    return fields;
+}
+
+// Rows of the truth file: comments (#) and the header are skipped, excluded songs
+// counted.
+bool ReadTruth(const std::string& path, std::vector<Song>& songs, int& excluded)
+{
+    std::ifstream in(path);
+    if (!in)
+        return false;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#' || line.rfind("file\t", 0) == 0)
+            continue;
+        const std::vector<std::string> fields = SplitTabs(line);
+        if (fields.size() < 4)
+            return false;
+        if (fields[3] == "excluded") {
+            ++excluded;
+            continue;
+        }
+        Song song{fields[0], {}, fields[3]};
+        std::stringstream channels(fields[1]);
+        std::string channel;
+        while (std::getline(channels, channel, ',')) {
+            const int number = std::atoi(channel.c_str());
+            if (number < 1 || number > 16)
+                return false;
+            song.tuneChannels.push_back(number - 1);
+        }
+        if (song.tuneChannels.empty())
+            return false;
+        songs.push_back(song);
+    }
+    return true;
+}
+
+bool IsTune(const Song& song, int channel)
+{
+    return std::find(song.tuneChannels.begin(), song.tuneChannels.end(), channel) != song.tuneChannels.end();
+}
+
+std::string ChannelList(const std::vector<int>& channels)
+{
+    std::string text;
+    for (int c : channels)
+        text += (text.empty() ? "" : ",") + std::to_string(c + 1);
+    return text;
+}
+
+// The channel with the most notes, or with the highest mean pitch; -1 without notes.
+int BusiestChannel(const CSongNotes& notes)
+{
+    std::array<int, 16> count{};
+    for (const SongNote& n : notes.Notes())
+        ++count[n.byChannel];
+    count[kPercussion] = 0;
+    const auto best = std::max_element(count.begin(), count.end());
+    return *best == 0 ? -1 : static_cast<int>(best - count.begin());
+}
+
+int HighestChannel(const CSongNotes& notes)
+{
+    std::array<double, 16> sum{};
+    std::array<int, 16> count{};
+    for (const SongNote& n : notes.Notes()) {
+        sum[n.byChannel] += n.byPitch;
+        ++count[n.byChannel];
+    }
+    int best = -1;
+    for (int c = 0; c < 16; ++c) {
+        if (c == kPercussion || count[c] == 0)
+            continue;
+        if (best < 0 || sum[c] / count[c] > sum[best] / count[best])
+            best = c;
+    }
+    return best;
+}
+
+// The top voice of one channel's notes starting in [fromTick, toTick): at each
+// onset the highest note; a note that starts while a higher one sounds over more
+// than half of it is not heard as part of the line.
+std::vector<Onset> Skyline(const CSongNotes& notes, int channel, std::uint64_t fromTick, std::uint64_t toTick)
+{
+    std::vector<const SongNote*> own;
+    for (const SongNote& n : notes.Notes())
+        if (n.byChannel == channel)
+            own.push_back(&n);
+    std::vector<Onset> line;
+    std::uint64_t lastStart = UINT64_MAX;
+    for (const SongNote* n : own) {
+        if (n->qwStart < fromTick || n->qwStart >= toTick || n->qwStart == lastStart)
+            continue; // Notes() lists the highest of a chord first.
+        lastStart = n->qwStart;
+        const std::uint64_t length = n->qwEnd - n->qwStart;
+        bool hidden = false;
+        for (const SongNote* m : own) {
+            if (m->qwStart >= n->qwStart)
+                break;
+            if (m->byPitch > n->byPitch && m->qwEnd > n->qwStart &&
+                2 * (std::min(m->qwEnd, n->qwEnd) - n->qwStart) > length) {
+                hidden = true;
+                break;
+            }
+        }
+        if (!hidden)
+            line.push_back({static_cast<double>(n->qwStart - fromTick) / notes.Division(), n->byPitch % 12});
+    }
+    return line;
+}
+
+// The note onsets of an RTTTL text, read token by token with the converter's
+// grammar; pauses advance the time. `tokens` counts notes and pauses read. False
+// when the header cannot be read.
+bool ReadRingtone(const std::string& text, std::vector<Onset>& onsets, int& tokens, int& unreadable)
+{
+    CMemorySettingsStore settings;
+    CRecordingPrompt prompt;
+    CRingtoneConverter reader(text, kReadTicksPerQuarter, settings, prompt);
+    std::string section;
+    for (int i = 0; i < 4; ++i)
+        if (!reader.NextSection(section))
+            return false;
+    double now = 0;
+    while (reader.NextSection(section)) {
+        RtttlNote note;
+        if (!reader.ParseNote(section, note)) {
+            ++unreadable;
+            continue;
+        }
+        ++tokens;
+        if (!note.IsPause())
+            onsets.push_back({now, note.wNote % 12});
+        now += static_cast<double>(note.dwTicks) / kReadTicksPerQuarter;
+    }
+    return true;
+}
+
+// Onsets matched one to one, greedily in time order, within the tolerance.
+Score Compare(const std::vector<Onset>& reference, const std::vector<Onset>& ringtone)
+{
+    Score s;
+    s.reference = static_cast<int>(reference.size());
+    s.ringtone = static_cast<int>(ringtone.size());
+    int samePitch = 0;
+    std::size_t next = 0;
+    for (const Onset& r : reference) {
+        while (next < ringtone.size() && ringtone[next].quarters < r.quarters - kOnsetTolerance)
+            ++next;
+        if (next < ringtone.size() && ringtone[next].quarters <= r.quarters + kOnsetTolerance) {
+            ++s.matched;
+            if (ringtone[next].pitchClass == r.pitchClass)
+                ++samePitch;
+            ++next;
+        }
+    }
+    const double precision = s.ringtone ? static_cast<double>(s.matched) / s.ringtone : 0;
+    const double recall = s.reference ? static_cast<double>(s.matched) / s.reference : 0;
+    s.f = precision + recall > 0 ? 2 * precision * recall / (precision + recall) : 0;
+    s.pitchShare = s.matched ? static_cast<double>(samePitch) / s.matched : 0;
+    return s;
+}
+
+// Keeps the onsets in [from, from + length), moved to count from `from`. A
+// thirty-second of slack at the end: the faithful capture may place a note that
+// late.
+std::vector<Onset> Window(const std::vector<Onset>& onsets, double from, double length)
+{
+    std::vector<Onset> kept;
+    for (const Onset& o : onsets)
+        if (o.quarters >= from - 1e-9 && o.quarters < from + length + 0.125)
+            kept.push_back({o.quarters - from, o.pitchClass});
+    return kept;
+}
+
+// The best score over start shifts of up to two bars either way, in
+// thirty-seconds: how close the ringtone comes if its wrong start is forgiven.
+Score CompareBestShift(const std::vector<Onset>& reference, const std::vector<Onset>& ringtone, double anchor,
+                       double length, double& shift)
+{
+    Score best = Compare(reference, Window(ringtone, anchor, length));
+    shift = 0;
+    for (int step = 1; step <= 8 * 8; ++step) {
+        for (const double s : {step / 8.0, -step / 8.0}) {
+            const Score score = Compare(reference, Window(ringtone, anchor + s, length));
+            if (score.f > best.f) {
+                best = score;
+                shift = s;
+            }
+        }
+    }
+    return best;
+}
+
+struct CaptureResult {
+    Score a, b;
+    Score bShifted;      // b at its best start shift
+    double shiftB = 0;   // quarters
+    int tokensA = 0, tokensB = 0; // notes and pauses in the whole text
+    std::string textA, textB;
+    int unreadable = 0;
+    bool ok = false;
+    std::string error;
+};
+
+// A and B of one channel, 20 seconds from its first note.
+CaptureResult MeasureCapture(const CMidiSong& song, const CSongNotes& notes, int channel)
+{
+    CaptureResult result;
+    std::uint64_t start = UINT64_MAX;
+    for (const SongNote& n : notes.Notes())
+        if (n.byChannel == channel) {
+            start = n.qwStart;
+            break;
+        }
+    if (start == UINT64_MAX || notes.Division() == 0) {
+        result.error = "the channel has no notes";
+        return result;
+    }
+    const std::uint64_t end = notes.TickAfterSeconds(start, kCaptureSeconds);
+    const double rangeQuarters = static_cast<double>(end - start) / notes.Division();
+    const std::vector<Onset> reference = Skyline(notes, channel, start, end);
+
+    FaithfulCaptureOptions faithful;
+    faithful.bChannelOn.fill(false);
+    faithful.bChannelOn[channel] = true;
+    faithful.qwFromTick = start;
+    faithful.qwToTick = end;
+    result.textA = CaptureFaithful(notes, faithful).strRtttl;
+
+    OfflineRecordOptions live;
+    live.bChannelOn.fill(false);
+    live.bChannelOn[channel] = true;
+    live.uFromSecond = static_cast<std::uint32_t>(
+        std::floor(static_cast<double>(start) * notes.LastTempo() / notes.Division() / 1e6));
+    live.nSeconds = static_cast<std::int64_t>(kCaptureSeconds) + 1;
+    COfflineRecorder recorder;
+    OfflineRecording recording;
+    if (!recorder.Record(song, live, recording)) {
+        result.error = "the recording failed: " + recorder.LastError();
+        return result;
+    }
+    result.textB = recording.strRtttl;
+
+    std::vector<Onset> a, b;
+    if (!ReadRingtone(result.textA, a, result.tokensA, result.unreadable) ||
+        !ReadRingtone(result.textB, b, result.tokensB, result.unreadable)) {
+        result.error = "a ringtone header does not read";
+        return result;
+    }
+    // The faithful text starts at the range start. The recording's does not start
+    // at the slider second: it writes nothing for the silence before the first
+    // note it hears, or a pause as long as that note's own delta, and a tempo
+    // change restarts it. Its first note stands for the tune's first note, and
+    // since that can be wrong, B is also scored at its best start shift.
+    result.a = Compare(reference, Window(a, 0, rangeQuarters));
+    const double firstB = b.empty() ? 0 : b.front().quarters;
+    result.b = Compare(reference, Window(b, firstB, rangeQuarters));
+    result.bShifted = CompareBestShift(reference, b, firstB, rangeQuarters, result.shiftB);
+    result.ok = true;
+    return result;
+}
+
+struct Tally {
+    int songs = 0;
+    int finderHits = 0;
+    int busiestHits = 0;
+    int highestHits = 0;
+    int captured = 0;
+    int tokensA = 0, tokensB = 0;
+    double fA = 0, fB = 0, fShifted = 0;
+    double pitchA = 0, pitchB = 0, pitchShifted = 0;
+    int pitchCountA = 0, pitchCountB = 0, pitchCountShifted = 0;
+};
+
+double Share(int hits, int of)
+{
+    return of ? 100.0 * hits / of : 0;
+}
+
+void PrintTally(const char* name, const Tally& t)
+{
+    std::printf("%-9s songs %2d  finder %5.1f%% (%d)  busiest %5.1f%% (%d)  highest %5.1f%% (%d)\n", name, t.songs,
+                Share(t.finderHits, t.songs), t.finderHits, Share(t.busiestHits, t.songs), t.busiestHits,
+                Share(t.highestHits, t.songs), t.highestHits);
+}
+
+void PrintCaptureTally(const char* name, const Tally& t)
+{
+    const auto mean = [](double sum, int n) { return n ? sum / n : 0.0; };
+    std::printf("%-9s songs %2d  A faithful: F %.3f pitch %.3f tokens %5.1f   B recording: F %.3f pitch %.3f "
+                "tokens %5.1f   B shifted: F %.3f pitch %.3f\n",
+                name, t.captured, mean(t.fA, t.captured), mean(t.pitchA, t.pitchCountA), mean(t.tokensA, t.captured),
+                mean(t.fB, t.captured), mean(t.pitchB, t.pitchCountB), mean(t.tokensB, t.captured),
+                mean(t.fShifted, t.captured), mean(t.pitchShifted, t.pitchCountShifted));
+}
+
+void PrintDemo()
+{
+    const std::string path = std::string(ZT_SOURCE_DIR) + "/data/demo.mid";
+    CMidiSong song;
+    std::string error;
+    if (!CliLoadSong(path, song, error)) {
+        std::printf("demo: %s\n", error.c_str());
+        return;
+    }
+    const CSongNotes notes(song);
+    FaithfulCaptureOptions faithful;
+    faithful.bChannelOn.fill(false);
+    faithful.bChannelOn[0] = true;
+    faithful.qwToTick = notes.TickAfterSeconds(0, kCaptureSeconds);
+    OfflineRecordOptions live;
+    live.bChannelOn.fill(false);
+    live.bChannelOn[0] = true;
+    live.nSeconds = static_cast<std::int64_t>(kCaptureSeconds);
+    COfflineRecorder recorder;
+    OfflineRecording recording;
+    const bool recorded = recorder.Record(song, live, recording);
+    std::printf("\ndemo song data/demo.mid, channel 1, 0-20 s\n");
+    std::printf("A faithful:  %s\n", CaptureFaithful(notes, faithful).strRtttl.c_str());
+    std::printf("B recording: %s\n", recorded ? recording.strRtttl.c_str() : recorder.LastError().c_str());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string corpus, truth, wanted = "all";
+    bool verbose = false;
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--verbose")
+            verbose = true;
+        else if (arg == "--set" && i + 1 < argc)
+            wanted = argv[++i];
+        else
+            positional.push_back(arg);
+    }
+    if (positional.size() != 2 || (wanted != "tune" && wanted != "held-out" && wanted != "all")) {
+        std::fprintf(stderr, "usage: eval_melody CORPUS_DIR TRUTH_TSV [--set tune|held-out|all] [--verbose]\n");
+        return 2;
+    }
+    corpus = positional[0];
+    truth = positional[1];
+
+    std::vector<Song> songs;
+    int excluded = 0;
+    if (!ReadTruth(truth, songs, excluded)) {
+        std::fprintf(stderr, "eval_melody: cannot read %s\n", truth.c_str());
+        return 1;
+    }
+
+    std::map<std::string, Tally> bySet;   // "tune", "held-out"
+    std::map<std::string, Tally> byFolder;
+    Tally all;
+    std::vector<std::string> misses;
+    std::vector<std::string> captureLines;
+    for (const Song& entry : songs) {
+        if (wanted != "all" && entry.set != wanted)
+            continue;
+        CMidiSong song;
+        std::string error;
+        if (!CliLoadSong(corpus + "/" + entry.path, song, error)) {
+            std::fprintf(stderr, "eval_melody: %s\n", error.c_str());
+            return 1;
+        }
+        const CSongNotes notes(song);
+        MelodyFinderOptions options;
+        options.bUseTrackNames = false;
+        const std::vector<MelodyCandidate> ranking = RankMelodyChannels(notes, options);
+        const bool hit = !ranking.empty() && IsTune(entry, ranking[0].nChannel);
+        const int busiest = BusiestChannel(notes);
+        const int highest = HighestChannel(notes);
+
+        const std::string folder = entry.path.substr(0, entry.path.find('/'));
+        for (Tally* t : {&bySet[entry.set], &byFolder[folder], &all}) {
+            ++t->songs;
+            t->finderHits += hit;
+            t->busiestHits += IsTune(entry, busiest);
+            t->highestHits += IsTune(entry, highest);
+        }
+
+        std::string top;
+        for (std::size_t i = 0; i < ranking.size() && i < 3; ++i) {
+            char item[64];
+            std::snprintf(item, sizeof item, "%s%d %.2f", i ? ", " : "", ranking[i].nChannel + 1, ranking[i].dScore);
+            top += item;
+        }
+        char line[512];
+        std::snprintf(line, sizeof line, "%-4s %-8s %-45s truth %-8s top %-30s busiest %d highest %d",
+                      hit ? "hit" : "MISS", entry.set.c_str(), entry.path.c_str(),
+                      ChannelList(entry.tuneChannels).c_str(), top.c_str(), busiest + 1, highest + 1);
+        if (verbose)
+            std::printf("%s\n", line);
+        if (!hit)
+            misses.push_back(line);
+
+        const CaptureResult capture = MeasureCapture(song, notes, entry.tuneChannels[0]);
+        if (!capture.ok) {
+            captureLines.push_back(entry.path + ": " + capture.error);
+            continue;
+        }
+        for (Tally* t : {&bySet[entry.set], &byFolder[folder], &all}) {
+            ++t->captured;
+            t->fA += capture.a.f;
+            t->fB += capture.b.f;
+            t->fShifted += capture.bShifted.f;
+            t->tokensA += capture.tokensA;
+            t->tokensB += capture.tokensB;
+            if (capture.a.matched) {
+                t->pitchA += capture.a.pitchShare;
+                ++t->pitchCountA;
+            }
+            if (capture.b.matched) {
+                t->pitchB += capture.b.pitchShare;
+                ++t->pitchCountB;
+            }
+            if (capture.bShifted.matched) {
+                t->pitchShifted += capture.bShifted.pitchShare;
+                ++t->pitchCountShifted;
+            }
+        }
+        char row[512];
+        std::snprintf(row, sizeof row,
+                      "%-45s ch %2d ref %3d  A: F %.2f pitch %.2f notes %3d tokens %3d  B: F %.2f pitch %.2f "
+                      "notes %3d tokens %3d  B shifted %+5.2f: F %.2f pitch %.2f%s",
+                      entry.path.c_str(), entry.tuneChannels[0] + 1, capture.a.reference, capture.a.f,
+                      capture.a.pitchShare, capture.a.ringtone, capture.tokensA, capture.b.f, capture.b.pitchShare,
+                      capture.b.ringtone, capture.tokensB, capture.shiftB, capture.bShifted.f,
+                      capture.bShifted.pitchShare, capture.unreadable ? "  (unreadable tokens)" : "");
+        captureLines.push_back(row);
+    }
+
+    std::printf("\nmelody finder (track names unused): the best channel is a tune channel; %d songs excluded\n",
+                excluded);
+    for (const auto& [name, t] : bySet)
+        PrintTally(name.c_str(), t);
+    PrintTally("all", all);
+    std::printf("by folder:\n");
+    for (const auto& [name, t] : byFolder)
+        PrintTally(name.c_str(), t);
+    if (!verbose && !misses.empty()) {
+        std::printf("misses:\n");
+        for (const std::string& m : misses)
+            std::printf("%s\n", m.c_str());
+    }
+
+    std::printf("\ncapture of 20 s of the tune channel from its first note, against its top voice\n"
+                "(onset F-measure within a sixteenth; pitch: matched onsets with the right pitch class;\n"
+                "B shifted: B at the start shift, up to two bars, that matches best)\n");
+    if (verbose)
+        for (const std::string& l : captureLines)
+            std::printf("%s\n", l.c_str());
+    for (const auto& [name, t] : bySet)
+        PrintCaptureTally(name.c_str(), t);
+    PrintCaptureTally("all", all);
+
+    PrintDemo();
+    return 0;
+}

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include "song/MelodyFinder.h"
+#include "song/SongNotes.h"
+#include "tests/engine/SongBytes.h"
+
+namespace {
+
+constexpr std::uint32_t Q = 96;
+
+// A stepwise tune with a varied rhythm, on `channel` with `program`.
+CTrackBytes Tune(int channel, int program)
+{
+    CTrackBytes t;
+    t.Program(0, channel, program);
+    const int pitches[] = {64, 64, 65, 67, 67, 65, 64, 62, 60, 60, 62, 64, 64, 62, 62, 69, 67, 65, 64, 62};
+    const std::uint32_t lengths[] = {Q, Q, Q, Q, Q / 2, Q / 2, Q, Q, Q, Q, Q, Q, 3 * Q / 2, Q / 2, 2 * Q,
+                                     Q / 2, Q / 2, Q, Q, 2 * Q};
+    for (int bar = 0; bar < 3; ++bar)
+        for (std::size_t i = 0; i < std::size(pitches); ++i)
+            t.On(0, channel, pitches[i]).Off(lengths[i], channel, pitches[i]);
+    return t.End();
+}
+
+// Held three-note chords, a bass line of leaps, and a drum beat.
+CTrackBytes Accompaniment()
+{
+    CTrackBytes t;
+    t.Program(0, 1, 48).Program(0, 2, 33);
+    for (int bar = 0; bar < 15; ++bar) {
+        const int root = (bar % 2) ? 55 : 48;
+        t.On(0, 1, root).On(0, 1, root + 4).On(0, 1, root + 7);
+        t.On(0, 2, root - 24).On(0, 9, 36);
+        t.Off(Q, 2, root - 24).Off(0, 9, 36).On(0, 2, root - 17).On(0, 9, 38);
+        t.Off(Q, 2, root - 17).Off(0, 9, 38).On(0, 2, root - 12);
+        t.Off(2 * Q, 2, root - 12).Off(0, 1, root).Off(0, 1, root + 4).Off(0, 1, root + 7);
+    }
+    return t.End();
+}
+
+std::vector<int> Ranking(const std::vector<CTrackBytes>& tracks, MelodyFinderOptions options = {})
+{
+    CMidiSong song;
+    LoadSong(song, static_cast<std::uint16_t>(Q), tracks);
+    std::vector<int> channels;
+    for (const MelodyCandidate& c : RankMelodyChannels(CSongNotes(song), options)) {
+        EXPECT_GE(c.dScore, 0.0);
+        EXPECT_LE(c.dScore, 1.0);
+        channels.push_back(c.nChannel + 1);
+    }
+    return channels;
+}
+
+TEST(MelodyFinder, PutsTheTuneBeforeChordsAndBassAndTheDrumsLast)
+{
+    CMidiSong song;
+    LoadSong(song, static_cast<std::uint16_t>(Q), {Accompaniment(), Tune(3, 73)});
+    const std::vector<MelodyCandidate> ranked = RankMelodyChannels(CSongNotes(song));
+    ASSERT_EQ(ranked.size(), 4u);
+    EXPECT_EQ(ranked[0].nChannel, 3);
+    EXPECT_EQ(ranked[0].strLabel, "#04 PIPE/Flute");
+    EXPECT_EQ(ranked[3].nChannel, 9);
+    EXPECT_EQ(ranked[3].dScore, 0.0);
+    // The tune found by its music, not by its instrument, nor by being the top line.
+    EXPECT_EQ(Ranking({Accompaniment(), Tune(5, 0)})[0], 6);
+    EXPECT_EQ(Ranking({Accompaniment(), Tune(5, 0)}, {.bUseTrackNames = false})[0], 6);
+}
+
+TEST(SongNotes, ReadsTheNotesOfEveryTrackOnOneTimeLine)
+{
+    CTrackBytes t;
+    // A note struck again while it sounds, and one never released.
+    t.On(0, 0, 60).On(Q, 0, 60).Off(Q, 0, 60).On(0, 0, 62).On(0, 0, 64).Off(0, 0, 64).End(Q);
+    CMidiSong song;
+    LoadSong(song, static_cast<std::uint16_t>(Q), {t});
+    const CSongNotes notes(song);
+    ASSERT_EQ(notes.Notes().size(), 3u);
+    EXPECT_EQ(notes.Notes()[0].qwEnd, Q);
+    EXPECT_EQ(notes.Notes()[1].qwEnd, 2 * Q);
+    EXPECT_EQ(notes.Notes()[2].byPitch, 62);
+    EXPECT_EQ(notes.Notes()[2].qwEnd, 3 * Q);
+    EXPECT_EQ(notes.ChannelLabel(0), "#01 Unknown");
+}
+
+} // namespace
