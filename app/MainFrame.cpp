@@ -1,5 +1,6 @@
 #include "app/MainFrame.h"
 
+#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -9,13 +10,17 @@
 
 #include "app/AboutDlg.h"
 #include "app/RecentFileList.h"
+#include "app/RtttlGuide.h"
+#include "ringtone/Prompt.h"
 #include "ui/Captions.h"
 #include "ui/ModalRunner.h"
+#include "ui/ProgramStarter.h"
 #include "ui/ZorvatToneDoc.h"
 #include "ui/ZorvatToneView.h"
 
 CMainFrame::CMainFrame(CUiServices& services, CZorvatToneDoc& doc, CRecentFileList& recent, QWidget* pParent)
-    : QMainWindow(pParent), m_services(services), m_recent(recent)
+    : QMainWindow(pParent), m_services(services), m_recent(recent),
+      m_strProgramDir(QCoreApplication::applicationDirPath())
 {
     // Caption, system menu and close box only: the form has one size.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -25,8 +30,9 @@ CMainFrame::CMainFrame(CUiServices& services, CZorvatToneDoc& doc, CRecentFileLi
 
     m_pView = new CZorvatToneView(services, doc, this);
     setCentralWidget(m_pView);
-    CreateMenu();
+    // The accelerators' commands first: the File menu holds them.
     CreateAccelerators();
+    CreateMenu();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(m_pView, &CZorvatToneView::documentOpened, this, &CMainFrame::OnDocumentOpened);
@@ -85,7 +91,13 @@ void CMainFrame::OnRecentFile(const QString& path)
 
 void CMainFrame::OnDocumentOpened(const QString& path)
 {
-    m_recent.Add(QFileInfo(path).absoluteFilePath().toStdString());
+    const std::string file = QFileInfo(path).absoluteFilePath().toStdString();
+    // A song the engine refuses (too many tracks, timing it cannot play, no tracks,
+    // too long) is not worth offering again; one listed before leaves the list.
+    if (m_pView->HasSong())
+        m_recent.Add(file);
+    else
+        m_recent.Remove(file);
     RebuildRecentFiles();
 }
 
@@ -95,6 +107,20 @@ void CMainFrame::OnPlayingChanged(bool bPlaying)
         pAction->setEnabled(!bPlaying);
     for (QAction* pAction : m_recentActions)
         pAction->setEnabled(!bPlaying);
+}
+
+void CMainFrame::OnHelpRtttl()
+{
+    const QStringList places = RtttlGuidePlaces(m_strProgramDir);
+    for (const QString& place : places) {
+        if (QFileInfo(place).isFile()) {
+            (void)m_services.m_programs.Start("xdg-open", {place.toStdString()});
+            return;
+        }
+    }
+    m_services.m_prompt.Show("The RTTTL format guide was not found. Looked for it at:\r\n" +
+                                 places.join(QStringLiteral("\r\n")).toStdString(),
+                             kAppTitle, PromptIcon::Stop);
 }
 
 void CMainFrame::OnAppAbout()

@@ -1,13 +1,15 @@
 #pragma once
 // The main window: one fixed-size window (no resizing, no minimise or maximise
-// box) that holds the form, with the menu "&File" ("E&xit" and the recent files),
-// "&Setup" on the menu bar itself, and "&Help"; and the accelerators Ctrl+N (new
+// box) that holds the form, with the menu "&File" ("&Open MIDI...", "Save &As..."
+// and "&New", the recent files, "E&xit"), "&Setup" on the menu bar itself, and
+// "&Help" (About, How To, "&RTTTL format..."); and the accelerators Ctrl+N (new
 // document), Ctrl+O (open a MIDI file) and Ctrl+S (save the song as a MIDI file
-// through a save dialog). Dropping a .mid file on the window opens it. While the
-// form plays, nothing can replace or save the song.
+// through a save dialog), which are the File menu's own commands. Dropping a .mid
+// file on the window opens it. While the form plays, nothing can replace or save
+// the song.
 //
 // Actions carry the object name "command<id>": Exit 57665, Setup 32771, About
-// 57664, How To 32773, New 57600, Open 57601, Save 57603.
+// 57664, How To 32773, RTTTL format 32774, New 57600, Open 57601, Save 57603.
 
 #include <QMainWindow>
 
@@ -32,12 +34,19 @@ public:
     // case; empty when there is none.
     [[nodiscard]] static QString MidiFileOf(const QList<QUrl>& urls);
 
+    // The folder the program runs from, where Help looks for the installed RTTTL
+    // format guide: the running program's unless set.
+    void SetProgramDir(const QString& dir) { m_strProgramDir = dir; }
+
 public slots:
     // Runs the About box.
     void OnAppAbout();
     void OnFileOpen();
     void OnFileNew();
     void OnRecentFile(const QString& path);
+    // Opens the RTTTL format guide in the desktop's viewer (xdg-open); a guide that
+    // is in none of its places gets a stop message naming them.
+    void OnHelpRtttl();
 
 protected:
     void dragEnterEvent(QDragEnterEvent* pEvent) override;
@@ -62,4 +71,5 @@ private:
     QAction* m_pOpen = nullptr;
     QAction* m_pSave = nullptr;
     QList<QAction*> m_recentActions;
+    QString m_strProgramDir;
 };

@@ -20,6 +20,10 @@ QAction* CMainFrame::MakeAction(const char* caption, int id, const char* statusT
 void CMainFrame::CreateMenu()
 {
     m_pFileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    // The accelerators' own commands: a second action on the same keys would make
+    // them ambiguous, and one press must run its command once.
+    m_pFileMenu->addActions({m_pOpen, m_pSave, m_pNew});
+    m_pFileMenu->addSeparator();
     m_pExit = MakeAction("E&xit", 57665, "Quit the application; prompts to save documents", "Exit");
     m_pFileMenu->addAction(m_pExit);
     connect(m_pExit, &QAction::triggered, this, &CMainFrame::close);
@@ -36,22 +40,25 @@ void CMainFrame::CreateMenu()
     QAction* pHowTo = MakeAction("How &to...", 32773, "Simple step by step instructions...");
     pHelp->addAction(pHowTo);
     connect(pHowTo, &QAction::triggered, m_pView, &CZorvatToneView::OnHowTo);
+    QAction* pRtttl = MakeAction("&RTTTL format...", 32774, "Open the guide to the RTTTL text format");
+    pHelp->addAction(pRtttl);
+    connect(pRtttl, &QAction::triggered, this, &CMainFrame::OnHelpRtttl);
 
     RebuildRecentFiles();
 }
 
 void CMainFrame::CreateAccelerators()
 {
-    m_pNew = MakeAction("New", 57600, "Create a new document", "New");
+    m_pNew = MakeAction("&New", 57600, "Create a new document", "New");
     m_pNew->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     connect(m_pNew, &QAction::triggered, this, &CMainFrame::OnFileNew);
-    m_pOpen = MakeAction("Open", 57601, "Open an existing document", "Open");
+    m_pOpen = MakeAction("&Open MIDI...", 57601, "Open an existing document", "Open");
     m_pOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(m_pOpen, &QAction::triggered, this, &CMainFrame::OnFileOpen);
-    m_pSave = MakeAction("Save", 57603, "Save the song as a MIDI file", "Save");
+    m_pSave = MakeAction("Save &As...", 57603, "Save the song as a MIDI file", "Save");
     m_pSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     connect(m_pSave, &QAction::triggered, m_pView, &CZorvatToneView::OnFileSave);
-    // In no menu: the accelerators reach them through the window.
+    // Held by the window as well as by the File menu: the keys work anywhere in it.
     for (QAction* pAction : {m_pNew, m_pOpen, m_pSave}) {
         pAction->setShortcutContext(Qt::WindowShortcut);
         addAction(pAction);

@@ -8,6 +8,7 @@
 #include "engine/RealtimeClock.h"
 #include "engine/SystemMidiOutput.h"
 #include "settings/IniSettingsStore.h"
+#include "settings/ProfileKeys.h"
 #include "ui/ExecModalRunner.h"
 #include "ui/QtFileChooser.h"
 #include "ui/QtPrompt.h"
@@ -26,7 +27,11 @@ int main(int argc, char* argv[])
     CQtPrompt prompt;
     CQtFileChooser files;
     CExecModalRunner modal;
-    std::unique_ptr<CMidiOutput> output = MakeSystemMidiOutput();
+    // The profile is read at each opening, so a choice made in Setup counts at the next Play.
+    std::unique_ptr<CMidiOutput> output = MakeSystemMidiOutput([&settings] {
+        return SoundChoice{settings.GetString(kProfileOptions, kProfileSoundOutput),
+                           settings.GetString(kProfileOptions, kProfileSoundFont)};
+    });
     CRealtimeClock clock;
     CSpawnProgramStarter programs;
     CCurlHttpTransport http;

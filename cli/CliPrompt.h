@@ -1,7 +1,8 @@
 #pragma once
 // The command-line face of CPrompt: every message goes to standard error as
-// "CAPTION: text"; the truncation question (the only OK/Cancel question) is answered
-// OK when the command was given --truncate and Cancel otherwise.
+// "CAPTION: text", with its detail (if any) on the next line; the truncation
+// question (the only OK/Cancel question) is answered OK when the command was given
+// --truncate and Cancel otherwise.
 
 #include <cstdio>
 #include <string>
@@ -13,9 +14,11 @@ public:
     explicit CCliPrompt(bool bAnswerOk) : m_bAnswerOk(bAnswerOk) {}
 
     PromptAnswer Show(const std::string& text, const std::string& caption, PromptIcon,
-                      PromptButtons buttons = PromptButtons::Ok) override
+                      PromptButtons buttons = PromptButtons::Ok, const std::string& detail = {}) override
     {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        if (!detail.empty())
+            std::fprintf(stderr, "%s\n", detail.c_str());
         if (buttons == PromptButtons::Ok)
             return PromptAnswer::Ok;
         if (!m_bAnswerOk)

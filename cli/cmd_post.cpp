@@ -42,12 +42,14 @@ class CPostCliPrompt final : public CPrompt {
 public:
     explicit CPostCliPrompt(bool bTruncate) : m_messages(bTruncate) {}
 
-    PromptAnswer Show(const std::string& text, const std::string& caption, PromptIcon icon,
-                      PromptButtons buttons) override
+    PromptAnswer Show(const std::string& text, const std::string& caption, PromptIcon icon, PromptButtons buttons,
+                      const std::string& detail) override
     {
         if (caption != "Post Result")
-            return m_messages.Show(text, caption, icon, buttons);
+            return m_messages.Show(text, caption, icon, buttons, detail);
         std::printf("%s%s", text.c_str(), !text.empty() && text.back() == '\n' ? "" : "\n");
+        if (!detail.empty())
+            std::printf("%s\n", detail.c_str());
         std::fflush(stdout);
         return PromptAnswer::Ok;
     }

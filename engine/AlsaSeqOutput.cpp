@@ -2,6 +2,7 @@
 
 #include <alsa/asoundlib.h>
 
+#include <cerrno>
 #include <cstdarg>
 
 namespace {
@@ -110,6 +111,7 @@ std::uint16_t CAlsaSeqOutput::TechnologyOf(std::uint32_t portType)
 std::uint32_t CAlsaSeqOutput::GetNumDevs()
 {
     m_ports.clear();
+    m_strError.clear();
     snd_seq_t* seq = nullptr;
     // Without /dev/snd this fails with ENOENT: no external ports, not an error.
     if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, 0) < 0)
@@ -153,15 +155,32 @@ bool CAlsaSeqOutput::GetDevCaps(std::uint32_t id, MidiOutCaps& caps)
 
 std::unique_ptr<CMidiOutPort> CAlsaSeqOutput::Open(std::uint32_t id)
 {
-    if (id >= m_ports.size())
+    m_strError.clear();
+    if (id >= m_ports.size()) {
+        m_strError = "no such ALSA sequencer port";
         return nullptr;
+    }
+    const std::string name = "\"" + m_ports[id].caps.strName + "\"";
     snd_seq_t* seq = nullptr;
-    if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, 0) < 0)
+    if (const int rc = snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, 0); rc < 0) {
+        m_strError = std::string("the ALSA sequencer does not open: ") + snd_strerror(rc);
         return nullptr;
+    }
     snd_seq_set_client_name(seq, "ZorvatTone");
     const int own = snd_seq_create_simple_port(seq, "ZorvatTone out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
                                                SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
-    if (own < 0 || snd_seq_connect_to(seq, own, m_ports[id].nClient, m_ports[id].nPort) < 0) {
+    if (own < 0) {
+        m_strError = std::string("cannot make a port on the ALSA sequencer: ") + snd_strerror(own);
+        snd_seq_close(seq);
+        return nullptr;
+    }
+    if (const int rc = snd_seq_connect_to(seq, own, m_ports[id].nClient, m_ports[id].nPort); rc < 0) {
+        // The sequencer answers a client or port that has left since the listing
+        // with one of these.
+        if (rc == -EINVAL || rc == -ENOENT || rc == -ENXIO)
+            m_strError = "the ALSA sequencer port " + name + " is gone";
+        else
+            m_strError = "the ALSA sequencer port " + name + " refuses the connection: " + snd_strerror(rc);
         snd_seq_close(seq);
         return nullptr;
     }

@@ -30,6 +30,8 @@ public:
     std::uint32_t GetNumDevs() override;
     bool GetDevCaps(std::uint32_t id, MidiOutCaps& caps) override;
     std::unique_ptr<CMidiOutPort> Open(std::uint32_t id) override;
+    // Why the last Open failed: the sequencer does not open, the port is gone, ...
+    [[nodiscard]] std::string LastError() const override { return m_strError; }
 
     [[nodiscard]] static std::uint16_t TechnologyOf(std::uint32_t portType);
 
@@ -41,4 +43,5 @@ private:
     };
 
     std::vector<Port> m_ports;
+    std::string m_strError;
 };

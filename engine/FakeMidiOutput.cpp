@@ -47,6 +47,30 @@ void CFakeMidiOutput::SetFailSends(bool fail)
     m_bFailSends = fail;
 }
 
+void CFakeMidiOutput::SetLastError(std::string reason)
+{
+    std::lock_guard lock(m_mutex);
+    m_strLastError = std::move(reason);
+}
+
+void CFakeMidiOutput::SetChosenName(std::string name)
+{
+    std::lock_guard lock(m_mutex);
+    m_strChosen = std::move(name);
+}
+
+std::string CFakeMidiOutput::LastError() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_strLastError;
+}
+
+std::string CFakeMidiOutput::GetChosenName() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_strChosen;
+}
+
 std::vector<CFakeMidiOutput::SentMessage> CFakeMidiOutput::Messages() const
 {
     std::lock_guard lock(m_mutex);

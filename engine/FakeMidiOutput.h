@@ -28,6 +28,10 @@ public:
     void SetTickSource(std::function<std::uint64_t()> source);
     // Makes every ShortMsg fail (the message is not kept).
     void SetFailSends(bool fail);
+    // What LastError answers, as a backend says why it did not open or offers nothing.
+    void SetLastError(std::string reason);
+    // What GetChosenName answers: the device the user chose.
+    void SetChosenName(std::string name);
 
     [[nodiscard]] std::vector<SentMessage> Messages() const;
     // Only the packed values, in order.
@@ -45,6 +49,8 @@ public:
     std::uint32_t GetNumDevs() override;
     bool GetDevCaps(std::uint32_t id, MidiOutCaps& caps) override;
     std::unique_ptr<CMidiOutPort> Open(std::uint32_t id) override;
+    std::string LastError() const override;
+    std::string GetChosenName() const override;
 
 private:
     friend class CFakeMidiOutPort;
@@ -66,4 +72,6 @@ private:
     std::vector<SentMessage> m_messages;
     std::function<std::uint64_t()> m_tickSource;
     bool m_bFailSends = false;
+    std::string m_strLastError;
+    std::string m_strChosen;
 };

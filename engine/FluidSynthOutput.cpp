@@ -136,16 +136,32 @@ float CFluidSynthOutput::GainOf(std::uint32_t volume)
     return kFullVolumeGain * static_cast<float>(std::max(left, right)) / 65535.0f;
 }
 
+bool CFluidSynthOutput::SetSoundFont(std::string soundFont)
+{
+    if (m_bPortOpen)
+        return false;
+    if (soundFont != m_strSoundFont) {
+        m_strSoundFont = std::move(soundFont);
+        m_pSynth.reset();
+    }
+    return true;
+}
+
 std::uint32_t CFluidSynthOutput::GetNumDevs()
 {
-    return m_strSoundFont.empty() ? 0 : 1;
+    if (m_strSoundFont.empty()) {
+        m_strError = "no General MIDI SoundFont is installed (the package fluid-soundfont-gm has one)";
+        return 0;
+    }
+    m_strError.clear();
+    return 1;
 }
 
 bool CFluidSynthOutput::GetDevCaps(std::uint32_t id, MidiOutCaps& caps)
 {
     if (id != 0 || m_strSoundFont.empty())
         return false;
-    caps.strName = "ZorvatTone General MIDI synthesizer";
+    caps.strName = kDeviceName;
     caps.wTechnology = kModSynth;
     return true;
 }
@@ -189,7 +205,8 @@ bool CFluidSynthOutput::StartAudio()
             return true;
         }
     }
-    m_strError = "no audio output answers";
+    // The ALSA driver has been tried too, so a sound server is what the user can start.
+    m_strError = kNoAudioOutput;
     return false;
 }
 

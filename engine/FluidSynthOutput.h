@@ -23,12 +23,21 @@ public:
 
     // The gain at full device volume (0xFFFF on both sides).
     static constexpr float kFullVolumeGain = 0.7f;
+    // The device's name (MidiOutCaps::strName).
+    static constexpr char kDeviceName[] = "ZorvatTone General MIDI synthesizer";
+    // LastError of a live Open that found no audio output.
+    static constexpr char kNoAudioOutput[] =
+        "no sound server answers and no sound card opens: start PipeWire or PulseAudio";
 
     // soundFont empty: the device is not offered (GetNumDevs 0).
     CFluidSynthOutput(Mode mode, std::string soundFont, int sampleRate = 44100);
     ~CFluidSynthOutput() override;
 
-    // 1 when a SoundFont path is known, else 0.
+    // Another SoundFont for the next Open; the one loaded is dropped. False, and
+    // nothing changes, while a port is open.
+    [[nodiscard]] bool SetSoundFont(std::string soundFont);
+
+    // 1 when a SoundFont path is known, else 0 (and LastError says none is installed).
     std::uint32_t GetNumDevs() override;
     bool GetDevCaps(std::uint32_t id, MidiOutCaps& caps) override;
     std::unique_ptr<CMidiOutPort> Open(std::uint32_t id) override;
@@ -40,8 +49,9 @@ public:
     [[nodiscard]] const std::string& GetSoundFont() const { return m_strSoundFont; }
     // The audio driver of the open live port ("pulseaudio", "alsa", ...).
     [[nodiscard]] const std::string& GetAudioDriver() const { return m_strDriver; }
-    // Why the last Open failed, for a diagnostic line.
-    [[nodiscard]] const std::string& LastError() const { return m_strError; }
+    // Why the last Open failed: the SoundFont does not load, no sound server
+    // answers, ... (see CMidiOutput::LastError).
+    [[nodiscard]] std::string LastError() const override { return m_strError; }
 
     // The FluidSynth gain for a packed left/right device volume (the louder side counts).
     [[nodiscard]] static float GainOf(std::uint32_t volume);

@@ -9,6 +9,20 @@ bool IsChosenTechnology(std::uint16_t technology)
     return technology == kModSynth || technology == kModSquareSynth || technology == kModFmSynth;
 }
 
+// The id of the first of `count` devices that `match` accepts; false when none does.
+template <typename Match>
+bool FindDevice(CMidiOutput& output, std::uint32_t count, Match match, std::uint32_t& id)
+{
+    for (std::uint32_t i = 0; i < count; ++i) {
+        MidiOutCaps caps;
+        if (output.GetDevCaps(i, caps) && match(caps)) {
+            id = i;
+            return true;
+        }
+    }
+    return false;
+}
+
 std::uint32_t Pack(std::uint8_t status, std::uint8_t data1, std::uint8_t data2)
 {
     return static_cast<std::uint32_t>(status) | static_cast<std::uint32_t>(data1) << 8 |
@@ -41,26 +55,42 @@ bool CMidiEngine::OpenDevice(EventObserver observer)
         CloseDevice();
 
     std::lock_guard lock(m_mutex);
+    m_strOpenError.clear();
     const std::uint32_t count = m_output.GetNumDevs();
+    const std::string chosen = m_output.GetChosenName();
     m_uDeviceId = 0;
-    bool found = false;
-    for (std::uint32_t id = 0; id < count && !found; ++id) {
-        MidiOutCaps caps;
-        if (m_output.GetDevCaps(id, caps) && IsChosenTechnology(caps.wTechnology)) {
-            m_uDeviceId = id;
-            found = true;
-        }
-    }
-    if (!found)
+    // A chosen device that is not listed (a port that went away) gives way to the
+    // usual rule rather than leaving the program silent.
+    const auto isChosen = [&](const MidiOutCaps& caps) { return caps.strName == chosen; };
+    const auto isSynth = [](const MidiOutCaps& caps) { return IsChosenTechnology(caps.wTechnology); };
+    const bool found = (!chosen.empty() && FindDevice(m_output, count, isChosen, m_uDeviceId)) ||
+                       FindDevice(m_output, count, isSynth, m_uDeviceId);
+    if (!found) {
+        std::string why = m_output.LastError();
+        if (why.empty())
+            why = "no synthesizer is among the MIDI outputs";
+        m_strOpenError = chosen.empty() ? why : "the MIDI output \"" + chosen + "\" is not listed, and " + why;
         return false;
+    }
     m_hMidiOut = m_output.Open(m_uDeviceId);
     m_bDeviceOpen = m_hMidiOut != nullptr;
-    if (!m_bDeviceOpen)
+    if (!m_bDeviceOpen) {
+        m_strOpenError = m_output.LastError();
+        MidiOutCaps caps;
+        if (m_strOpenError.empty() && m_output.GetDevCaps(m_uDeviceId, caps))
+            m_strOpenError = "the MIDI output \"" + caps.strName + "\" does not open";
         return false;
+    }
     if (!m_hMidiOut->GetVolume(m_dwSavedVolume))
         m_dwSavedVolume = 0xFFFFFFFF;
     (void)SendLocked(0xFF, 0, 0, 0);
     return true;
+}
+
+std::string CMidiEngine::GetOpenError() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_strOpenError;
 }
 
 void CMidiEngine::CloseDevice()

@@ -58,10 +58,15 @@ public:
     CMidiEngine& operator=(const CMidiEngine&) = delete;
 
     // Stores the observer (kept also when opening fails), closes an open device,
-    // takes the first device whose technology is a synthesizer (2, 3 or 4; lowest
-    // id wins), opens it, saves its volume and sends a System Reset. False when no
-    // device qualifies or the chosen one does not open.
+    // takes the device the output names as the user's choice when it is listed
+    // (whatever its technology), else the first device whose technology is a
+    // synthesizer (2, 3 or 4; lowest id wins), opens it, saves its volume and sends
+    // a System Reset. False when no device qualifies or the one taken does not open;
+    // GetOpenError then says why.
     [[nodiscard]] bool OpenDevice(EventObserver observer = {});
+    // Why the last OpenDevice failed, for the user: a lower-case phrase without a
+    // full stop, from the output when it knows. Empty after a success.
+    [[nodiscard]] std::string GetOpenError() const;
     // Stops the clock if it runs, restores the saved volume and closes the device,
     // drops the cursors and clears the playback state. Sends no message itself.
     void CloseDevice();
@@ -151,6 +156,7 @@ private:
     std::uint32_t m_uDeviceId = 0;
     std::uint32_t m_dwSavedVolume = 0;
     EventObserver m_observer;
+    std::string m_strOpenError;
 
     std::uint32_t m_uLastTempo = kDefaultTempo;
     std::array<std::atomic<bool>, kChannels> m_bChannelOn;

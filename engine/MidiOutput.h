@@ -36,4 +36,11 @@ public:
     [[nodiscard]] virtual bool GetDevCaps(std::uint32_t id, MidiOutCaps& caps) = 0;
     // Null when the device cannot be opened. The port must not outlive this object.
     [[nodiscard]] virtual std::unique_ptr<CMidiOutPort> Open(std::uint32_t id) = 0;
+
+    // Why the last Open failed, or why the last GetNumDevs offers less than it could
+    // (the built-in synthesizer without a SoundFont): a lower-case phrase without a
+    // full stop, meant for the user. Empty when there is nothing to say.
+    [[nodiscard]] virtual std::string LastError() const { return {}; }
+    // The name (MidiOutCaps::strName) of the device the user chose; empty for none.
+    [[nodiscard]] virtual std::string GetChosenName() const { return {}; }
 };

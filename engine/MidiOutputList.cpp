@@ -10,6 +10,8 @@ void CMidiOutputList::Add(std::unique_ptr<CMidiOutput> output)
 
 std::uint32_t CMidiOutputList::GetNumDevs()
 {
+    m_pOpened = nullptr;
+    m_strError.clear();
     std::uint32_t total = 0;
     for (std::size_t i = 0; i < m_outputs.size(); ++i) {
         m_counts[i] = m_outputs[i]->GetNumDevs();
@@ -42,7 +44,26 @@ std::unique_ptr<CMidiOutPort> CMidiOutputList::Open(std::uint32_t id)
 {
     CMidiOutput* output = nullptr;
     std::uint32_t local = 0;
-    if (!Locate(id, output, local))
+    m_pOpened = nullptr;
+    if (!Locate(id, output, local)) {
+        m_strError = "no such MIDI output";
         return nullptr;
+    }
+    m_strError.clear();
+    m_pOpened = output;
     return output->Open(local);
+}
+
+std::string CMidiOutputList::LastError() const
+{
+    if (m_pOpened)
+        return m_pOpened->LastError();
+    if (!m_strError.empty())
+        return m_strError;
+    for (const auto& output : m_outputs) {
+        std::string error = output->LastError();
+        if (!error.empty())
+            return error;
+    }
+    return std::string();
 }

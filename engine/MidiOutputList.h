@@ -1,6 +1,7 @@
 #pragma once
 // Several outputs shown as one: the devices of the first output come first, then
-// those of the second, and so on.
+// those of the second, and so on. LastError is that of the output the last Open
+// went to; before any Open since GetNumDevs, the first one an output has.
 
 #include <memory>
 #include <vector>
@@ -14,6 +15,7 @@ public:
     std::uint32_t GetNumDevs() override;
     bool GetDevCaps(std::uint32_t id, MidiOutCaps& caps) override;
     std::unique_ptr<CMidiOutPort> Open(std::uint32_t id) override;
+    std::string LastError() const override;
 
 private:
     // Finds the output holding a flat id and the id within it; false when out of range.
@@ -21,4 +23,6 @@ private:
 
     std::vector<std::unique_ptr<CMidiOutput>> m_outputs;
     std::vector<std::uint32_t> m_counts; // per output, from the last GetNumDevs
+    const CMidiOutput* m_pOpened = nullptr; // where the last Open went; null after GetNumDevs
+    std::string m_strError;                 // of an Open that found no device
 };

@@ -1,7 +1,9 @@
 #include "engine/SoundFontPath.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 namespace {
@@ -38,4 +40,24 @@ std::string FindSoundFont(const char* overridePath, const std::function<bool(con
         if (isFile(path))
             return path;
     return std::string();
+}
+
+bool IsSoundFontHeader(std::string_view head)
+{
+    constexpr std::size_t kHeaderSize = 12; // "RIFF", the chunk size, the form type
+    if (head.size() < kHeaderSize || head.substr(0, 4) != "RIFF" || head.substr(8, 4) != "sfbk")
+        return false;
+    std::uint32_t size = 0;
+    for (int i = 7; i >= 4; --i)
+        size = size << 8 | static_cast<unsigned char>(head[static_cast<std::size_t>(i)]);
+    return size >= 4;
+}
+
+bool IsSoundFontFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    char head[12] = {};
+    if (!in.read(head, sizeof head))
+        return false;
+    return IsSoundFontHeader(std::string_view(head, sizeof head));
 }

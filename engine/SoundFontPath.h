@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 // The environment variable that names a SoundFont file to use before the defaults.
 inline constexpr const char* kSoundFontVariable = "ZORVAT_SOUNDFONT";
@@ -13,3 +14,10 @@ inline constexpr const char* kSoundFontVariable = "ZORVAT_SOUNDFONT";
 [[nodiscard]] std::string FindSoundFont();
 // The same rule with the variable's value (null when unset) and the file test given.
 [[nodiscard]] std::string FindSoundFont(const char* overridePath, const std::function<bool(const std::string&)>& isFile);
+
+// True when `head`, the first bytes of a file, start a SoundFont: a RIFF chunk whose
+// size covers at least its form type and whose form type is "sfbk" (SF2, and SF3
+// with its compressed samples alike). Only the first 12 bytes are looked at.
+[[nodiscard]] bool IsSoundFontHeader(std::string_view head);
+// The same test on the file at `path`; false when it cannot be read.
+[[nodiscard]] bool IsSoundFontFile(const std::string& path);

@@ -1,6 +1,8 @@
 #pragma once
 // The one way a message or a question reaches the user. The desktop program shows
 // message boxes, the command-line tool prints "CAPTION: text", tests record.
+// A message may carry a detail: a secondary text that says why (the box shows it
+// under the text, the command-line tool on the next line).
 
 #include <deque>
 #include <string>
@@ -13,9 +15,10 @@ enum class PromptAnswer { Ok, Cancel };
 class CPrompt {
 public:
     virtual ~CPrompt() = default;
-    // Shows `text` under `caption` and waits for the answer (always Ok for PromptButtons::Ok).
+    // Shows `text` under `caption`, with `detail` below it when not empty, and waits
+    // for the answer (always Ok for PromptButtons::Ok).
     virtual PromptAnswer Show(const std::string& text, const std::string& caption, PromptIcon icon,
-                              PromptButtons buttons = PromptButtons::Ok) = 0;
+                              PromptButtons buttons = PromptButtons::Ok, const std::string& detail = {}) = 0;
 };
 
 // The stop-icon "ERROR" of every file that could not be made:
@@ -34,12 +37,13 @@ public:
         std::string caption;
         PromptIcon icon;
         PromptButtons buttons;
+        std::string detail;
     };
 
     PromptAnswer Show(const std::string& text, const std::string& caption, PromptIcon icon,
-                      PromptButtons buttons = PromptButtons::Ok) override
+                      PromptButtons buttons = PromptButtons::Ok, const std::string& detail = {}) override
     {
-        m_entries.push_back({text, caption, icon, buttons});
+        m_entries.push_back({text, caption, icon, buttons, detail});
         if (buttons == PromptButtons::Ok || m_answers.empty())
             return PromptAnswer::Ok;
         PromptAnswer a = m_answers.front();

@@ -55,7 +55,7 @@ bool CRingtoneConverter::ReadHeader(std::string& rebuilt)
     return true;
 }
 
-bool CRingtoneConverter::ReadNotes(CPreviewMidiWriter& preview, std::string& rebuilt)
+bool CRingtoneConverter::ReadNotes(const NoteSink& accept, const std::function<bool()>& truncate)
 {
     std::string token;
     while (NextSection(token)) {
@@ -74,8 +74,7 @@ bool CRingtoneConverter::ReadNotes(CPreviewMidiWriter& preview, std::string& reb
         m_notes.push_back(RingtoneNoteOf(note));
         auto count = static_cast<std::int32_t>(m_notes.size());
         if (!EncodeRingtone(std::string(), m_strName, m_tempo, count, m_notes.data(), false)) {
-            if (m_prompt.Show("Ringtone is too long, trancate ?", "Tone Trancate", PromptIcon::Question,
-                              PromptButtons::OkCancel) == PromptAnswer::Cancel)
+            if (!truncate())
                 return false;
             m_notes.pop_back();
             do
@@ -83,17 +82,38 @@ bool CRingtoneConverter::ReadNotes(CPreviewMidiWriter& preview, std::string& reb
             while (NextSection(token));
             return true;
         }
-        if (!preview.AddNote(note.dwTicks, note.wNote)) {
-            ShowFileError(m_prompt, "write", preview.Path(), preview.ErrorText());
-            RemoveOwnFile(preview.Path());
+        if (!accept(token, note))
             return false;
-        }
-        rebuilt += token + ",";
     }
     // A first note without a comma after it is left, trimmed, as the unread text.
     if (m_state == kFirstNote && !m_text.empty())
         m_dropped.push_back({m_text, DroppedToken::Reason::LoneNote, "a single note needs a comma after it"});
     return true;
+}
+
+RingtoneSketch CRingtoneConverter::Sketch()
+{
+    RingtoneSketch sketch;
+    sketch.wTicksPerQuarter = m_ticksPerQuarter;
+    m_notes.clear();
+    m_dropped.clear();
+    std::string rebuilt;
+    m_state = 0;
+    if (!ReadHeader(rebuilt)) {
+        sketch.bHeaderRead = false;
+        return sketch;
+    }
+    sketch.nTempo = m_tempo;
+    std::uint32_t at = 0;
+    (void)ReadNotes(
+        [&](const std::string&, const RtttlNote& note) {
+            sketch.notes.push_back({at, note.dwTicks, note.IsPause() ? -1 : static_cast<int>(note.wNote)});
+            at += note.dwTicks;
+            return true;
+        },
+        [] { return true; });
+    sketch.dropped = m_dropped;
+    return sketch;
 }
 
 bool CRingtoneConverter::BuildPackage(const std::string& tempDir, const std::string& packagePath)
@@ -151,7 +171,21 @@ bool CRingtoneConverter::Convert(std::string& text, const std::string& outputPat
         RemoveOwnFile(midiPath);
         return false;
     }
-    if (!ReadNotes(preview, rebuilt))
+    const bool bRead = ReadNotes(
+        [&](const std::string& token, const RtttlNote& note) {
+            if (!preview.AddNote(note.dwTicks, note.wNote)) {
+                ShowFileError(m_prompt, "write", preview.Path(), preview.ErrorText());
+                RemoveOwnFile(preview.Path());
+                return false;
+            }
+            rebuilt += token + ",";
+            return true;
+        },
+        [this] {
+            return m_prompt.Show("Ringtone is too long, trancate ?", "Tone Trancate", PromptIcon::Question,
+                                 PromptButtons::OkCancel) == PromptAnswer::Ok;
+        });
+    if (!bRead)
         return false; // a cancelled question leaves the preview as far as it was written
     if (!preview.Finish()) {
         ShowFileError(m_prompt, "write", midiPath, preview.ErrorText());
@@ -168,4 +202,15 @@ bool CRingtoneConverter::Convert(std::string& text, const std::string& outputPat
     if (m_pPostHandler)
         (void)m_pPostHandler->OpenPost(outputPath, m_strName.substr(0, kMaxRingtoneTitle));
     return true;
+}
+
+RingtoneSketch SketchRingtone(const std::string& text, std::uint16_t ticksPerQuarter)
+{
+    CMemorySettingsStore settings;
+    CRecordingPrompt prompt;
+    CRingtoneConverter converter(text, ticksPerQuarter, settings, prompt);
+    RingtoneSketch sketch = converter.Sketch();
+    if (!sketch.bHeaderRead && !prompt.Entries().empty())
+        sketch.strHeaderError = prompt.Entries().back().text;
+    return sketch;
 }

@@ -4,6 +4,7 @@
 // the package. Messages go to the CPrompt; the object lives for one command.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,24 @@ class CPreviewMidiWriter;
 class CPrompt;
 class CSettingsStore;
 
+// The ringtone a text would give, for showing it before it is converted.
+struct RingtoneSketch {
+    struct Note {
+        std::uint32_t dwStart = 0; // ticks from the first note
+        std::uint32_t dwTicks = 0;
+        int nPitch = -1;           // note number (c5 = 60), -1 for a pause
+    };
+    bool bHeaderRead = true;
+    std::string strHeaderError; // the "Format Error" message when the header cannot be read
+    std::int32_t nTempo = 0;    // beats per minute
+    std::uint16_t wTicksPerQuarter = 0;
+    std::vector<Note> notes;    // what the ringtone keeps, pauses included
+    std::vector<DroppedToken> dropped;
+};
+
 class CRingtoneConverter : public CMidiObject {
 public:
-    static constexpr std::uint8_t kDefaultProgram = 57;         // General MIDI trumpet
+    static constexpr std::uint8_t kDefaultProgram = 57;         // "BRASS/Trombone" in GmNames
     static constexpr std::uint16_t kDefaultTicksPerQuarter = 96;
 
     // `rtttl` is the text to convert. ticksPerQuarter is the division of the open
@@ -59,6 +75,10 @@ public:
     // message or a cancelled truncation question, `text` is left as it was. Every
     // token left out of the ringtone is recorded in Dropped(), in text order.
     [[nodiscard]] bool Convert(std::string& text, const std::string& outputPath);
+    // What Convert would put into the ringtone, with nothing written and nothing
+    // asked: the kept notes and the tokens left out, those past a full message as
+    // cut. A header it cannot read shows its message, as Convert does.
+    [[nodiscard]] RingtoneSketch Sketch();
 
     // What the last Convert accepted: the ringtone notes, the name and the tempo.
     [[nodiscard]] const std::vector<RingtoneNote>& Notes() const { return m_notes; }
@@ -81,7 +101,12 @@ private:
     enum : std::uint16_t { kName, kDuration, kOctave, kTempo, kFirstNote, kNextNote, kEnd };
 
     [[nodiscard]] bool ReadHeader(std::string& rebuilt);
-    [[nodiscard]] bool ReadNotes(CPreviewMidiWriter& preview, std::string& rebuilt);
+    // Receives each note that goes into the ringtone; false ends the reading with failure.
+    using NoteSink = std::function<bool(const std::string& token, const RtttlNote& note)>;
+    // Reads the note tokens, records what is left out, and hands on the rest. At the
+    // first note that does not fit one message, truncate() decides: true cuts the
+    // ringtone there, false ends the reading with failure.
+    [[nodiscard]] bool ReadNotes(const NoteSink& accept, const std::function<bool()>& truncate);
     [[nodiscard]] bool BuildPackage(const std::string& tempDir, const std::string& packagePath);
 
     std::uint8_t m_program = kDefaultProgram;
@@ -99,3 +124,7 @@ private:
     std::vector<RingtoneNote> m_notes;
     std::vector<DroppedToken> m_dropped;
 };
+
+// The sketch of `text` as Convert would read it with `ticksPerQuarter` (0: 96),
+// without a prompt: a header it cannot read gives its message in strHeaderError.
+[[nodiscard]] RingtoneSketch SketchRingtone(const std::string& text, std::uint16_t ticksPerQuarter);

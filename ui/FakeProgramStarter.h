@@ -1,7 +1,10 @@
 #pragma once
-// A program starter for tests: records every start and answers with the result set
-// for it (kStarted unless told otherwise). Starts nothing.
+// A program starter for tests: records every start and stop and answers each start
+// with the result set for it (kStarted unless told otherwise). Starts nothing: each
+// start that succeeds hands out a process id of its own, 4242 first, one more for
+// each start after it.
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -12,18 +15,39 @@ public:
     struct Call {
         std::string program;
         std::vector<std::string> arguments;
+        long nPid = 0; // 0 when the start failed
     };
 
-    void SetResult(ProgramStart result, int nError = 0) { m_result = {result, nError, 0}; }
+    void SetResult(ProgramStart result, int nError = 0)
+    {
+        m_result = result;
+        m_nError = nError;
+    }
     [[nodiscard]] const std::vector<Call>& Calls() const { return m_calls; }
+    // The process ids handed to Stop, in order.
+    [[nodiscard]] const std::vector<long>& Stops() const { return m_stops; }
 
     CProgramStartResult Start(const std::string& program, const std::vector<std::string>& arguments) override
     {
-        m_calls.push_back({program, arguments});
-        return m_result;
+        const long nPid = m_result == ProgramStart::kStarted ? m_nNextPid++ : 0;
+        m_calls.push_back({program, arguments, nPid});
+        return {m_result, m_result == ProgramStart::kStarted ? 0 : m_nError, nPid};
+    }
+
+    // True for a process id this starter handed out and that was not stopped before.
+    bool Stop(long nPid) override
+    {
+        const bool bRunning =
+            nPid != 0 && std::count(m_stops.begin(), m_stops.end(), nPid) == 0 &&
+            std::any_of(m_calls.begin(), m_calls.end(), [nPid](const Call& call) { return call.nPid == nPid; });
+        m_stops.push_back(nPid);
+        return bRunning;
     }
 
 private:
-    CProgramStartResult m_result{ProgramStart::kStarted, 0, 4242};
+    ProgramStart m_result = ProgramStart::kStarted;
+    int m_nError = 0;
+    long m_nNextPid = 4242;
     std::vector<Call> m_calls;
+    std::vector<long> m_stops;
 };

@@ -1,7 +1,7 @@
 #pragma once
 // Starts an outside program (the media player, the desktop's file opener) without
-// a shell and without waiting for it. The program's starter spawns it, tests use
-// CFakeProgramStarter.
+// a shell and without waiting for it, and can end one it started. The program's
+// starter spawns it, tests use CFakeProgramStarter.
 
 #include <string>
 #include <vector>
@@ -29,4 +29,9 @@ public:
     // Starts `program` (a path, or a bare name looked up in PATH) with `arguments`
     // as its argument list, each passed as it is (no shell, no word splitting).
     virtual CProgramStartResult Start(const std::string& program, const std::vector<std::string>& arguments) = 0;
+    // Asks the program that Start returned `nPid` for to end (SIGTERM), together with
+    // the processes it started itself. True when the request went out; false, with
+    // nothing sent, when `nPid` is not a program this starter started or that program
+    // has already ended.
+    virtual bool Stop(long nPid) = 0;
 };

@@ -1,6 +1,7 @@
 #include "ui/QtPrompt.h"
 
 #include <QApplication>
+#include <QTextDocument>
 
 QMessageBox::Icon CQtPrompt::IconOf(PromptIcon icon)
 {
@@ -32,7 +33,7 @@ QString CQtPrompt::DisplayText(const std::string& text)
 }
 
 PromptAnswer CQtPrompt::Show(const std::string& text, const std::string& caption, PromptIcon icon,
-                             PromptButtons buttons)
+                             PromptButtons buttons, const std::string& detail)
 {
     QWidget* owner = QApplication::activeModalWidget();
     if (!owner)
@@ -40,6 +41,12 @@ PromptAnswer CQtPrompt::Show(const std::string& text, const std::string& caption
     QMessageBox box(IconOf(icon), QString::fromStdString(caption), DisplayText(text), ButtonsOf(buttons), owner);
     // Texts are the program's own, never markup.
     box.setTextFormat(Qt::PlainText);
+    if (!detail.empty()) {
+        // The informative text has no format of its own: text that looks like markup
+        // is turned into markup that shows it as written.
+        const QString shown = DisplayText(detail);
+        box.setInformativeText(Qt::mightBeRichText(shown) ? Qt::convertFromPlainText(shown) : shown);
+    }
     box.setDefaultButton(QMessageBox::Ok);
     if (buttons == PromptButtons::OkCancel)
         box.setEscapeButton(QMessageBox::Cancel);

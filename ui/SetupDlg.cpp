@@ -1,7 +1,10 @@
 #include "ui/SetupDlg.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 
+#include "engine/SoundFontPath.h"
+#include "engine/SystemMidiOutput.h"
 #include "ringtone/Prompt.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
@@ -29,8 +32,9 @@ void ShowLimited(QLineEdit* pEdit, const std::string& value, int nMax)
 } // namespace
 
 CSetupDlg::CSetupDlg(CSettingsStore& settings, CPrompt& prompt, CFileChooser& files, bool bFirstRun,
-                     QWidget* pParent)
-    : QDialog(pParent), m_bFirstRun(bFirstRun), m_settings(settings), m_prompt(prompt), m_files(files)
+                     QWidget* pParent, std::optional<std::vector<std::string>> outputs)
+    : QDialog(pParent), m_bFirstRun(bFirstRun), m_settings(settings), m_prompt(prompt), m_files(files),
+      m_outputs(outputs ? std::move(*outputs) : ListSystemOutputs())
 {
     LoadProfile();
     BuildControls();
@@ -48,6 +52,8 @@ void CSetupDlg::LoadProfile()
     m_strHomeSite = m_settings.GetString(kProfileSystem, kProfileHomeSite);
     m_strTempDir = m_settings.GetString(kProfileSystem, kProfileTempDir);
     m_strMediaPlayer = m_settings.GetString(kProfileSystem, kProfileMediaPlayer);
+    m_strSoundOutput = m_settings.GetString(kProfileOptions, kProfileSoundOutput);
+    m_strSoundFont = m_settings.GetString(kProfileOptions, kProfileSoundFont);
     if (!m_bFirstRun)
         return;
     if (m_strTempDir.empty())
@@ -66,6 +72,8 @@ bool CSetupDlg::UpdateData(bool bSaveAndValidate)
         ShowLimited(m_pHomeSite, m_strHomeSite, kMaxHomeSite);
         ShowLimited(m_pPassword, m_strPassword, kMaxPassword);
         ShowLimited(m_pConfirm, m_strConfirm, kMaxPassword);
+        m_pSoundOutput->setCurrentIndex(OutputIndexOf(m_strSoundOutput));
+        ShowLimited(m_pSoundFont, m_strSoundFont, 0);
         return true;
     }
     // Field by field as the framework exchanges them: a field that is too long stops
@@ -85,7 +93,27 @@ bool CSetupDlg::UpdateData(bool bSaveAndValidate)
     if (!CheckLength(m_pPassword, m_strPassword, kMaxPassword))
         return false;
     m_strConfirm = TextOf(m_pConfirm);
-    return CheckLength(m_pConfirm, m_strConfirm, kMaxPassword);
+    if (!CheckLength(m_pConfirm, m_strConfirm, kMaxPassword))
+        return false;
+    m_strSoundOutput = m_pSoundOutput->currentData().toString().toStdString();
+    m_strSoundFont = TextOf(m_pSoundFont);
+    return true;
+}
+
+int CSetupDlg::OutputIndexOf(const std::string& name)
+{
+    const int index = m_pSoundOutput->findData(QString::fromStdString(name));
+    if (index >= 0)
+        return index;
+    // A port that has gone away keeps its entry, so that OK does not quietly forget it.
+    m_pSoundOutput->addItem(QString::fromStdString(name + " (not found)"), QString::fromStdString(name));
+    return m_pSoundOutput->count() - 1;
+}
+
+void CSetupDlg::StoreSoundOption(const char* key, const std::string& value)
+{
+    if (m_settings.GetString(kProfileOptions, key) != value)
+        m_settings.SetString(kProfileOptions, key, value);
 }
 
 bool CSetupDlg::CheckLength(QLineEdit* pEdit, const std::string& value, int nMax)
@@ -128,12 +156,20 @@ void CSetupDlg::OnOK()
         return Refuse("Password confirm error.", "Password Error");
     if (!m_strPassword.empty())
         m_settings.SetString(kProfileIdentity, kProfilePassword, m_strPassword);
+    if (!m_strSoundFont.empty() && !IsSoundFontFile(m_strSoundFont)) {
+        Refuse("Please choose a SoundFont file (.sf2 or .sf3).\r\n(Not a SoundFont: " + m_strSoundFont + ")",
+               "SoundFont Error");
+        m_pSoundFont->setFocus();
+        m_pSoundFont->selectAll();
+        return;
+    }
+    StoreSoundOption(kProfileSoundOutput, m_strSoundOutput);
+    StoreSoundOption(kProfileSoundFont, m_strSoundFont);
     accept();
 }
 
-void CSetupDlg::OnBrowse()
+void CSetupDlg::TakeTypedText()
 {
-    // Typed text must survive the refresh below; lengths are checked by OK alone.
     m_strTempDir = TextOf(m_pTempDir);
     m_strMediaPlayer = TextOf(m_pMediaPlayer);
     m_strNickname = TextOf(m_pNickname);
@@ -141,10 +177,31 @@ void CSetupDlg::OnBrowse()
     m_strHomeSite = TextOf(m_pHomeSite);
     m_strPassword = TextOf(m_pPassword);
     m_strConfirm = TextOf(m_pConfirm);
+    m_strSoundOutput = m_pSoundOutput->currentData().toString().toStdString();
+    m_strSoundFont = TextOf(m_pSoundFont);
+}
+
+void CSetupDlg::OnBrowse()
+{
+    // Typed text must survive the refresh below; lengths are checked by OK alone.
+    TakeTypedText();
     QString path;
     if (!m_files.GetOpenFileName(this, QStringLiteral("Media Player"), QStringLiteral("Program Files (*)"),
                                  QString(), path))
         return;
     m_strMediaPlayer = path.toStdString();
+    UpdateData(false);
+}
+
+void CSetupDlg::OnBrowseSoundFont()
+{
+    // As OnBrowse; whether the file is a SoundFont is OK's check.
+    TakeTypedText();
+    QString path;
+    if (!m_files.GetOpenFileName(this, QStringLiteral("SoundFont"),
+                                 QStringLiteral("SoundFont Files (*.sf2 *.sf3 *.SF2 *.SF3);;All Files (*)"),
+                                 QString(), path))
+        return;
+    m_strSoundFont = path.toStdString();
     UpdateData(false);
 }

@@ -8,22 +8,35 @@
 // profile as soon as its own check passes; an empty password writes nothing, so
 // the stored one stays. Cancel writes nothing.
 //
+// Below them, the sound: the output Play uses (first the entry for the first
+// synthesizer found, stored as empty, then each output offered by name; a stored
+// output no longer offered stays as an entry of its own) and the built-in
+// synthesizer's SoundFont (empty: the system's). OK checks them last: a SoundFont
+// field that names no SoundFont file stops OK with a message and writes neither;
+// otherwise each is written when it differs from the stored value.
+//
 // Controls (object names): Path "control1068", Media Player "control1070", browse
 // "control1071", Nickname "control1075", Password "control1076", Email
-// "control1077", Confirm "control1078", home site "control1079", OK "control1",
-// Cancel "control2".
+// "control1077", Confirm "control1078", home site "control1079", Sound output
+// "control1080", SoundFont "control1081", SoundFont browse "control1082", OK
+// "control1", Cancel "control2".
 
 #include <QDialog>
+#include <optional>
 #include <string>
+#include <vector>
 
 class CFileChooser;
 class CPrompt;
 class CSettingsStore;
+class QComboBox;
 class QLineEdit;
 class QPushButton;
 
 // The home site that the home-site message cites as its example.
 inline constexpr char kDefaultHomeSite[] = "gallery.zorvat.example";
+// The first entry of the sound outputs: the engine's own rule.
+inline constexpr char kFirstSynthesizerEntry[] = "First synthesizer found";
 
 class CSetupDlg final : public QDialog {
     Q_OBJECT
@@ -35,8 +48,10 @@ public:
     static constexpr int kMaxHomeSite = 80;
     static constexpr int kMaxPassword = 8;
 
+    // outputs: the names of the sound outputs to offer; none given: the system's
+    // (ListSystemOutputs).
     CSetupDlg(CSettingsStore& settings, CPrompt& prompt, CFileChooser& files, bool bFirstRun,
-              QWidget* pParent = nullptr);
+              QWidget* pParent = nullptr, std::optional<std::vector<std::string>> outputs = std::nullopt);
     ~CSetupDlg() override;
 
     // bSaveAndValidate true: the controls into the fields, false when a field is longer
@@ -51,14 +66,23 @@ public:
     std::string m_strHomeSite;
     std::string m_strPassword;
     std::string m_strConfirm;
+    std::string m_strSoundOutput; // empty: the first synthesizer found
+    std::string m_strSoundFont;   // empty: the system's
 
 public slots:
     void OnOK();
     void OnBrowse();
+    void OnBrowseSoundFont();
 
 private:
     void LoadProfile();
     void BuildControls();
+    // Every control's text into its field, without checks.
+    void TakeTypedText();
+    // The output entry that stands for `name`, added when it is not offered.
+    [[nodiscard]] int OutputIndexOf(const std::string& name);
+    // Writes an entry of the sound section unless it holds `value` already.
+    void StoreSoundOption(const char* key, const std::string& value);
     [[nodiscard]] bool CheckLength(QLineEdit* pEdit, const std::string& value, int nMax);
     // Shows the message of a failed check and keeps the dialog open.
     void Refuse(const std::string& text, const std::string& caption);
@@ -75,4 +99,8 @@ private:
     QLineEdit* m_pPassword = nullptr;
     QLineEdit* m_pConfirm = nullptr;
     QPushButton* m_pBrowse = nullptr;
+    std::vector<std::string> m_outputs;
+    QComboBox* m_pSoundOutput = nullptr;
+    QLineEdit* m_pSoundFont = nullptr;
+    QPushButton* m_pBrowseSoundFont = nullptr;
 };

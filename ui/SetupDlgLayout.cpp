@@ -1,3 +1,4 @@
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -84,6 +85,35 @@ void CSetupDlg::BuildControls()
     pSysGrid->addWidget(m_pBrowse, 5, 2);
     pSysGrid->setColumnStretch(1, 1);
 
+    auto* pSound = new QGroupBox(QStringLiteral("Sound"), this);
+    m_pSoundOutput = new QComboBox(pSound);
+    m_pSoundOutput->setObjectName(QStringLiteral("control1080"));
+    // A long port name must not widen the fixed-size dialog.
+    m_pSoundOutput->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_pSoundOutput->setMinimumContentsLength(24);
+    m_pSoundOutput->addItem(QString::fromUtf8(kFirstSynthesizerEntry), QString());
+    for (const std::string& name : m_outputs)
+        m_pSoundOutput->addItem(QString::fromStdString(name), QString::fromStdString(name));
+    m_pSoundFont = MakeEdit(pSound, 1081);
+    m_pBrowseSoundFont = new QPushButton(QStringLiteral("..."), pSound);
+    m_pBrowseSoundFont->setObjectName(QStringLiteral("control1082"));
+    m_pBrowseSoundFont->setAutoDefault(false);
+    m_pBrowseSoundFont->setFixedWidth(m_pBrowse->width());
+    auto* pSoundGrid = new QGridLayout(pSound);
+    pSoundGrid->addWidget(MakeNote("Where Play sounds: the built-in synthesizer or a MIDI port.", pSound), 0, 0, 1,
+                          3);
+    pSoundGrid->addWidget(MakeLabel("Sound output", m_pSoundOutput, pSound), 1, 0);
+    pSoundGrid->addWidget(m_pSoundOutput, 1, 1, 1, 2);
+    pSoundGrid->addWidget(
+        MakeNote("SoundFont of the built-in synthesizer; leave it empty for the system's. (ex: "
+                 "/usr/share/sounds/sf2/FluidR3_GM.sf2)",
+                 pSound),
+        2, 0, 1, 3);
+    pSoundGrid->addWidget(MakeLabel("SoundFont", m_pSoundFont, pSound), 3, 0);
+    pSoundGrid->addWidget(m_pSoundFont, 3, 1);
+    pSoundGrid->addWidget(m_pBrowseSoundFont, 3, 2);
+    pSoundGrid->setColumnStretch(1, 1);
+
     auto* pOk = new QPushButton(QStringLiteral("OK"), this);
     pOk->setObjectName(QStringLiteral("control1"));
     pOk->setDefault(true);
@@ -98,16 +128,19 @@ void CSetupDlg::BuildControls()
     auto* pMain = new QVBoxLayout(this);
     pMain->addWidget(pIdentity);
     pMain->addWidget(pSystem);
+    pMain->addWidget(pSound);
     pMain->addLayout(pButtons);
     pMain->setSizeConstraint(QLayout::SetFixedSize);
     // The edits of both groups start in one column.
     const int labelWidth = fontMetrics().horizontalAdvance(QStringLiteral("Zorvat Home Site")) + 8;
     pIdGrid->setColumnMinimumWidth(0, labelWidth);
     pSysGrid->setColumnMinimumWidth(0, labelWidth);
+    pSoundGrid->setColumnMinimumWidth(0, labelWidth);
     // The notes wrap within a width that suits the longest of them.
     pIdentity->setMinimumWidth(fontMetrics().horizontalAdvance(QString(60, QLatin1Char('n'))));
 
     connect(pOk, &QPushButton::clicked, this, &CSetupDlg::OnOK);
     connect(pCancel, &QPushButton::clicked, this, &CSetupDlg::reject);
     connect(m_pBrowse, &QPushButton::clicked, this, &CSetupDlg::OnBrowse);
+    connect(m_pBrowseSoundFont, &QPushButton::clicked, this, &CSetupDlg::OnBrowseSoundFont);
 }

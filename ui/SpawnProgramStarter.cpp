@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <csignal>
+#include <mutex>
+#include <set>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,6 +11,12 @@
 #include <unistd.h>
 
 extern char** environ;
+
+struct CSpawnProgramStarter::CChildren {
+    std::mutex m_mutex;
+    // Started and not yet reaped.
+    std::set<pid_t> m_pids;
+};
 
 namespace {
 
@@ -65,9 +73,20 @@ private:
     int m_nError = 0;
 };
 
-void ReapLater(pid_t pid)
+// A template only because the list's type is private to the starter.
+template <typename TChildren>
+void ReapLater(std::shared_ptr<TChildren> pChildren, pid_t pid)
 {
-    std::thread([pid] {
+    std::thread([pChildren = std::move(pChildren), pid] {
+        // First wait without reaping: until the pid leaves the list, the ended child
+        // holds it as a zombie, so Stop can never signal a process that took it over.
+        siginfo_t info{};
+        while (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+        }
+        {
+            std::lock_guard lock(pChildren->m_mutex);
+            pChildren->m_pids.erase(pid);
+        }
         int status = 0;
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
@@ -80,6 +99,10 @@ CProgramStartResult Failure(int nError)
 }
 
 } // namespace
+
+CSpawnProgramStarter::CSpawnProgramStarter() : m_pChildren(std::make_shared<CChildren>()) {}
+
+CSpawnProgramStarter::~CSpawnProgramStarter() = default;
 
 ProgramStart CSpawnProgramStarter::ClassifyError(int nError)
 {
@@ -128,6 +151,27 @@ CProgramStartResult CSpawnProgramStarter::Start(const std::string& program, cons
                            : ::posix_spawn(&pid, program.c_str(), nullptr, attributes.Get(), argv.data(), environ);
     if (nError != 0)
         return Failure(nError);
-    ReapLater(pid);
+    {
+        std::lock_guard lock(m_pChildren->m_mutex);
+        m_pChildren->m_pids.insert(pid);
+    }
+    ReapLater(m_pChildren, pid);
     return {ProgramStart::kStarted, 0, static_cast<long>(pid)};
+}
+
+bool CSpawnProgramStarter::Stop(long nPid)
+{
+    const auto pid = static_cast<pid_t>(nPid);
+    if (nPid <= 0 || static_cast<long>(pid) != nPid)
+        return false;
+    std::lock_guard lock(m_pChildren->m_mutex);
+    if (!m_pChildren->m_pids.contains(pid))
+        return false;
+    // Ended, waiting to be reaped: nothing left to ask.
+    siginfo_t info{};
+    if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0)
+        return false;
+    // The spawn made the program the leader of a new process group: a player that is
+    // a script ends together with the program the script runs.
+    return ::kill(-pid, SIGTERM) == 0;
 }

@@ -25,7 +25,11 @@ constexpr char kNewFileName[] = "Zorvat.mid";
 } // namespace
 
 CZorvatToneView::CZorvatToneView(CUiServices& services, CZorvatToneDoc& doc, QWidget* pParent)
-    : QWidget(pParent), m_services(services), m_doc(doc), m_engine(services.m_output, services.m_clock)
+    : QWidget(pParent),
+      m_services(services),
+      m_preview(services.m_programs),
+      m_doc(doc),
+      m_engine(services.m_output, services.m_clock)
 {
     m_bChannelCheck.fill(1);
     for (int c = 0; c < kChannels; ++c)
@@ -59,6 +63,7 @@ void CZorvatToneView::UpdateData(bool bSaveAndValidate)
         m_pChannelLabel[c]->setText(QString::fromStdString(m_strChannelName[c]));
         m_pChannelBox[c]->setChecked(m_bChannelCheck[c] != 0);
     }
+    NameChannelControls();
     // Setting the same text again would move the cursor and the scroll position.
     QString rtttl = QString::fromStdString(m_strRtttl);
     if (m_pRtttl->toPlainText() != rtttl)
@@ -99,6 +104,7 @@ void CZorvatToneView::OnInitialUpdate()
     ShowElapsed(0);
     m_strRecordTime = "Rec Time: 00:00 to 00:00";
     m_strRtttl.clear();
+    FindSuggestion();
     UpdateData(false);
 }
 
@@ -116,11 +122,15 @@ void CZorvatToneView::ShowNoSong()
     ShowElapsed(0);
     m_strRecordTime = "Rec Time: 00:00 to 00:00";
     m_strRtttl.clear();
+    m_songNotes = CSongNotes();
+    m_nSuggestedChannel = -1;
     ResetMeters();
     m_pOpen->setEnabled(true);
     m_pPlay->setEnabled(false);
+    m_pRecordNow->setEnabled(false);
     m_pStop->setEnabled(false);
     m_pMute->setEnabled(false);
+    m_pSuggest->setEnabled(false);
     EnableRingtoneBox(false);
     UpdateData(false);
 }
@@ -144,8 +154,16 @@ bool CZorvatToneView::OpenMidiFile(const std::string& path, bool bReport)
     m_engine.SetToneName(m_strFileTitle);
     SetCaption(m_strFileTitle);
     m_pPlay->setEnabled(m_bSongReady);
+    m_pRecordNow->setEnabled(m_bSongReady);
     m_pMute->setEnabled(m_bSongReady);
+    m_pSuggest->setEnabled(m_bSongReady && m_nSuggestedChannel >= 0);
     EnableRingtoneBox(false);
+    const CMidiSong& song = m_doc.GetSong();
+    const int declared = song.GetHeader().m_wNumTracks;
+    const int read = song.GetTrackList().GetTrackCount();
+    m_pSongNotice->setText(m_bSongReady && declared > read
+                               ? QStringLiteral("%1 of %2 tracks could be read: the file is damaged").arg(read).arg(declared)
+                               : QString());
     emit documentOpened(QString::fromStdString(path));
     return true;
 }
@@ -156,6 +174,7 @@ void CZorvatToneView::NewDocument()
         return;
     (void)m_doc.OnNewDocument();
     OnInitialUpdate();
+    m_pSongNotice->clear();
     m_strFileTitle.clear();
     m_engine.SetToneName(kAppTitle);
     SetCaption(std::string());

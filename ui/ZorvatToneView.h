@@ -12,6 +12,10 @@
 // time 1073, labels 1000-1002, channel labels 1003 and 1005-1019, meters 1004 and
 // 1020-1034, channel boxes 1036-1051, RTTTL 1059, instrument list 1070, Listen
 // 1060, Post 1063; hidden: Show RTTL 1056, Show PDU 1057, Full View 1071, test 1074.
+// Beside them, the form helps make a good ringtone: the channel the melody finder
+// ranks first is marked (♪) and taken by one click, "Keep rhythm" records with the
+// faithful capture, "Record without playing" fills the box at once, and a picture
+// of the ringtone under the box follows the text as it is typed.
 //
 // Threads: everything here runs on the user-interface thread. The clock's thread
 // only stores the latest pitch per channel, which a short timer shows.
@@ -25,9 +29,12 @@
 
 #include "engine/ChannelMeters.h"
 #include "engine/MidiEngine.h"
+#include "song/SongNotes.h"
+#include "ui/PreviewPlayer.h"
 #include "ui/UiServices.h"
 
 class CPostController;
+class CRingtonePicture;
 class CRingtoneConverter;
 class CZorvatToneDoc;
 class QCheckBox;
@@ -86,6 +93,8 @@ public:
     // The opened file's title: the ringtone name.
     [[nodiscard]] const std::string& GetFileTitle() const { return m_strFileTitle; }
     [[nodiscard]] CMidiEngine& GetEngine() { return m_engine; }
+    // The channel the melody finder ranks first (0-15), -1 when there is none.
+    [[nodiscard]] int GetSuggestedChannel() const { return m_nSuggestedChannel; }
     [[nodiscard]] CZorvatToneDoc& GetDocument() { return m_doc; }
 
 signals:
@@ -122,6 +131,13 @@ public slots:
     void OnTestUpload();
     // Shows the latest pitch of every channel (the short UI timer calls it).
     void OnMeterTimer();
+    // Checks only the suggested channel.
+    void OnTakeSuggestion();
+    // "Keep rhythm" on or off; remembered in the profile.
+    void OnKeepRhythm(bool bOn);
+    // Fills the box at once with the recording of the enabled channels from the
+    // slider's second to the end of the song, as Play and Stop would.
+    void OnRecordWithoutPlaying();
 
 private slots:
     void OnSliderAction(int action);
@@ -135,6 +151,15 @@ private:
     void ConnectControls();
 
     void ShowNoSong();
+    void FindSuggestion();
+    void ShowSuggestion();
+    void NameChannelControls();
+    [[nodiscard]] bool KeepsRhythm() const;
+    // The faithful capture of the enabled channels from slider second `from` for
+    // `seconds` of playing time (negative: to the end).
+    [[nodiscard]] std::string CaptureKeepingRhythm(int from, int seconds) const;
+    // The line under the box: what the last conversion left out.
+    void ShowDropped(const CRingtoneConverter& converter);
     void SetMeter(int channel, std::int32_t value);
     void ResetMeters();
     void StopSound();
@@ -155,6 +180,8 @@ private:
     bool WriteViewerFile(const std::string& file, const std::string& text);
 
     CUiServices& m_services;
+    // The media player of the last Listen: a new Listen, and closing, end it.
+    CPreviewPlayer m_preview;
     CZorvatToneDoc& m_doc;
 
     std::string m_strFormat;
@@ -171,6 +198,11 @@ private:
     bool m_bSongReady = false;
     std::string m_strFileTitle;
 
+    // The song's notes on one time line, for the finder and the faithful capture.
+    CSongNotes m_songNotes;
+    int m_nSuggestedChannel = -1;
+    double m_dSuggestedScore = 0;
+
     QTimer m_secondTimer;
     QTimer m_meterTimer;
     // Written by the engine's observer on the clock thread; declared before the
@@ -182,6 +214,9 @@ private:
     QPushButton* m_pPlay = nullptr;
     QPushButton* m_pStop = nullptr;
     QPushButton* m_pMute = nullptr;
+    QPushButton* m_pSuggest = nullptr;
+    QCheckBox* m_pKeepRhythm = nullptr;
+    QPushButton* m_pRecordNow = nullptr;
     QSlider* m_pSlider = nullptr;
     QLineEdit* m_pElapsed = nullptr;
     QLabel* m_pRecordTime = nullptr;
@@ -189,12 +224,16 @@ private:
     QPushButton* m_pShowPdu = nullptr;
     QCheckBox* m_pFullView = nullptr;
     std::array<QLabel*, kChannels> m_pChannelLabel{};
+    std::array<QLabel*, kChannels> m_pSuggestionMark{};
     std::array<QProgressBar*, kChannels> m_pMeter{};
     std::array<QCheckBox*, kChannels> m_pChannelBox{};
     QLabel* m_pFormat = nullptr;
     QLabel* m_pTracks = nullptr;
     QLabel* m_pDivision = nullptr;
+    QLabel* m_pSongNotice = nullptr;
     QPlainTextEdit* m_pRtttl = nullptr;
+    CRingtonePicture* m_pPicture = nullptr;
+    QLabel* m_pDropped = nullptr;
     QComboBox* m_pInstrument = nullptr;
     QPushButton* m_pListen = nullptr;
     QPushButton* m_pPost = nullptr;

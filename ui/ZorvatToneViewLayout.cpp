@@ -12,7 +12,11 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "settings/ProfileKeys.h"
+#include "settings/SettingsStore.h"
 #include "song/GmNames.h"
+#include "ui/RingtonePicture.h"
+#include "ui/ZorvatToneDoc.h"
 #include "ui/ZorvatToneView.h"
 
 namespace {
@@ -97,6 +101,9 @@ QWidget* CZorvatToneView::BuildMidiControl()
     m_pPlay = MakeButton("Play", 1052, pGroup, false);
     m_pStop = MakeButton("Stop", 1053, pGroup, false);
     m_pMute = MakeButton("Mute On", 1058, pGroup, false);
+    m_pSuggest = MakeButton("Take suggested channel", 0, pGroup, false);
+    m_pSuggest->setObjectName(QStringLiteral("takeSuggestion"));
+    m_pSuggest->setToolTip(QStringLiteral("Check only the channel marked \u266A, the one most likely to carry the melody"));
     m_pShowRttl = Hidden(MakeButton("Show RTTL", 1056, pGroup));
     m_pShowPdu = Hidden(MakeButton("Show PDU", 1057, pGroup));
     m_pFullView = Hidden(Named(new QCheckBox(QStringLiteral("Full View"), pGroup), 1071));
@@ -107,17 +114,27 @@ QWidget* CZorvatToneView::BuildMidiControl()
     m_pSlider->setSingleStep(0);
     m_pSlider->setPageStep(0);
     m_pSlider->setToolTip(QStringLiteral("Drag to the second where the recording starts"));
+    m_pSlider->setAccessibleName(QStringLiteral("Start second"));
 
     m_pElapsed = Named(new QLineEdit(QStringLiteral("00:00"), pGroup), 1055);
     m_pElapsed->setReadOnly(true);
     m_pElapsed->setAlignment(Qt::AlignCenter);
     m_pElapsed->setFocusPolicy(Qt::NoFocus);
+    m_pElapsed->setAccessibleName(QStringLiteral("Elapsed time"));
     m_pElapsed->setFixedWidth(m_pElapsed->fontMetrics().horizontalAdvance(QStringLiteral("000:000")) + 12);
 
     m_pRecordTime = Named(new QLabel(QStringLiteral("Rec Time: 00:00 to 00:00"), pGroup), 1073);
 
+    m_pKeepRhythm = new QCheckBox(QStringLiteral("Keep rhythm"), pGroup);
+    m_pKeepRhythm->setObjectName(QStringLiteral("keepRhythm"));
+    m_pKeepRhythm->setToolTip(QStringLiteral("Record one voice with dotted lengths and every note in its place"));
+    m_pKeepRhythm->setChecked(m_services.m_settings.GetString(kProfileOptions, kProfileKeepRhythm) == "1");
+    m_pRecordNow = MakeButton("Record without playing", 0, pGroup, false);
+    m_pRecordNow->setObjectName(QStringLiteral("recordWithoutPlaying"));
+    m_pRecordNow->setToolTip(QStringLiteral("Record the checked channels from the slider's second to the end, at once"));
+
     auto* pButtons = new QHBoxLayout;
-    for (QPushButton* pButton : {m_pOpen, m_pPlay, m_pStop, m_pMute})
+    for (QPushButton* pButton : {m_pOpen, m_pPlay, m_pStop, m_pMute, m_pSuggest})
         pButtons->addWidget(pButton);
     pButtons->addWidget(m_pShowRttl);
     pButtons->addWidget(m_pShowPdu);
@@ -128,10 +145,16 @@ QWidget* CZorvatToneView::BuildMidiControl()
     pTime->addSpacing(8);
     pTime->addWidget(m_pRecordTime, 1);
 
+    auto* pRecording = new QHBoxLayout;
+    pRecording->addWidget(m_pKeepRhythm);
+    pRecording->addStretch(1);
+    pRecording->addWidget(m_pRecordNow);
+
     auto* pLayout = new QVBoxLayout(pGroup);
     pLayout->addLayout(pButtons);
     pLayout->addWidget(m_pSlider);
     pLayout->addLayout(pTime);
+    pLayout->addLayout(pRecording);
     return pGroup;
 }
 
@@ -143,10 +166,17 @@ QWidget* CZorvatToneView::BuildSongInfo()
     m_pFormat = Named(new QLabel(QStringLiteral("MIDI Type:"), pFrame), 1000);
     m_pTracks = Named(new QLabel(QStringLiteral("Tracks:"), pFrame), 1001);
     m_pDivision = Named(new QLabel(QStringLiteral("Timestamp: "), pFrame), 1002);
-    auto* pLayout = new QHBoxLayout(pFrame);
-    pLayout->addWidget(m_pFormat, 1);
-    pLayout->addWidget(m_pTracks, 1);
-    pLayout->addWidget(m_pDivision, 1);
+    // Says when a damaged file gave fewer tracks than it declares; empty otherwise.
+    m_pSongNotice = new QLabel(pFrame);
+    m_pSongNotice->setObjectName(QStringLiteral("songNotice"));
+    m_pSongNotice->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    auto* pFigures = new QHBoxLayout;
+    pFigures->addWidget(m_pFormat, 1);
+    pFigures->addWidget(m_pTracks, 1);
+    pFigures->addWidget(m_pDivision, 1);
+    auto* pLayout = new QVBoxLayout(pFrame);
+    pLayout->addLayout(pFigures);
+    pLayout->addWidget(m_pSongNotice);
     return pFrame;
 }
 
@@ -160,6 +190,8 @@ QWidget* CZorvatToneView::BuildRingtonePreview()
     m_pRtttl->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_pRtttl->setWordWrapMode(QTextOption::WrapAnywhere);
     m_pRtttl->setTabChangesFocus(true);
+    // Four lines: the picture under it shows the rest.
+    m_pRtttl->setFixedHeight(m_pRtttl->fontMetrics().lineSpacing() * 4 + 12);
     auto* pRtttlLabel = new QLabel(QStringLiteral("RTTTL"), pGroup);
     pRtttlLabel->setBuddy(m_pRtttl);
 
@@ -169,9 +201,19 @@ QWidget* CZorvatToneView::BuildRingtonePreview()
     // No choice until the user makes one: the preview then keeps its own instrument.
     m_pInstrument->setCurrentIndex(-1);
     m_pInstrument->setMaxVisibleItems(16);
+    // Styles that open the list over the current item ignore the row count.
+    m_pInstrument->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     m_pInstrument->setEnabled(false);
     auto* pInstrumentLabel = new QLabel(QStringLiteral("Select Instrument"), pGroup);
     pInstrumentLabel->setBuddy(m_pInstrument);
+
+    m_pRtttl->setAccessibleName(QStringLiteral("RTTTL"));
+    m_pInstrument->setAccessibleName(QStringLiteral("Select Instrument"));
+    m_pPicture = new CRingtonePicture(pGroup);
+    m_pPicture->setObjectName(QStringLiteral("ringtonePicture"));
+    m_pDropped = new QLabel(pGroup);
+    m_pDropped->setObjectName(QStringLiteral("droppedTokens"));
+    m_pDropped->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     m_pListen = MakeButton("Listen", 1060, pGroup, false);
     m_pPost = MakeButton("Post to Zorvat Ringtone Gallery", 1063, pGroup, false);
@@ -190,6 +232,8 @@ QWidget* CZorvatToneView::BuildRingtonePreview()
     auto* pLayout = new QVBoxLayout(pGroup);
     pLayout->addWidget(pRtttlLabel);
     pLayout->addWidget(m_pRtttl, 1);
+    pLayout->addWidget(m_pPicture);
+    pLayout->addWidget(m_pDropped);
     pLayout->addLayout(pInstrumentRow);
     pLayout->addLayout(pButtons);
     return pGroup;
@@ -203,6 +247,8 @@ QWidget* CZorvatToneView::BuildChannelStatistic()
     pGrid->setVerticalSpacing(4);
     const int labelWidth = LongestChannelLabelWidth(fontMetrics());
     for (int c = 0; c < kChannels; ++c) {
+        auto* pMark = new QLabel(pGroup);
+        pMark->setFixedWidth(pMark->fontMetrics().horizontalAdvance(QStringLiteral("\u266A")) + 4);
         auto* pLabel = Named(new QLabel(QString::fromStdString(GmUnknownChannelLabel(c)), pGroup), LabelId(c));
         pLabel->setFixedWidth(labelWidth);
         auto* pMeter = Named(new QProgressBar(pGroup), MeterId(c));
@@ -213,9 +259,11 @@ QWidget* CZorvatToneView::BuildChannelStatistic()
         auto* pBox = Named(new QCheckBox(pGroup), CheckId(c));
         pBox->setChecked(true);
         pBox->setToolTip(QStringLiteral("Play and record channel %1").arg(c + 1));
-        pGrid->addWidget(pLabel, c, 0);
-        pGrid->addWidget(pMeter, c, 1);
-        pGrid->addWidget(pBox, c, 2);
+        pGrid->addWidget(pMark, c, 0);
+        pGrid->addWidget(pLabel, c, 1);
+        pGrid->addWidget(pMeter, c, 2);
+        pGrid->addWidget(pBox, c, 3);
+        m_pSuggestionMark[static_cast<std::size_t>(c)] = pMark;
         m_pChannelLabel[static_cast<std::size_t>(c)] = pLabel;
         m_pMeter[static_cast<std::size_t>(c)] = pMeter;
         m_pChannelBox[static_cast<std::size_t>(c)] = pBox;
@@ -229,6 +277,12 @@ void CZorvatToneView::ConnectControls()
     connect(m_pPlay, &QPushButton::clicked, this, &CZorvatToneView::OnPlay);
     connect(m_pStop, &QPushButton::clicked, this, &CZorvatToneView::OnStop);
     connect(m_pMute, &QPushButton::clicked, this, &CZorvatToneView::OnMuteToggle);
+    connect(m_pSuggest, &QPushButton::clicked, this, &CZorvatToneView::OnTakeSuggestion);
+    connect(m_pKeepRhythm, &QCheckBox::toggled, this, &CZorvatToneView::OnKeepRhythm);
+    connect(m_pRecordNow, &QPushButton::clicked, this, &CZorvatToneView::OnRecordWithoutPlaying);
+    connect(m_pRtttl, &QPlainTextEdit::textChanged, this, [this] {
+        m_pPicture->SetText(m_pRtttl->toPlainText().toStdString(), m_doc.GetSong().GetDivision());
+    });
     connect(m_pShowRttl, &QPushButton::clicked, this, &CZorvatToneView::OnShowRttl);
     connect(m_pShowPdu, &QPushButton::clicked, this, &CZorvatToneView::OnShowPdu);
     connect(m_pListen, &QPushButton::clicked, this, &CZorvatToneView::OnListen);

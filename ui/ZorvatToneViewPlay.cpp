@@ -3,11 +3,27 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
+#include <cctype>
 #include <cstdio>
 
 #include "ringtone/Prompt.h"
 #include "ui/ZorvatToneDoc.h"
 #include "ui/ZorvatToneView.h"
+
+namespace {
+
+// A reason phrase as a sentence of its own: capital first letter, full stop.
+std::string AsSentence(std::string phrase)
+{
+    if (phrase.empty())
+        return phrase;
+    phrase[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(phrase[0])));
+    if (phrase.back() != '.')
+        phrase += '.';
+    return phrase;
+}
+
+} // namespace
 
 std::string CZorvatToneView::FormatTime(int seconds)
 {
@@ -59,7 +75,12 @@ void CZorvatToneView::OnPlay()
         m_meters.Observe(msg, m_engine.IsChannelOn(msg.m_byStatus & 0x0F));
     });
     if (!bOpened) {
-        m_services.m_prompt.Show("MIDI device busy !", "OPEN FAIL", PromptIcon::Stop);
+        // The box keeps its short text; why goes below it and to the terminal.
+        const std::string reason = m_engine.GetOpenError();
+        if (!reason.empty())
+            std::fprintf(stderr, "zorvattone: %s\n", reason.c_str());
+        m_services.m_prompt.Show("MIDI device busy !", "OPEN FAIL", PromptIcon::Stop, PromptButtons::Ok,
+                                 AsSentence(reason));
         return;
     }
     std::array<std::string, kChannels> names;
@@ -72,6 +93,7 @@ void CZorvatToneView::OnPlay()
     m_strRecordTime = "Recording...";
     UpdateData(false);
     m_pPlay->setEnabled(false);
+    m_pRecordNow->setEnabled(false);
     m_pOpen->setEnabled(false);
     m_pStop->setEnabled(true);
     EnableRingtoneBox(false);
@@ -100,9 +122,11 @@ void CZorvatToneView::OnStop()
     ResetMeters();
     ShowElapsed(0);
     m_bPlaying = 0;
-    m_strRtttl = m_engine.GetRtttl();
+    const int stopSecond = GetSliderPos();
+    m_strRtttl = KeepsRhythm() ? CaptureKeepingRhythm(m_nRecordStart, stopSecond - m_nRecordStart)
+                               : m_engine.GetRtttl();
     const std::string from = FormatTime(m_nRecordStart);
-    const std::string to = FormatTime(GetSliderPos());
+    const std::string to = FormatTime(stopSecond);
     m_strRecordTime = "Rec Time: " + from + " to " + to;
     UpdateData(false);
     emit playingChanged(false);
@@ -111,6 +135,7 @@ void CZorvatToneView::OnStop()
     m_pSlider->setValue(0);
     m_pOpen->setEnabled(true);
     m_pPlay->setEnabled(true);
+    m_pRecordNow->setEnabled(true);
     m_pStop->setEnabled(false);
     EnableRingtoneBox(true);
     UpdateData(false);

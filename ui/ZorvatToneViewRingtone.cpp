@@ -46,7 +46,9 @@ void CZorvatToneView::ApplyInstrument(CRingtoneConverter& converter) const
 
 bool CZorvatToneView::RunConversion(CRingtoneConverter& converter, const std::string& outputPath)
 {
-    if (!converter.Convert(m_strRtttl, outputPath)) {
+    const bool bConverted = converter.Convert(m_strRtttl, outputPath);
+    ShowDropped(converter);
+    if (!bConverted) {
         // The box keeps what the user typed.
         UpdateData(true);
         return false;
@@ -84,7 +86,7 @@ void CZorvatToneView::OnListen()
 
 void CZorvatToneView::StartPlayer(const std::string& player, const std::string& previewPath)
 {
-    const CProgramStartResult started = m_services.m_programs.Start(player, {previewPath});
+    const CProgramStartResult started = m_preview.Start(player, previewPath);
     switch (started.m_result) {
     case ProgramStart::kStarted:
         return;

@@ -62,11 +62,19 @@ public:
         Emit(HttpStep::Sending);
     }
 
+    // The whole request has left: from now on the server is awaited, however long it
+    // takes to answer.
+    void OnSent()
+    {
+        Emit(HttpStep::Sent);
+        Emit(HttpStep::Receiving);
+    }
+
     // False once the transfer has made no progress for longer than the stall limit.
     bool OnProgress(curl_off_t dlnow, curl_off_t ultotal, curl_off_t ulnow)
     {
         if (ultotal > 0 && ulnow == ultotal)
-            Emit(HttpStep::Sent);
+            OnSent();
         if (!m_bConnected)
             return true;
         Clock::time_point now = Clock::now();
@@ -86,7 +94,7 @@ public:
             m_bReplyStarted = true;
             // The last progress report may not have come yet when the reply starts.
             if (Uploaded() >= m_nBodySize)
-                Emit(HttpStep::Sent);
+                OnSent();
             Emit(HttpStep::Receiving);
         }
         if (line.starts_with("HTTP/")) {

@@ -13,7 +13,8 @@ public:
     // Steps, as libcurl shows them: Resolving before the transfer starts; Resolved when
     // the first socket is made for an address; Connecting when that socket is set up;
     // Connected and Sending when the connection is ready for the request; Sent when the
-    // whole body has left; Receiving at the first reply line; Received when the body is
+    // whole body has left and Receiving right after it, while the server is awaited (or
+    // at the first reply line, should that come first); Received when the body is
     // complete; Closing and Closed around closing the connection (also after a failure
     // once a socket was made). Stall time-outs count only from the connection on, with
     // a resolution of about one second.

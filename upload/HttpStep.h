@@ -8,7 +8,7 @@ enum class HttpStep {
     Connected,  // the connection is up
     Sending,    // the request is being sent
     Sent,       // the whole request body has left
-    Receiving,  // the first line of the reply has arrived
+    Receiving,  // the reply is awaited and read: right after Sent, or at its first line
     Received,   // the whole reply has arrived
     Closing,    // the connection is being closed
     Closed,     // the connection is closed

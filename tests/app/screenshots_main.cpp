@@ -1,6 +1,6 @@
 // zorvattone-screenshots: takes the README's pictures of the desktop program with
 // its real windows on fake services (no sound device, no network needed): the main
-// window after a recording of the demo song's melody, the Post Ringtone dialog after
+// window after a recording of the demo song's melody with its rhythm kept, the Post Ringtone dialog after
 // an upload, the Setup dialog, the How To box and the About box. Writes nothing outside OUTPUT_DIR and a
 // temporary directory of its own.
 // usage: zorvattone-screenshots OUTPUT_DIR DEMO.mid
@@ -36,7 +36,7 @@
 namespace {
 
 constexpr int kNeverMs = 3600 * 1000;
-constexpr int kRecordSeconds = 7;
+constexpr int kRecordSeconds = 12;
 constexpr int kStepsPerSecond = 200;
 constexpr int kFlute = 73;
 
@@ -74,11 +74,12 @@ void FillProfile(CSettingsStore& settings, const QString& tempDir)
     settings.SetString(kProfileSystem, kProfileMediaPlayer, "/usr/bin/zorvattone-play");
 }
 
-// The melody alone, from second 0 for a few seconds, on the instant clock.
+// The suggested channel alone, with its rhythm kept, from second 0 for a few
+// seconds, on the instant clock.
 void Record(CZorvatToneView& view, CManualClock& clock)
 {
-    Control<QPushButton>(view, 1058)->click();
-    Control<QCheckBox>(view, 1036)->click();
+    view.findChild<QPushButton*>(QStringLiteral("takeSuggestion"))->click();
+    view.findChild<QCheckBox*>(QStringLiteral("keepRhythm"))->setChecked(true);
     view.OnPlay();
     for (int s = 0; s < kRecordSeconds; ++s) {
         clock.Step(kStepsPerSecond);

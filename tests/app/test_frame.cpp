@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLayout>
@@ -71,15 +72,20 @@ TEST_F(MainFrameTest, TheMenuHasItsCommandsInOrderWithTheirPrompts)
 {
     EXPECT_EQ(Captions(Frame().menuBar()->actions()), QStringList({"&File", "&Setup", "&Help"}));
     EXPECT_EQ(Frame().menuBar()->actions().at(1)->menu(), nullptr) << "Setup is a command on the bar";
-    EXPECT_EQ(Captions(FileMenu()->actions()), QStringList({"E&xit"}));
+    EXPECT_EQ(Captions(FileMenu()->actions()),
+              QStringList({"&Open MIDI...", "Save &As...", "&New", "-", "E&xit"}));
     QMenu* pHelp = Frame().menuBar()->actions().at(2)->menu();
-    EXPECT_EQ(Captions(pHelp->actions()), QStringList({"&About Zorvat Zavi...", "How &to..."}));
+    EXPECT_EQ(Captions(pHelp->actions()), QStringList({"&About Zorvat Zavi...", "How &to...", "&RTTTL format..."}));
 
     const std::vector<std::pair<int, const char*>> tips = {
         {57665, "Quit the application; prompts to save documents"},
         {32771, "Setup your Zorvat Musician"},
         {57664, "Display program information, version number and copyright"},
-        {32773, "Simple step by step instructions..."}};
+        {32773, "Simple step by step instructions..."},
+        {32774, "Open the guide to the RTTTL text format"},
+        {57601, "Open an existing document"},
+        {57603, "Save the song as a MIDI file"},
+        {57600, "Create a new document"}};
     for (const auto& [id, tip] : tips) {
         ASSERT_NE(Command(id), nullptr) << id;
         EXPECT_EQ(Command(id)->statusTip(), tip) << id;
@@ -102,6 +108,65 @@ TEST_F(MainFrameTest, TheAcceleratorsAreCtrlNCtrlOAndCtrlS)
     ASSERT_EQ(m_files.Requests().size(), 1u);
     EXPECT_FALSE(m_files.Requests()[0].bSave);
     EXPECT_TRUE(m_files.Requests()[0].strFilter.contains("*.MID"));
+}
+
+TEST_F(MainFrameTest, TheFileMenuHoldsTheAcceleratorsOwnCommandsSoAKeyRunsItsCommandOnce)
+{
+    const QList<QAction*> items = FileMenu()->actions();
+    ASSERT_GE(items.size(), 3);
+    EXPECT_EQ(items[0], Command(57601));
+    EXPECT_EQ(items[1], Command(57603));
+    EXPECT_EQ(items[2], Command(57600));
+    // One action per key: a second one would make the key ambiguous, or run twice.
+    for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_O), QKeySequence(Qt::CTRL | Qt::Key_S),
+                                     QKeySequence(Qt::CTRL | Qt::Key_N)}) {
+        int bound = 0;
+        for (const QAction* pAction : Frame().findChildren<QAction*>())
+            bound += pAction->shortcuts().contains(keys) ? 1 : 0;
+        EXPECT_EQ(bound, 1) << keys.toString().toStdString();
+    }
+
+    ASSERT_TRUE(AppView().OpenMidiFile(Write("tune.mid", TuneBytes()).toStdString()));
+    QApplication::setActiveWindow(&Frame());
+    QTest::keyClick(&Frame(), Qt::Key_O, Qt::ControlModifier);
+    QTest::keyClick(&Frame(), Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EQ(m_files.Requests().size(), 2u) << "each key opens its dialog once";
+    EXPECT_FALSE(m_files.Requests()[0].bSave);
+    EXPECT_TRUE(m_files.Requests()[1].bSave);
+    QTest::keyClick(&Frame(), Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(Frame().windowTitle(), "Zorvat Zavi 0.99 (Beta)");
+}
+
+TEST_F(MainFrameTest, RtttlFormatOpensTheGuideOfTheBuildTreeInTheViewer)
+{
+    Command(32774)->trigger();
+    ASSERT_EQ(m_programs.Calls().size(), 1u);
+    EXPECT_EQ(m_programs.Calls()[0].program, "xdg-open");
+    EXPECT_EQ(m_programs.Calls()[0].arguments, std::vector<std::string>{ZT_SOURCE_DIR "/RTTTL.txt"});
+    EXPECT_TRUE(m_programs.Stops().empty());
+    EXPECT_TRUE(m_prompt.Entries().empty());
+}
+
+TEST_F(MainFrameTest, RtttlFormatOfAnInstalledProgramOpensTheInstalledGuideOrNamesWhereItLooked)
+{
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath("prefix/bin"));
+    Frame().SetProgramDir(m_dir.filePath("prefix/bin"));
+    const QString installed = m_dir.filePath("prefix/share/doc/ZorvatTone/RTTTL.txt");
+
+    Command(32774)->trigger();
+    EXPECT_TRUE(m_programs.Calls().empty());
+    ASSERT_EQ(m_prompt.Entries().size(), 1u);
+    EXPECT_EQ(m_prompt.Entries()[0].text,
+              "The RTTTL format guide was not found. Looked for it at:\r\n" + installed.toStdString());
+    EXPECT_EQ(m_prompt.Entries()[0].caption, "ZorvatTone");
+    EXPECT_EQ(m_prompt.Entries()[0].icon, PromptIcon::Stop);
+
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath("prefix/share/doc/ZorvatTone"));
+    Write("prefix/share/doc/ZorvatTone/RTTTL.txt", "guide");
+    Command(32774)->trigger();
+    ASSERT_EQ(m_programs.Calls().size(), 1u);
+    EXPECT_EQ(m_programs.Calls()[0].arguments, std::vector<std::string>{installed.toStdString()});
+    EXPECT_EQ(m_prompt.Entries().size(), 1u);
 }
 
 TEST_F(MainFrameTest, CtrlOOpensLikeOpenMidi)

@@ -10,6 +10,9 @@
 
 namespace {
 
+// Open MIDI, Save As, New, a separator and Exit.
+constexpr qsizetype kFixedItems = 5;
+
 class RecentFilesTest : public AppTest {
 protected:
     QStringList FileMenu()
@@ -34,8 +37,8 @@ TEST_F(RecentFilesTest, EachOpenedFileGoesFirstInTheProfileAndTheFileMenu)
     EXPECT_EQ(Entry(1), m_dir.filePath("b.mid").toStdString());
     EXPECT_EQ(Entry(2), m_dir.filePath("a.mid").toStdString());
     EXPECT_EQ(Entry(3), "");
-    EXPECT_EQ(FileMenu(), QStringList({"&1 " + m_dir.filePath("b.mid"), "&2 " + m_dir.filePath("a.mid"), "-",
-                                       "E&xit"}));
+    EXPECT_EQ(FileMenu(), QStringList({"&Open MIDI...", "Save &As...", "&New", "-", "&1 " + m_dir.filePath("b.mid"),
+                                       "&2 " + m_dir.filePath("a.mid"), "-", "E&xit"}));
 }
 
 TEST_F(RecentFilesTest, KeepsFourEntriesAndMovesAReopenedFileUp)
@@ -52,7 +55,7 @@ TEST_F(RecentFilesTest, KeepsFourEntriesAndMovesAReopenedFileUp)
     EXPECT_EQ(Entry(2), m_dir.filePath("e.mid").toStdString());
     EXPECT_EQ(Entry(3), m_dir.filePath("d.mid").toStdString());
     EXPECT_EQ(Entry(4), m_dir.filePath("b.mid").toStdString());
-    EXPECT_EQ(FileMenu().size(), 6);
+    EXPECT_EQ(FileMenu().size(), kFixedItems + 5);
 }
 
 TEST_F(RecentFilesTest, TheListFromTheProfileIsOfferedAtStartUpAndOpens)
@@ -61,7 +64,7 @@ TEST_F(RecentFilesTest, TheListFromTheProfileIsOfferedAtStartUpAndOpens)
     const QString tune = Write("tune.mid", TuneBytes(2));
     m_settings.SetString(kRecentFileSection, "File1", tune.toStdString());
     ASSERT_TRUE(Start());
-    ASSERT_EQ(FileMenu().size(), 3);
+    ASSERT_EQ(FileMenu().size(), kFixedItems + 2);
     Frame().findChild<QAction*>("recentFile1")->trigger();
     EXPECT_EQ(Frame().windowTitle(), "Zorvat Zavi 0.99 (Beta) - tune");
 }
@@ -75,7 +78,31 @@ TEST_F(RecentFilesTest, AListedFileThatNoLongerOpensLeavesTheList)
     ASSERT_EQ(m_prompt.Entries().size(), 1u);
     EXPECT_EQ(m_prompt.Entries()[0].text, "Failed to open document.");
     EXPECT_EQ(Entry(1), "");
-    EXPECT_EQ(FileMenu(), QStringList({"E&xit"}));
+    EXPECT_EQ(FileMenu(), QStringList({"&Open MIDI...", "Save &As...", "&New", "-", "E&xit"}));
+}
+
+TEST_F(RecentFilesTest, ASongTheProgramRefusesToPlayIsNotListedAndLeavesTheListWhenOpenedFromIt)
+{
+    const char* const refused[] = {"300-tracks/300-tracks.mid", "division-0/division-0.mid",
+                                   "length-beyond-file/track-length.mid", "varlen-0FFFFFFF/huge-deltas.mid"};
+    CompleteProfile();
+    ASSERT_TRUE(Start());
+    OpenNamed("tune.mid");
+    for (const char* name : refused) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(AppView().OpenMidiFile(std::string(ZT_SOURCE_DIR "/tests/corpus/") + name));
+        EXPECT_FALSE(AppView().HasSong());
+        EXPECT_EQ(Entry(1), m_dir.filePath("tune.mid").toStdString());
+        EXPECT_EQ(Entry(2), "");
+    }
+    EXPECT_EQ(FileMenu().size(), kFixedItems + 2);
+
+    // Listed while it played; now it holds a song the program refuses.
+    Write("tune.mid", ReadBytes(QStringLiteral(ZT_SOURCE_DIR "/tests/corpus/300-tracks/300-tracks.mid")));
+    Frame().findChild<QAction*>("recentFile1")->trigger();
+    EXPECT_FALSE(AppView().HasSong());
+    EXPECT_EQ(Entry(1), "");
+    EXPECT_EQ(FileMenu().size(), kFixedItems);
 }
 
 TEST(RecentFileList, SurvivesTheIniProfile)

@@ -48,6 +48,63 @@ INSTANTIATE_TEST_SUITE_P(
                    {{kModSynth, false}, {kModSynth}}, false, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct Named {
+    const char* name;
+    std::uint16_t technology;
+    bool opens = true;
+};
+
+struct ChosenCase {
+    const char* name;
+    std::vector<Named> devices;
+    const char* chosen;      // the user's choice, "" for none
+    const char* outputError; // what the output says about itself
+    bool opened;
+    std::uint32_t id;   // the device opened or tried
+    const char* reason; // GetOpenError afterwards
+};
+
+class ChosenDevice : public ::testing::TestWithParam<ChosenCase> {};
+
+TEST_P(ChosenDevice, TakesTheUsersChoiceWhenListedAndSaysWhyNothingOpened)
+{
+    const ChosenCase& c = GetParam();
+    CFakeMidiOutput output;
+    for (const Named& d : c.devices)
+        output.AddDevice(d.name, d.technology, d.opens);
+    output.SetChosenName(c.chosen);
+    output.SetLastError(c.outputError);
+    CManualClock clock;
+    CMidiEngine engine(output, clock);
+    EXPECT_EQ(engine.OpenDevice(), c.opened);
+    EXPECT_EQ(engine.GetOpenError(), c.reason);
+    for (std::uint32_t id = 0; id < c.devices.size(); ++id)
+        EXPECT_EQ(output.GetOpenCount(id), c.opened && id == c.id ? 1 : 0) << "device " << id;
+    EXPECT_EQ(engine.GetDeviceId(), c.id);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Choices, ChosenDevice,
+    ::testing::Values(
+        ChosenCase{"a_listed_midi_port_is_taken_before_the_synthesizer",
+                   {{"Synth", kModSynth}, {"Midi Through", kModMidiPort}}, "Midi Through", "", true, 1, ""},
+        ChosenCase{"a_choice_that_is_gone_gives_way_to_the_first_synthesizer",
+                   {{"Midi Through", kModMidiPort}, {"Synth", kModSynth}}, "USB MIDI", "", true, 1, ""},
+        ChosenCase{"a_name_is_matched_whole", {{"Synth", kModSynth}, {"Synth 2", kModMidiPort}}, "Synth 2", "", true,
+                   1, ""},
+        ChosenCase{"without_a_synthesizer_the_engine_says_so", {{"Midi Through", kModMidiPort}}, "", "", false, 0,
+                   "no synthesizer is among the MIDI outputs"},
+        ChosenCase{"without_a_synthesizer_the_outputs_reason_comes_first", {}, "",
+                   "no General MIDI SoundFont is installed", false, 0, "no General MIDI SoundFont is installed"},
+        ChosenCase{"a_choice_that_is_gone_is_named_when_nothing_else_qualifies", {{"Midi Through", kModMidiPort}},
+                   "USB MIDI", "", false, 0,
+                   "the MIDI output \"USB MIDI\" is not listed, and no synthesizer is among the MIDI outputs"},
+        ChosenCase{"a_device_that_does_not_open_gives_the_outputs_reason", {{"Synth", kModSynth, false}}, "",
+                   "no sound server answers", false, 0, "no sound server answers"},
+        ChosenCase{"a_device_that_does_not_open_without_a_reason_is_named", {{"Port", kModMidiPort, false}}, "Port",
+                   "", false, 0, "the MIDI output \"Port\" does not open"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 class Device : public EngineTest {};
 
 TEST_F(Device, OpeningSendsOneSystemReset)
@@ -123,8 +180,10 @@ TEST_F(Device, TheObserverIsKeptWhenOpeningFails)
     CMidiEngine engine(none, clock);
     int calls = 0;
     EXPECT_FALSE(engine.OpenDevice([&](const CMidiMessage&) { ++calls; }));
+    EXPECT_NE(engine.GetOpenError(), "");
     none.AddDevice("late synthesizer", kModSynth);
     ASSERT_TRUE(engine.OpenDevice([&](const CMidiMessage&) { calls += 10; }));
+    EXPECT_EQ(engine.GetOpenError(), "") << "a success leaves no reason behind";
     CMidiSong song;
     LoadSong(song, 480, {CTrackBytes().On(0, 0, 60).End()});
     std::array<std::string, 16> names;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 
@@ -42,6 +43,26 @@ TEST(MidiOutputList, NumbersTheDevicesOfEachOutputInTurn)
     EXPECT_FALSE(list.Open(3));
 }
 
+TEST(MidiOutputList, SaysWhatTheOutputOfTheLastOpenSaysAndBeforeThatWhatTheFirstOneHasToSay)
+{
+    auto quiet = std::make_unique<CFakeMidiOutput>();
+    auto failing = std::make_unique<CFakeMidiOutput>();
+    quiet->AddDevice("port", kModMidiPort);
+    failing->SetLastError("no SoundFont");
+    failing->AddDevice("synth", kModSynth, false);
+    CMidiOutputList list;
+    list.Add(std::move(quiet));
+    list.Add(std::move(failing));
+    ASSERT_EQ(list.GetNumDevs(), 2u);
+    EXPECT_EQ(list.LastError(), "no SoundFont");
+    EXPECT_TRUE(list.Open(0));
+    EXPECT_EQ(list.LastError(), "") << "the port that opened has nothing to say";
+    EXPECT_FALSE(list.Open(1));
+    EXPECT_EQ(list.LastError(), "no SoundFont");
+    EXPECT_FALSE(list.Open(2));
+    EXPECT_EQ(list.LastError(), "no such MIDI output");
+}
+
 struct SoundFontCase {
     const char* name;
     const char* override;
@@ -75,6 +96,48 @@ INSTANTIATE_TEST_SUITE_P(
                       SoundFontCase{"timgm_last", nullptr, {kTim}, kTim},
                       SoundFontCase{"none_gives_empty", nullptr, {}, ""}),
     [](const auto& info) { return std::string(info.param.name); });
+
+struct HeaderCase {
+    const char* name;
+    std::string bytes;
+    bool soundFont;
+};
+
+class SoundFontHeader : public ::testing::TestWithParam<HeaderCase> {};
+
+TEST_P(SoundFontHeader, IsARiffChunkOfFormSfbk)
+{
+    EXPECT_EQ(IsSoundFontHeader(GetParam().bytes), GetParam().soundFont);
+}
+
+using namespace std::string_literals;
+INSTANTIATE_TEST_SUITE_P(
+    Bytes, SoundFontHeader,
+    ::testing::Values(HeaderCase{"an_sf2_header", "RIFF\x04\x10\x00\x00sfbkLIST"s, true},
+                      HeaderCase{"exactly_twelve_bytes", "RIFF\x04\x00\x00\x00sfbk"s, true},
+                      HeaderCase{"a_wave_file", "RIFF\x24\x08\x00\x00WAVEfmt "s, false},
+                      HeaderCase{"a_big_endian_rifx_file", "RIFX\x00\x00\x10\x04sfbk"s, false},
+                      HeaderCase{"a_size_that_does_not_cover_the_form_type", "RIFF\x03\x00\x00\x00sfbk"s, false},
+                      HeaderCase{"eleven_bytes", "RIFF\x04\x00\x00\x00sfb"s, false},
+                      HeaderCase{"nothing", ""s, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SoundFontFile, IsCheckedByItsFirstBytes)
+{
+    CScratchDir dir;
+    { std::ofstream(dir / "piano.sf2", std::ios::binary) << "RIFF\x04\x10\x00\x00sfbkLIST"s; }
+    { std::ofstream(dir / "short.sf2", std::ios::binary) << "RIFF"; }
+    EXPECT_TRUE(IsSoundFontFile(dir / "piano.sf2"));
+    EXPECT_FALSE(IsSoundFontFile(dir / "short.sf2"));
+    EXPECT_FALSE(IsSoundFontFile(dir / "missing.sf2"));
+    EXPECT_FALSE(IsSoundFontFile(dir.Path().string()));
+    // The installed ones, SF3 included, pass as they are.
+    for (const char* installed : {"/usr/share/sounds/sf2/TimGM6mb.sf2", "/usr/share/sounds/sf3/default-GM.sf3"}) {
+        if (std::filesystem::exists(installed)) {
+            EXPECT_TRUE(IsSoundFontFile(installed)) << installed;
+        }
+    }
+}
 
 struct TechnologyCase {
     const char* name;
@@ -118,6 +181,7 @@ TEST(FluidSynthOutput, WithoutASoundFontItOffersNoDevice)
 {
     CFluidSynthOutput output(CFluidSynthOutput::Mode::Live, "");
     EXPECT_EQ(output.GetNumDevs(), 0u);
+    EXPECT_NE(output.LastError().find("no General MIDI SoundFont"), std::string::npos) << output.LastError();
     EXPECT_FALSE(output.Open(0));
 }
 
@@ -130,6 +194,27 @@ TEST(FluidSynthOutput, AnUnreadableSoundFontFailsTheOpen)
     ASSERT_EQ(output.GetNumDevs(), 1u);
     EXPECT_FALSE(output.Open(0));
     EXPECT_NE(output.LastError().find("SoundFont"), std::string::npos);
+}
+
+TEST(FluidSynthOutput, ANewSoundFontCountsFromTheNextOpenButNotWhileAPortIsOpen)
+{
+    const std::string sf = FindSoundFont();
+    if (sf.empty())
+        GTEST_SKIP() << "no SoundFont installed";
+    CScratchDir dir;
+    const std::string bad = dir / "bad.sf2";
+    { std::ofstream(bad) << "not a SoundFont"; }
+    CFluidSynthOutput output(CFluidSynthOutput::Mode::Offline, bad);
+    EXPECT_FALSE(output.Open(0));
+    EXPECT_EQ(output.LastError(), "cannot load the SoundFont " + bad);
+    ASSERT_TRUE(output.SetSoundFont(sf));
+    auto port = output.Open(0);
+    ASSERT_TRUE(port) << output.LastError();
+    EXPECT_FALSE(output.SetSoundFont(bad));
+    EXPECT_EQ(output.GetSoundFont(), sf);
+    port.reset();
+    ASSERT_TRUE(output.SetSoundFont(bad));
+    EXPECT_FALSE(output.Open(0)) << "the loaded SoundFont is dropped with the change";
 }
 
 TEST(FluidSynthOutput, IsASynthesizerAndMapsTheLouderSideToItsGain)
@@ -190,7 +275,7 @@ TEST(FluidSynthOutput, LiveOpeningNeverHangsAndNeverWritesAFile)
     if (port)
         EXPECT_FALSE(output.GetAudioDriver().empty());
     else
-        EXPECT_EQ(output.LastError(), "no audio output answers");
+        EXPECT_EQ(output.LastError(), CFluidSynthOutput::kNoAudioOutput);
     port.reset();
     EXPECT_FALSE(std::filesystem::exists(home / "fluidsynth.wav"));
     std::filesystem::current_path(cwd);
@@ -205,6 +290,29 @@ TEST(SystemMidiOutput, OffersTheBuiltInSynthesizerFirstWhenASoundFontIsInstalled
     MidiOutCaps caps;
     ASSERT_TRUE(output->GetDevCaps(0, caps));
     EXPECT_EQ(caps.wTechnology, kModSynth);
+}
+
+TEST(SystemMidiOutput, TakesTheChoiceAnewAtEachCount)
+{
+    SoundChoice choice{"USB MIDI", "/missing/piano.sf2"};
+    auto output = MakeSystemMidiOutput([&] { return choice; });
+    ASSERT_GE(output->GetNumDevs(), 1u);
+    EXPECT_EQ(output->GetChosenName(), "USB MIDI");
+    MidiOutCaps caps;
+    ASSERT_TRUE(output->GetDevCaps(0, caps));
+    EXPECT_EQ(caps.strName, CFluidSynthOutput::kDeviceName);
+    // The SoundFont fails to load before any sound server is asked.
+    EXPECT_FALSE(output->Open(0));
+    EXPECT_EQ(output->LastError(), "cannot load the SoundFont /missing/piano.sf2");
+
+    choice = SoundChoice{};
+    (void)output->GetNumDevs();
+    EXPECT_EQ(output->GetChosenName(), "");
+    if (FindSoundFont().empty()) {
+        EXPECT_NE(output->LastError().find("SoundFont"), std::string::npos);
+    } else {
+        EXPECT_EQ(output->LastError(), "") << "a new count forgets the last failure";
+    }
 }
 
 } // namespace

@@ -240,9 +240,10 @@ TEST_F(PostDlgTest, WhileUploadingTheDialogStaysResponsiveAndCannotBeClosed)
     PostButton()->click();
     // The server has the request but says nothing: the dialog shows how far it got.
     QSignalSpy shown(m_pDlg.get(), &CPostDlg::statusShown);
-    for (int i = 0; i < 100 && !m_status.contains("Data uploaded to server !"); ++i)
+    for (int i = 0; i < 100 && !m_status.contains("Waiting response from server..."); ++i)
         ASSERT_TRUE(shown.wait(10000));
-    EXPECT_EQ(Status(), "Data uploaded to server !");
+    EXPECT_TRUE(m_status.contains("Data uploaded to server !"));
+    EXPECT_EQ(Status(), "Waiting response from server...");
     EXPECT_EQ(m_pDlg->State(), PostState::Uploading);
     EXPECT_EQ(Buttons(), std::make_pair(false, false));
 

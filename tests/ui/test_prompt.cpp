@@ -15,6 +15,7 @@ struct SeenBox {
     QString text;
     QMessageBox::StandardButtons buttons;
     QWidget* pParent = nullptr;
+    QString informative;
 };
 
 // Waits for the next message box, notes what it shows and presses `answer`. The
@@ -35,7 +36,8 @@ void AnswerNextBox(QMessageBox::StandardButton answer, SeenBox& seen)
                 pModal->close();
             return;
         }
-        seen = {pBox->icon(), pBox->windowTitle(), pBox->text(), pBox->standardButtons(), pBox->parentWidget()};
+        seen = {pBox->icon(),           pBox->windowTitle(),  pBox->text(),
+                pBox->standardButtons(), pBox->parentWidget(), pBox->informativeText()};
         pBox->button(answer)->click();
     });
     pTimer->start(10);
@@ -70,6 +72,18 @@ TEST(QtPrompt, AMessageHasOnlyAnOkButtonOwnedByTheGivenWindow)
     EXPECT_EQ(seen.text, "MIDI device busy !");
     EXPECT_EQ(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     EXPECT_EQ(seen.pParent, &owner);
+    EXPECT_EQ(seen.informative, "");
+}
+
+TEST(QtPrompt, ADetailIsTheInformativeTextBelowTheMessage)
+{
+    CQtPrompt prompt;
+    SeenBox seen;
+    AnswerNextBox(QMessageBox::Ok, seen);
+    (void)prompt.Show("MIDI device busy !", "OPEN FAIL", PromptIcon::Stop, PromptButtons::Ok,
+                      "No sound server answers.\r\nStart PipeWire or PulseAudio.");
+    EXPECT_EQ(seen.text, "MIDI device busy !");
+    EXPECT_EQ(seen.informative, "No sound server answers.\nStart PipeWire or PulseAudio.");
 }
 
 TEST(QtPrompt, AQuestionAnswersOkOrCancel)

@@ -1,3 +1,4 @@
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -65,6 +66,19 @@ protected:
         Set(dlg, kConfirm, "secret");
     }
     static void Press(CSetupDlg& dlg, const char* name) { dlg.findChild<QPushButton*>(name)->click(); }
+    std::unique_ptr<CSetupDlg> OpenWithOutputs(std::vector<std::string> outputs)
+    {
+        return std::make_unique<CSetupDlg>(m_settings, m_prompt, m_files, false, nullptr, std::move(outputs));
+    }
+    static QComboBox* Output(CSetupDlg& dlg) { return dlg.findChild<QComboBox*>("control1080"); }
+    static QLineEdit* SoundFont(CSetupDlg& dlg) { return dlg.findChild<QLineEdit*>("control1081"); }
+    QString WriteFile(const char* name, const QByteArray& bytes)
+    {
+        QFile file(m_dir.filePath(QString::fromUtf8(name)));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    }
     std::string Stored(const char* section, const char* key) const { return m_settings.GetString(section, key); }
     bool Has(const char* section, const char* key) const { return m_settings.Has(section, key); }
     void StoreComplete()
@@ -77,6 +91,7 @@ protected:
         m_settings.SetString(kProfileSystem, kProfileMediaPlayer, "/old/player");
     }
 
+    QTemporaryDir m_dir;
     CMemorySettingsStore m_settings;
     CRecordingPrompt m_prompt;
     CFakeFileChooser m_files;
@@ -161,6 +176,70 @@ TEST_F(SetupDlgTest, OkWithEverythingFilledStoresItAllAndCloses)
     EXPECT_EQ(Stored(kProfileSystem, kProfileHomeSite), "127.0.0.1");
     EXPECT_EQ(Stored(kProfileSystem, kProfileTempDir), "/tmp");
     EXPECT_EQ(Stored(kProfileSystem, kProfileMediaPlayer), "/usr/bin/zorvattone-play");
+    // The sound left at its defaults adds nothing to the profile.
+    EXPECT_FALSE(Has(kProfileOptions, kProfileSoundOutput));
+    EXPECT_FALSE(Has(kProfileOptions, kProfileSoundFont));
+}
+
+TEST_F(SetupDlgTest, AChosenOutputAndABrowsedSoundFontAreStored)
+{
+    const QString font = WriteFile("piano.sf2", QByteArray("RIFF\x04\x10\x00\x00sfbkLIST", 16));
+    auto dlg = OpenWithOutputs({"Midi Through Port-0", "USB MIDI"});
+    QComboBox* pOutput = Output(*dlg);
+    ASSERT_EQ(pOutput->count(), 3);
+    EXPECT_EQ(pOutput->itemText(0), kFirstSynthesizerEntry);
+    EXPECT_EQ(pOutput->itemText(1), "Midi Through Port-0");
+    EXPECT_EQ(pOutput->currentIndex(), 0);
+    EXPECT_EQ(SoundFont(*dlg)->text(), "");
+    FillAll(*dlg);
+    pOutput->setCurrentIndex(2);
+    m_files.QueueAnswer(font);
+    Press(*dlg, "control1082");
+    ASSERT_EQ(m_files.Requests().size(), 1u);
+    EXPECT_EQ(m_files.Requests()[0].pOwner, dlg.get());
+    EXPECT_EQ(SoundFont(*dlg)->text(), font);
+    EXPECT_EQ(pOutput->currentIndex(), 2) << "the browse keeps the choice";
+    Press(*dlg, "control1");
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    EXPECT_TRUE(m_prompt.Entries().empty());
+    EXPECT_EQ(Stored(kProfileOptions, kProfileSoundOutput), "USB MIDI");
+    EXPECT_EQ(Stored(kProfileOptions, kProfileSoundFont), font.toStdString());
+}
+
+TEST_F(SetupDlgTest, AFileThatIsNotASoundFontStopsOkAndTheSoundStaysAsStored)
+{
+    const QString font = WriteFile("piano.sf3", QByteArray("RIFF\x04\x10\x00\x00sfbkLIST", 16));
+    const QString song = WriteFile("song.sf2", QByteArray("MThd\x00\x00\x00\x06\x00\x01\x00\x02", 12));
+    StoreComplete();
+    m_settings.SetString(kProfileOptions, kProfileSoundOutput, "USB MIDI");
+    m_settings.SetString(kProfileOptions, kProfileSoundFont, font.toStdString());
+    auto dlg = OpenWithOutputs({"USB MIDI", "Other port"});
+    EXPECT_EQ(Output(*dlg)->currentText(), "USB MIDI");
+    EXPECT_EQ(SoundFont(*dlg)->text(), font);
+    Output(*dlg)->setCurrentIndex(2);
+    SoundFont(*dlg)->setText(song);
+    Press(*dlg, "control1");
+    ASSERT_EQ(m_prompt.Entries().size(), 1u);
+    EXPECT_EQ(m_prompt.Entries()[0].text,
+              "Please choose a SoundFont file (.sf2 or .sf3).\r\n(Not a SoundFont: " + song.toStdString() + ")");
+    EXPECT_EQ(m_prompt.Entries()[0].caption, "SoundFont Error");
+    EXPECT_EQ(m_prompt.Entries()[0].icon, PromptIcon::Exclamation);
+    EXPECT_NE(dlg->result(), QDialog::Accepted);
+    EXPECT_EQ(SoundFont(*dlg)->text(), song) << "the input stays";
+    EXPECT_EQ(Stored(kProfileOptions, kProfileSoundOutput), "USB MIDI");
+    EXPECT_EQ(Stored(kProfileOptions, kProfileSoundFont), font.toStdString());
+}
+
+TEST_F(SetupDlgTest, AStoredOutputThatIsGoneKeepsItsOwnEntry)
+{
+    StoreComplete();
+    m_settings.SetString(kProfileOptions, kProfileSoundOutput, "USB MIDI");
+    auto dlg = OpenWithOutputs({"Midi Through Port-0"});
+    ASSERT_EQ(Output(*dlg)->count(), 3);
+    EXPECT_EQ(Output(*dlg)->currentText(), "USB MIDI (not found)");
+    Press(*dlg, "control1");
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    EXPECT_EQ(Stored(kProfileOptions, kProfileSoundOutput), "USB MIDI");
 }
 
 TEST_F(SetupDlgTest, EachMissingValueStopsOkWithItsMessageAfterTheEarlierOnesAreStored)

@@ -1,4 +1,5 @@
-// The real program starter: no shell, the arguments as given, and no zombie left.
+// The real program starter: no shell, the arguments as given, no zombie left, and
+// only its own programs ended.
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -36,6 +37,19 @@ protected:
         }
         return true;
     }
+
+    // Gone from the process table, or a zombie left to a parent that is not this
+    // program (a container's first process may never reap).
+    static bool Ended(long nPid)
+    {
+        std::ifstream stat("/proc/" + std::to_string(nPid) + "/stat");
+        std::string line;
+        if (!std::getline(stat, line))
+            return true;
+        const std::size_t close = line.rfind(')');
+        return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
+    }
+    static bool Reaped(long nPid) { return !QFile::exists(QStringLiteral("/proc/%1").arg(nPid)); }
 
     QTemporaryDir m_dir;
     CSpawnProgramStarter m_starter;
@@ -87,4 +101,38 @@ TEST_F(SpawnStarterTest, ABareNameIsLookedUpOnThePath)
 {
     const CProgramStartResult result = m_starter.Start("true", {});
     EXPECT_EQ(result.m_result, ProgramStart::kStarted);
+}
+
+TEST_F(SpawnStarterTest, StopEndsItsOwnRunningProgramWithWhatItRunsAndNothingElse)
+{
+    const CProgramStartResult sleeper = m_starter.Start("sleep", {"30"});
+    ASSERT_EQ(sleeper.m_result, ProgramStart::kStarted);
+    EXPECT_FALSE(Ended(sleeper.m_nPid));
+    EXPECT_TRUE(m_starter.Stop(sleeper.m_nPid));
+    EXPECT_TRUE(WaitUntil([&] { return Reaped(sleeper.m_nPid); }));
+    EXPECT_FALSE(m_starter.Stop(sleeper.m_nPid)) << "an ended program is not signalled again";
+
+    // A player that is a script: the program it runs ends with it.
+    const std::string pidFile = Path("child.pid");
+    const std::string player = Script("player", "#!/bin/sh\nsleep 30 &\necho $! > '" + pidFile + ".tmp' && mv '" +
+                                                    pidFile + ".tmp' '" + pidFile + "'\nwait\n");
+    const CProgramStartResult script = m_starter.Start(player, {"zorvat.mid"});
+    ASSERT_EQ(script.m_result, ProgramStart::kStarted);
+    ASSERT_TRUE(WaitUntil([&] { return QFile::exists(QString::fromStdString(pidFile)); }));
+    long child = 0;
+    std::ifstream(pidFile) >> child;
+    ASSERT_GT(child, 0);
+    EXPECT_TRUE(m_starter.Stop(script.m_nPid));
+    EXPECT_TRUE(WaitUntil([&] { return Reaped(script.m_nPid) && Ended(child); }));
+
+    // Started by another starter: not this one's to end.
+    CSpawnProgramStarter other;
+    const CProgramStartResult stranger = other.Start("sleep", {"30"});
+    ASSERT_EQ(stranger.m_result, ProgramStart::kStarted);
+    EXPECT_FALSE(m_starter.Stop(stranger.m_nPid));
+    EXPECT_FALSE(m_starter.Stop(0));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(Ended(stranger.m_nPid));
+    EXPECT_TRUE(other.Stop(stranger.m_nPid));
+    EXPECT_TRUE(WaitUntil([&] { return Reaped(stranger.m_nPid); }));
 }

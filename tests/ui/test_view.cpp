@@ -458,8 +458,32 @@ TEST_F(ZorvatToneViewTest, WithoutASynthesizerPlaySaysTheDeviceIsBusyAndChangesN
     EXPECT_EQ(LastMessage()->text, "MIDI device busy !");
     EXPECT_EQ(LastMessage()->caption, "OPEN FAIL");
     EXPECT_EQ(LastMessage()->icon, PromptIcon::Stop);
+    EXPECT_EQ(LastMessage()->detail, "No synthesizer is among the MIDI outputs.");
     EXPECT_FALSE(view.IsPlaying());
     EXPECT_TRUE(view.findChild<QPushButton*>("control1052")->isEnabled());
     EXPECT_FALSE(view.findChild<QPushButton*>("control1053")->isEnabled());
     EXPECT_EQ(view.findChild<QLabel*>("control1073")->text(), "Rec Time: 00:00 to 00:00");
+}
+
+TEST_F(ZorvatToneViewTest, ASynthesizerThatDoesNotOpenGivesItsReasonBelowTheMessageAndOnStandardError)
+{
+    CFakeMidiOutput silent;
+    silent.AddDevice("Built-in synthesizer", kModSynth, false);
+    silent.SetLastError("no sound server answers and no sound card opens: start PipeWire or PulseAudio");
+    CUiServices services{m_settings, m_prompt, m_files, m_modal, silent, m_clock, m_programs, m_http, kNeverMs, kNeverMs};
+    CZorvatToneView view(services, m_doc);
+    ASSERT_TRUE(view.OpenMidiFile(Write("tune.mid", TuneBytes()).toStdString()));
+    testing::internal::CaptureStderr();
+    view.OnPlay();
+    const std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(m_prompt.Entries().size(), 1u);
+    EXPECT_EQ(LastMessage()->text, "MIDI device busy !");
+    EXPECT_EQ(LastMessage()->caption, "OPEN FAIL");
+    EXPECT_EQ(LastMessage()->icon, PromptIcon::Stop);
+    EXPECT_EQ(LastMessage()->detail,
+              "No sound server answers and no sound card opens: start PipeWire or PulseAudio.");
+    EXPECT_NE(err.find("zorvattone: no sound server answers and no sound card opens: start PipeWire or PulseAudio\n"),
+              std::string::npos)
+        << err;
+    EXPECT_FALSE(view.IsPlaying());
 }

@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
+#include <future>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TestHttpServer.h"
@@ -52,6 +55,27 @@ public:
 private:
     std::string m_name;
     std::optional<std::string> m_old;
+};
+
+// Records every text and calls `onText` the first time `text` shows.
+class CWatchingStatusLine final : public CStatusLine {
+public:
+    CWatchingStatusLine(std::string text, std::function<void()> onText)
+        : m_strText(std::move(text)), m_onText(std::move(onText))
+    {
+    }
+    void SetText(const std::string& text) override
+    {
+        m_texts.SetText(text);
+        if (text == m_strText && m_onText)
+            std::exchange(m_onText, nullptr)();
+    }
+    [[nodiscard]] std::vector<std::string> Texts() const { return m_texts.Texts(); }
+
+private:
+    std::string m_strText;
+    std::function<void()> m_onText;
+    CRecordingStatusLine m_texts;
 };
 
 struct CurlUploadTest : ::testing::Test {
@@ -266,14 +290,32 @@ TEST_F(CurlUploadTest, AServerThatNeverAnswersEndsAfterTheStallTime)
               (std::vector<std::string>{"Resolving Zorvat Home Site's IP...", "Got Zorvat Home Site's IP !",
                                         "Connecting to Zorvat Home Site...", "Connected to Zorvat Home Site !",
                                         "Uploading data to server...", "Data uploaded to server !",
-                                        "Disconnecting from Zorvat Home Site...", "Disconnected !",
-                                        "Ringtone upload error !"}));
+                                        "Waiting response from server...", "Disconnecting from Zorvat Home Site...",
+                                        "Disconnected !", "Ringtone upload error !"}));
     EXPECT_EQ(server.Requests().size(), 1u);
+}
+
+TEST_F(CurlUploadTest, TheWaitingTextShowsOnceTheRequestHasLeftBeforeTheServerAnswers)
+{
+    // The server holds its answer until the waiting text shows (or a few seconds pass).
+    std::promise<void> waitingShown;
+    std::future<void> shown = waitingShown.get_future();
+    bool bShownBeforeAnswer = false;
+    CTestHttpServer::CReply reply = CTestHttpServer::Answer(200, "OK", "stored");
+    reply.m_beforeAnswer = [&] {
+        bShownBeforeAnswer = shown.wait_for(std::chrono::seconds(3)) == std::future_status::ready;
+    };
+    server.Queue(reply);
+    CWatchingStatusLine watching("Waiting response from server...", [&] { waitingShown.set_value(); });
+    CUploadSession session(transport, watching, CUploadOptions{server.Port(), 2000, 10000});
+    ASSERT_TRUE(session.Upload("127.0.0.1", SmallBody(), message));
+    EXPECT_TRUE(bShownBeforeAnswer);
+    EXPECT_EQ(watching.Texts(), TextsWith(kAllStepTexts, "Ringtone upload successful !"));
 }
 
 TEST_F(CurlUploadTest, AServerThatClosesMidReplyFails)
 {
-    server.Queue({"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n<html>only a part", false});
+    server.Queue({"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n<html>only a part", false, {}});
     EXPECT_FALSE(Upload());
     EXPECT_NE(message.find("transfer closed"), std::string::npos) << message;
     EXPECT_EQ(status.Texts(),
@@ -286,7 +328,7 @@ TEST_F(CurlUploadTest, AServerThatClosesMidReplyFails)
 
 TEST_F(CurlUploadTest, AServerThatClosesWithoutReplyFails)
 {
-    server.Queue({"", false});
+    server.Queue({"", false, {}});
     EXPECT_FALSE(Upload());
     EXPECT_NE(message.find("Empty reply"), std::string::npos) << message;
     EXPECT_EQ(status.Last(), "Ringtone upload error !");

@@ -88,17 +88,18 @@ CTestHttpServer::CReply CTestHttpServer::Answer(int nStatus, const std::string& 
     return {"HTTP/1.1 " + std::to_string(nStatus) + " " + reason +
                 "\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
                 "\r\nConnection: close\r\n\r\n" + body,
-            false};
+            false,
+            {}};
 }
 
 CTestHttpServer::CReply CTestHttpServer::AnswerUntilClose(const std::string& body)
 {
-    return {"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n" + body, false};
+    return {"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n" + body, false, {}};
 }
 
 CTestHttpServer::CReply CTestHttpServer::Silence()
 {
-    return {"", true};
+    return {"", true, {}};
 }
 
 CTestHttpServer::~CTestHttpServer()
@@ -179,6 +180,8 @@ void CTestHttpServer::Serve(int fd)
         m_requests.push_back(request);
     }
     CReply reply = NextReply();
+    if (reply.m_beforeAnswer)
+        reply.m_beforeAnswer();
     SendAll(fd, reply.m_strBytes);
     if (!reply.m_bHang) {
         ::shutdown(fd, SHUT_WR);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -15,6 +16,8 @@ public:
     struct CReply {
         std::string m_strBytes; // sent as they are once the request has been read
         bool m_bHang = false;   // then keep the connection open until the client leaves
+        // When set, run on the server's thread between reading the request and answering.
+        std::function<void()> m_beforeAnswer;
     };
 
     // A whole reply with Content-Length and "Connection: close".

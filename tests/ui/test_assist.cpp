@@ -1,0 +1,163 @@
+#include <QAccessible>
+#include <QFile>
+#include <QSet>
+#include <gtest/gtest.h>
+
+#include "engine/FaithfulCapture.h"
+#include "engine/OfflineRecorder.h"
+#include "settings/ProfileKeys.h"
+#include "song/SongNotes.h"
+#include "tests/ui/ViewFixture.h"
+#include "ui/RingtonePicture.h"
+
+namespace {
+
+class AssistTest : public ViewTest {
+protected:
+    void OpenDemo()
+    {
+        QFile demo(QStringLiteral(ZT_SOURCE_DIR "/data/demo.mid"));
+        ASSERT_TRUE(demo.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(OpenFile("demo.mid", demo.readAll()));
+    }
+    template <typename W>
+    W* Child(const char* name)
+    {
+        W* pWidget = View().findChild<W*>(QString::fromUtf8(name));
+        EXPECT_NE(pWidget, nullptr) << name;
+        return pWidget;
+    }
+    std::vector<bool> Checked()
+    {
+        std::vector<bool> checked;
+        for (int c = 0; c < CZorvatToneView::kChannels; ++c)
+            checked.push_back(ChannelBox(c)->isChecked());
+        return checked;
+    }
+    std::string Faithful(std::uint64_t fromTick, std::uint64_t toTick)
+    {
+        FaithfulCaptureOptions options;
+        options.bChannelOn.fill(false);
+        options.bChannelOn[0] = true;
+        options.qwFromTick = fromTick;
+        options.qwToTick = toTick;
+        options.strToneName = "demo";
+        return CaptureFaithful(CSongNotes(m_doc.GetSong()), options).strRtttl;
+    }
+};
+
+} // namespace
+
+TEST_F(AssistTest, TheSuggestedChannelIsMarkedAndTakenWithOneClick)
+{
+    OpenDemo();
+    EXPECT_EQ(View().GetSuggestedChannel(), 0);
+    EXPECT_EQ(Checked(), std::vector<bool>(16, true)) << "opening a song still checks every channel";
+    EXPECT_EQ(ChannelBox(0)->accessibleDescription(), "suggested melody");
+    EXPECT_EQ(ChannelBox(1)->accessibleDescription(), "");
+    Child<QPushButton>("takeSuggestion")->click();
+    std::vector<bool> only(16, false);
+    only[0] = true;
+    EXPECT_EQ(Checked(), only);
+    EXPECT_TRUE(View().GetEngine().IsChannelOn(0));
+    EXPECT_FALSE(View().GetEngine().IsChannelOn(1));
+}
+
+TEST_F(AssistTest, RecordingWithoutPlayingGivesWhatTheCommandLineRecords)
+{
+    OpenDemo();
+    Child<QPushButton>("takeSuggestion")->click();
+    Slider()->setValue(2);
+    Child<QPushButton>("recordWithoutPlaying")->click();
+    OfflineRecordOptions options;
+    options.bChannelOn.fill(false);
+    options.bChannelOn[0] = true;
+    options.uFromSecond = 2;
+    options.strToneName = "demo";
+    OfflineRecording recording;
+    COfflineRecorder recorder;
+    ASSERT_TRUE(recorder.Record(m_doc.GetSong(), options, recording));
+    EXPECT_EQ(Rtttl()->toPlainText().toStdString(), recording.strRtttl);
+    EXPECT_EQ(LabelText(1073), QStringLiteral("Rec Time: 00:02 to 00:%1").arg(Slider()->maximum()));
+    EXPECT_TRUE(Rtttl()->isEnabled());
+    EXPECT_TRUE(m_output.Packed().empty()) << "no sound";
+
+    Child<QCheckBox>("keepRhythm")->click();
+    EXPECT_EQ(m_settings.GetString(kProfileOptions, kProfileKeepRhythm), "1");
+    Child<QPushButton>("recordWithoutPlaying")->click();
+    const CSongNotes notes(m_doc.GetSong());
+    EXPECT_EQ(Rtttl()->toPlainText().toStdString(), Faithful(notes.TickAtSliderSecond(2), UINT64_MAX));
+}
+
+TEST_F(AssistTest, StopKeepingTheRhythmWritesTheFaithfulCaptureOfThePlayedRange)
+{
+    m_settings.SetString(kProfileOptions, kProfileKeepRhythm, "1");
+    OpenDemo();
+    EXPECT_TRUE(Child<QCheckBox>("keepRhythm")->isChecked());
+    Child<QPushButton>("takeSuggestion")->click();
+    View().OnPlay();
+    Steps(1600);
+    Seconds(8);
+    View().OnStop();
+    EXPECT_EQ(LastMessage()->caption, "RTTTL Generated");
+    EXPECT_EQ(LabelText(1073), "Rec Time: 00:00 to 00:08");
+    const CSongNotes notes(m_doc.GetSong());
+    const std::string text = Rtttl()->toPlainText().toStdString();
+    EXPECT_EQ(text, Faithful(0, notes.TickAfterSeconds(0, 8)));
+    EXPECT_NE(text.find(",4e.5,8d5,2d5,"), std::string::npos) << text;
+}
+
+TEST_F(AssistTest, ThePictureFollowsTheTextAndTheLineUnderTheBoxReportsWhatListenLeftOut)
+{
+    m_settings.SetString(kProfileSystem, kProfileTempDir, m_dir.path().toStdString());
+    m_settings.SetString(kProfileSystem, kProfileMediaPlayer, "player");
+    OpenDemo();
+    View().OnStop();
+    Rtttl()->setPlainText(QStringLiteral("demo:d=4,o=5,b=120:8c5,4p,8c9,e5,"));
+    const RingtoneSketch& sketch = Child<CRingtonePicture>("ringtonePicture")->Sketch();
+    ASSERT_EQ(sketch.notes.size(), 3u);
+    EXPECT_EQ(sketch.notes[2].nPitch, 64);
+    EXPECT_EQ(sketch.notes[2].dwStart, 240u + 480u);
+    ASSERT_EQ(sketch.dropped.size(), 1u);
+    EXPECT_EQ(sketch.dropped[0].strToken, "8c9");
+
+    QLabel* pDropped = Child<QLabel>("droppedTokens");
+    Button(1060)->click();
+    EXPECT_EQ(pDropped->text(), "1 note left out: 8c9 (octave 9)");
+    Rtttl()->setPlainText(QStringLiteral("demo:d=4,o=5,b=120:8c5,4p,e5,"));
+    Button(1060)->click();
+    EXPECT_EQ(pDropped->text(), "");
+}
+
+TEST_F(AssistTest, EveryControlHasANameOfItsOwn)
+{
+    OpenDemo();
+    QSet<QString> names;
+    for (QWidget* pWidget : View().findChildren<QWidget*>()) {
+        const bool bInteractive = qobject_cast<QAbstractButton*>(pWidget) || qobject_cast<QAbstractSlider*>(pWidget) ||
+                                  qobject_cast<QComboBox*>(pWidget) || qobject_cast<QLineEdit*>(pWidget) ||
+                                  qobject_cast<QPlainTextEdit*>(pWidget) || qobject_cast<QProgressBar*>(pWidget) ||
+                                  qobject_cast<CRingtonePicture*>(pWidget);
+        if (!bInteractive || !pWidget->isVisibleTo(&View()) || !pWidget->parentWidget()->isVisibleTo(&View()))
+            continue;
+        QAccessibleInterface* pAccessible = QAccessible::queryAccessibleInterface(pWidget);
+        ASSERT_NE(pAccessible, nullptr);
+        const QString name = pAccessible->text(QAccessible::Name);
+        EXPECT_FALSE(name.isEmpty()) << pWidget->metaObject()->className() << " " << pWidget->objectName().toStdString();
+        EXPECT_FALSE(names.contains(name)) << name.toStdString();
+        names.insert(name);
+    }
+    EXPECT_TRUE(names.contains("#01 PIPE/Flute enabled"));
+    EXPECT_TRUE(names.contains("#01 PIPE/Flute meter"));
+    EXPECT_TRUE(names.contains("Ringtone picture"));
+}
+
+TEST_F(AssistTest, AFileWithFewerTracksThanItDeclaresSaysSoInOneLine)
+{
+    QByteArray bytes = TuneBytes(4);
+    bytes[11] = 4; // four tracks declared, three there
+    ASSERT_TRUE(OpenFile("short.mid", bytes));
+    EXPECT_EQ(Child<QLabel>("songNotice")->text(), "3 of 4 tracks could be read: the file is damaged");
+    OpenTune(4);
+    EXPECT_EQ(Child<QLabel>("songNotice")->text(), "");
+}

@@ -1,0 +1,117 @@
+// What the form adds to help make a good ringtone: the suggested melody channel,
+// recording with the rhythm kept, recording without playing, and the names that
+// tell the channels apart to a screen reader.
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <algorithm>
+
+#include "engine/FaithfulCapture.h"
+#include "engine/OfflineRecorder.h"
+#include "ringtone/RingtoneConverter.h"
+#include "settings/ProfileKeys.h"
+#include "settings/SettingsStore.h"
+#include "song/MelodyFinder.h"
+#include "ui/ZorvatToneDoc.h"
+#include "ui/ZorvatToneView.h"
+
+namespace {
+
+constexpr char kSuggestionMark[] = "\u266A"; // a musical note
+
+} // namespace
+
+void CZorvatToneView::FindSuggestion()
+{
+    m_songNotes = CSongNotes(m_doc.GetSong());
+    const std::vector<MelodyCandidate> ranked = RankMelodyChannels(m_songNotes);
+    const bool bFound = !ranked.empty() && ranked.front().dScore > 0;
+    m_nSuggestedChannel = bFound ? ranked.front().nChannel : -1;
+    m_dSuggestedScore = bFound ? ranked.front().dScore : 0;
+}
+
+void CZorvatToneView::NameChannelControls()
+{
+    for (std::size_t c = 0; c < kChannels; ++c) {
+        const QString label = QString::fromStdString(m_strChannelName[c]);
+        const bool bSuggested = static_cast<int>(c) == m_nSuggestedChannel;
+        m_pChannelBox[c]->setAccessibleName(label + QStringLiteral(" enabled"));
+        m_pChannelBox[c]->setAccessibleDescription(bSuggested ? QStringLiteral("suggested melody") : QString());
+        m_pMeter[c]->setAccessibleName(label + QStringLiteral(" meter"));
+        m_pSuggestionMark[c]->setText(bSuggested ? QString::fromUtf8(kSuggestionMark) : QString());
+        m_pSuggestionMark[c]->setToolTip(
+            bSuggested ? QStringLiteral("Most likely the melody (score %1)").arg(m_dSuggestedScore, 0, 'f', 2)
+                       : QString());
+    }
+}
+
+void CZorvatToneView::OnTakeSuggestion()
+{
+    if (m_nSuggestedChannel < 0)
+        return;
+    for (int c = 0; c < kChannels; ++c) {
+        const bool bOn = c == m_nSuggestedChannel;
+        m_bChannelCheck[static_cast<std::size_t>(c)] = bOn ? 1 : 0;
+        m_pChannelBox[static_cast<std::size_t>(c)]->setChecked(bOn);
+        m_engine.SetChannelOn(c, bOn);
+        if (!bOn)
+            SetMeter(c, CChannelMeters::kLow);
+    }
+}
+
+bool CZorvatToneView::KeepsRhythm() const
+{
+    return m_pKeepRhythm->isChecked();
+}
+
+void CZorvatToneView::OnKeepRhythm(bool bOn)
+{
+    m_services.m_settings.SetString(kProfileOptions, kProfileKeepRhythm, bOn ? "1" : "0");
+}
+
+std::string CZorvatToneView::CaptureKeepingRhythm(int from, int seconds) const
+{
+    FaithfulCaptureOptions options;
+    for (int c = 0; c < kChannels; ++c)
+        options.bChannelOn[static_cast<std::size_t>(c)] = m_engine.IsChannelOn(c);
+    options.qwFromTick = m_songNotes.TickAtSliderSecond(static_cast<std::uint32_t>(std::max(from, 0)));
+    if (seconds >= 0)
+        options.qwToTick = m_songNotes.TickAfterSeconds(options.qwFromTick, seconds);
+    options.strToneName = m_engine.GetToneName();
+    return CaptureFaithful(m_songNotes, options).strRtttl;
+}
+
+void CZorvatToneView::OnRecordWithoutPlaying()
+{
+    if (!m_bSongReady || m_bPlaying)
+        return;
+    const int from = GetSliderPos();
+    if (KeepsRhythm()) {
+        m_strRtttl = CaptureKeepingRhythm(from, -1);
+    } else {
+        OfflineRecordOptions options;
+        for (int c = 0; c < kChannels; ++c)
+            options.bChannelOn[static_cast<std::size_t>(c)] = m_engine.IsChannelOn(c);
+        options.uFromSecond = static_cast<std::uint32_t>(from);
+        options.strToneName = m_engine.GetToneName();
+        OfflineRecording recording;
+        COfflineRecorder recorder;
+        if (!recorder.Record(m_doc.GetSong(), options, recording))
+            return; // the song opened, so the engine has taken it before
+        m_strRtttl = recording.strRtttl;
+    }
+    m_nRecordStart = from;
+    m_strRecordTime = "Rec Time: " + FormatTime(from) + " to " + FormatTime(m_pSlider->maximum());
+    EnableRingtoneBox(true);
+    UpdateData(false);
+}
+
+void CZorvatToneView::ShowDropped(const CRingtoneConverter& converter)
+{
+    const QString line = QString::fromStdString(DroppedSummary(converter.Dropped()));
+    m_pDropped->setText(line);
+    m_pDropped->setToolTip(line);
+}
