@@ -19,8 +19,10 @@ public:
     std::int32_t GetValue() const override { return 0; }
     std::int32_t GetCategory() const override { return 0; }
     void FillMessage(CMidiMessage& msg) const override;
-    std::uint32_t StoredBodySize() const override { return static_cast<std::uint32_t>(m_nDataLength); }
+    std::uint32_t StoredBodySize() const override { return static_cast<std::uint32_t>(DataLength()); }
+    // 1 or 2, by the status (see DataLengthOf); kept as no field, since a song holds
+    // millions of these events.
+    [[nodiscard]] std::int32_t DataLength() const { return DataLengthOf(m_byStatus); }
 
     std::uint8_t m_byData[2] = {0, 0};
-    std::int32_t m_nDataLength = 0;
 };

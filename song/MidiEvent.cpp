@@ -126,8 +126,11 @@ void CMidiListHead::FillMessage(CMidiMessage& msg) const
     msg.m_nKind = CMidiMessage::kEndOfList;
 }
 
+// Most events of a song are channel events: their size is most of its memory.
+static_assert(sizeof(void*) != 8 || sizeof(CMidiChannelEvent) <= 32, "a channel event grew past 32 bytes");
+
 CMidiChannelEvent::CMidiChannelEvent(std::uint32_t delta, std::uint8_t status)
-    : CMidiEvent(delta, status), m_nDataLength(DataLengthOf(status))
+    : CMidiEvent(delta, status)
 {
 }
 
@@ -138,7 +141,7 @@ std::int32_t CMidiChannelEvent::DataLengthOf(std::uint8_t status)
 
 bool CMidiChannelEvent::Read(CMidiArchive& ar, std::uint32_t& bytesRead)
 {
-    auto want = static_cast<std::size_t>(m_nDataLength);
+    auto want = static_cast<std::size_t>(DataLength());
     std::size_t got = ar.Read(m_byData, want);
     bytesRead += static_cast<std::uint32_t>(got);
     if (got != want)
@@ -158,7 +161,7 @@ bool CMidiChannelEvent::Write(CMidiArchive& ar) const
     bool runningStatus = m_pPrev && m_pPrev->m_byStatus == m_byStatus;
     if (!runningStatus && !ar.WriteByte(m_byStatus))
         return false;
-    return ar.Write(m_byData, static_cast<std::size_t>(m_nDataLength));
+    return ar.Write(m_byData, static_cast<std::size_t>(DataLength()));
 }
 
 void CMidiChannelEvent::Dump(std::string& sink) const
@@ -166,7 +169,7 @@ void CMidiChannelEvent::Dump(std::string& sink) const
     AppendDecimal(sink, m_dwDelta);
     sink += ' ';
     AppendHex(sink, m_byStatus);
-    AppendBytes(sink, m_byData, static_cast<std::uint32_t>(m_nDataLength));
+    AppendBytes(sink, m_byData, static_cast<std::uint32_t>(DataLength()));
 }
 
 std::string CMidiChannelEvent::GetName() const

@@ -44,8 +44,10 @@ public:
 
     CMidiEvent* m_pPrev = nullptr;
     CMidiEvent* m_pNext = nullptr;
-    std::uint8_t m_bLinked = 0;
+    // The delta first: the flag and the status then share its word's neighbour with
+    // a channel event's data bytes, keeping that event at 32 bytes.
     std::uint32_t m_dwDelta = 0;
+    std::uint8_t m_bLinked = 0;
     std::uint8_t m_byStatus = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "song/MidiTrack.h"
 
 #include <memory>
+#include <new>
 
 #include "song/ByteOrder.h"
 #include "song/LinkedList.h"
@@ -12,13 +13,26 @@
 
 namespace {
 
-std::unique_ptr<CMidiEvent> MakeEvent(std::uint32_t delta, std::uint8_t status)
+// Events live in their track's arena: they are destroyed, and their memory goes
+// with the arena.
+struct DestroyEvent {
+    void operator()(CMidiEvent* event) const { event->~CMidiEvent(); }
+};
+using EventPtr = std::unique_ptr<CMidiEvent, DestroyEvent>;
+
+template <typename Event>
+EventPtr Place(CEventArena& arena, std::uint32_t delta, std::uint8_t status)
+{
+    return EventPtr(new (arena.Allocate(sizeof(Event), alignof(Event))) Event(delta, status));
+}
+
+EventPtr MakeEvent(CEventArena& arena, std::uint32_t delta, std::uint8_t status)
 {
     if (status == 0xFF)
-        return std::make_unique<CMidiMetaEvent>(delta, status);
+        return Place<CMidiMetaEvent>(arena, delta, status);
     if (status >= 0xF0)
-        return std::make_unique<CMidiSysexEvent>(delta, status);
-    return std::make_unique<CMidiChannelEvent>(delta, status);
+        return Place<CMidiSysexEvent>(arena, delta, status);
+    return Place<CMidiChannelEvent>(arena, delta, status);
 }
 
 } // namespace
@@ -27,7 +41,7 @@ CMidiTrack::~CMidiTrack()
 {
     while (CMidiEvent* event = m_head.m_pNext) {
         event->Unlink();
-        delete event;
+        DestroyEvent()(event);
     }
 }
 
@@ -77,7 +91,7 @@ bool CMidiTrack::Load(CMidiArchive& ar)
                 ++m_dwComputedLength;
         }
 
-        std::unique_ptr<CMidiEvent> event = MakeEvent(delta, status);
+        EventPtr event = MakeEvent(m_arena, delta, status);
         ar.SetChunkLeft(m_dwDeclaredLength - m_dwConsumed);
         std::uint32_t bodyBytes = 0;
         bool read = event->Read(ar, bodyBytes);

@@ -1,8 +1,11 @@
 #pragma once
-// One "MTrk" chunk and its events. The track owns every event in its list.
+// One "MTrk" chunk and its events. The track owns every event in its list; they
+// are made by Load in the track's own arena, so no event made elsewhere may be
+// linked into it.
 
 #include <cstdint>
 
+#include "song/EventArena.h"
 #include "song/MidiChunk.h"
 #include "song/MidiEvent.h"
 
@@ -33,4 +36,7 @@ public:
     std::uint8_t m_bLinked = 0;
     std::int32_t m_nNumber = 0;
     CMidiListHead m_head;
+
+private:
+    CEventArena m_arena;
 };

@@ -90,7 +90,7 @@ TEST(ChannelEvent, NamesAndDataLengthsFollowTheStatusNibble)
     for (int n = 0; n < 7; ++n) {
         CMidiChannelEvent e(0, static_cast<std::uint8_t>(0x80 + n * 0x10 + 5));
         EXPECT_EQ(e.GetName(), names[n]);
-        EXPECT_EQ(e.m_nDataLength, lengths[n]);
+        EXPECT_EQ(e.DataLength(), lengths[n]);
         EXPECT_EQ(e.GetValue(), 0);
         EXPECT_EQ(e.GetCategory(), 0);
     }
