@@ -4,7 +4,7 @@
 // address and services, a dedication, and "OK".
 //
 // Controls (object names): the icon "aboutIcon" (only when the icon could be
-// loaded), OK "control1".
+// loaded), OK "control1" (ControlId::kOk).
 
 #include <QDialog>
 #include <QStringList>

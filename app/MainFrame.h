@@ -8,8 +8,7 @@
 // file on the window opens it. While the form plays, nothing can replace or save
 // the song.
 //
-// Actions carry the object name "command<id>": Exit 57665, Setup 32771, About
-// 57664, How To 32773, RTTTL format 32774, New 57600, Open 57601, Save 57603.
+// Actions carry the object name "command<id>" of their CommandId (ui/ControlIds.h).
 
 #include <QMainWindow>
 

@@ -4,12 +4,13 @@
 
 #include "app/MainFrame.h"
 #include "app/RecentFileList.h"
+#include "ui/ControlIds.h"
 #include "ui/ZorvatToneView.h"
 
 QAction* CMainFrame::MakeAction(const char* caption, int id, const char* statusTip, const char* toolTip)
 {
     auto* pAction = new QAction(QString::fromUtf8(caption), this);
-    pAction->setObjectName(QStringLiteral("command%1").arg(id));
+    pAction->setObjectName(CommandName(id));
     if (statusTip)
         pAction->setStatusTip(QString::fromUtf8(statusTip));
     if (toolTip)
@@ -24,23 +25,24 @@ void CMainFrame::CreateMenu()
     // them ambiguous, and one press must run its command once.
     m_pFileMenu->addActions({m_pOpen, m_pSave, m_pNew});
     m_pFileMenu->addSeparator();
-    m_pExit = MakeAction("E&xit", 57665, "Quit the application; prompts to save documents", "Exit");
+    m_pExit = MakeAction("E&xit", CommandId::kExit, "Quit the application; prompts to save documents", "Exit");
     m_pFileMenu->addAction(m_pExit);
     connect(m_pExit, &QAction::triggered, this, &CMainFrame::close);
 
-    QAction* pSetup = MakeAction("&Setup", 32771, "Setup your Zorvat Musician");
+    QAction* pSetup = MakeAction("&Setup", CommandId::kSetup, "Setup your Zorvat Musician");
     menuBar()->addAction(pSetup);
     connect(pSetup, &QAction::triggered, m_pView, &CZorvatToneView::OnSetup);
 
     QMenu* pHelp = menuBar()->addMenu(QStringLiteral("&Help"));
-    QAction* pAbout =
-        MakeAction("&About Zorvat Zavi...", 57664, "Display program information, version number and copyright", "About");
+    QAction* pAbout = MakeAction("&About Zorvat Zavi...", CommandId::kAbout,
+                                 "Display program information, version number and copyright", "About");
     pHelp->addAction(pAbout);
     connect(pAbout, &QAction::triggered, this, &CMainFrame::OnAppAbout);
-    QAction* pHowTo = MakeAction("How &to...", 32773, "Simple step by step instructions...");
+    QAction* pHowTo = MakeAction("How &to...", CommandId::kHowTo, "Simple step by step instructions...");
     pHelp->addAction(pHowTo);
     connect(pHowTo, &QAction::triggered, m_pView, &CZorvatToneView::OnHowTo);
-    QAction* pRtttl = MakeAction("&RTTTL format...", 32774, "Open the guide to the RTTTL text format");
+    QAction* pRtttl =
+        MakeAction("&RTTTL format...", CommandId::kRtttlFormat, "Open the guide to the RTTTL text format");
     pHelp->addAction(pRtttl);
     connect(pRtttl, &QAction::triggered, this, &CMainFrame::OnHelpRtttl);
 
@@ -49,13 +51,13 @@ void CMainFrame::CreateMenu()
 
 void CMainFrame::CreateAccelerators()
 {
-    m_pNew = MakeAction("&New", 57600, "Create a new document", "New");
+    m_pNew = MakeAction("&New", CommandId::kNew, "Create a new document", "New");
     m_pNew->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     connect(m_pNew, &QAction::triggered, this, &CMainFrame::OnFileNew);
-    m_pOpen = MakeAction("&Open MIDI...", 57601, "Open an existing document", "Open");
+    m_pOpen = MakeAction("&Open MIDI...", CommandId::kOpen, "Open an existing document", "Open");
     m_pOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(m_pOpen, &QAction::triggered, this, &CMainFrame::OnFileOpen);
-    m_pSave = MakeAction("Save &As...", 57603, "Save the song as a MIDI file", "Save");
+    m_pSave = MakeAction("Save &As...", CommandId::kSaveAs, "Save the song as a MIDI file", "Save");
     m_pSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     connect(m_pSave, &QAction::triggered, m_pView, &CZorvatToneView::OnFileSave);
     // Held by the window as well as by the File menu: the keys work anywhere in it.

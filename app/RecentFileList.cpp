@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "settings/SettingsStore.h"
+#include "ui/ProfileWriteLog.h"
 
 std::string CRecentFileList::KeyOf(std::size_t index)
 {
@@ -40,7 +41,13 @@ void CRecentFileList::Remove(const std::string& path)
 
 void CRecentFileList::Save()
 {
-    // Written as each file is opened, so a program that is killed keeps its list.
-    for (std::size_t i = 0; i < kMaxEntries; ++i)
-        m_settings.SetString(kRecentFileSection, KeyOf(i), i < m_entries.size() ? m_entries[i] : std::string());
+    // Written as each file is opened, so a program that is killed keeps its list. A
+    // list that cannot be written is no reason to interrupt the user: the menu keeps
+    // it for this session, and standard error says why the next one will not.
+    for (std::size_t i = 0; i < kMaxEntries; ++i) {
+        if (!m_settings.SetString(kRecentFileSection, KeyOf(i), i < m_entries.size() ? m_entries[i] : std::string())) {
+            LogProfileWriteFailure(m_settings);
+            return;
+        }
+    }
 }

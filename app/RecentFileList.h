@@ -1,6 +1,8 @@
 #pragma once
 // The recent-file list: the last files opened, newest first, kept in the profile
-// under "Recent File List" as "File1" to "File4" (an empty value ends the list).
+// under "Recent File List" as "File1" to "File4" (an empty value ends the list). A
+// profile that cannot be written leaves the list in memory and says so on standard
+// error only.
 
 #include <string>
 #include <vector>

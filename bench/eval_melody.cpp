@@ -28,7 +28,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/CliSong.h"
 #include "engine/FaithfulCapture.h"
 #include "engine/OfflineRecorder.h"
 #include "ringtone/Prompt.h"
@@ -36,6 +35,7 @@
 #include "settings/SettingsStore.h"
 #include "song/MelodyFinder.h"
 #include "song/MidiSong.h"
+#include "song/SongFile.h"
 #include "song/SongNotes.h"
 
 namespace {
@@ -374,9 +374,9 @@ void PrintDemo()
 {
     const std::string path = std::string(ZT_SOURCE_DIR) + "/data/demo.mid";
     CMidiSong song;
-    std::string error;
-    if (!CliLoadSong(path, song, error)) {
-        std::printf("demo: %s\n", error.c_str());
+    SongFileError error;
+    if (!LoadSongFile(path, song, error)) {
+        std::printf("demo: %s\n", error.strMessage.c_str());
         return;
     }
     const CSongNotes notes(song);
@@ -435,9 +435,9 @@ int main(int argc, char** argv)
         if (wanted != "all" && entry.set != wanted)
             continue;
         CMidiSong song;
-        std::string error;
-        if (!CliLoadSong(corpus + "/" + entry.path, song, error)) {
-            std::fprintf(stderr, "eval_melody: %s\n", error.c_str());
+        SongFileError error;
+        if (!LoadSongFile(corpus + "/" + entry.path, song, error)) {
+            std::fprintf(stderr, "eval_melody: %s\n", error.strMessage.c_str());
             return 1;
         }
         const CSongNotes notes(song);

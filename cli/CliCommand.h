@@ -4,6 +4,7 @@
 //
 // Exit codes: 0 success, 1 a job that failed (message on stderr), 2 bad usage.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -63,5 +64,15 @@ int CliUsageError(const char* command, const std::string& message);
 int CliFailure(const std::string& message);
 // Parses a whole decimal number within [lo, hi]; false for anything else.
 [[nodiscard]] bool CliParseInt(const std::string& text, long lo, long hi, long& out);
-// Reads a whole file, or standard input for "-". False with a message on failure.
+// The most RTTTL text a command reads: a ringtone of 255 notes is a few kilobytes.
+inline constexpr std::uint64_t kMaxRtttlBytes = 64 * 1024;
+// Reads a ringtone's RTTTL text whole from a regular file, or from standard input
+// for "-", at most kMaxRtttlBytes. False with a message naming the file and the
+// reason ("cannot read /tmp: is a directory").
 [[nodiscard]] bool CliReadInput(const std::string& path, std::string& out, std::string& error);
+// Standard output in blocks of 64 KiB when it is not a terminal, and a closed
+// pipe made a failed write rather than the end of the process. Call first.
+void CliPrepareOutput();
+// Flushes standard output: `code`, or kExitFailed after a message on standard
+// error when anything written to it was lost (a full disk, a closed pipe).
+[[nodiscard]] int CliFinishOutput(int code);

@@ -11,8 +11,8 @@
 #include "cli/CliCommand.h"
 #include "cli/CliPrompt.h"
 #include "ringtone/RingtoneConverter.h"
-#include "settings/IniSettingsStore.h"
 #include "settings/ProfileKeys.h"
+#include "settings/ProfileReader.h"
 #include "settings/SettingsStore.h"
 
 // The usage lines every ringtone command shares.
@@ -36,7 +36,7 @@ inline void CliLoadTempDir(const CCliArgs& args, CMemorySettingsStore& settings)
 {
     std::optional<std::string> temp = args.Value("--temp");
     settings.SetString(kProfileSystem, kProfileTempDir,
-                       temp ? *temp : CIniSettingsStore().GetString(kProfileSystem, kProfileTempDir));
+                       temp ? *temp : ReadProfileString(UserProfilePath(), kProfileSystem, kProfileTempDir));
 }
 
 // Every token the conversion left out, one warning line each on standard error:

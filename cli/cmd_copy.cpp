@@ -1,13 +1,8 @@
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "cli/CliCommand.h"
-#include "cli/CliSong.h"
-#include "ringtone/StdFile.h"
-#include "song/MidiArchive.h"
 #include "song/MidiSong.h"
+#include "song/SongFile.h"
 
 namespace {
 
@@ -24,34 +19,17 @@ int RunCopy(const std::vector<std::string>& args)
     if (parsed.Positional().size() != 2)
         return CliUsageError("copy", "expects IN and OUT");
 
-    CMidiSong song;
-    std::string error;
-    if (!CliLoadSong(parsed.Positional()[0], song, error))
-        return CliFailure(error);
-
-    // Written beside OUT and renamed over it once complete, as the program's save
-    // does: a full disk must not leave OUT (perhaps IN itself) cut short. A device
-    // such as /dev/stdout is written as it is.
+    const std::string& in = parsed.Positional()[0];
     const std::string& out = parsed.Positional()[1];
-    const bool bInPlace = IsDeviceOrPipe(out);
-    const std::string target = ReplacementTarget(out);
-    const std::string partPath = bInPlace ? out : target + ".part";
-    {
-        CMidiArchive ar(partPath, CMidiArchive::Mode::Store);
-        if (!ar.IsOpen())
-            return CliFailure("cannot create " + out + ": " + ar.LastError());
-        song.Serialize(ar);
-        if (!ar.Close()) {
-            if (!bInPlace)
-                RemoveOwnFile(partPath);
-            return CliFailure("cannot write " + out + ": " + ar.LastError());
-        }
-    }
-    errno = 0;
-    if (!bInPlace && std::rename(partPath.c_str(), target.c_str()) != 0) {
-        const std::string reason = std::strerror(errno);
-        RemoveOwnFile(partPath);
-        return CliFailure("cannot write " + out + ": " + reason);
+    CMidiSong song;
+    if (SongFileError loadError; !LoadSongFile(in, song, loadError))
+        return CliFailure(loadError.strMessage);
+    // Saved as the program saves: OUT is replaced whole or not at all, a link is
+    // written through and a device such as /dev/stdout written as it is.
+    FileError error;
+    if (!SaveSongFile(out, song, error, in)) {
+        const bool bCreating = error.fault == FileFault::kCreate || error.fault == FileFault::kDirectory;
+        return CliFailure(std::string(bCreating ? "cannot create " : "cannot write ") + out + ": " + error.strReason);
     }
     return kExitOk;
 }

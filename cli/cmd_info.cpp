@@ -3,11 +3,11 @@
 #include <string>
 
 #include "cli/CliCommand.h"
-#include "cli/CliSong.h"
 #include "engine/ManualClock.h"
 #include "engine/MidiEngine.h"
 #include "engine/SilentMidiOutput.h"
 #include "song/MidiSong.h"
+#include "song/SongFile.h"
 
 namespace {
 
@@ -45,9 +45,9 @@ int RunInfo(const std::vector<std::string>& args)
         return CliUsageError("info", "expects exactly one FILE");
 
     CMidiSong song;
-    std::string error;
-    if (!CliLoadSong(parsed.Positional()[0], song, error))
-        return CliFailure(error);
+    SongFileError error;
+    if (!LoadSongFile(parsed.Positional()[0], song, error))
+        return CliFailure(error.strMessage);
 
     const CMidiHeaderChunk& header = song.GetHeader();
     std::printf("format: %u\n", header.m_wFormat);

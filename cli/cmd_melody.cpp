@@ -3,9 +3,9 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
-#include "cli/CliSong.h"
 #include "song/MelodyFinder.h"
 #include "song/MidiSong.h"
+#include "song/SongFile.h"
 #include "song/SongNotes.h"
 
 namespace {
@@ -27,9 +27,9 @@ int RunMelody(const std::vector<std::string>& args)
     if (parsed.Positional().size() != 1)
         return CliUsageError("melody", "expects exactly one FILE");
     CMidiSong song;
-    std::string error;
-    if (!CliLoadSong(parsed.Positional()[0], song, error))
-        return CliFailure(error);
+    SongFileError error;
+    if (!LoadSongFile(parsed.Positional()[0], song, error))
+        return CliFailure(error.strMessage);
     for (const MelodyCandidate& c : RankMelodyChannels(CSongNotes(song)))
         std::printf("%d %.2f %s\n", c.nChannel + 1, c.dScore, c.strLabel.c_str());
     return kExitOk;

@@ -3,8 +3,10 @@
 #include <vector>
 
 #include "cli/CliRingtone.h"
+#include "fileio/FileReplacer.h"
+#include "fileio/ReadWholeFile.h"
+#include "fileio/RemoveRegularFile.h"
 #include "ringtone/RingtonePackage.h"
-#include "ringtone/StdFile.h"
 
 namespace {
 
@@ -44,14 +46,14 @@ int RunPackage(const std::vector<std::string>& args)
     if (int rc = CliConvertRtttl(parsed, 0, -1, built, result); rc != kExitOk)
         return rc;
     std::vector<std::uint8_t> bytes;
-    std::string error;
+    FileError error;
     const bool bRead = ReadWholeFile(built, kMaxUnpackedPackage, bytes, error);
-    const bool bWritten = bRead && ReplaceFileWith(*out, bytes.data(), bytes.size(), error);
-    RemoveOwnFile(built);
+    const bool bWritten = bRead && ReplaceFileWith(*out, bytes.data(), bytes.size(), error, built);
+    RemoveRegularFile(built);
     if (!bRead)
-        return FileFailure("read", built, error);
+        return FileFailure("read", built, error.strReason);
     if (!bWritten)
-        return FileFailure("write", *out, error);
+        return FileFailure("write", *out, error.strReason);
     return kExitOk;
 }
 

@@ -1,192 +1,42 @@
-#include <cstdint>
-#include <cstdio>
-#include <ctime>
-#include <optional>
+// "post" runs as a program of its own, zorvattone-cli-post, which alone loads
+// the HTTP library: the tool's other commands start without it.
+
+#include <cerrno>
+#include <cstring>
 #include <string>
-#include <utility>
+#include <unistd.h>
 #include <vector>
 
 #include "cli/CliCommand.h"
-#include "cli/CliPrompt.h"
-#include "cli/CliRingtone.h"
-#include "ringtone/Prompt.h"
-#include "ringtone/RingtoneConverter.h"
-#include "ringtone/RingtonePackage.h"
-#include "settings/IniSettingsStore.h"
-#include "settings/ProfileKeys.h"
-#include "upload/CurlHttpTransport.h"
-#include "upload/PostOpenHandler.h"
-#include "upload/StatusLine.h"
+#include "cli/PostUsage.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: zorvattone-cli post --name TONE --category english|chinese|classical|others\n"
-    "                           [--truncate] [--host HOST[:PORT]] FILE|-\n\n"
-    "Converts the RTTTL text of FILE (or standard input for -), builds the ringtone\n"
-    "package and posts it to the gallery under the name TONE (1 to 32 characters)\n"
-    "in the category given, with the nickname and password of the profile. Prints\n"
-    "each upload step as it happens, then the server's reply.\n\n"
-    "  --truncate          cut a ringtone that is too long for one message instead\n"
-    "                      of giving up\n"
-    "  --host HOST[:PORT]  post to HOST (port 9011 unless given) instead of the\n"
-    "                      profile's home site, for this run only\n\n"
-    "The profile must hold a nickname, an e-mail address and a temporary working\n"
-    "directory (run the desktop program's Setup once).\n";
-
-constexpr std::size_t kMaxToneName = 32;
-
-// Messages of the conversion and the post as every ringtone command prints them;
-// only the server's reply goes to standard output, where a script can take it.
-class CPostCliPrompt final : public CPrompt {
-public:
-    explicit CPostCliPrompt(bool bTruncate) : m_messages(bTruncate) {}
-
-    PromptAnswer Show(const std::string& text, const std::string& caption, PromptIcon icon, PromptButtons buttons,
-                      const std::string& detail) override
-    {
-        if (caption != "Post Result")
-            return m_messages.Show(text, caption, icon, buttons, detail);
-        std::printf("%s%s", text.c_str(), !text.empty() && text.back() == '\n' ? "" : "\n");
-        if (!detail.empty())
-            std::printf("%s\n", detail.c_str());
-        std::fflush(stdout);
-        return PromptAnswer::Ok;
-    }
-
-    // The truncation question was asked and the answer was no.
-    [[nodiscard]] bool Declined() const { return m_messages.Declined(); }
-
-private:
-    CCliPrompt m_messages;
-};
-
-class CStdoutStatusLine final : public CStatusLine {
-public:
-    void SetText(const std::string& text) override
-    {
-        std::printf("%s\n", text.c_str());
-        std::fflush(stdout);
-    }
-};
-
-// The profile, but with the home site given on the command line.
-class CHomeSiteOverride final : public CSettingsStore {
-public:
-    CHomeSiteOverride(CSettingsStore& base, std::optional<std::string> homeSite)
-        : m_base(base), m_homeSite(std::move(homeSite))
-    {
-    }
-    [[nodiscard]] std::string GetString(const std::string& section, const std::string& key) const override
-    {
-        if (m_homeSite && section == kProfileSystem && key == kProfileHomeSite)
-            return *m_homeSite;
-        return m_base.GetString(section, key);
-    }
-    bool SetString(const std::string& section, const std::string& key, const std::string& value) override
-    {
-        return m_base.SetString(section, key, value);
-    }
-
-private:
-    CSettingsStore& m_base;
-    std::optional<std::string> m_homeSite;
-};
-
-bool ParseCategory(const std::string& word, int& nPosition)
+// The folder of the running tool, where an installed or built post program lies beside it.
+std::string OwnFolder()
 {
-    const char* words[] = {"english", "chinese", "classical", "others"};
-    for (int i = 0; i < 4; ++i) {
-        if (word == words[i]) {
-            nPosition = i;
-            return true;
-        }
-    }
-    return false;
-}
-
-// "host", "host:port", "[v6 address]" or "[v6 address]:port".
-bool ParseHost(const std::string& text, std::string& host, std::uint16_t& wPort)
-{
-    std::string portText;
-    if (!text.empty() && text[0] == '[') {
-        std::size_t close = text.find(']');
-        if (close == std::string::npos)
-            return false;
-        host = text.substr(1, close - 1);
-        if (close + 1 < text.size()) {
-            if (text[close + 1] != ':')
-                return false;
-            portText = text.substr(close + 2);
-        }
-    } else {
-        std::size_t colon = text.find(':');
-        host = text.substr(0, colon);
-        if (colon != std::string::npos)
-            portText = text.substr(colon + 1);
-    }
-    if (host.empty())
-        return false;
-    if (portText.empty())
-        return text.back() != ':';
-    long nPort = 0;
-    if (!CliParseInt(portText, 1, 65535, nPort))
-        return false;
-    wPort = static_cast<std::uint16_t>(nPort);
-    return true;
+    std::string path(4096, '\0');
+    const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
+    if (n <= 0)
+        return std::string();
+    path.resize(static_cast<std::size_t>(n));
+    return path.substr(0, path.rfind('/'));
 }
 
 int RunPost(const std::vector<std::string>& args)
 {
-    CCliArgs parsed(args, {"--name", "--category", "--host"}, {"--truncate"});
-    if (!parsed.Ok())
-        return CliUsageError("post", parsed.Error());
-    if (parsed.Positional().size() != 1)
-        return CliUsageError("post", "expects exactly one FILE (or - for standard input)");
-    std::optional<std::string> name = parsed.Value("--name");
-    if (!name || name->empty() || name->size() > kMaxToneName)
-        return CliUsageError("post", "--name takes a ringtone name of 1 to 32 characters");
-    int nCategory = -1;
-    std::optional<std::string> category = parsed.Value("--category");
-    if (!category || !ParseCategory(*category, nCategory))
-        return CliUsageError("post", "--category takes english, chinese, classical or others");
-    CUploadOptions options;
-    std::optional<std::string> homeSite;
-    if (std::optional<std::string> hostText = parsed.Value("--host")) {
-        homeSite.emplace();
-        if (!ParseHost(*hostText, *homeSite, options.m_wPort))
-            return CliUsageError("post", "--host takes HOST or HOST:PORT (port 1 to 65535)");
-    }
-
-    std::string text;
-    std::string error;
-    if (!CliReadInput(parsed.Positional()[0], text, error))
-        return CliFailure(error);
-
-    CIniSettingsStore profile;
-    CHomeSiteOverride settings(profile, homeSite);
-    CPostCliPrompt prompt(parsed.Flag("--truncate"));
-    CStdoutStatusLine statusLine;
-    CCurlHttpTransport transport;
-    bool bPosted = false;
-    CPostOpenHandler handler(settings, prompt, [&](CPostController& controller) {
-        controller.SetToneName(*name);
-        controller.SetCategory(nCategory);
-        controller.SetUploadOptions(options);
-        bPosted = controller.Post(settings, transport, statusLine, prompt);
-    });
-    CRingtoneConverter converter(text, 0, settings, prompt, &handler);
-    std::string packagePath = MakePackagePath(settings.GetString(kProfileSystem, kProfileTempDir),
-                                              static_cast<std::int64_t>(std::time(nullptr)));
-    if (!converter.Convert(text, packagePath)) {
-        if (prompt.Declined())
-            return CliFailure("the ringtone is too long for one message; --truncate cuts it to fit");
-        return kExitFailed;
-    }
-    CliWarnDropped(converter);
-    return bPosted ? kExitOk : kExitFailed;
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(kPostProgram));
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    const std::string beside = OwnFolder() + "/" + kPostProgram;
+    if (::access(beside.c_str(), X_OK) == 0)
+        ::execv(beside.c_str(), argv.data());
+    ::execvp(kPostProgram, argv.data());
+    return CliFailure(std::string("cannot start ") + kPostProgram + ": " + std::strerror(errno));
 }
 
 } // namespace
 
-ZT_CLI_COMMAND("post", "convert RTTTL text and post the ringtone to the gallery", kUsage, &RunPost);
+ZT_CLI_COMMAND("post", kPostSummary, kPostUsage, &RunPost);

@@ -4,7 +4,8 @@
 #include <vector>
 
 #include "cli/CliRingtone.h"
-#include "ringtone/StdFile.h"
+#include "fileio/FileReplacer.h"
+#include "fileio/ReadWholeFile.h"
 
 namespace {
 
@@ -44,16 +45,17 @@ int RunPreview(const std::vector<std::string>& args)
         return rc;
     namespace fs = std::filesystem;
     const std::string midi = CRingtoneConverter::MidiPathIn(result.strTempDir);
+    // An OUT.mid that is the preview itself (by a link, say) holds it already.
     std::error_code ec;
     if (fs::equivalent(midi, *out, ec))
         return kExitOk;
     // Whole or not at all: a copy cut short by a full disk must not take the place
     // of an OUT.mid that was good.
     std::vector<std::uint8_t> bytes;
-    std::string error;
+    FileError error;
     if (!ReadWholeFile(midi, kMaxPreviewBytes, bytes, error) ||
-        !ReplaceFileWith(*out, bytes.data(), bytes.size(), error))
-        return CliFailure("cannot copy " + midi + " to " + *out + ": " + error);
+        !ReplaceFileWith(*out, bytes.data(), bytes.size(), error, midi))
+        return CliFailure("cannot copy " + midi + " to " + *out + ": " + error.strReason);
     return kExitOk;
 }
 

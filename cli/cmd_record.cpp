@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
-#include "cli/CliSong.h"
 #include "engine/FaithfulCapture.h"
 #include "engine/ManualClock.h"
 #include "engine/MidiEngine.h"
@@ -14,6 +13,7 @@
 #include "ringtone/SmartMessaging.h"
 #include "song/MelodyFinder.h"
 #include "song/MidiSong.h"
+#include "song/SongFile.h"
 #include "song/SongNotes.h"
 
 namespace {
@@ -140,8 +140,8 @@ int RunRecord(const std::vector<std::string>& args)
 
     const std::string& path = parsed.Positional()[0];
     CMidiSong song;
-    if (!CliLoadSong(path, song, error))
-        return CliFailure(error);
+    if (SongFileError loadError; !LoadSongFile(path, song, loadError))
+        return CliFailure(loadError.strMessage);
     // The tone is named after the file, as opening it in the program names it.
     options.strToneName = std::filesystem::path(path).stem().string();
     const CSongNotes notes(song);

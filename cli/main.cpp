@@ -1,29 +1,17 @@
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iostream>
-#include <iterator>
-#include <sstream>
 
 #include "cli/CliCommand.h"
 
 namespace {
-
-std::vector<CliCommand>& Registry()
-{
-    static std::vector<CliCommand> commands;
-    return commands;
-}
 
 void PrintOverview(std::FILE* out)
 {
     std::fprintf(out, "usage: zorvattone-cli COMMAND [OPTIONS] [ARGS]\n\n"
                       "ZorvatTone's command-line tool: reads Standard MIDI Files and makes ringtones.\n\n"
                       "Commands:\n");
-    std::vector<CliCommand> sorted = Registry();
+    std::vector<CliCommand> sorted = CCliRegistry::All();
     std::sort(sorted.begin(), sorted.end(),
               [](const CliCommand& a, const CliCommand& b) { return std::strcmp(a.name, b.name) < 0; });
     for (const CliCommand& c : sorted)
@@ -34,144 +22,7 @@ void PrintOverview(std::FILE* out)
 
 } // namespace
 
-bool CCliRegistry::Add(const CliCommand& command)
-{
-    Registry().push_back(command);
-    return true;
-}
-
-const std::vector<CliCommand>& CCliRegistry::All()
-{
-    return Registry();
-}
-
-const CliCommand* CCliRegistry::Find(const std::string& name)
-{
-    for (const CliCommand& c : Registry())
-        if (name == c.name)
-            return &c;
-    return nullptr;
-}
-
-CCliArgs::CCliArgs(const std::vector<std::string>& args, std::vector<std::string> valueOptions,
-                   std::vector<std::string> flagOptions,
-                   std::vector<std::pair<std::string, std::string>> aliases)
-{
-    auto has = [](const std::vector<std::string>& v, const std::string& s) {
-        return std::find(v.begin(), v.end(), s) != v.end();
-    };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        for (const auto& [shortName, longName] : aliases)
-            if (arg == shortName)
-                arg = longName;
-        if (arg == "--") {
-            m_positional.insert(m_positional.end(), args.begin() + static_cast<long>(i) + 1, args.end());
-            break;
-        }
-        if (arg.rfind("--", 0) != 0) {
-            if (arg.size() > 1 && arg[0] == '-') {
-                m_strError = "unknown option " + arg;
-                return;
-            }
-            m_positional.push_back(arg);
-            continue;
-        }
-        std::string name = arg;
-        std::optional<std::string> value;
-        if (auto eq = arg.find('='); eq != std::string::npos) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-        }
-        if (has(flagOptions, name) && !value) {
-            m_flags.push_back(name);
-        } else if (has(valueOptions, name)) {
-            if (!value) {
-                if (i + 1 >= args.size()) {
-                    m_strError = "option " + name + " needs a value";
-                    return;
-                }
-                value = args[++i];
-            }
-            m_values.emplace_back(name, *value);
-        } else {
-            m_strError = "unknown option " + arg;
-            return;
-        }
-    }
-}
-
-bool CCliArgs::Flag(const std::string& name) const
-{
-    return std::find(m_flags.begin(), m_flags.end(), name) != m_flags.end();
-}
-
-std::optional<std::string> CCliArgs::Value(const std::string& name) const
-{
-    std::optional<std::string> last;
-    for (const auto& [n, v] : m_values)
-        if (n == name)
-            last = v;
-    return last;
-}
-
-std::vector<std::string> CCliArgs::Values(const std::string& name) const
-{
-    std::vector<std::string> all;
-    for (const auto& [n, v] : m_values)
-        if (n == name)
-            all.push_back(v);
-    return all;
-}
-
-int CliUsageError(const char* command, const std::string& message)
-{
-    std::fprintf(stderr, "zorvattone-cli %s: %s\nRun 'zorvattone-cli %s --help' for its usage.\n", command,
-                 message.c_str(), command);
-    return kExitUsage;
-}
-
-int CliFailure(const std::string& message)
-{
-    std::fprintf(stderr, "zorvattone-cli: %s\n", message.c_str());
-    return kExitFailed;
-}
-
-bool CliParseInt(const std::string& text, long lo, long hi, long& out)
-{
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    long v = std::strtol(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || v < lo || v > hi)
-        return false;
-    out = v;
-    return true;
-}
-
-bool CliReadInput(const std::string& path, std::string& out, std::string& error)
-{
-    if (path == "-") {
-        std::ostringstream ss;
-        ss << std::cin.rdbuf();
-        out = ss.str();
-        return true;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = "cannot read " + path;
-        return false;
-    }
-    return true;
-}
-
-int main(int argc, char** argv)
+static int Run(int argc, char** argv)
 {
     if (argc < 2) {
         PrintOverview(stderr);
@@ -194,4 +45,10 @@ int main(int argc, char** argv)
         return kExitOk;
     }
     return command->run(args);
+}
+
+int main(int argc, char** argv)
+{
+    CliPrepareOutput();
+    return CliFinishOutput(Run(argc, argv));
 }

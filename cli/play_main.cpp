@@ -16,13 +16,13 @@
 #include <thread>
 #include <vector>
 
-#include "cli/CliSong.h"
 #include "engine/MidiEngine.h"
 #include "engine/RealtimeClock.h"
 #include "engine/SoundFontPath.h"
 #include "engine/SystemMidiOutput.h"
 #include "engine/WavRenderer.h"
 #include "song/MidiSong.h"
+#include "song/SongFile.h"
 
 namespace {
 
@@ -184,8 +184,8 @@ int main(int argc, char** argv)
         return kExitOk;
     }
     CMidiSong song;
-    std::string error;
-    if (!CliLoadSong(args.strFile, song, error))
-        return Failure(error);
+    SongFileError error;
+    if (!LoadSongFile(args.strFile, song, error))
+        return Failure(error.strMessage);
     return args.strWav.empty() ? PlayLive(song, args) : RenderWav(song, args);
 }

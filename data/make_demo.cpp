@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "song/ByteOrder.h"
-#include "song/MidiArchive.h"
 #include "song/MidiSong.h"
+#include "song/SongFile.h"
 
 namespace {
 
@@ -167,17 +167,15 @@ int main(int argc, char** argv)
 
     // Store it through the song's own reader and writer: the file is what the
     // program itself would save, and a fault in either shows up here first.
-    CMidiArchive in(bytes.data(), bytes.size());
     CMidiSong song;
-    song.Serialize(in);
-    if (song.GetTrackList().GetTrackCount() != 4) {
+    SongFileError loadError;
+    if (!LoadSongBytes(bytes, "the demo", song, loadError) || song.GetTrackList().GetTrackCount() != 4) {
         std::fprintf(stderr, "zorvat-make-demo: the demo did not read back as four tracks\n");
         return 1;
     }
-    CMidiArchive out(argv[1], CMidiArchive::Mode::Store);
-    song.Serialize(out);
-    if (!out.Close()) {
-        std::fprintf(stderr, "zorvat-make-demo: cannot write %s: %s\n", argv[1], out.LastError().c_str());
+    FileError error;
+    if (!SaveSongFile(argv[1], song, error)) {
+        std::fprintf(stderr, "zorvat-make-demo: cannot write %s: %s\n", argv[1], error.strReason.c_str());
         return 1;
     }
     return 0;

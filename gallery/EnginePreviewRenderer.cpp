@@ -1,15 +1,17 @@
 #include "gallery/EnginePreviewRenderer.h"
 
 #include "engine/WavRenderer.h"
-#include "song/MidiArchive.h"
 #include "song/MidiSong.h"
+#include "song/SongFile.h"
 
 bool CEnginePreviewRenderer::RenderWav(std::span<const std::uint8_t> midi, const std::string& path,
                                        std::string& error)
 {
-    CMidiArchive ar(midi.data(), midi.size());
     CMidiSong song;
-    song.Serialize(ar);
+    if (SongFileError loadError; !LoadSongBytes(midi, "the preview", song, loadError)) {
+        error = loadError.strMessage;
+        return false;
+    }
     WavRenderOptions options;
     options.uMaxSeconds = kMaxPreviewSeconds;
     options.strSoundFont = m_strSoundFont;

@@ -1,30 +1,20 @@
 #include "gallery/PreviewCache.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <filesystem>
-#include <system_error>
-
-#include "ringtone/StdFile.h"
+#include "fileio/FileReplacer.h"
+#include "fileio/ReadWholeFile.h"
+#include "fileio/RemoveRegularFile.h"
 
 namespace {
 
 // Larger than the longest preview the engine renders (180 s of 44.1 kHz stereo).
 constexpr std::uint64_t kMaxWavBytes = 64ull * 1024 * 1024;
 
-// Forces what was written to `path` (a file or a directory) onto the disk.
-bool SyncToDisk(const std::string& path, std::string& error)
+bool Exists(const std::string& path)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    bool bSynced = fd >= 0 && ::fsync(fd) == 0;
-    if (!bSynced)
-        error = "cannot write " + path + " to the disk: " + std::generic_category().message(errno);
-    if (fd >= 0)
-        ::close(fd);
-    return bSynced;
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
 }
 
 } // namespace
@@ -39,34 +29,33 @@ bool CPreviewCache::Get(std::int64_t id, std::span<const std::uint8_t> midi, std
 {
     std::lock_guard lock(m_mutex);
     const std::string path = PathOf(id);
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
-        // Rendered beside its place, synced and renamed, so that neither a crash nor a
-        // power cut mid-way leaves a cut WAV under the ringtone's name: a kept WAV is
-        // served as it is for good. Without the sync the rename can reach the disk
-        // before the samples do.
-        const std::string part = path + ".part";
-        if (!m_renderer.RenderWav(midi, part, error) || !SyncToDisk(part, error)) {
-            std::filesystem::remove(part, ec);
+    if (!Exists(path)) {
+        // Rendered beside its place, synced and renamed by the replacer, so that neither
+        // a crash nor a power cut mid-way leaves a cut WAV under the ringtone's name: a
+        // kept WAV is served as it is for good.
+        CFileReplacer kept;
+        FileError fileError;
+        if (!kept.Open(path, fileError)) {
+            error = "cannot keep the preview " + path + ": " + fileError.strReason;
             return false;
         }
-        std::filesystem::rename(part, path, ec);
-        if (ec) {
-            error = "cannot keep the preview " + path + ": " + ec.message();
-            std::filesystem::remove(part, ec);
+        if (!m_renderer.RenderWav(midi, kept.WritePath(), error))
+            return false; // the replacer deletes what was rendered
+        if (!kept.Commit(fileError)) {
+            error = "cannot keep the preview " + path + ": " + fileError.strReason;
             return false;
         }
-        // The rename itself lives in the directory; a failure here costs at most a
-        // preview rendered again after a power cut.
-        std::string ignored;
-        (void)SyncToDisk(m_strDirectory, ignored);
     }
-    return ReadWholeFile(path, kMaxWavBytes, wav, error);
+    FileError readError;
+    if (!ReadWholeFile(path, kMaxWavBytes, wav, readError)) {
+        error = readError.strReason;
+        return false;
+    }
+    return true;
 }
 
 void CPreviewCache::Forget(std::int64_t id)
 {
     std::lock_guard lock(m_mutex);
-    std::error_code ec;
-    std::filesystem::remove(PathOf(id), ec);
+    RemoveRegularFile(PathOf(id));
 }

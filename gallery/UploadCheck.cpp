@@ -5,10 +5,10 @@
 #include "gallery/Utf8Text.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"
-#include "song/MidiArchive.h"
 #include "song/MidiEvent.h"
 #include "song/MidiMetaEvent.h"
 #include "song/MidiSong.h"
+#include "song/SongFile.h"
 
 namespace {
 
@@ -89,11 +89,12 @@ bool CheckPackage(const std::vector<std::uint8_t>& data, CCheckedUpload& out, st
 
 bool CheckPreviewMidi(std::span<const std::uint8_t> midi, std::string& error)
 {
-    CMidiArchive ar(midi.data(), midi.size());
     CMidiSong song;
-    song.Serialize(ar);
+    SongFileError loadError;
+    std::uint64_t bytesAfter = 0;
+    const bool bLoaded = LoadSongBytes(midi, "the MIDI part", song, loadError, &bytesAfter);
     const CMidiHeaderChunk& header = song.GetHeader();
-    if (header.m_nKind != CMidiChunk::kHeader || header.m_wNumTracks != 1) {
+    if (!bLoaded || header.m_nKind != CMidiChunk::kHeader || header.m_wNumTracks != 1) {
         error = "the MIDI part does not have a header for one track";
         return false;
     }
@@ -116,8 +117,8 @@ bool CheckPreviewMidi(std::span<const std::uint8_t> midi, std::string& error)
         error = "the MIDI part's track does not end with an end of track";
         return false;
     }
-    if (ar.BytesLeft() != 0) {
-        error = "the MIDI part has " + std::to_string(ar.BytesLeft()) + " bytes after its track";
+    if (bytesAfter != 0) {
+        error = "the MIDI part has " + std::to_string(bytesAfter) + " bytes after its track";
         return false;
     }
     return true;

@@ -1,11 +1,9 @@
 #include "ringtone/LzwFile.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <vector>
 
+#include "fileio/FileReplacer.h"
 #include "ringtone/LzwEncoder.h"
 #include "ringtone/StdFile.h"
 
@@ -14,7 +12,7 @@ namespace {
 constexpr std::size_t kBlock = 1024;
 constexpr std::size_t kFlushAbove = 1020;
 
-bool CopyLeading(CStdFile& in, CStdFile& out, std::uint64_t count)
+bool CopyLeading(CStdFile& in, CFileReplacer& out, std::uint64_t count)
 {
     std::uint8_t block[kBlock];
     while (count > 0) {
@@ -28,15 +26,9 @@ bool CopyLeading(CStdFile& in, CStdFile& out, std::uint64_t count)
     return true;
 }
 
-bool Fail(FileError& error, const CStdFile& file)
-{
-    error = {file.Path(), file.ErrorText()};
-    return false;
-}
-
 } // namespace
 
-bool LzwCompress(CStdFile& in, CStdFile& out)
+bool LzwCompress(CStdFile& in, CFileReplacer& out)
 {
     CLzwEncoder encoder;
     std::uint8_t block[kBlock];
@@ -49,7 +41,7 @@ bool LzwCompress(CStdFile& in, CStdFile& out)
         encoder.Put(block, got);
         if (encoder.PendingBytes() > kFlushAbove) {
             encoder.TakeOutput(pending);
-            if (!out.Write(pending))
+            if (!out.Write(pending.data(), pending.size()))
                 return false;
             pending.clear();
         }
@@ -58,37 +50,27 @@ bool LzwCompress(CStdFile& in, CStdFile& out)
         return false;
     encoder.Finish();
     encoder.TakeOutput(pending);
-    return out.Write(pending);
+    return out.Write(pending.data(), pending.size());
 }
 
 bool CompressFileInPlace(const std::string& path, std::uint64_t leadingBytes, FileError& error)
 {
     CStdFile in;
-    if (!in.Open(path, CStdFile::Mode::Read))
-        return Fail(error, in);
-    std::string tmpPath = path + ".tmp";
-    CStdFile out;
-    if (!out.Open(tmpPath, CStdFile::Mode::Write))
-        return Fail(error, out);
-    bool ok = CopyLeading(in, out, leadingBytes) && LzwCompress(in, out);
-    if (ok && !out.Close())
-        ok = false;
-    if (!ok) {
-        error = in.Failed() ? FileError{in.Path(), in.ErrorText()} : FileError{out.Path(), out.ErrorText()};
-        (void)out.Close();
-        RemoveOwnFile(tmpPath);
+    if (!in.Open(path, CStdFile::Mode::Read)) {
+        error = {path, in.ErrorText(), FileFault::kOpen};
         return false;
     }
-    (void)in.Close(); // a read-only file loses nothing on close
-    // rename() puts the new file in place in one step, so the name never points to
-    // nothing or to half a file.
-    errno = 0;
-    if (std::rename(tmpPath.c_str(), path.c_str()) != 0) {
-        error = {path, std::strerror(errno)};
-        RemoveOwnFile(tmpPath);
+    CFileReplacer out;
+    if (!out.Open(path, error))
         return false;
+    const bool bCoded = CopyLeading(in, out, leadingBytes) && LzwCompress(in, out);
+    if (!bCoded && in.Failed()) {
+        error = {path, in.ErrorText(), FileFault::kRead};
+        return false; // the replacer deletes what it wrote
     }
-    return true;
+    (void)in.Close(); // a file only read loses nothing on close
+    // A failed write is Commit's to report.
+    return out.Commit(error);
 }
 
 bool CompressFileInPlace(const std::string& path, std::uint64_t leadingBytes)

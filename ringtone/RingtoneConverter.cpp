@@ -1,12 +1,12 @@
 #include "ringtone/RingtoneConverter.h"
 
+#include "fileio/RemoveRegularFile.h"
 #include "ringtone/LzwFile.h"
 #include "ringtone/PostHandler.h"
 #include "ringtone/PreviewMidiWriter.h"
 #include "ringtone/Prompt.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"
-#include "ringtone/StdFile.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
 
@@ -123,28 +123,29 @@ bool CRingtoneConverter::BuildPackage(const std::string& tempDir, const std::str
     auto count = static_cast<std::int32_t>(m_notes.size());
     std::vector<std::uint8_t> message = BuildRingtoneMessage(m_strName, m_tempo, count, m_notes.data());
     if (message.size() > kMaxRingtoneOctets) {
-        RemoveOwnFile(pduPath);
-        RemoveOwnFile(midiPath);
+        RemoveRegularFile(pduPath);
+        RemoveRegularFile(midiPath);
         m_prompt.Show("Ringtone is too long. Please record again or edit RTTTL.", kError, PromptIcon::Stop);
         return false;
     }
     std::string reason;
     if (!WriteRingtoneHexFile(pduPath, message, reason)) {
-        RemoveOwnFile(midiPath);
+        RemoveRegularFile(midiPath);
         ShowFileError(m_prompt, "write", pduPath, reason);
         return false;
     }
     FileError error;
     bool packed = WriteRingtonePackage(packagePath, midiPath, pduPath, error);
-    RemoveOwnFile(midiPath);
-    RemoveOwnFile(pduPath);
+    RemoveRegularFile(midiPath);
+    RemoveRegularFile(pduPath);
     if (!packed) {
         ShowFileError(m_prompt, error.strFile == packagePath ? "write" : "read", error.strFile, error.strReason);
         return false;
     }
     if (!CompressFileInPlace(packagePath, 0, error)) {
-        RemoveOwnFile(packagePath);
-        ShowFileError(m_prompt, error.strFile == packagePath ? "compress" : "write", error.strFile, error.strReason);
+        RemoveRegularFile(packagePath);
+        const bool bReading = error.fault == FileFault::kOpen || error.fault == FileFault::kRead;
+        ShowFileError(m_prompt, bReading ? "compress" : "write", error.strFile, error.strReason);
         return false;
     }
     return true;
@@ -168,14 +169,14 @@ bool CRingtoneConverter::Convert(std::string& text, const std::string& outputPat
     const std::string midiPath = MidiPathIn(tempDir);
     if (!preview.Open(midiPath, m_ticksPerQuarter, m_tempo, m_program)) {
         ShowFileError(m_prompt, "write", midiPath, preview.ErrorText());
-        RemoveOwnFile(midiPath);
+        RemoveRegularFile(midiPath);
         return false;
     }
     const bool bRead = ReadNotes(
         [&](const std::string& token, const RtttlNote& note) {
             if (!preview.AddNote(note.dwTicks, note.wNote)) {
                 ShowFileError(m_prompt, "write", preview.Path(), preview.ErrorText());
-                RemoveOwnFile(preview.Path());
+                RemoveRegularFile(preview.Path());
                 return false;
             }
             rebuilt += token + ",";
@@ -189,7 +190,7 @@ bool CRingtoneConverter::Convert(std::string& text, const std::string& outputPat
         return false; // a cancelled question leaves the preview as far as it was written
     if (!preview.Finish()) {
         ShowFileError(m_prompt, "write", midiPath, preview.ErrorText());
-        RemoveOwnFile(midiPath);
+        RemoveRegularFile(midiPath);
         return false;
     }
     if (outputPath.empty()) {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "fileio/ReadWholeFile.h"
+#include "fileio/RemoveRegularFile.h"
 #include "ringtone/LzwDecoder.h"
 #include "ringtone/SmartMessaging.h"
 #include "ringtone/StdFile.h"
@@ -92,25 +94,19 @@ bool WriteRingtonePackage(const std::string& packagePath, const std::string& mid
 {
     std::vector<std::uint8_t> midi;
     std::vector<std::uint8_t> hex;
-    std::string reason;
-    if (!ReadWholeFile(midiPath, kMaxUnpackedPackage, midi, reason)) {
-        error = {midiPath, reason};
+    if (!ReadWholeFile(midiPath, kMaxUnpackedPackage, midi, error) ||
+        !ReadWholeFile(hexPath, kMaxUnpackedPackage, hex, error))
         return false;
-    }
-    if (!ReadWholeFile(hexPath, kMaxUnpackedPackage, hex, reason)) {
-        error = {hexPath, reason};
-        return false;
-    }
     CStdFile out;
     if (!out.Open(packagePath, CStdFile::Mode::Write)) {
-        error = {packagePath, out.ErrorText()};
+        error = {packagePath, out.ErrorText(), FileFault::kCreate};
         return false;
     }
     bool ok = out.Write(BuildRingtonePackage(midi, std::string(hex.begin(), hex.end())));
     ok = out.Close() && ok;
     if (!ok) {
-        error = {packagePath, out.ErrorText()};
-        RemoveOwnFile(packagePath);
+        error = {packagePath, out.ErrorText(), FileFault::kWrite};
+        RemoveRegularFile(packagePath);
     }
     return ok;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "fileio/RemoveRegularFile.h"
 #include "ringtone/StdFile.h"
 
 namespace {
@@ -186,7 +187,7 @@ bool WriteRingtoneHexFile(const std::string& path, const std::vector<std::uint8_
     ok = file.Close() && ok;
     if (!ok) {
         error = file.ErrorText();
-        RemoveOwnFile(path);
+        RemoveRegularFile(path);
     }
     return ok;
 }

@@ -3,8 +3,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 CStdFile::~CStdFile()
 {
@@ -94,106 +92,4 @@ bool CStdFile::Close()
     if (!ok)
         Fail();
     return !m_bFailed;
-}
-
-bool ReadWholeFile(const std::string& path, std::uint64_t maxBytes, std::vector<std::uint8_t>& out,
-                   std::string& error)
-{
-    out.clear();
-    CStdFile file;
-    if (!file.Open(path, CStdFile::Mode::Read)) {
-        error = file.ErrorText();
-        return false;
-    }
-    std::uint8_t block[4096];
-    for (;;) {
-        std::size_t got = file.Read(block, sizeof block);
-        if (got == 0)
-            break;
-        if (out.size() + got > maxBytes) {
-            out.clear();
-            error = "file is larger than " + std::to_string(maxBytes) + " bytes";
-            return false;
-        }
-        out.insert(out.end(), block, block + got);
-    }
-    if (file.Failed()) {
-        out.clear();
-        error = file.ErrorText();
-        return false;
-    }
-    return true;
-}
-
-namespace {
-
-bool WriteInPlace(const std::string& path, const void* data, std::size_t size, std::string& error)
-{
-    CStdFile file;
-    bool ok = file.Open(path, CStdFile::Mode::Write) && file.Write(data, size);
-    ok = file.Close() && ok;
-    if (!ok)
-        error = file.ErrorText();
-    return ok;
-}
-
-} // namespace
-
-bool IsDeviceOrPipe(const std::string& path)
-{
-    std::error_code ec;
-    const std::filesystem::file_status st = std::filesystem::status(path, ec);
-    return !ec && std::filesystem::exists(st) && !std::filesystem::is_regular_file(st) &&
-           !std::filesystem::is_directory(st);
-}
-
-std::string ReplacementTarget(const std::string& path)
-{
-    std::error_code ec;
-    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec)))
-        return path;
-    std::filesystem::path resolved = std::filesystem::canonical(path, ec);
-    return ec ? path : resolved.string();
-}
-
-bool ReplaceFileWith(const std::string& path, const void* data, std::size_t size, std::string& error)
-{
-    // A device or a pipe (/dev/stdout) holds nothing to keep, and renaming over its
-    // name would replace the device node itself.
-    if (IsDeviceOrPipe(path))
-        return WriteInPlace(path, data, size, error);
-    const std::string target = ReplacementTarget(path);
-    const std::string partPath = target + ".part";
-    CStdFile part;
-    if (!part.Open(partPath, CStdFile::Mode::Write)) {
-        error = part.ErrorText();
-        return false;
-    }
-    // Only the close tells whether what the C library buffered reached the disk.
-    bool ok = part.Write(data, size);
-    ok = part.Close() && ok;
-    if (!ok) {
-        error = part.ErrorText();
-        RemoveOwnFile(partPath);
-        return false;
-    }
-    errno = 0;
-    if (std::rename(partPath.c_str(), target.c_str()) != 0) {
-        error = std::strerror(errno);
-        RemoveOwnFile(partPath);
-        return false;
-    }
-    return true;
-}
-
-bool RemoveOwnFile(const std::string& path)
-{
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::file_status st = fs::symlink_status(path, ec);
-    if (ec || !fs::exists(st))
-        return true;
-    if (!fs::is_regular_file(st) && !fs::is_symlink(st))
-        return false;
-    return fs::remove(path, ec) && !ec;
 }

@@ -47,26 +47,3 @@ private:
     std::string m_strError;
     bool m_bFailed = false;
 };
-
-// Reads a whole file of at most maxBytes. False with the errno text (or "file is
-// larger than N bytes") in `error`; `out` is then empty.
-[[nodiscard]] bool ReadWholeFile(const std::string& path, std::uint64_t maxBytes, std::vector<std::uint8_t>& out,
-                                 std::string& error);
-
-// Puts `size` bytes in place of the file at `path` as a whole: they go to
-// "<path>.part", which takes the name by one rename once it is closed without a
-// fault. A write that fails (a full disk, a read-only or missing directory) leaves
-// the file that was there as it was and no ".part" behind. A symbolic link has the
-// file it names replaced; a device or a pipe is written as it is. False with the
-// system's reason in `error`.
-[[nodiscard]] bool ReplaceFileWith(const std::string& path, const void* data, std::size_t size, std::string& error);
-// True when `path` names something that is neither a regular file nor a directory
-// (following links): a device such as /dev/stdout, or a pipe.
-[[nodiscard]] bool IsDeviceOrPipe(const std::string& path);
-// The file that replacing `path` replaces: the one a symbolic link names, so that
-// the link stays; `path` itself otherwise.
-[[nodiscard]] std::string ReplacementTarget(const std::string& path);
-
-// Deletes a file this program made: a regular file or a symbolic link, never a
-// directory or a device that a caller named. Absent files count as deleted.
-bool RemoveOwnFile(const std::string& path);

@@ -23,14 +23,23 @@ public:
 
     // A value written by hand as a list ("a, b", unquoted) reads back joined with ",".
     [[nodiscard]] std::string GetString(const std::string& section, const std::string& key) const override;
-    // Writes the entry to disk at once; false when the file could not be written.
-    bool SetString(const std::string& section, const std::string& key, const std::string& value) override;
+    // Writes the entry to disk at once; false when the file could not be written
+    // (the entry may then be lost), with WriteError() saying why. A failure does not
+    // fail the writes after it once the file can be written again.
+    [[nodiscard]] bool SetString(const std::string& section, const std::string& key,
+                                 const std::string& value) override;
 
     // The INI file this store reads and writes.
-    [[nodiscard]] std::string FilePath() const;
+    [[nodiscard]] std::string FilePath() const override;
+    [[nodiscard]] std::string WriteError() const override { return m_strWriteError; }
 
 private:
+    void Open();
     bool EnsurePrivateFile();
+    bool Fail(std::string reason);
 
+    bool m_bUserProfile = false;
+    std::string m_strFilePath; // when not the user's profile
     std::unique_ptr<QSettings> m_pSettings;
+    std::string m_strWriteError;
 };

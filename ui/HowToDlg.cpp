@@ -5,8 +5,9 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-#include "ui/QtPrompt.h"
+#include "ui/ControlIds.h"
 #include "ui/OkButtonRow.h"
+#include "ui/QtPrompt.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ CHowToDlg::CHowToDlg(QWidget* pParent) : QDialog(pParent), m_strText(HowToText()
                    Qt::WindowCloseButtonHint);
 
     m_pText = new QTextEdit(this);
-    m_pText->setObjectName(QStringLiteral("control1087"));
+    m_pText->setObjectName(ControlName(ControlId::HowTo::kText));
     m_pText->setReadOnly(true);
     m_pText->setAcceptRichText(false);
     m_pText->setFrameShape(QFrame::StyledPanel);

@@ -3,7 +3,8 @@
 // ringtone in a read-only text without scroll bars, under the label "Steps to
 // submit a Ringtone:", and "OK". The text is sized to fit whole.
 //
-// Controls (object names): the text "control1087", OK "control1".
+// Controls carry the object names "control<id>" of ControlId::HowTo (ui/ControlIds.h);
+// OK is ControlId::kOk.
 
 #include <QDialog>
 #include <string>

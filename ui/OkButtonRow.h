@@ -5,11 +5,14 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 
-// OK is the default button, named "control1" as the boxes' IDOK, and accepts the box.
+#include "ui/ControlIds.h"
+
+// OK is the default button, named "control1" (ControlId::kOk) as the boxes' IDOK, and
+// accepts the box.
 inline QHBoxLayout* MakeOkButtonRow(QDialog& dialog)
 {
     auto* pOk = new QPushButton(QStringLiteral("OK"), &dialog);
-    pOk->setObjectName(QStringLiteral("control1"));
+    pOk->setObjectName(ControlName(ControlId::kOk));
     pOk->setDefault(true);
     QObject::connect(pOk, &QPushButton::clicked, &dialog, &QDialog::accept);
     auto* pRow = new QHBoxLayout;

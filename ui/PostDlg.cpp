@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/ControlIds.h"
 #include "upload/UploadStatusText.h"
 
 namespace {
@@ -16,7 +17,7 @@ namespace {
 template <typename W>
 W* Named(W* pWidget, int id)
 {
-    pWidget->setObjectName(QStringLiteral("control%1").arg(id));
+    pWidget->setObjectName(ControlName(id));
     return pWidget;
 }
 
@@ -50,9 +51,9 @@ void CPostDlg::BuildControls()
                    Qt::WindowCloseButtonHint);
 
     auto* pDetail = new QGroupBox(QStringLiteral("Ringtone Detail"), this);
-    m_pToneName = Named(new QLineEdit(pDetail), 1081);
+    m_pToneName = Named(new QLineEdit(pDetail), ControlId::Post::kToneName);
     m_pToneName->setMaxLength(kMaxToneName);
-    m_pCategory = Named(new QComboBox(pDetail), 1080);
+    m_pCategory = Named(new QComboBox(pDetail), ControlId::Post::kCategory);
     m_pCategory->addItems({QStringLiteral("English Song"), QStringLiteral("Chinese Song"),
                            QStringLiteral("Classical Music"), QStringLiteral("Others")});
     m_pCategory->setCurrentIndex(-1);
@@ -70,14 +71,14 @@ void CPostDlg::BuildControls()
     auto* pStatusGroup = new QGroupBox(QStringLiteral("Upload Status"), this);
     m_pStatus = Named(new QLabel(QString::fromUtf8(kStatusIdle.data(), static_cast<qsizetype>(kStatusIdle.size())),
                                  pStatusGroup),
-                      1084);
+                      ControlId::Post::kStatus);
     m_pStatus->setMinimumWidth(m_pStatus->fontMetrics().horizontalAdvance(QStringLiteral("M")) * 24);
     auto* pStatusLayout = new QVBoxLayout(pStatusGroup);
     pStatusLayout->addWidget(m_pStatus);
 
-    m_pPost = Named(new QPushButton(QStringLiteral("POST"), this), 1);
+    m_pPost = Named(new QPushButton(QStringLiteral("POST"), this), ControlId::Post::kPost);
     m_pPost->setDefault(true);
-    m_pBack = Named(new QPushButton(QStringLiteral("Back"), this), 2);
+    m_pBack = Named(new QPushButton(QStringLiteral("Back"), this), ControlId::Post::kBack);
     m_pBack->setAutoDefault(false);
     connect(m_pPost, &QPushButton::clicked, this, &CPostDlg::OnOK);
     connect(m_pBack, &QPushButton::clicked, this, &CPostDlg::reject);

@@ -6,8 +6,7 @@
 // dialog stays responsive with both buttons disabled. Back, Esc and the close box
 // end the dialog in every state but uploading.
 //
-// Controls (object names): Ringtone Name "control1081", Catergory "control1080",
-// status line "control1084", POST "control1", Back "control2".
+// Controls carry the object names "control<id>" of ControlId::Post (ui/ControlIds.h).
 
 #include <QDialog>
 #include <QTimer>

@@ -110,10 +110,17 @@ int CSetupDlg::OutputIndexOf(const std::string& name)
     return m_pSoundOutput->count() - 1;
 }
 
-void CSetupDlg::StoreSoundOption(const char* key, const std::string& value)
+bool CSetupDlg::Store(const char* section, const char* key, const std::string& value)
 {
-    if (m_settings.GetString(kProfileOptions, key) != value)
-        m_settings.SetString(kProfileOptions, key, value);
+    if (m_settings.SetString(section, key, value))
+        return true;
+    ShowFileError(m_prompt, "write", m_settings.FilePath(), m_settings.WriteError());
+    return false;
+}
+
+bool CSetupDlg::StoreSoundOption(const char* key, const std::string& value)
+{
+    return m_settings.GetString(kProfileOptions, key) == value || Store(kProfileOptions, key, value);
 }
 
 bool CSetupDlg::CheckLength(QLineEdit* pEdit, const std::string& value, int nMax)
@@ -138,24 +145,29 @@ void CSetupDlg::OnOK()
         return;
     if (m_strNickname.empty())
         return Refuse("Please key your nickname.", "Nickname Require");
-    m_settings.SetString(kProfileIdentity, kProfileNickname, m_strNickname);
+    if (!Store(kProfileIdentity, kProfileNickname, m_strNickname))
+        return;
     if (m_strEmail.empty())
         return Refuse("Please key your email address.", "Email Require");
-    m_settings.SetString(kProfileIdentity, kProfileEmail, m_strEmail);
+    if (!Store(kProfileIdentity, kProfileEmail, m_strEmail))
+        return;
     if (m_strHomeSite.empty())
         return Refuse(std::string("Please key Zorvat home site.\r\n(Example: ") + kDefaultHomeSite + ")",
                       "Zorvat Home Site Require");
-    m_settings.SetString(kProfileSystem, kProfileHomeSite, m_strHomeSite);
+    if (!Store(kProfileSystem, kProfileHomeSite, m_strHomeSite))
+        return;
     if (m_strTempDir.empty())
         return Refuse("Please key temporary working path.", "Path Require");
-    m_settings.SetString(kProfileSystem, kProfileTempDir, m_strTempDir);
+    if (!Store(kProfileSystem, kProfileTempDir, m_strTempDir))
+        return;
     if (m_strMediaPlayer.empty())
         return Refuse("Please key your media player.", "Media Player Require");
-    m_settings.SetString(kProfileSystem, kProfileMediaPlayer, m_strMediaPlayer);
+    if (!Store(kProfileSystem, kProfileMediaPlayer, m_strMediaPlayer))
+        return;
     if (m_strPassword != m_strConfirm)
         return Refuse("Password confirm error.", "Password Error");
-    if (!m_strPassword.empty())
-        m_settings.SetString(kProfileIdentity, kProfilePassword, m_strPassword);
+    if (!m_strPassword.empty() && !Store(kProfileIdentity, kProfilePassword, m_strPassword))
+        return;
     if (!m_strSoundFont.empty() && !IsSoundFontFile(m_strSoundFont)) {
         Refuse("Please choose a SoundFont file (.sf2 or .sf3).\r\n(Not a SoundFont: " + m_strSoundFont + ")",
                "SoundFont Error");
@@ -163,9 +175,8 @@ void CSetupDlg::OnOK()
         m_pSoundFont->selectAll();
         return;
     }
-    StoreSoundOption(kProfileSoundOutput, m_strSoundOutput);
-    StoreSoundOption(kProfileSoundFont, m_strSoundFont);
-    accept();
+    if (StoreSoundOption(kProfileSoundOutput, m_strSoundOutput) && StoreSoundOption(kProfileSoundFont, m_strSoundFont))
+        accept();
 }
 
 void CSetupDlg::TakeTypedText()

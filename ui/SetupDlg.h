@@ -6,7 +6,8 @@
 // empty Media Player the project's own player; opened from the menu, nothing is
 // pre-filled. OK checks the fields in a fixed order and writes each one to the
 // profile as soon as its own check passes; an empty password writes nothing, so
-// the stored one stays. Cancel writes nothing.
+// the stored one stays. A profile that cannot be written stops OK with the stop
+// message naming the file and why, and the dialog stays open. Cancel writes nothing.
 //
 // Below them, the sound: the output Play uses (first the entry for the first
 // synthesizer found, stored as empty, then each output offered by name; a stored
@@ -15,11 +16,8 @@
 // field that names no SoundFont file stops OK with a message and writes neither;
 // otherwise each is written when it differs from the stored value.
 //
-// Controls (object names): Path "control1068", Media Player "control1070", browse
-// "control1071", Nickname "control1075", Password "control1076", Email
-// "control1077", Confirm "control1078", home site "control1079", Sound output
-// "control1080", SoundFont "control1081", SoundFont browse "control1082", OK
-// "control1", Cancel "control2".
+// Controls carry the object names "control<id>" of ControlId::Setup (ui/ControlIds.h);
+// OK and Cancel are ControlId::kOk and ControlId::kCancel.
 
 #include <QDialog>
 #include <optional>
@@ -81,8 +79,12 @@ private:
     void TakeTypedText();
     // The output entry that stands for `name`, added when it is not offered.
     [[nodiscard]] int OutputIndexOf(const std::string& name);
-    // Writes an entry of the sound section unless it holds `value` already.
-    void StoreSoundOption(const char* key, const std::string& value);
+    // Writes one entry; false after the message naming the file that could not be
+    // written.
+    [[nodiscard]] bool Store(const char* section, const char* key, const std::string& value);
+    // Writes an entry of the sound section unless it holds `value` already; false as
+    // Store.
+    [[nodiscard]] bool StoreSoundOption(const char* key, const std::string& value);
     [[nodiscard]] bool CheckLength(QLineEdit* pEdit, const std::string& value, int nMax);
     // Shows the message of a failed check and keeps the dialog open.
     void Refuse(const std::string& text, const std::string& caption);

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/ControlIds.h"
 #include "ui/SetupDlg.h"
 
 namespace {
@@ -14,7 +15,7 @@ namespace {
 QLineEdit* MakeEdit(QWidget* parent, int id, bool bPassword = false)
 {
     auto* pEdit = new QLineEdit(parent);
-    pEdit->setObjectName(QStringLiteral("control%1").arg(id));
+    pEdit->setObjectName(ControlName(id));
     if (bPassword)
         pEdit->setEchoMode(QLineEdit::Password);
     return pEdit;
@@ -43,10 +44,10 @@ void CSetupDlg::BuildControls()
                    Qt::WindowCloseButtonHint);
 
     auto* pIdentity = new QGroupBox(QStringLiteral("Identity"), this);
-    m_pNickname = MakeEdit(pIdentity, 1075);
-    m_pEmail = MakeEdit(pIdentity, 1077);
-    m_pPassword = MakeEdit(pIdentity, 1076, true);
-    m_pConfirm = MakeEdit(pIdentity, 1078, true);
+    m_pNickname = MakeEdit(pIdentity, ControlId::Setup::kNickname);
+    m_pEmail = MakeEdit(pIdentity, ControlId::Setup::kEmail);
+    m_pPassword = MakeEdit(pIdentity, ControlId::Setup::kPassword, true);
+    m_pConfirm = MakeEdit(pIdentity, ControlId::Setup::kConfirm, true);
     auto* pIdGrid = new QGridLayout(pIdentity);
     pIdGrid->addWidget(MakeNote("Nickname/email will be reflected in Zorvat Zavi Gallery as author.", pIdentity), 0,
                        0, 1, 4);
@@ -64,11 +65,11 @@ void CSetupDlg::BuildControls()
     pIdGrid->setColumnStretch(3, 1);
 
     auto* pSystem = new QGroupBox(QStringLiteral("System Settings"), this);
-    m_pHomeSite = MakeEdit(pSystem, 1079);
-    m_pTempDir = MakeEdit(pSystem, 1068);
-    m_pMediaPlayer = MakeEdit(pSystem, 1070);
+    m_pHomeSite = MakeEdit(pSystem, ControlId::Setup::kHomeSite);
+    m_pTempDir = MakeEdit(pSystem, ControlId::Setup::kTempDir);
+    m_pMediaPlayer = MakeEdit(pSystem, ControlId::Setup::kMediaPlayer);
     m_pBrowse = new QPushButton(QStringLiteral("..."), pSystem);
-    m_pBrowse->setObjectName(QStringLiteral("control1071"));
+    m_pBrowse->setObjectName(ControlName(ControlId::Setup::kBrowseMediaPlayer));
     m_pBrowse->setAutoDefault(false);
     m_pBrowse->setFixedWidth(m_pBrowse->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 16);
     auto* pSysGrid = new QGridLayout(pSystem);
@@ -87,16 +88,16 @@ void CSetupDlg::BuildControls()
 
     auto* pSound = new QGroupBox(QStringLiteral("Sound"), this);
     m_pSoundOutput = new QComboBox(pSound);
-    m_pSoundOutput->setObjectName(QStringLiteral("control1080"));
+    m_pSoundOutput->setObjectName(ControlName(ControlId::Setup::kSoundOutput));
     // A long port name must not widen the fixed-size dialog.
     m_pSoundOutput->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_pSoundOutput->setMinimumContentsLength(24);
     m_pSoundOutput->addItem(QString::fromUtf8(kFirstSynthesizerEntry), QString());
     for (const std::string& name : m_outputs)
         m_pSoundOutput->addItem(QString::fromStdString(name), QString::fromStdString(name));
-    m_pSoundFont = MakeEdit(pSound, 1081);
+    m_pSoundFont = MakeEdit(pSound, ControlId::Setup::kSoundFont);
     m_pBrowseSoundFont = new QPushButton(QStringLiteral("..."), pSound);
-    m_pBrowseSoundFont->setObjectName(QStringLiteral("control1082"));
+    m_pBrowseSoundFont->setObjectName(ControlName(ControlId::Setup::kBrowseSoundFont));
     m_pBrowseSoundFont->setAutoDefault(false);
     m_pBrowseSoundFont->setFixedWidth(m_pBrowse->width());
     auto* pSoundGrid = new QGridLayout(pSound);
@@ -115,10 +116,10 @@ void CSetupDlg::BuildControls()
     pSoundGrid->setColumnStretch(1, 1);
 
     auto* pOk = new QPushButton(QStringLiteral("OK"), this);
-    pOk->setObjectName(QStringLiteral("control1"));
+    pOk->setObjectName(ControlName(ControlId::kOk));
     pOk->setDefault(true);
     auto* pCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    pCancel->setObjectName(QStringLiteral("control2"));
+    pCancel->setObjectName(ControlName(ControlId::kCancel));
     pCancel->setAutoDefault(false);
     auto* pButtons = new QHBoxLayout;
     pButtons->addStretch(1);

@@ -1,13 +1,12 @@
 #pragma once
 // The document of the desktop program: the one song, and the file it came from.
-// It accepts only files that begin with "MThd" and never talks to the user: the
-// caller reads GetOpenFailure() to decide what to say.
+// It loads and saves through LoadSongFile and SaveSongFile, so it accepts only files
+// that begin with "MThd", and never talks to the user: the caller reads
+// GetOpenFailure() to decide what to say.
 
 #include <string>
 
 #include "song/MidiSong.h"
-
-class CMidiArchive;
 
 class CZorvatToneDoc {
 public:
@@ -19,16 +18,15 @@ public:
 
     // A new document: an empty song and no path. Always true.
     bool OnNewDocument();
-    // Reads the first 4 bytes; unless they are "MThd" (kNotMidi), or when the file
-    // cannot be read (kCannotRead), returns false and leaves song and path as they
-    // were. Otherwise replaces the song with the file's (a damaged file loads as far
-    // as it can be read) and takes the path.
+    // When the file cannot be read (kCannotRead: missing, a directory, a device, larger
+    // than kMaxSongFileBytes...) or does not begin with "MThd" (kNotMidi), returns
+    // false and leaves song and path as they were. Otherwise replaces the song with
+    // the file's (a damaged file loads as far as it can be read) and takes the path.
     [[nodiscard]] bool OnOpenDocument(const std::string& path);
-    // Writes the song to `path` as a Standard MIDI File; false when the file could
-    // not be written completely. The document keeps its own path.
+    // Writes the song to `path` as a Standard MIDI File, whole or not at all; a
+    // symbolic link is written through, so the file it names takes the song. False
+    // when the file could not be written. The document keeps its own path.
     [[nodiscard]] bool OnSaveDocument(const std::string& path);
-    // Loads or stores the song through the archive.
-    void Serialize(CMidiArchive& ar);
     // Every track and event deleted.
     void DeleteContents();
 
@@ -43,9 +41,6 @@ public:
 
     // The file title of any path, as GetTitle gives it.
     [[nodiscard]] static std::string TitleOf(const std::string& path);
-    // True when the first 4 bytes of `path` are "MThd"; bReadable false when the file
-    // cannot be opened for reading.
-    [[nodiscard]] static bool HasMidiMagic(const std::string& path, bool& bReadable);
 
 private:
     CMidiSong m_song;

@@ -7,11 +7,9 @@
 // to the slider's second and starts the clock; Stop copies the captured RTTTL text
 // into the box.
 //
-// Controls carry the object name "control<id>" of the form's resource ids: Open
-// MIDI 1061, Play 1052, Stop 1053, Mute 1058, slider 1054, elapsed 1055, record
-// time 1073, labels 1000-1002, channel labels 1003 and 1005-1019, meters 1004 and
-// 1020-1034, channel boxes 1036-1051, RTTTL 1059, instrument list 1070, Listen
-// 1060, Post 1063; hidden: Show RTTL 1056, Show PDU 1057, Full View 1071, test 1074.
+// Controls carry the object name "control<id>" of the form's resource ids, named in
+// ui/ControlIds.h (ControlId::Form); Show RTTL, Show PDU, Full View and the test
+// upload are hidden.
 // Beside them, the form helps make a good ringtone: the channel the melody finder
 // ranks first is marked (♪) and taken by one click, "Keep rhythm" records with the
 // faithful capture, "Record without playing" fills the box at once, and a picture
@@ -133,7 +131,8 @@ public slots:
     void OnMeterTimer();
     // Checks only the suggested channel.
     void OnTakeSuggestion();
-    // "Keep rhythm" on or off; remembered in the profile.
+    // "Keep rhythm" on or off; remembered in the profile (a profile that cannot be
+    // written is said on standard error only).
     void OnKeepRhythm(bool bOn);
     // Fills the box at once with the recording of the enabled channels from the
     // slider's second to the end of the song, as Play and Stop would.

@@ -15,6 +15,7 @@
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
 #include "song/MelodyFinder.h"
+#include "ui/ProfileWriteLog.h"
 #include "ui/ZorvatToneDoc.h"
 #include "ui/ZorvatToneView.h"
 
@@ -69,7 +70,10 @@ bool CZorvatToneView::KeepsRhythm() const
 
 void CZorvatToneView::OnKeepRhythm(bool bOn)
 {
-    m_services.m_settings.SetString(kProfileOptions, kProfileKeepRhythm, bOn ? "1" : "0");
+    // The box holds the choice for this session whatever happens; a message box for a
+    // choice that will not be remembered would interrupt every click.
+    if (!m_services.m_settings.SetString(kProfileOptions, kProfileKeepRhythm, bOn ? "1" : "0"))
+        LogProfileWriteFailure(m_services.m_settings);
 }
 
 std::string CZorvatToneView::CaptureKeepingRhythm(int from, int seconds) const

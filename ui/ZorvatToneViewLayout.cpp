@@ -15,18 +15,16 @@
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
 #include "song/GmNames.h"
+#include "ui/ControlIds.h"
 #include "ui/RingtonePicture.h"
 #include "ui/ZorvatToneDoc.h"
 #include "ui/ZorvatToneView.h"
 
 namespace {
 
-constexpr int kMeterWidth = 160;
+using namespace ControlId::Form;
 
-QString ControlName(int id)
-{
-    return QStringLiteral("control%1").arg(id);
-}
+constexpr int kMeterWidth = 160;
 
 template <typename W>
 W* Named(W* pWidget, int id)
@@ -50,22 +48,6 @@ W* Hidden(W* pWidget)
     pWidget->setEnabled(false);
     pWidget->setVisible(false);
     return pWidget;
-}
-
-// Channel 1 has the first ids of its kind; channels 2-16 follow in blocks.
-int LabelId(int channel)
-{
-    return channel == 0 ? 1003 : 1004 + channel;
-}
-
-int MeterId(int channel)
-{
-    return channel == 0 ? 1004 : 1019 + channel;
-}
-
-int CheckId(int channel)
-{
-    return 1036 + channel;
 }
 
 // Wide enough for the longest label a song can give, so the fixed-size window never
@@ -96,19 +78,19 @@ void CZorvatToneView::BuildControls()
 
 QWidget* CZorvatToneView::BuildMidiControl()
 {
-    auto* pGroup = Named(new QGroupBox(QStringLiteral("Midi Control"), this), 1072);
-    m_pOpen = MakeButton("Open MIDI", 1061, pGroup);
-    m_pPlay = MakeButton("Play", 1052, pGroup, false);
-    m_pStop = MakeButton("Stop", 1053, pGroup, false);
-    m_pMute = MakeButton("Mute On", 1058, pGroup, false);
+    auto* pGroup = Named(new QGroupBox(QStringLiteral("Midi Control"), this), kMidiControl);
+    m_pOpen = MakeButton("Open MIDI", kOpenMidi, pGroup);
+    m_pPlay = MakeButton("Play", kPlay, pGroup, false);
+    m_pStop = MakeButton("Stop", kStop, pGroup, false);
+    m_pMute = MakeButton("Mute On", kMute, pGroup, false);
     m_pSuggest = MakeButton("Take suggested channel", 0, pGroup, false);
     m_pSuggest->setObjectName(QStringLiteral("takeSuggestion"));
     m_pSuggest->setToolTip(QStringLiteral("Check only the channel marked \u266A, the one most likely to carry the melody"));
-    m_pShowRttl = Hidden(MakeButton("Show RTTL", 1056, pGroup));
-    m_pShowPdu = Hidden(MakeButton("Show PDU", 1057, pGroup));
-    m_pFullView = Hidden(Named(new QCheckBox(QStringLiteral("Full View"), pGroup), 1071));
+    m_pShowRttl = Hidden(MakeButton("Show RTTL", kShowRttl, pGroup));
+    m_pShowPdu = Hidden(MakeButton("Show PDU", kShowPdu, pGroup));
+    m_pFullView = Hidden(Named(new QCheckBox(QStringLiteral("Full View"), pGroup), kFullView));
 
-    m_pSlider = Named(new QSlider(Qt::Horizontal, pGroup), 1054);
+    m_pSlider = Named(new QSlider(Qt::Horizontal, pGroup), kSlider);
     m_pSlider->setTickPosition(QSlider::NoTicks);
     m_pSlider->setRange(0, 0);
     m_pSlider->setSingleStep(0);
@@ -116,14 +98,14 @@ QWidget* CZorvatToneView::BuildMidiControl()
     m_pSlider->setToolTip(QStringLiteral("Drag to the second where the recording starts"));
     m_pSlider->setAccessibleName(QStringLiteral("Start second"));
 
-    m_pElapsed = Named(new QLineEdit(QStringLiteral("00:00"), pGroup), 1055);
+    m_pElapsed = Named(new QLineEdit(QStringLiteral("00:00"), pGroup), kElapsed);
     m_pElapsed->setReadOnly(true);
     m_pElapsed->setAlignment(Qt::AlignCenter);
     m_pElapsed->setFocusPolicy(Qt::NoFocus);
     m_pElapsed->setAccessibleName(QStringLiteral("Elapsed time"));
     m_pElapsed->setFixedWidth(m_pElapsed->fontMetrics().horizontalAdvance(QStringLiteral("000:000")) + 12);
 
-    m_pRecordTime = Named(new QLabel(QStringLiteral("Rec Time: 00:00 to 00:00"), pGroup), 1073);
+    m_pRecordTime = Named(new QLabel(QStringLiteral("Rec Time: 00:00 to 00:00"), pGroup), kRecordTime);
 
     m_pKeepRhythm = new QCheckBox(QStringLiteral("Keep rhythm"), pGroup);
     m_pKeepRhythm->setObjectName(QStringLiteral("keepRhythm"));
@@ -163,9 +145,9 @@ QWidget* CZorvatToneView::BuildSongInfo()
     auto* pFrame = new QFrame(this);
     pFrame->setFrameShape(QFrame::StyledPanel);
     pFrame->setFrameShadow(QFrame::Sunken);
-    m_pFormat = Named(new QLabel(QStringLiteral("MIDI Type:"), pFrame), 1000);
-    m_pTracks = Named(new QLabel(QStringLiteral("Tracks:"), pFrame), 1001);
-    m_pDivision = Named(new QLabel(QStringLiteral("Timestamp: "), pFrame), 1002);
+    m_pFormat = Named(new QLabel(QStringLiteral("MIDI Type:"), pFrame), kFormat);
+    m_pTracks = Named(new QLabel(QStringLiteral("Tracks:"), pFrame), kTracks);
+    m_pDivision = Named(new QLabel(QStringLiteral("Timestamp: "), pFrame), kDivision);
     // Says when a damaged file gave fewer tracks than it declares; empty otherwise.
     m_pSongNotice = new QLabel(pFrame);
     m_pSongNotice->setObjectName(QStringLiteral("songNotice"));
@@ -185,7 +167,7 @@ QWidget* CZorvatToneView::BuildRingtonePreview()
     auto* pGroup = new QGroupBox(QStringLiteral("Ringtone Preview"), this);
     pGroup->setObjectName(QStringLiteral("ringtonePreview"));
 
-    m_pRtttl = Named(new QPlainTextEdit(pGroup), 1059);
+    m_pRtttl = Named(new QPlainTextEdit(pGroup), kRtttl);
     m_pRtttl->setEnabled(false);
     m_pRtttl->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_pRtttl->setWordWrapMode(QTextOption::WrapAnywhere);
@@ -195,7 +177,7 @@ QWidget* CZorvatToneView::BuildRingtonePreview()
     auto* pRtttlLabel = new QLabel(QStringLiteral("RTTTL"), pGroup);
     pRtttlLabel->setBuddy(m_pRtttl);
 
-    m_pInstrument = Named(new QComboBox(pGroup), 1070);
+    m_pInstrument = Named(new QComboBox(pGroup), kInstrument);
     for (int p = 0; p < 128; ++p)
         m_pInstrument->addItem(QString::fromUtf8(GmInstrumentName(static_cast<std::uint8_t>(p))));
     // No choice until the user makes one: the preview then keeps its own instrument.
@@ -215,9 +197,9 @@ QWidget* CZorvatToneView::BuildRingtonePreview()
     m_pDropped->setObjectName(QStringLiteral("droppedTokens"));
     m_pDropped->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
-    m_pListen = MakeButton("Listen", 1060, pGroup, false);
-    m_pPost = MakeButton("Post to Zorvat Ringtone Gallery", 1063, pGroup, false);
-    m_pTestUpload = Hidden(MakeButton("x", 1074, pGroup));
+    m_pListen = MakeButton("Listen", kListen, pGroup, false);
+    m_pPost = MakeButton("Post to Zorvat Ringtone Gallery", kPost, pGroup, false);
+    m_pTestUpload = Hidden(MakeButton("x", kTestUpload, pGroup));
 
     auto* pInstrumentRow = new QHBoxLayout;
     pInstrumentRow->addWidget(pInstrumentLabel);
@@ -249,14 +231,14 @@ QWidget* CZorvatToneView::BuildChannelStatistic()
     for (int c = 0; c < kChannels; ++c) {
         auto* pMark = new QLabel(pGroup);
         pMark->setFixedWidth(pMark->fontMetrics().horizontalAdvance(QStringLiteral("\u266A")) + 4);
-        auto* pLabel = Named(new QLabel(QString::fromStdString(GmUnknownChannelLabel(c)), pGroup), LabelId(c));
+        auto* pLabel = Named(new QLabel(QString::fromStdString(GmUnknownChannelLabel(c)), pGroup), ChannelLabelId(c));
         pLabel->setFixedWidth(labelWidth);
-        auto* pMeter = Named(new QProgressBar(pGroup), MeterId(c));
+        auto* pMeter = Named(new QProgressBar(pGroup), ChannelMeterId(c));
         pMeter->setRange(CChannelMeters::kLow, CChannelMeters::kHigh);
         pMeter->setValue(CChannelMeters::kLow);
         pMeter->setTextVisible(false);
         pMeter->setFixedSize(kMeterWidth, pLabel->sizeHint().height());
-        auto* pBox = Named(new QCheckBox(pGroup), CheckId(c));
+        auto* pBox = Named(new QCheckBox(pGroup), ChannelCheckId(c));
         pBox->setChecked(true);
         pBox->setToolTip(QStringLiteral("Play and record channel %1").arg(c + 1));
         pGrid->addWidget(pMark, c, 0);

@@ -3,11 +3,11 @@
 #include <filesystem>
 #include <system_error>
 
+#include "fileio/FileReplacer.h"
 #include "ringtone/Prompt.h"
 #include "ringtone/RingtoneConverter.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"
-#include "ringtone/StdFile.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
 #include "ui/HowToDlg.h"
@@ -162,10 +162,10 @@ bool CZorvatToneView::WriteViewerFile(const std::string& file, const std::string
 {
     // Written whole or not at all: a full disk must not leave the last good file cut
     // short, nor open the viewer on it.
-    std::string reason;
-    if (ReplaceFileWith(file, text.data(), text.size(), reason))
+    FileError error;
+    if (ReplaceFileWith(file, text.data(), text.size(), error))
         return true;
-    ShowFileError(m_services.m_prompt, "write", AbsolutePathOf(file), reason);
+    ShowFileError(m_services.m_prompt, "write", AbsolutePathOf(file), error.strReason);
     return false;
 }
 

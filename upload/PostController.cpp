@@ -1,48 +1,12 @@
 #include "upload/PostController.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <filesystem>
-#include <memory>
-#include <system_error>
+#include <utility>
 
+#include "fileio/ReadWholeFile.h"
+#include "fileio/RemoveRegularFile.h"
 #include "settings/ProfileKeys.h"
 #include "upload/UploadBody.h"
 #include "upload/UploadSession.h"
-
-namespace {
-
-enum class PackageRead { Ok, TooLarge, Unreadable };
-
-struct CFileCloser {
-    void operator()(std::FILE* pFile) const { std::fclose(pFile); }
-};
-
-// Reads one byte more than allowed, so an oversized file is known without reading or
-// allocating more than the limit, however large it is or grows.
-PackageRead ReadPackage(const std::string& path, std::vector<unsigned char>& data, std::string& reason)
-{
-    errno = 0;
-    std::unique_ptr<std::FILE, CFileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        reason = std::generic_category().message(errno);
-        return PackageRead::Unreadable;
-    }
-    std::vector<unsigned char> buffer(CPostController::kMaxPackageBytes + 1);
-    errno = 0;
-    std::size_t nRead = std::fread(buffer.data(), 1, buffer.size(), file.get());
-    if (std::ferror(file.get())) {
-        reason = std::generic_category().message(errno);
-        return PackageRead::Unreadable;
-    }
-    if (nRead > CPostController::kMaxPackageBytes)
-        return PackageRead::TooLarge;
-    buffer.resize(nRead);
-    data = std::move(buffer);
-    return PackageRead::Ok;
-}
-
-} // namespace
 
 bool CPostController::Open(const std::string& packagePath, const CSettingsStore& settings, CPrompt& prompt)
 {
@@ -60,22 +24,21 @@ bool CPostController::Open(const std::string& packagePath, const CSettingsStore&
     m_strPackagePath = packagePath;
     m_strToneName.clear();
 
-    std::string reason;
-    switch (ReadPackage(packagePath, m_data, reason)) {
-    case PackageRead::TooLarge:
-        prompt.Show("Upload data exceeded size limit.", "Upload Error", PromptIcon::Stop);
+    // An oversized file is known from its size, or from one byte past the limit should
+    // it grow, without reading or allocating more, however large it is.
+    std::vector<unsigned char> data;
+    if (FileError error; !ReadWholeFile(packagePath, kMaxPackageBytes, data, error)) {
+        if (error.fault == FileFault::kTooLarge)
+            prompt.Show("Upload data exceeded size limit.", "Upload Error", PromptIcon::Stop);
+        else
+            prompt.Show("Cannot read the ringtone package " + packagePath + " (" + error.strReason + ").",
+                        "Upload Error", PromptIcon::Stop);
         return false;
-    case PackageRead::Unreadable:
-        prompt.Show("Cannot read the ringtone package " + packagePath + " (" + reason + ").", "Upload Error",
-                    PromptIcon::Stop);
-        return false;
-    case PackageRead::Ok:
-        break;
     }
+    m_data = std::move(data);
     // The data is in memory now; a package that cannot be deleted only leaves a stray
     // file in the temporary directory, which is no reason to refuse the post.
-    std::error_code ec;
-    std::filesystem::remove(packagePath, ec);
+    RemoveRegularFile(packagePath);
     m_bOpened = true;
     m_state = PostState::Idle;
     return true;

@@ -9,6 +9,7 @@
 #include "app/ZorvatToneApp.h"
 #include "settings/ProfileKeys.h"
 #include "tests/ui/ViewFixture.h"
+#include "ui/ControlIds.h"
 
 class AppTest : public ViewTest {
 protected:
@@ -27,7 +28,7 @@ protected:
     }
     CMainFrame& Frame() { return *m_pApp->GetMainFrame(); }
     CZorvatToneView& AppView() { return Frame().GetView(); }
-    QAction* Command(int id) { return Frame().findChild<QAction*>(QStringLiteral("command%1").arg(id)); }
+    QAction* Command(int id) { return Frame().findChild<QAction*>(CommandName(id)); }
 
     std::unique_ptr<CZorvatToneApp> m_pApp;
 };

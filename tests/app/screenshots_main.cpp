@@ -23,6 +23,7 @@
 #include "ringtone/Prompt.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
+#include "ui/ControlIds.h"
 #include "ui/FakeFileChooser.h"
 #include "ui/FakeModalRunner.h"
 #include "ui/FakeProgramStarter.h"
@@ -61,10 +62,10 @@ bool Save(QWidget& window, const QDir& dir, const char* name)
 template <typename W>
 W* Control(QWidget& parent, int id)
 {
-    return parent.findChild<W*>(QStringLiteral("control%1").arg(id));
+    return parent.findChild<W*>(ControlName(id));
 }
 
-void FillProfile(CSettingsStore& settings, const QString& tempDir)
+void FillProfile(CMemorySettingsStore& settings, const QString& tempDir)
 {
     settings.SetString(kProfileIdentity, kProfileNickname, "zavi");
     settings.SetString(kProfileIdentity, kProfileEmail, "zavi@example.org");
@@ -86,7 +87,7 @@ void Record(CZorvatToneView& view, CManualClock& clock)
         view.OnTimer();
     }
     view.OnStop();
-    Control<QComboBox>(view, 1070)->setCurrentIndex(kFlute);
+    Control<QComboBox>(view, ControlId::Form::kInstrument)->setCurrentIndex(kFlute);
 }
 
 } // namespace
@@ -130,10 +131,10 @@ int main(int argc, char* argv[])
     modal.SetHandler([&](QDialog& dlg) {
         auto& post = dynamic_cast<CPostDlg&>(dlg);
         post.show();
-        Control<QLineEdit>(post, 1081)->setText(QStringLiteral("Ode to Joy"));
-        Control<QComboBox>(post, 1080)->setCurrentIndex(2);
+        Control<QLineEdit>(post, ControlId::Post::kToneName)->setText(QStringLiteral("Ode to Joy"));
+        Control<QComboBox>(post, ControlId::Post::kCategory)->setCurrentIndex(2);
         QSignalSpy finished(&post, &CPostDlg::postFinished);
-        Control<QPushButton>(post, 1)->click();
+        Control<QPushButton>(post, ControlId::Post::kPost)->click();
         if (finished.count() == 0)
             (void)finished.wait(10000);
         bOk = Save(post, out, "screenshot-post.png") && bOk;

@@ -31,8 +31,8 @@ protected:
 
 TEST_F(HelpMenuTest, AboutAndHowToRunTheirBoxes)
 {
-    EXPECT_EQ(Run(57664), "About Zorvat Zavi");
-    EXPECT_EQ(Run(32773), "Zorvat Zavi How To");
+    EXPECT_EQ(Run(CommandId::kAbout), "About Zorvat Zavi");
+    EXPECT_EQ(Run(CommandId::kHowTo), "Zorvat Zavi How To");
     EXPECT_EQ(m_modal.RunCount(), 2);
 }
 
@@ -50,7 +50,7 @@ TEST(AboutDlgTest, ShowsTheVersionTheMakerTheServiceAndADedication)
     EXPECT_TRUE(shown[3].contains("Zorvat SMS Service") && shown[3].contains("http://gallery.zorvat.example"));
     for (int i = 4; i < 8; ++i)
         EXPECT_TRUE(shown[i].startsWith(QChar(0x2022))) << "a bulleted service line";
-    auto* pOk = dlg.findChild<QPushButton*>("control1");
+    auto* pOk = dlg.findChild<QPushButton*>(ControlName(ControlId::kOk));
     ASSERT_NE(pOk, nullptr);
     pOk->click();
     EXPECT_EQ(dlg.result(), QDialog::Accepted);

@@ -46,7 +46,7 @@ TEST_F(AppTest, AnyEmptyFirstRunEntryShowsSetupBeforeTheWindowAndCancelStillOpen
             ASSERT_NE(pSetup, nullptr);
             bFirstRun = pSetup->m_bFirstRun;
             EXPECT_EQ(dlg.windowTitle(), "Zorvat Zavi Setup");
-            dlg.findChild<QPushButton*>("control2")->click();
+            dlg.findChild<QPushButton*>(ControlName(ControlId::kCancel))->click();
         });
         const int runs = m_modal.RunCount();
         ASSERT_TRUE(Start());
@@ -61,9 +61,9 @@ TEST_F(AppTest, AnyEmptyFirstRunEntryShowsSetupBeforeTheWindowAndCancelStillOpen
 TEST_F(AppTest, TheFirstRunSetupStoresWhatItsOkAccepts)
 {
     m_modal.SetHandler([](QDialog& dlg) {
-        for (const char* name : {"control1075", "control1077", "control1079"})
-            dlg.findChild<QLineEdit*>(name)->setText("value");
-        dlg.findChild<QPushButton*>("control1")->click();
+        for (int id : {ControlId::Setup::kNickname, ControlId::Setup::kEmail, ControlId::Setup::kHomeSite})
+            dlg.findChild<QLineEdit*>(ControlName(id))->setText("value");
+        dlg.findChild<QPushButton*>(ControlName(ControlId::kOk))->click();
     });
     ASSERT_TRUE(Start());
     EXPECT_EQ(m_settings.GetString(kProfileIdentity, kProfileNickname), "value");
@@ -77,7 +77,7 @@ TEST_F(AppTest, AFileOnTheCommandLineOpensAsTheDocument)
     ASSERT_TRUE(Start({Write("tune.mid", TuneBytes())}));
     EXPECT_EQ(Frame().windowTitle(), "Zorvat Zavi 0.99 (Beta) - tune");
     EXPECT_TRUE(AppView().HasSong());
-    EXPECT_TRUE(AppView().findChild<QPushButton*>("control1052")->isEnabled());
+    EXPECT_TRUE(AppView().findChild<QPushButton*>(ControlName(ControlId::Form::kPlay))->isEnabled());
     EXPECT_EQ(AppView().GetEngine().GetToneName(), "tune");
     EXPECT_TRUE(Frame().isVisible());
 }

@@ -78,29 +78,29 @@ TEST_F(MainFrameTest, TheMenuHasItsCommandsInOrderWithTheirPrompts)
     EXPECT_EQ(Captions(pHelp->actions()), QStringList({"&About Zorvat Zavi...", "How &to...", "&RTTTL format..."}));
 
     const std::vector<std::pair<int, const char*>> tips = {
-        {57665, "Quit the application; prompts to save documents"},
-        {32771, "Setup your Zorvat Musician"},
-        {57664, "Display program information, version number and copyright"},
-        {32773, "Simple step by step instructions..."},
-        {32774, "Open the guide to the RTTTL text format"},
-        {57601, "Open an existing document"},
-        {57603, "Save the song as a MIDI file"},
-        {57600, "Create a new document"}};
+        {CommandId::kExit, "Quit the application; prompts to save documents"},
+        {CommandId::kSetup, "Setup your Zorvat Musician"},
+        {CommandId::kAbout, "Display program information, version number and copyright"},
+        {CommandId::kHowTo, "Simple step by step instructions..."},
+        {CommandId::kRtttlFormat, "Open the guide to the RTTTL text format"},
+        {CommandId::kOpen, "Open an existing document"},
+        {CommandId::kSaveAs, "Save the song as a MIDI file"},
+        {CommandId::kNew, "Create a new document"}};
     for (const auto& [id, tip] : tips) {
         ASSERT_NE(Command(id), nullptr) << id;
         EXPECT_EQ(Command(id)->statusTip(), tip) << id;
     }
-    EXPECT_EQ(Command(57665)->toolTip(), "Exit");
-    EXPECT_EQ(Command(57664)->toolTip(), "About");
+    EXPECT_EQ(Command(CommandId::kExit)->toolTip(), "Exit");
+    EXPECT_EQ(Command(CommandId::kAbout)->toolTip(), "About");
     EXPECT_EQ(Frame().findChild<QStatusBar*>(), nullptr);
     EXPECT_EQ(Frame().findChild<QToolBar*>(), nullptr);
 }
 
 TEST_F(MainFrameTest, TheAcceleratorsAreCtrlNCtrlOAndCtrlS)
 {
-    EXPECT_EQ(Command(57600)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
-    EXPECT_EQ(Command(57601)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
-    EXPECT_EQ(Command(57603)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    EXPECT_EQ(Command(CommandId::kNew)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
+    EXPECT_EQ(Command(CommandId::kOpen)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(Command(CommandId::kSaveAs)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
     // Made active directly: waiting for the platform to activate it would spin the
     // event loop, which lets Qt start worker threads that the test does not need.
     QApplication::setActiveWindow(&Frame());
@@ -114,9 +114,9 @@ TEST_F(MainFrameTest, TheFileMenuHoldsTheAcceleratorsOwnCommandsSoAKeyRunsItsCom
 {
     const QList<QAction*> items = FileMenu()->actions();
     ASSERT_GE(items.size(), 3);
-    EXPECT_EQ(items[0], Command(57601));
-    EXPECT_EQ(items[1], Command(57603));
-    EXPECT_EQ(items[2], Command(57600));
+    EXPECT_EQ(items[0], Command(CommandId::kOpen));
+    EXPECT_EQ(items[1], Command(CommandId::kSaveAs));
+    EXPECT_EQ(items[2], Command(CommandId::kNew));
     // One action per key: a second one would make the key ambiguous, or run twice.
     for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_O), QKeySequence(Qt::CTRL | Qt::Key_S),
                                      QKeySequence(Qt::CTRL | Qt::Key_N)}) {
@@ -139,7 +139,7 @@ TEST_F(MainFrameTest, TheFileMenuHoldsTheAcceleratorsOwnCommandsSoAKeyRunsItsCom
 
 TEST_F(MainFrameTest, RtttlFormatOpensTheGuideOfTheBuildTreeInTheViewer)
 {
-    Command(32774)->trigger();
+    Command(CommandId::kRtttlFormat)->trigger();
     ASSERT_EQ(m_programs.Calls().size(), 1u);
     EXPECT_EQ(m_programs.Calls()[0].program, "xdg-open");
     EXPECT_EQ(m_programs.Calls()[0].arguments, std::vector<std::string>{ZT_SOURCE_DIR "/RTTTL.txt"});
@@ -153,7 +153,7 @@ TEST_F(MainFrameTest, RtttlFormatOfAnInstalledProgramOpensTheInstalledGuideOrNam
     Frame().SetProgramDir(m_dir.filePath("prefix/bin"));
     const QString installed = m_dir.filePath("prefix/share/doc/ZorvatTone/RTTTL.txt");
 
-    Command(32774)->trigger();
+    Command(CommandId::kRtttlFormat)->trigger();
     EXPECT_TRUE(m_programs.Calls().empty());
     ASSERT_EQ(m_prompt.Entries().size(), 1u);
     EXPECT_EQ(m_prompt.Entries()[0].text,
@@ -163,7 +163,7 @@ TEST_F(MainFrameTest, RtttlFormatOfAnInstalledProgramOpensTheInstalledGuideOrNam
 
     ASSERT_TRUE(QDir(m_dir.path()).mkpath("prefix/share/doc/ZorvatTone"));
     Write("prefix/share/doc/ZorvatTone/RTTTL.txt", "guide");
-    Command(32774)->trigger();
+    Command(CommandId::kRtttlFormat)->trigger();
     ASSERT_EQ(m_programs.Calls().size(), 1u);
     EXPECT_EQ(m_programs.Calls()[0].arguments, std::vector<std::string>{installed.toStdString()});
     EXPECT_EQ(m_prompt.Entries().size(), 1u);
@@ -172,18 +172,18 @@ TEST_F(MainFrameTest, RtttlFormatOfAnInstalledProgramOpensTheInstalledGuideOrNam
 TEST_F(MainFrameTest, CtrlOOpensLikeOpenMidi)
 {
     m_files.QueueAnswer(Write("tune.mid", TuneBytes()));
-    Command(57601)->trigger();
+    Command(CommandId::kOpen)->trigger();
     EXPECT_EQ(Frame().windowTitle(), "Zorvat Zavi 0.99 (Beta) - tune");
-    EXPECT_TRUE(AppView().findChild<QPushButton*>("control1052")->isEnabled());
+    EXPECT_TRUE(AppView().findChild<QPushButton*>(ControlName(ControlId::Form::kPlay))->isEnabled());
 }
 
 TEST_F(MainFrameTest, CtrlNMakesANewEmptyDocument)
 {
     ASSERT_TRUE(AppView().OpenMidiFile(Write("tune.mid", TuneBytes()).toStdString()));
-    Command(57600)->trigger();
+    Command(CommandId::kNew)->trigger();
     EXPECT_EQ(Frame().windowTitle(), "Zorvat Zavi 0.99 (Beta)");
     EXPECT_EQ(m_pApp->GetDocument().GetSong().GetTrackList().GetTrackCount(), 0);
-    EXPECT_FALSE(AppView().findChild<QPushButton*>("control1052")->isEnabled());
+    EXPECT_FALSE(AppView().findChild<QPushButton*>(ControlName(ControlId::Form::kPlay))->isEnabled());
 }
 
 TEST_F(MainFrameTest, CtrlSSavesTheSongThroughASaveDialog)
@@ -193,7 +193,7 @@ TEST_F(MainFrameTest, CtrlSSavesTheSongThroughASaveDialog)
     ASSERT_TRUE(AppView().OpenMidiFile(opened.toStdString()));
     const QString copy = m_dir.filePath("copy.mid");
     m_files.QueueAnswer(copy);
-    Command(57603)->trigger();
+    Command(CommandId::kSaveAs)->trigger();
     ASSERT_EQ(m_files.Requests().size(), 1u);
     EXPECT_TRUE(m_files.Requests()[0].bSave);
     EXPECT_EQ(m_files.Requests()[0].strInitialPath, opened);
@@ -203,7 +203,7 @@ TEST_F(MainFrameTest, CtrlSSavesTheSongThroughASaveDialog)
 
     // Cancelled: nothing is written, not even over the opened file.
     Write("tune.mid", "MThd changed on disk");
-    Command(57603)->trigger();
+    Command(CommandId::kSaveAs)->trigger();
     EXPECT_EQ(m_files.Requests().size(), 2u);
     EXPECT_EQ(ReadBytes(opened), QByteArray("MThd changed on disk"));
 }
@@ -212,7 +212,7 @@ TEST_F(MainFrameTest, AFailedSaveSaysSo)
 {
     ASSERT_TRUE(AppView().OpenMidiFile(Write("tune.mid", TuneBytes()).toStdString()));
     m_files.QueueAnswer(m_dir.filePath("no-such-folder/copy.mid"));
-    Command(57603)->trigger();
+    Command(CommandId::kSaveAs)->trigger();
     ASSERT_EQ(m_prompt.Entries().size(), 1u);
     EXPECT_EQ(m_prompt.Entries()[0].text, "Failed to save document.");
     EXPECT_EQ(m_prompt.Entries()[0].icon, PromptIcon::Stop);
@@ -225,7 +225,7 @@ TEST_F(MainFrameTest, SetupFromTheMenuIsNotAFirstRun)
         bFirstRun = qobject_cast<CSetupDlg*>(&dlg)->m_bFirstRun;
         dlg.reject();
     });
-    Command(32771)->trigger();
+    Command(CommandId::kSetup)->trigger();
     EXPECT_EQ(m_modal.RunCount(), 1);
     EXPECT_FALSE(bFirstRun);
 }
@@ -234,13 +234,13 @@ TEST_F(MainFrameTest, WhilePlayingNothingCanReplaceOrSaveTheSong)
 {
     ASSERT_TRUE(AppView().OpenMidiFile(Write("tune.mid", TuneBytes()).toStdString()));
     AppView().OnPlay();
-    for (int id : {57600, 57601, 57603})
+    for (int id : {CommandId::kNew, CommandId::kOpen, CommandId::kSaveAs})
         EXPECT_FALSE(Command(id)->isEnabled()) << id;
     EXPECT_FALSE(Drop(Write("other.mid", TuneBytes(5))));
     EXPECT_FALSE(AppView().OpenMidiFile(m_dir.filePath("other.mid").toStdString()));
     EXPECT_EQ(m_pApp->GetDocument().GetTitle(), "tune");
     AppView().OnStop();
-    for (int id : {57600, 57601, 57603})
+    for (int id : {CommandId::kNew, CommandId::kOpen, CommandId::kSaveAs})
         EXPECT_TRUE(Command(id)->isEnabled()) << id;
 }
 
@@ -254,6 +254,6 @@ TEST_F(MainFrameTest, DroppingAMidiFileOpensIt)
 
 TEST_F(MainFrameTest, ExitClosesTheWindow)
 {
-    Command(57665)->trigger();
+    Command(CommandId::kExit)->trigger();
     EXPECT_FALSE(Frame().isVisible());
 }

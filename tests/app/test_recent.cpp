@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
@@ -119,4 +120,21 @@ TEST(RecentFileList, SurvivesTheIniProfile)
     CRecentFileList list(store);
     list.Load();
     EXPECT_EQ(list.Entries(), (std::vector<std::string>{"/music/second.mid", "/music/a,b;c.mid"}));
+}
+
+TEST(RecentFileList, AProfileThatCannotBeWrittenKeepsTheListAndSaysSoOnStandardErrorOnly)
+{
+    QTemporaryDir dir;
+    // Permissions do not stop root; a file where a folder should be stops everyone.
+    QFile blocker(dir.filePath("not-a-folder"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const std::string profile = blocker.fileName().toStdString() + "/profile.ini";
+    CIniSettingsStore store(profile);
+    CRecentFileList list(store);
+    ::testing::internal::CaptureStderr();
+    list.Add("/music/a.mid");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "zorvattone: cannot write the file \"" + profile + "\": Not a directory\n");
+    EXPECT_EQ(list.Entries(), std::vector<std::string>{"/music/a.mid"});
 }

@@ -2,13 +2,13 @@
 
 #include <stdlib.h>
 
+#include "fileio/ReadWholeFile.h"
 #include "ringtone/LzwEncoder.h"
 #include "ringtone/PostHandler.h"
 #include "ringtone/Prompt.h"
 #include "ringtone/RingtoneConverter.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"
-#include "ringtone/StdFile.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
 #include "upload/UploadBody.h"
@@ -64,7 +64,7 @@ class CKeepPackage final : public CPostHandler {
 public:
     bool OpenPost(const std::string& packagePath, const std::string&) override
     {
-        std::string error;
+        FileError error;
         return ReadWholeFile(packagePath, 1 << 20, m_package, error);
     }
     std::vector<std::uint8_t> m_package;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -147,27 +148,38 @@ TEST_F(ConverterTest, AFullDiskEndsWithAStopMessageAndNoHalfFiles)
 {
     if (!Exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
+    // The links are the test's, not the converter's: they stay, and so does the device.
     std::filesystem::create_symlink("/dev/full", Midi());
     EXPECT_FALSE(Run("T:d=4,o=5,b=120:c,"));
     ExpectMessage(LastMessage(), "Cannot write the file \"" + Midi() + "\": No space left on device.", "ERROR");
-    EXPECT_TRUE(Listing(m_dir.Path()).empty());
+    EXPECT_EQ(Listing(m_dir.Path()), std::vector<std::string>{"zorvat.mid"});
+    std::filesystem::remove(Midi());
 
     m_prompt.Clear();
     const std::string package = m_dir.File("pkg");
     std::filesystem::create_symlink("/dev/full", package);
     EXPECT_FALSE(Run("T:d=4,o=5,b=120:c,", package));
     ExpectMessage(LastMessage(), "Cannot write the file \"" + package + "\": No space left on device.", "ERROR");
-    EXPECT_TRUE(Listing(m_dir.Path()).empty());
-    EXPECT_TRUE(Exists("/dev/full")) << "only our own link may go";
+    EXPECT_EQ(Listing(m_dir.Path()), std::vector<std::string>{"pkg"});
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
 }
 
 TEST_F(ConverterTest, ACompressionThatCannotStartRemovesThePackage)
 {
+    // Every name the compressed file could take beside the package is in use.
     const std::string package = m_dir.File("pkg");
-    std::filesystem::create_directory(package + ".tmp");
+    std::vector<std::string> taken = {"pkg.part"};
+    for (int n = 1; n < 100; ++n)
+        taken.push_back("pkg.part-" + std::to_string(n));
+    for (const std::string& name : taken)
+        std::filesystem::create_directory(m_dir.File(name));
     EXPECT_FALSE(Run("T:d=4,o=5,b=120:c,", package));
-    ExpectMessage(LastMessage(), "Cannot write the file \"" + package + ".tmp\": Is a directory.", "ERROR");
-    EXPECT_EQ(Listing(m_dir.Path()), std::vector<std::string>{"pkg.tmp"});
+    ExpectMessage(LastMessage(),
+                  "Cannot write the file \"" + package + "\": every name from " + package + ".part to " + package +
+                      ".part-99 beside it is taken.",
+                  "ERROR");
+    std::sort(taken.begin(), taken.end());
+    EXPECT_EQ(Listing(m_dir.Path()), taken);
 }
 
 TEST_F(ConverterTest, LongPathsWorkWithoutFixedBuffers)

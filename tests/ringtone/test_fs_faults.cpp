@@ -10,7 +10,6 @@
 #include <string>
 
 #include "ConverterFixture.h"
-#include "ringtone/StdFile.h"
 #include "tests/ringtone/DrillSong.h"
 #include "tests/ringtone/FaultyDir.h"
 
@@ -113,77 +112,4 @@ TEST_F(FsFaultTest, WritesThatStopPartWayAreFailuresAndLeaveNothingShort)
         ExpectOneStop(*c.failing ? dir.File(c.failing) : package, std::strerror(EFBIG));
         EXPECT_EQ(FilesIn(dir.Path()), kEarlierFiles);
     }
-}
-
-namespace {
-
-// The one way the viewer files and the command-line outputs replace a file.
-class ReplaceFileTest : public ::testing::TestWithParam<DirFault> {};
-
-} // namespace
-
-TEST_P(ReplaceFileTest, AFailedWriteKeepsTheOldFileWholeAndLeavesNoPart)
-{
-    const std::string fresh(6000, 'n'); // more than the C library buffers
-    const std::string small = "new";    // stays in the buffer until the close
-    const FileMap old = {{"out", "the good old contents"}};
-    CFaultyDir dir(GetParam(), GetParam() == DirFault::kMissing ? FileMap{} : old, 0, 2);
-    if (!dir.Ready())
-        GTEST_SKIP() << dir.Why();
-    for (const std::string* bytes : {&fresh, &small}) {
-        SCOPED_TRACE(bytes->size());
-        std::string error;
-        bool ok = true;
-        {
-            const auto armed = dir.Arm();
-            ok = ReplaceFileWith(dir.File("out"), bytes->data(), bytes->size(), error);
-        }
-        EXPECT_FALSE(ok);
-        EXPECT_EQ(error, dir.Reason());
-        EXPECT_EQ(dir.Files(), GetParam() == DirFault::kMissing ? FileMap{} : old);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Faults, ReplaceFileTest, kEveryDirFault, DirFaultCaseName);
-
-TEST(ReplaceFileWith, PutsTheNewBytesInPlaceAndAPartWayFailureKeepsTheOld)
-{
-    CTempDir dir;
-    const std::string path = dir.File("out");
-    ASSERT_TRUE(WriteFileBytes(path, "old"));
-    std::string error;
-    const std::string fresh(10000, 'n');
-    {
-        CFileSizeLimit limit(5000);
-        ASSERT_TRUE(limit.IsSet());
-        EXPECT_FALSE(ReplaceFileWith(path, fresh.data(), fresh.size(), error));
-    }
-    EXPECT_EQ(error, std::strerror(EFBIG));
-    EXPECT_EQ(FilesIn(dir.Path()), (FileMap{{"out", "old"}}));
-
-    EXPECT_TRUE(ReplaceFileWith(path, fresh.data(), fresh.size(), error));
-    EXPECT_EQ(FilesIn(dir.Path()), (FileMap{{"out", fresh}}));
-}
-
-TEST(ReplaceFileWith, ALinkKeepsNamingTheFileAndADeviceIsWrittenAsItIs)
-{
-    CTempDir dir;
-    ASSERT_TRUE(WriteFileBytes(dir.File("target"), "old"));
-    std::filesystem::create_symlink(dir.File("target"), dir.File("link"));
-    std::string error;
-    EXPECT_TRUE(ReplaceFileWith(dir.File("link"), "new", 3, error)) << error;
-    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link")));
-    EXPECT_EQ(ReadText(dir.File("target")), "new");
-    EXPECT_EQ(Listing(dir.Path()), (std::vector<std::string>{"link", "target"}));
-
-    if (!Exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full";
-    // A full device fails only when the buffer is flushed at the close.
-    EXPECT_FALSE(ReplaceFileWith("/dev/full", "new", 3, error));
-    EXPECT_EQ(error, std::strerror(ENOSPC));
-    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full")) << "the device node stays";
-    EXPECT_FALSE(Exists("/dev/full.part"));
-    std::filesystem::create_symlink("/dev/full", dir.File("full"));
-    EXPECT_FALSE(ReplaceFileWith(dir.File("full"), "new", 3, error));
-    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("full")));
 }

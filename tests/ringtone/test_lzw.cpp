@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "tests/ringtone/FaultyDir.h"
 #include "ringtone/LzwDecoder.h"
 #include "ringtone/LzwEncoder.h"
 #include "ringtone/LzwFile.h"
@@ -188,13 +189,22 @@ TEST(LzwFile, FailuresLeaveTheFileAsItWas)
     EXPECT_FALSE(CompressFileInPlace(dir.File("missing"), 0, error));
     EXPECT_EQ(error.strFile, dir.File("missing"));
     EXPECT_EQ(error.strReason, "No such file or directory");
-    EXPECT_TRUE(Listing(dir.Path()).empty()) << "no .tmp for a missing file";
+    EXPECT_EQ(error.fault, FileFault::kOpen);
+    EXPECT_TRUE(Listing(dir.Path()).empty()) << "nothing made for a missing file";
 
-    WriteBytes(dir.File("pkg"), {1, 2, 3});
-    std::filesystem::create_directory(dir.File("pkg.tmp"));
-    EXPECT_FALSE(CompressFileInPlace(dir.File("pkg"), 0, error));
-    EXPECT_EQ(error.strFile, dir.File("pkg.tmp"));
-    EXPECT_EQ(ReadBytes(dir.File("pkg")), (Bytes{1, 2, 3}));
+    // Random bytes code longer than they are: the coded file outgrows the limit the
+    // plain one kept within.
+    const Bytes input = RandomBytes(4000, 5);
+    WriteBytes(dir.File("pkg"), input);
+    {
+        CFileSizeLimit limit(input.size());
+        ASSERT_TRUE(limit.IsSet());
+        EXPECT_FALSE(CompressFileInPlace(dir.File("pkg"), 0, error));
+    }
+    EXPECT_EQ(error.strFile, dir.File("pkg"));
+    EXPECT_EQ(error.fault, FileFault::kWrite);
+    EXPECT_EQ(ReadBytes(dir.File("pkg")), input);
+    EXPECT_EQ(Listing(dir.Path()), std::vector<std::string>{"pkg"});
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include "settings/IniSettingsStore.h"
 #include "settings/ProfileKeys.h"
+#include "settings/ProfileReader.h"
 
 namespace {
 
@@ -54,6 +55,7 @@ TEST_F(IniSettingsStoreTest, TheUserProfileLivesUnderXdgConfigHome)
     ASSERT_TRUE(s_bConfigHomeSet);
     CIniSettingsStore store;
     EXPECT_EQ(store.FilePath(), ConfigHome() + "/config/Zorvat Zavi 1.0/ZorvatTone.ini");
+    EXPECT_EQ(UserProfilePath(), store.FilePath()) << "the tool's reader finds the same file";
     EXPECT_EQ(store.GetString(kProfileSystem, kProfileTempDir), "");
     ASSERT_TRUE(store.SetString(kProfileSystem, kProfileTempDir, "/tmp/zt"));
     EXPECT_EQ(CIniSettingsStore().GetString(kProfileSystem, kProfileTempDir), "/tmp/zt");
@@ -73,6 +75,7 @@ TEST_F(IniSettingsStoreTest, ValuesRoundTripAsWrittenOneByOne)
         {"BLANKS", "  two  "},
         {"EMPTY", ""},
         {"AT", "@ByteArray(x)"},
+        {"CONTROL", "tab\tnew\nline\x01"},
     };
     {
         CIniSettingsStore store(m_strFile);
@@ -80,8 +83,11 @@ TEST_F(IniSettingsStoreTest, ValuesRoundTripAsWrittenOneByOne)
             ASSERT_TRUE(store.SetString(kProfileIdentity, key, value)) << key;
     }
     CIniSettingsStore reread(m_strFile);
-    for (auto [key, value] : values)
+    for (auto [key, value] : values) {
         EXPECT_EQ(reread.GetString(kProfileIdentity, key), value) << key;
+        EXPECT_EQ(ReadProfileString(m_strFile, kProfileIdentity, key), value) << key << ", read without Qt";
+    }
+    EXPECT_EQ(ReadProfileString(m_strFile, kProfileSystem, kProfileNickname), "");
     EXPECT_EQ(reread.GetString(kProfileSystem, kProfileNickname), "") << "sections are apart";
     EXPECT_EQ(reread.GetString(kProfileIdentity, "nickname"), "") << "keys are case-sensitive";
 }
@@ -105,18 +111,52 @@ TEST_F(IniSettingsStoreTest, HandWrittenEntriesReadAsStrings)
     EXPECT_EQ(store.GetString(kProfileSystem, kProfileTempDir), "/tmp/a,b");
     EXPECT_EQ(store.GetString(kProfileSystem, kProfileMediaPlayer), "/usr/bin/vlc");
     EXPECT_EQ(store.GetString(kProfileIdentity, kProfileEmail), "me@example.org");
+    EXPECT_EQ(ReadProfileString(m_strFile, kProfileSystem, kProfileTempDir), "/tmp/a,b");
     ASSERT_TRUE(store.SetString(kProfileSystem, kProfileHomeSite, "gallery.example.org"));
     std::string text = Slurp(m_strFile);
     EXPECT_NE(text.find("[SYSTEM]"), std::string::npos);
     EXPECT_NE(text.find("EMAIL=gallery.example.org"), std::string::npos);
 }
 
-TEST_F(IniSettingsStoreTest, AnUnwritableProfileReportsFailure)
+TEST_F(IniSettingsStoreTest, AnUnwritableProfileReportsFailureAndWhy)
 {
     fs::create_directories(m_strFile); // a directory where the file should be
     CIniSettingsStore store(m_strFile);
     EXPECT_FALSE(store.SetString(kProfileSystem, kProfileTempDir, "/tmp"));
+    EXPECT_EQ(store.FilePath(), m_strFile);
+    EXPECT_EQ(store.WriteError(), "Is a directory");
     fs::remove(m_strFile);
+}
+
+TEST_F(IniSettingsStoreTest, AProfileUnderARegularFileReportsFailureAndWhy)
+{
+    // Permissions do not stop root; a file where a folder should be stops everyone.
+    std::ofstream(m_strFile) << "not a folder\n";
+    for (const std::string& path : {m_strFile + "/ZorvatTone.ini", m_strFile + "/Zorvat Zavi 1.0/ZorvatTone.ini"}) {
+        CIniSettingsStore store(path);
+        EXPECT_FALSE(store.SetString(kProfileSystem, kProfileTempDir, "/tmp")) << path;
+        EXPECT_EQ(store.FilePath(), path);
+        EXPECT_EQ(store.WriteError(), "Not a directory") << path;
+    }
+}
+
+TEST_F(IniSettingsStoreTest, AWriteSucceedsOnceTheProfileCanBeWrittenAgain)
+{
+    fs::create_directories(m_strFile);
+    CIniSettingsStore store(m_strFile);
+    ASSERT_FALSE(store.SetString(kProfileSystem, kProfileTempDir, "/tmp"));
+    fs::remove(m_strFile);
+    ASSERT_TRUE(store.SetString(kProfileSystem, kProfileMediaPlayer, "/usr/bin/player")) << store.WriteError();
+    EXPECT_EQ(store.WriteError(), "");
+    EXPECT_EQ(CIniSettingsStore(m_strFile).GetString(kProfileSystem, kProfileMediaPlayer), "/usr/bin/player");
+}
+
+TEST_F(IniSettingsStoreTest, AMalformedProfileIsWrittenWithoutAFalseFailure)
+{
+    std::ofstream(m_strFile) << "[SYSTEM\nTEMP=/tmp/a\n\x01\n";
+    CIniSettingsStore store(m_strFile);
+    ASSERT_TRUE(store.SetString(kProfileSystem, kProfileMediaPlayer, "/usr/bin/player")) << store.WriteError();
+    EXPECT_EQ(CIniSettingsStore(m_strFile).GetString(kProfileSystem, kProfileMediaPlayer), "/usr/bin/player");
 }
 
 } // namespace

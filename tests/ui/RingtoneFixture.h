@@ -52,9 +52,9 @@ protected:
 inline void PostFromDialog(QDialog& dlg, const QString& name = QStringLiteral("Ode"), int category = 0)
 {
     auto& post = dynamic_cast<CPostDlg&>(dlg);
-    post.findChild<QLineEdit*>(QStringLiteral("control1081"))->setText(name);
-    post.findChild<QComboBox*>(QStringLiteral("control1080"))->setCurrentIndex(category);
+    post.findChild<QLineEdit*>(ControlName(ControlId::Post::kToneName))->setText(name);
+    post.findChild<QComboBox*>(ControlName(ControlId::Post::kCategory))->setCurrentIndex(category);
     QSignalSpy finished(&post, &CPostDlg::postFinished);
-    post.findChild<QPushButton*>(QStringLiteral("control1"))->click();
+    post.findChild<QPushButton*>(ControlName(ControlId::Post::kPost))->click();
     ASSERT_TRUE(finished.count() > 0 || finished.wait(30000));
 }

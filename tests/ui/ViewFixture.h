@@ -21,6 +21,7 @@
 #include "ringtone/Prompt.h"
 #include "settings/SettingsStore.h"
 #include "tests/ui/SmfFile.h"
+#include "ui/ControlIds.h"
 #include "ui/FakeFileChooser.h"
 #include "ui/FakeModalRunner.h"
 #include "ui/FakeProgramStarter.h"
@@ -70,17 +71,18 @@ protected:
     template <typename W>
     W* Find(int id)
     {
-        W* pWidget = View().findChild<W*>(QStringLiteral("control%1").arg(id));
-        EXPECT_NE(pWidget, nullptr) << "control" << id;
+        W* pWidget = View().findChild<W*>(ControlName(id));
+        EXPECT_NE(pWidget, nullptr) << ControlName(id).toStdString();
         return pWidget;
     }
     QPushButton* Button(int id) { return Find<QPushButton>(id); }
     QString LabelText(int id) { return Find<QLabel>(id)->text(); }
-    QSlider* Slider() { return Find<QSlider>(1054); }
-    QString Elapsed() { return Find<QLineEdit>(1055)->text(); }
-    QPlainTextEdit* Rtttl() { return Find<QPlainTextEdit>(1059); }
-    QProgressBar* Meter(int channel) { return Find<QProgressBar>(channel == 0 ? 1004 : 1019 + channel); }
-    QCheckBox* ChannelBox(int channel) { return Find<QCheckBox>(1036 + channel); }
+    QSlider* Slider() { return Find<QSlider>(ControlId::Form::kSlider); }
+    QString Elapsed() { return Find<QLineEdit>(ControlId::Form::kElapsed)->text(); }
+    QPlainTextEdit* Rtttl() { return Find<QPlainTextEdit>(ControlId::Form::kRtttl); }
+    // channel 0-15
+    QProgressBar* Meter(int channel) { return Find<QProgressBar>(ControlId::Form::ChannelMeterId(channel)); }
+    QCheckBox* ChannelBox(int channel) { return Find<QCheckBox>(ControlId::Form::ChannelCheckId(channel)); }
 
     QString Write(const char* name, const QByteArray& bytes)
     {

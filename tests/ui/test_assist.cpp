@@ -5,12 +5,15 @@
 
 #include "engine/FaithfulCapture.h"
 #include "engine/OfflineRecorder.h"
+#include "settings/IniSettingsStore.h"
 #include "settings/ProfileKeys.h"
 #include "song/SongNotes.h"
 #include "tests/ui/ViewFixture.h"
 #include "ui/RingtonePicture.h"
 
 namespace {
+
+namespace Form = ControlId::Form;
 
 class AssistTest : public ViewTest {
 protected:
@@ -78,7 +81,7 @@ TEST_F(AssistTest, RecordingWithoutPlayingGivesWhatTheCommandLineRecords)
     COfflineRecorder recorder;
     ASSERT_TRUE(recorder.Record(m_doc.GetSong(), options, recording));
     EXPECT_EQ(Rtttl()->toPlainText().toStdString(), recording.strRtttl);
-    EXPECT_EQ(LabelText(1073), QStringLiteral("Rec Time: 00:02 to 00:%1").arg(Slider()->maximum()));
+    EXPECT_EQ(LabelText(Form::kRecordTime), QStringLiteral("Rec Time: 00:02 to 00:%1").arg(Slider()->maximum()));
     EXPECT_TRUE(Rtttl()->isEnabled());
     EXPECT_TRUE(m_output.Packed().empty()) << "no sound";
 
@@ -87,6 +90,23 @@ TEST_F(AssistTest, RecordingWithoutPlayingGivesWhatTheCommandLineRecords)
     Child<QPushButton>("recordWithoutPlaying")->click();
     const CSongNotes notes(m_doc.GetSong());
     EXPECT_EQ(Rtttl()->toPlainText().toStdString(), Faithful(notes.TickAtSliderSecond(2), UINT64_MAX));
+}
+
+TEST_F(AssistTest, AKeepRhythmChoiceThatCannotBeRememberedIsSaidOnStandardErrorOnly)
+{
+    // Permissions do not stop root; a file where a folder should be stops everyone.
+    const std::string profile = Write("not-a-folder", "x").toStdString() + "/ZorvatTone.ini";
+    CIniSettingsStore store(profile);
+    CUiServices services{store, m_prompt, m_files, m_modal, m_output, m_clock, m_programs, m_http, kNeverMs, kNeverMs};
+    CZorvatToneView view(services, m_doc);
+    auto* pKeepRhythm = view.findChild<QCheckBox*>(QStringLiteral("keepRhythm"));
+    ASSERT_NE(pKeepRhythm, nullptr);
+    ::testing::internal::CaptureStderr();
+    pKeepRhythm->setChecked(true);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "zorvattone: cannot write the file \"" + profile + "\": Not a directory\n");
+    EXPECT_TRUE(pKeepRhythm->isChecked());
+    EXPECT_TRUE(m_prompt.Entries().empty());
 }
 
 TEST_F(AssistTest, StopKeepingTheRhythmWritesTheFaithfulCaptureOfThePlayedRange)
@@ -100,7 +120,7 @@ TEST_F(AssistTest, StopKeepingTheRhythmWritesTheFaithfulCaptureOfThePlayedRange)
     Seconds(8);
     View().OnStop();
     EXPECT_EQ(LastMessage()->caption, "RTTTL Generated");
-    EXPECT_EQ(LabelText(1073), "Rec Time: 00:00 to 00:08");
+    EXPECT_EQ(LabelText(Form::kRecordTime), "Rec Time: 00:00 to 00:08");
     const CSongNotes notes(m_doc.GetSong());
     const std::string text = Rtttl()->toPlainText().toStdString();
     EXPECT_EQ(text, Faithful(0, notes.TickAfterSeconds(0, 8)));
@@ -122,10 +142,10 @@ TEST_F(AssistTest, ThePictureFollowsTheTextAndTheLineUnderTheBoxReportsWhatListe
     EXPECT_EQ(sketch.dropped[0].strToken, "8c9");
 
     QLabel* pDropped = Child<QLabel>("droppedTokens");
-    Button(1060)->click();
+    Button(Form::kListen)->click();
     EXPECT_EQ(pDropped->text(), "1 note left out: 8c9 (octave 9)");
     Rtttl()->setPlainText(QStringLiteral("demo:d=4,o=5,b=120:8c5,4p,e5,"));
-    Button(1060)->click();
+    Button(Form::kListen)->click();
     EXPECT_EQ(pDropped->text(), "");
 }
 

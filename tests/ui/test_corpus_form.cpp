@@ -13,6 +13,8 @@
 
 namespace {
 
+namespace Form = ControlId::Form;
+
 constexpr char kNoTracks[] = "The MIDI file has no tracks.";
 constexpr char kBadDivision[] = "The MIDI file's timing is not supported (fewer than 8 ticks per quarter note).";
 constexpr char kTooManyTracks[] = "The MIDI file has more than 256 tracks.";
@@ -67,7 +69,7 @@ protected:
     // would, and stops if the song has not ended by then.
     void PlayThreeSeconds()
     {
-        Button(1052)->click();
+        Button(Form::kPlay)->click();
         ASSERT_TRUE(View().IsPlaying());
         for (int second = 0; second < 3 && View().IsPlaying(); ++second) {
             Steps(200);
@@ -109,7 +111,7 @@ TEST_F(CorpusFormTest, EachDamagedSongShowsWhatWasReadAndPlaysItOrSaysWhyNot)
 
         EXPECT_EQ(View().windowTitle().toStdString(),
                   std::string(kMainCaption) + " - " + std::filesystem::path(path).stem().string());
-        EXPECT_EQ(LabelText(1003).toStdString(), c.channel1);
+        EXPECT_EQ(LabelText(Form::ChannelLabelId(0)).toStdString(), c.channel1);
         EXPECT_EQ(Slider()->maximum(), c.seconds);
         if (c.refusal) {
             ASSERT_EQ(m_prompt.Entries().size(), 1u);
@@ -117,13 +119,13 @@ TEST_F(CorpusFormTest, EachDamagedSongShowsWhatWasReadAndPlaysItOrSaysWhyNot)
             EXPECT_EQ(LastMessage()->caption, kAppTitle);
             EXPECT_EQ(LastMessage()->icon, PromptIcon::Stop);
             EXPECT_FALSE(View().HasSong());
-            EXPECT_FALSE(Button(1052)->isEnabled()) << "Play stays off for a song the engine refuses";
-            EXPECT_EQ(LabelText(1001), "Tracks:");
+            EXPECT_FALSE(Button(Form::kPlay)->isEnabled()) << "Play stays off for a song the engine refuses";
+            EXPECT_EQ(LabelText(Form::kTracks), "Tracks:");
             continue;
         }
         EXPECT_TRUE(m_prompt.Entries().empty());
         EXPECT_TRUE(View().HasSong());
-        EXPECT_EQ(LabelText(1001).toStdString(), c.tracks);
+        EXPECT_EQ(LabelText(Form::kTracks).toStdString(), c.tracks);
         PlayThreeSeconds();
         EXPECT_FALSE(View().IsPlaying());
         EXPECT_EQ(Rtttl()->toPlainText().toStdString(),
@@ -142,7 +144,7 @@ TEST_F(CorpusFormTest, AFileThatIsNotMidiLeavesTheOpenSongAsItWas)
         EXPECT_FALSE(View().OpenMidiFile(CorpusFile(name)));
         EXPECT_TRUE(m_prompt.Entries().empty()) << "the form refuses these without a word";
         EXPECT_EQ(View().windowTitle().toStdString(), std::string(kMainCaption) + " - chunk-between-tracks");
-        EXPECT_EQ(LabelText(1003), kPiano);
-        EXPECT_TRUE(Button(1052)->isEnabled());
+        EXPECT_EQ(LabelText(Form::ChannelLabelId(0)), kPiano);
+        EXPECT_TRUE(Button(Form::kPlay)->isEnabled());
     }
 }

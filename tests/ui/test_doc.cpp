@@ -1,4 +1,5 @@
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -29,12 +30,6 @@ protected:
     CZorvatToneDoc m_doc;
 };
 
-struct RefusedFile {
-    const char* name;
-    QByteArray bytes;
-    CZorvatToneDoc::OpenFailure failure;
-};
-
 } // namespace
 
 TEST_F(ZorvatToneDocTest, OpensAFileThatBeginsWithMThdAndTakesItsPath)
@@ -48,36 +43,28 @@ TEST_F(ZorvatToneDocTest, OpensAFileThatBeginsWithMThdAndTakesItsPath)
     EXPECT_EQ(m_doc.GetOpenFailure(), CZorvatToneDoc::OpenFailure::kNone);
 }
 
-TEST_F(ZorvatToneDocTest, RefusesEveryOtherFileAndKeepsTheSongAndPath)
+// Which files LoadSongFile refuses is the song tests' matter; here, what the document
+// makes of a refusal.
+TEST_F(ZorvatToneDocTest, ARefusedFileSaysWhyAndChangesNothing)
 {
     const std::string good = Write("good.mid", TwoTrackSong());
     ASSERT_TRUE(m_doc.OnOpenDocument(good));
-    const std::vector<RefusedFile> cases = {
-        {"empty file", QByteArray(), CZorvatToneDoc::OpenFailure::kNotMidi},
-        {"three bytes of the magic", QByteArray("MTh"), CZorvatToneDoc::OpenFailure::kNotMidi},
-        {"lower-case magic", QByteArray("mthd\0\0\0\6", 8), CZorvatToneDoc::OpenFailure::kNotMidi},
-        {"a RIFF file", QByteArray("RIFF....RMIDdata"), CZorvatToneDoc::OpenFailure::kNotMidi},
-        {"a text file", QByteArray("hello, world\n"), CZorvatToneDoc::OpenFailure::kNotMidi},
+    const struct {
+        const char* name;
+        std::string path;
+        CZorvatToneDoc::OpenFailure failure;
+    } cases[] = {
+        {"a RIFF file", Write("riff.mid", QByteArray("RIFF....RMIDdata")), CZorvatToneDoc::OpenFailure::kNotMidi},
+        {"a missing file", Path("missing.mid").toStdString(), CZorvatToneDoc::OpenFailure::kCannotRead},
+        {"a directory", m_dir.path().toStdString(), CZorvatToneDoc::OpenFailure::kCannotRead},
     };
-    for (const RefusedFile& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string path = Write("refused.mid", c.bytes);
-        EXPECT_FALSE(m_doc.OnOpenDocument(path));
+        EXPECT_FALSE(m_doc.OnOpenDocument(c.path));
         EXPECT_EQ(m_doc.GetOpenFailure(), c.failure);
         EXPECT_EQ(m_doc.GetPathName(), good);
         EXPECT_EQ(m_doc.GetSong().GetTrackList().GetTrackCount(), 2);
     }
-}
-
-TEST_F(ZorvatToneDocTest, AFileThatCannotBeReadSaysSoAndChangesNothing)
-{
-    const std::string good = Write("good.mid", TwoTrackSong());
-    ASSERT_TRUE(m_doc.OnOpenDocument(good));
-    EXPECT_FALSE(m_doc.OnOpenDocument(Path("missing.mid").toStdString()));
-    EXPECT_EQ(m_doc.GetOpenFailure(), CZorvatToneDoc::OpenFailure::kCannotRead);
-    EXPECT_FALSE(m_doc.OnOpenDocument(m_dir.path().toStdString()));
-    EXPECT_EQ(m_doc.GetPathName(), good);
-    EXPECT_EQ(m_doc.GetSong().GetTrackList().GetTrackCount(), 2);
 }
 
 TEST_F(ZorvatToneDocTest, ADamagedFileLoadsAsFarAsItCanBeRead)
@@ -108,11 +95,22 @@ TEST_F(ZorvatToneDocTest, SavingWritesTheSongThatLoadsBackTheSame)
     EXPECT_EQ(m_doc.GetPathName(), Path("tune.mid").toStdString());
 }
 
+TEST_F(ZorvatToneDocTest, SavingThroughALinkReplacesTheFileItNamesAndKeepsTheLink)
+{
+    const QByteArray original = TwoTrackSong();
+    ASSERT_TRUE(m_doc.OnOpenDocument(Write("tune.mid", original)));
+    Write("real.mid", QByteArray("an older song"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("real.mid"), Path("link.mid")));
+    ASSERT_TRUE(m_doc.OnSaveDocument(Path("link.mid").toStdString()));
+    EXPECT_EQ(QFileInfo(Path("link.mid")).symLinkTarget(), Path("real.mid"));
+    EXPECT_EQ(ReadBytes(Path("real.mid")), original);
+}
+
 TEST_F(ZorvatToneDocTest, AFailedSaveLeavesTheTargetAsItWas)
 {
     ASSERT_TRUE(m_doc.OnOpenDocument(Write("tune.mid", TwoTrackSong())));
     EXPECT_FALSE(m_doc.OnSaveDocument(Path("no-such-dir/copy.mid").toStdString()));
-    // A directory in the way of the rename: the part file is written, the rename fails.
+    // A directory in the way is refused before anything is written.
     ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("taken.mid/inner")));
     EXPECT_FALSE(m_doc.OnSaveDocument(Path("taken.mid").toStdString()));
     EXPECT_FALSE(QFile::exists(Path("taken.mid.part")));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/ui/ViewFixture.h"
+#include "ui/ControlIds.h"
 #include "ui/HowToDlg.h"
 
 namespace {
@@ -34,7 +35,7 @@ TEST(HowToDlgTest, ShowsTheWholeTextReadOnlyWithoutScrollBars)
     CHowToDlg dlg;
     dlg.show();
     EXPECT_EQ(dlg.windowTitle(), "Zorvat Zavi How To");
-    auto* pText = dlg.findChild<QTextEdit*>("control1087");
+    auto* pText = dlg.findChild<QTextEdit*>(ControlName(ControlId::HowTo::kText));
     ASSERT_NE(pText, nullptr);
     EXPECT_TRUE(pText->isReadOnly());
     EXPECT_EQ(pText->toPlainText(), QString::fromUtf8(kExpected).replace("\r\n", "\n"));
@@ -45,7 +46,7 @@ TEST(HowToDlgTest, ShowsTheWholeTextReadOnlyWithoutScrollBars)
     for (const QLabel* pLabel : dlg.findChildren<QLabel*>())
         labels << pLabel->text();
     EXPECT_EQ(labels, QStringList{"Steps to submit a Ringtone:"});
-    auto* pOk = dlg.findChild<QPushButton*>("control1");
+    auto* pOk = dlg.findChild<QPushButton*>(ControlName(ControlId::kOk));
     ASSERT_NE(pOk, nullptr);
     EXPECT_EQ(pOk->text(), "OK");
     pOk->click();

@@ -79,7 +79,7 @@ TEST_F(ListenTest, TheChosenInstrumentIsThePreviewsProgram)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Type(QString::fromUtf8(kTypedTone));
-        Find<QComboBox>(1070)->setCurrentIndex(c.position);
+        Find<QComboBox>(ControlId::Form::kInstrument)->setCurrentIndex(c.position);
         View().OnListen();
         const QByteArray midi = ReadFile(TempFile("zorvat.mid"));
         ASSERT_GT(midi.size(), 31);
@@ -159,7 +159,7 @@ TEST_F(ListenTest, APlayerPathThatDoesNotExistIsAnInvalidMediaPlayer)
     CZorvatToneView view(services, m_doc);
     SetProfile();
     m_settings.SetString(kProfileSystem, kProfileMediaPlayer, m_dir.filePath("no-such-player").toStdString());
-    view.findChild<QPlainTextEdit*>("control1059")->setPlainText(QString::fromUtf8(kTypedTone));
+    view.findChild<QPlainTextEdit*>(ControlName(ControlId::Form::kRtttl))->setPlainText(QString::fromUtf8(kTypedTone));
     view.OnListen();
     ASSERT_EQ(m_prompt.Entries().size(), 1u);
     EXPECT_EQ(LastMessage()->text, "Invalid media player. Please setup.");

@@ -86,7 +86,7 @@ TEST_F(PostCommandTest, TheUploadedPackageHoldsThePreviewAndTheRingtone)
     SetProfile();
     m_modal.SetHandler([](QDialog& dlg) { PostFromDialog(dlg); });
     Type(QString::fromUtf8(kTypedTone));
-    Find<QComboBox>(1070)->setCurrentIndex(127);
+    Find<QComboBox>(ControlId::Form::kInstrument)->setCurrentIndex(127);
     View().OnPostRingtone();
     ASSERT_EQ(m_http.Requests().size(), 1u);
     const std::string body(m_http.Requests()[0].m_body.begin(), m_http.Requests()[0].m_body.end());

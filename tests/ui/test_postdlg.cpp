@@ -17,6 +17,7 @@
 #include "settings/SettingsStore.h"
 #include "tests/ui/SmfFile.h"
 #include "tests/upload/TestHttpServer.h"
+#include "ui/ControlIds.h"
 #include "ui/PostDlg.h"
 #include "upload/CurlHttpTransport.h"
 #include "upload/FakeHttpTransport.h"
@@ -59,15 +60,15 @@ protected:
     template <typename W>
     W* Find(int id)
     {
-        W* pWidget = m_pDlg->findChild<W*>(QStringLiteral("control%1").arg(id));
-        EXPECT_NE(pWidget, nullptr) << "control" << id;
+        W* pWidget = m_pDlg->findChild<W*>(ControlName(id));
+        EXPECT_NE(pWidget, nullptr) << ControlName(id).toStdString();
         return pWidget;
     }
-    QPushButton* PostButton() { return Find<QPushButton>(1); }
-    QPushButton* BackButton() { return Find<QPushButton>(2); }
-    QLineEdit* Name() { return Find<QLineEdit>(1081); }
-    QComboBox* Category() { return Find<QComboBox>(1080); }
-    QString Status() { return Find<QLabel>(1084)->text(); }
+    QPushButton* PostButton() { return Find<QPushButton>(ControlId::Post::kPost); }
+    QPushButton* BackButton() { return Find<QPushButton>(ControlId::Post::kBack); }
+    QLineEdit* Name() { return Find<QLineEdit>(ControlId::Post::kToneName); }
+    QComboBox* Category() { return Find<QComboBox>(ControlId::Post::kCategory); }
+    QString Status() { return Find<QLabel>(ControlId::Post::kStatus)->text(); }
     void Fill(const QString& name = QStringLiteral("Ode"), int category = 1)
     {
         Name()->setText(name);

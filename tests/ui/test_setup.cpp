@@ -9,8 +9,10 @@
 #include <gtest/gtest.h>
 
 #include "ringtone/Prompt.h"
+#include "settings/IniSettingsStore.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
+#include "ui/ControlIds.h"
 #include "ui/FakeFileChooser.h"
 #include "ui/SetupDefaults.h"
 #include "ui/SetupDlg.h"
@@ -20,25 +22,25 @@ namespace {
 // The edits by their field.
 enum Field { kTempDir, kPlayer, kNickname, kEmail, kHomeSite, kPassword, kConfirm };
 
-const char* EditName(Field f)
+QString EditName(Field f)
 {
     switch (f) {
     case kTempDir:
-        return "control1068";
+        return ControlName(ControlId::Setup::kTempDir);
     case kPlayer:
-        return "control1070";
+        return ControlName(ControlId::Setup::kMediaPlayer);
     case kNickname:
-        return "control1075";
+        return ControlName(ControlId::Setup::kNickname);
     case kEmail:
-        return "control1077";
+        return ControlName(ControlId::Setup::kEmail);
     case kHomeSite:
-        return "control1079";
+        return ControlName(ControlId::Setup::kHomeSite);
     case kPassword:
-        return "control1076";
+        return ControlName(ControlId::Setup::kPassword);
     case kConfirm:
-        return "control1078";
+        return ControlName(ControlId::Setup::kConfirm);
     }
-    return "";
+    return {};
 }
 
 class SetupDlgTest : public ::testing::Test {
@@ -65,13 +67,20 @@ protected:
         Set(dlg, kPassword, "secret");
         Set(dlg, kConfirm, "secret");
     }
-    static void Press(CSetupDlg& dlg, const char* name) { dlg.findChild<QPushButton*>(name)->click(); }
+    static QPushButton* Button(CSetupDlg& dlg, int id) { return dlg.findChild<QPushButton*>(ControlName(id)); }
+    static void Press(CSetupDlg& dlg, int id) { Button(dlg, id)->click(); }
     std::unique_ptr<CSetupDlg> OpenWithOutputs(std::vector<std::string> outputs)
     {
         return std::make_unique<CSetupDlg>(m_settings, m_prompt, m_files, false, nullptr, std::move(outputs));
     }
-    static QComboBox* Output(CSetupDlg& dlg) { return dlg.findChild<QComboBox*>("control1080"); }
-    static QLineEdit* SoundFont(CSetupDlg& dlg) { return dlg.findChild<QLineEdit*>("control1081"); }
+    static QComboBox* Output(CSetupDlg& dlg)
+    {
+        return dlg.findChild<QComboBox*>(ControlName(ControlId::Setup::kSoundOutput));
+    }
+    static QLineEdit* SoundFont(CSetupDlg& dlg)
+    {
+        return dlg.findChild<QLineEdit*>(ControlName(ControlId::Setup::kSoundFont));
+    }
     QString WriteFile(const char* name, const QByteArray& bytes)
     {
         QFile file(m_dir.filePath(QString::fromUtf8(name)));
@@ -114,7 +123,7 @@ TEST_F(SetupDlgTest, HasItsCaptionFieldsAndLinuxExamples)
     auto dlg = Open(false);
     EXPECT_EQ(dlg->windowTitle(), "Zorvat Zavi Setup");
     for (Field f : {kTempDir, kPlayer, kNickname, kEmail, kHomeSite, kPassword, kConfirm})
-        EXPECT_NE(Edit(*dlg, f), nullptr) << EditName(f);
+        EXPECT_NE(Edit(*dlg, f), nullptr) << EditName(f).toStdString();
     EXPECT_EQ(Edit(*dlg, kPassword)->echoMode(), QLineEdit::Password);
     EXPECT_EQ(Edit(*dlg, kConfirm)->echoMode(), QLineEdit::Password);
     QStringList texts;
@@ -127,9 +136,9 @@ TEST_F(SetupDlgTest, HasItsCaptionFieldsAndLinuxExamples)
                              "Media player of your system.  (ex: /usr/bin/zorvattone-play)", "Nickname", "Email",
                              "Password", "Confirm", "Zorvat Home Site", "Path", "Media Player"})
         EXPECT_TRUE(texts.contains(QString::fromUtf8(text))) << text;
-    EXPECT_EQ(dlg->findChild<QPushButton*>("control1071")->text(), "...");
-    EXPECT_EQ(dlg->findChild<QPushButton*>("control1")->text(), "OK");
-    EXPECT_EQ(dlg->findChild<QPushButton*>("control2")->text(), "Cancel");
+    EXPECT_EQ(Button(*dlg, ControlId::Setup::kBrowseMediaPlayer)->text(), "...");
+    EXPECT_EQ(Button(*dlg, ControlId::kOk)->text(), "OK");
+    EXPECT_EQ(Button(*dlg, ControlId::kCancel)->text(), "Cancel");
 }
 
 TEST_F(SetupDlgTest, AFirstRunOnAFreshProfileOffersTheTemporaryDirectoryAndThePlayer)
@@ -138,14 +147,14 @@ TEST_F(SetupDlgTest, AFirstRunOnAFreshProfileOffersTheTemporaryDirectoryAndThePl
     EXPECT_EQ(Text(*dlg, kTempDir).toStdString(), DefaultTempDirectory());
     EXPECT_EQ(Text(*dlg, kPlayer).toStdString(), DefaultMediaPlayer());
     for (Field f : {kNickname, kEmail, kHomeSite, kPassword, kConfirm})
-        EXPECT_EQ(Text(*dlg, f), "") << EditName(f);
+        EXPECT_EQ(Text(*dlg, f), "") << EditName(f).toStdString();
 }
 
 TEST_F(SetupDlgTest, OpenedFromTheMenuOnAFreshProfileEveryFieldIsEmpty)
 {
     auto dlg = Open(false);
     for (Field f : {kTempDir, kPlayer, kNickname, kEmail, kHomeSite, kPassword, kConfirm})
-        EXPECT_EQ(Text(*dlg, f), "") << EditName(f);
+        EXPECT_EQ(Text(*dlg, f), "") << EditName(f).toStdString();
 }
 
 TEST_F(SetupDlgTest, StoredValuesAreShownAndNeverReplacedByTheFirstRunDefaults)
@@ -167,7 +176,7 @@ TEST_F(SetupDlgTest, OkWithEverythingFilledStoresItAllAndCloses)
 {
     auto dlg = Open(false);
     FillAll(*dlg);
-    Press(*dlg, "control1");
+    Press(*dlg, ControlId::kOk);
     EXPECT_EQ(dlg->result(), QDialog::Accepted);
     EXPECT_TRUE(m_prompt.Entries().empty());
     EXPECT_EQ(Stored(kProfileIdentity, kProfileNickname), "zav");
@@ -194,12 +203,12 @@ TEST_F(SetupDlgTest, AChosenOutputAndABrowsedSoundFontAreStored)
     FillAll(*dlg);
     pOutput->setCurrentIndex(2);
     m_files.QueueAnswer(font);
-    Press(*dlg, "control1082");
+    Press(*dlg, ControlId::Setup::kBrowseSoundFont);
     ASSERT_EQ(m_files.Requests().size(), 1u);
     EXPECT_EQ(m_files.Requests()[0].pOwner, dlg.get());
     EXPECT_EQ(SoundFont(*dlg)->text(), font);
     EXPECT_EQ(pOutput->currentIndex(), 2) << "the browse keeps the choice";
-    Press(*dlg, "control1");
+    Press(*dlg, ControlId::kOk);
     EXPECT_EQ(dlg->result(), QDialog::Accepted);
     EXPECT_TRUE(m_prompt.Entries().empty());
     EXPECT_EQ(Stored(kProfileOptions, kProfileSoundOutput), "USB MIDI");
@@ -218,7 +227,7 @@ TEST_F(SetupDlgTest, AFileThatIsNotASoundFontStopsOkAndTheSoundStaysAsStored)
     EXPECT_EQ(SoundFont(*dlg)->text(), font);
     Output(*dlg)->setCurrentIndex(2);
     SoundFont(*dlg)->setText(song);
-    Press(*dlg, "control1");
+    Press(*dlg, ControlId::kOk);
     ASSERT_EQ(m_prompt.Entries().size(), 1u);
     EXPECT_EQ(m_prompt.Entries()[0].text,
               "Please choose a SoundFont file (.sf2 or .sf3).\r\n(Not a SoundFont: " + song.toStdString() + ")");
@@ -237,7 +246,7 @@ TEST_F(SetupDlgTest, AStoredOutputThatIsGoneKeepsItsOwnEntry)
     auto dlg = OpenWithOutputs({"Midi Through Port-0"});
     ASSERT_EQ(Output(*dlg)->count(), 3);
     EXPECT_EQ(Output(*dlg)->currentText(), "USB MIDI (not found)");
-    Press(*dlg, "control1");
+    Press(*dlg, ControlId::kOk);
     EXPECT_EQ(dlg->result(), QDialog::Accepted);
     EXPECT_EQ(Stored(kProfileOptions, kProfileSoundOutput), "USB MIDI");
 }
@@ -264,7 +273,7 @@ TEST_F(SetupDlgTest, EachMissingValueStopsOkWithItsMessageAfterTheEarlierOnesAre
         auto dlg = Open(false);
         FillAll(*dlg);
         Set(*dlg, c.field, "");
-        Press(*dlg, "control1");
+        Press(*dlg, ControlId::kOk);
         ASSERT_EQ(m_prompt.Entries().size(), 1u);
         EXPECT_EQ(m_prompt.Entries()[0].text, c.text);
         EXPECT_EQ(m_prompt.Entries()[0].caption, c.caption);
@@ -286,7 +295,7 @@ TEST_F(SetupDlgTest, ADifferentConfirmationStopsOkAfterEverythingButThePasswordI
     auto dlg = Open(false);
     FillAll(*dlg);
     Set(*dlg, kConfirm, "Secret");
-    Press(*dlg, "control1");
+    Press(*dlg, ControlId::kOk);
     ASSERT_EQ(m_prompt.Entries().size(), 1u);
     EXPECT_EQ(m_prompt.Entries()[0].text, "Password confirm error.");
     EXPECT_EQ(m_prompt.Entries()[0].caption, "Password Error");
@@ -297,13 +306,32 @@ TEST_F(SetupDlgTest, ADifferentConfirmationStopsOkAfterEverythingButThePasswordI
     EXPECT_EQ(Stored(kProfileIdentity, kProfilePassword), "oldpass");
 }
 
+TEST_F(SetupDlgTest, AProfileThatCannotBeWrittenStopsOkNamingTheFileAndWhy)
+{
+    // Permissions do not stop root; a file where a folder should be stops everyone.
+    const std::string profile = WriteFile("not-a-folder", "x").toStdString() + "/Zorvat Zavi 1.0/ZorvatTone.ini";
+    CIniSettingsStore store(profile);
+    CSetupDlg dlg(store, m_prompt, m_files, true);
+    dlg.show();
+    FillAll(dlg);
+    Press(dlg, ControlId::kOk);
+    ASSERT_EQ(m_prompt.Entries().size(), 1u);
+    EXPECT_EQ(m_prompt.Entries()[0].text, "Cannot write the file \"" + profile + "\": Not a directory.");
+    EXPECT_EQ(m_prompt.Entries()[0].caption, "ERROR");
+    EXPECT_EQ(m_prompt.Entries()[0].icon, PromptIcon::Stop);
+    EXPECT_EQ(m_prompt.Entries()[0].buttons, PromptButtons::Ok);
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_NE(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(Text(dlg, kNickname), "zav") << "the input stays";
+}
+
 TEST_F(SetupDlgTest, EmptyPasswordsKeepTheStoredPassword)
 {
     StoreComplete();
     auto dlg = Open(false);
     Set(*dlg, kPassword, "");
     Set(*dlg, kConfirm, "");
-    Press(*dlg, "control1");
+    Press(*dlg, ControlId::kOk);
     EXPECT_EQ(dlg->result(), QDialog::Accepted);
     EXPECT_EQ(Stored(kProfileIdentity, kProfilePassword), "oldpass");
 }
@@ -315,7 +343,7 @@ TEST_F(SetupDlgTest, ABlankIsAValueAndThePasswordIsStoredExactlyAsTyped)
     Set(*dlg, kNickname, " ");
     Set(*dlg, kPassword, "a;b,c\\d");
     Set(*dlg, kConfirm, "a;b,c\\d");
-    Press(*dlg, "control1");
+    Press(*dlg, ControlId::kOk);
     EXPECT_EQ(dlg->result(), QDialog::Accepted);
     EXPECT_EQ(Stored(kProfileIdentity, kProfileNickname), " ");
     EXPECT_EQ(Stored(kProfileIdentity, kProfilePassword), "a;b,c\\d");
@@ -325,7 +353,7 @@ TEST_F(SetupDlgTest, CancelStoresNothing)
 {
     auto dlg = Open(true);
     FillAll(*dlg);
-    Press(*dlg, "control2");
+    Press(*dlg, ControlId::kCancel);
     EXPECT_EQ(dlg->result(), QDialog::Rejected);
     for (const char* key : {kProfileNickname, kProfileEmail, kProfilePassword})
         EXPECT_FALSE(Has(kProfileIdentity, key)) << key;
@@ -340,7 +368,7 @@ TEST_F(SetupDlgTest, TypingStopsAtEachFieldsLimit)
         {kNickname, 32}, {kEmail, 96}, {kHomeSite, 80}, {kPassword, 8}, {kConfirm, 8}};
     for (const auto& [field, limit] : limits) {
         Type(*dlg, field, QString(limit + 5, QLatin1Char('x')));
-        EXPECT_EQ(Text(*dlg, field).size(), limit) << EditName(field);
+        EXPECT_EQ(Text(*dlg, field).size(), limit) << EditName(field).toStdString();
     }
     Type(*dlg, kTempDir, QString(200, QLatin1Char('t')));
     EXPECT_EQ(Text(*dlg, kTempDir).size(), 200);
@@ -352,7 +380,7 @@ TEST_F(SetupDlgTest, AStoredValueBeyondItsLimitIsShownWholeAndRefusedByOk)
     m_settings.SetString(kProfileIdentity, kProfilePassword, "ninechars");
     auto dlg = Open(false);
     EXPECT_EQ(Text(*dlg, kPassword), "ninechars");
-    Press(*dlg, "control1");
+    Press(*dlg, ControlId::kOk);
     ASSERT_EQ(m_prompt.Entries().size(), 1u);
     EXPECT_EQ(m_prompt.Entries()[0].text, "Please enter no more than 8 characters.");
     EXPECT_EQ(m_prompt.Entries()[0].icon, PromptIcon::Exclamation);
@@ -366,14 +394,14 @@ TEST_F(SetupDlgTest, BrowseTakesTheChosenProgramAndKeepsWhatWasTyped)
     auto dlg = Open(false);
     Set(*dlg, kNickname, "typed");
     m_files.QueueAnswer("/opt/player/bin/play");
-    Press(*dlg, "control1071");
+    Press(*dlg, ControlId::Setup::kBrowseMediaPlayer);
     ASSERT_EQ(m_files.Requests().size(), 1u);
     EXPECT_FALSE(m_files.Requests()[0].bSave);
     EXPECT_EQ(m_files.Requests()[0].pOwner, dlg.get());
     EXPECT_EQ(Text(*dlg, kPlayer), "/opt/player/bin/play");
     EXPECT_EQ(Text(*dlg, kNickname), "typed");
 
-    Press(*dlg, "control1071"); // cancelled
+    Press(*dlg, ControlId::Setup::kBrowseMediaPlayer); // cancelled
     EXPECT_EQ(Text(*dlg, kPlayer), "/opt/player/bin/play");
     EXPECT_FALSE(Has(kProfileSystem, kProfileMediaPlayer));
 }

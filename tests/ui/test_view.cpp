@@ -6,6 +6,8 @@
 
 namespace {
 
+namespace Form = ControlId::Form;
+
 // The controls that the form's states switch, in this order.
 struct Enabled {
     bool open, play, stop, mute, rtttl, list, listen, post;
@@ -27,9 +29,10 @@ class ZorvatToneViewTest : public ViewTest {
 protected:
     Enabled State()
     {
-        return {Button(1061)->isEnabled(), Button(1052)->isEnabled(), Button(1053)->isEnabled(),
-                Button(1058)->isEnabled(), Rtttl()->isEnabled(),     Find<QComboBox>(1070)->isEnabled(),
-                Button(1060)->isEnabled(), Button(1063)->isEnabled()};
+        return {Button(Form::kOpenMidi)->isEnabled(), Button(Form::kPlay)->isEnabled(),
+                Button(Form::kStop)->isEnabled(),     Button(Form::kMute)->isEnabled(),
+                Rtttl()->isEnabled(),                 Find<QComboBox>(Form::kInstrument)->isEnabled(),
+                Button(Form::kListen)->isEnabled(),   Button(Form::kPost)->isEnabled()};
     }
     void ExpectAlwaysEnabled()
     {
@@ -52,17 +55,17 @@ protected:
 TEST_F(ZorvatToneViewTest, ShowsEveryControlWithItsCaptionBeforeASongIsOpened)
 {
     const std::vector<std::pair<int, const char*>> buttons = {
-        {1061, "Open MIDI"}, {1052, "Play"}, {1053, "Stop"}, {1058, "Mute On"},
-        {1060, "Listen"},    {1063, "Post to Zorvat Ringtone Gallery"}};
+        {Form::kOpenMidi, "Open MIDI"}, {Form::kPlay, "Play"},     {Form::kStop, "Stop"},
+        {Form::kMute, "Mute On"},       {Form::kListen, "Listen"}, {Form::kPost, "Post to Zorvat Ringtone Gallery"}};
     for (const auto& [id, caption] : buttons)
         EXPECT_EQ(Button(id)->text(), caption) << id;
-    EXPECT_EQ(LabelText(1000), "MIDI Type:");
-    EXPECT_EQ(LabelText(1001), "Tracks:");
-    EXPECT_EQ(LabelText(1002), "Timestamp: ");
-    EXPECT_EQ(LabelText(1073), "Rec Time: 00:00 to 00:00");
+    EXPECT_EQ(LabelText(Form::kFormat), "MIDI Type:");
+    EXPECT_EQ(LabelText(Form::kTracks), "Tracks:");
+    EXPECT_EQ(LabelText(Form::kDivision), "Timestamp: ");
+    EXPECT_EQ(LabelText(Form::kRecordTime), "Rec Time: 00:00 to 00:00");
     EXPECT_EQ(Elapsed(), "00:00");
-    EXPECT_TRUE(Find<QLineEdit>(1055)->isReadOnly());
-    EXPECT_EQ(Find<QLineEdit>(1055)->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+    EXPECT_TRUE(Find<QLineEdit>(Form::kElapsed)->isReadOnly());
+    EXPECT_EQ(Find<QLineEdit>(Form::kElapsed)->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
     EXPECT_EQ(Slider()->tickPosition(), QSlider::NoTicks);
     for (int c = 0; c < CZorvatToneView::kChannels; ++c) {
         EXPECT_EQ(Meter(c)->minimum(), 48);
@@ -76,26 +79,26 @@ TEST_F(ZorvatToneViewTest, ShowsEveryControlWithItsCaptionBeforeASongIsOpened)
 
 TEST_F(ZorvatToneViewTest, TheHiddenControlsExistDisabledAndStayHidden)
 {
-    for (int id : {1056, 1057, 1074}) {
+    for (int id : {Form::kShowRttl, Form::kShowPdu, Form::kTestUpload}) {
         EXPECT_TRUE(Button(id)->isHidden()) << id;
         EXPECT_FALSE(Button(id)->isEnabled()) << id;
     }
-    EXPECT_EQ(Button(1056)->text(), "Show RTTL");
-    EXPECT_EQ(Button(1057)->text(), "Show PDU");
-    EXPECT_EQ(Button(1074)->text(), "x");
-    EXPECT_EQ(Find<QCheckBox>(1071)->text(), "Full View");
-    EXPECT_TRUE(Find<QCheckBox>(1071)->isHidden());
+    EXPECT_EQ(Button(Form::kShowRttl)->text(), "Show RTTL");
+    EXPECT_EQ(Button(Form::kShowPdu)->text(), "Show PDU");
+    EXPECT_EQ(Button(Form::kTestUpload)->text(), "x");
+    EXPECT_EQ(Find<QCheckBox>(Form::kFullView)->text(), "Full View");
+    EXPECT_TRUE(Find<QCheckBox>(Form::kFullView)->isHidden());
     OpenTune();
     View().OnPlay();
     View().OnStop();
-    for (int id : {1056, 1057, 1074})
+    for (int id : {Form::kShowRttl, Form::kShowPdu, Form::kTestUpload})
         EXPECT_TRUE(Button(id)->isHidden()) << id;
-    EXPECT_TRUE(Find<QCheckBox>(1071)->isHidden());
+    EXPECT_TRUE(Find<QCheckBox>(Form::kFullView)->isHidden());
 }
 
 TEST_F(ZorvatToneViewTest, TheInstrumentListHoldsThe128NamesWithNoChoiceMade)
 {
-    QComboBox* pList = Find<QComboBox>(1070);
+    QComboBox* pList = Find<QComboBox>(Form::kInstrument);
     ASSERT_EQ(pList->count(), 128);
     EXPECT_EQ(pList->itemText(0), "Acoustic Grand");
     EXPECT_EQ(pList->itemText(21), "Accoridan");
@@ -106,7 +109,7 @@ TEST_F(ZorvatToneViewTest, TheInstrumentListHoldsThe128NamesWithNoChoiceMade)
 
 TEST_F(ZorvatToneViewTest, OpenMidiShowsTheFileDialogWithTheMidiFilters)
 {
-    Button(1061)->click();
+    Button(Form::kOpenMidi)->click();
     ASSERT_EQ(m_files.Requests().size(), 1u);
     const CFakeFileChooser::Request& r = m_files.Requests()[0];
     EXPECT_FALSE(r.bSave);
@@ -121,15 +124,15 @@ TEST_F(ZorvatToneViewTest, OpenMidiShowsTheFileDialogWithTheMidiFilters)
 TEST_F(ZorvatToneViewTest, OpeningASongShowsItAndEnablesPlay)
 {
     m_files.QueueAnswer(Write("tune.mid", TuneBytes()));
-    Button(1061)->click();
+    Button(Form::kOpenMidi)->click();
     EXPECT_EQ(View().windowTitle(), "Zorvat Zavi 0.99 (Beta) - tune");
-    EXPECT_EQ(LabelText(1000), "MIDI Type: 1");
-    EXPECT_EQ(LabelText(1001), "Tracks: 3");
-    EXPECT_EQ(LabelText(1002), "Timestamp: 480");
-    EXPECT_EQ(LabelText(1003), "#01 PIANO/Acoustic Grand");
-    EXPECT_EQ(LabelText(1005), "#02 Unknown");
-    EXPECT_EQ(LabelText(1006), "#03 STRINGS/Violin");
-    EXPECT_EQ(LabelText(1019), "#16 SOUND EFFECTS/Gunshot");
+    EXPECT_EQ(LabelText(Form::kFormat), "MIDI Type: 1");
+    EXPECT_EQ(LabelText(Form::kTracks), "Tracks: 3");
+    EXPECT_EQ(LabelText(Form::kDivision), "Timestamp: 480");
+    EXPECT_EQ(LabelText(Form::ChannelLabelId(0)), "#01 PIANO/Acoustic Grand");
+    EXPECT_EQ(LabelText(Form::ChannelLabelId(1)), "#02 Unknown");
+    EXPECT_EQ(LabelText(Form::ChannelLabelId(2)), "#03 STRINGS/Violin");
+    EXPECT_EQ(LabelText(Form::ChannelLabelId(15)), "#16 SOUND EFFECTS/Gunshot");
     EXPECT_EQ(Slider()->minimum(), 0);
     EXPECT_EQ(Slider()->maximum(), 20);
     EXPECT_EQ(Slider()->value(), 0);
@@ -148,10 +151,10 @@ TEST_F(ZorvatToneViewTest, AFileThatIsNotMidiChangesNothingAndSaysNothing)
     m_prompt.Clear();
     const QString rtttl = Rtttl()->toPlainText();
     m_files.QueueAnswer(Write("notes.mid", QByteArray("RIFF0000RMID")));
-    Button(1061)->click();
+    Button(Form::kOpenMidi)->click();
     EXPECT_TRUE(m_prompt.Entries().empty());
     EXPECT_EQ(View().windowTitle(), "Zorvat Zavi 0.99 (Beta) - tune");
-    EXPECT_EQ(LabelText(1001), "Tracks: 3");
+    EXPECT_EQ(LabelText(Form::kTracks), "Tracks: 3");
     EXPECT_EQ(Rtttl()->toPlainText(), rtttl);
     EXPECT_EQ(State(), kStopped);
     EXPECT_EQ(m_doc.GetTitle(), "tune");
@@ -162,7 +165,7 @@ TEST_F(ZorvatToneViewTest, AFileThatCannotBeReadGetsTheFrameworksMessage)
 {
     OpenTune();
     m_files.QueueAnswer(m_dir.filePath("gone.mid"));
-    Button(1061)->click();
+    Button(Form::kOpenMidi)->click();
     ASSERT_NE(LastMessage(), nullptr);
     EXPECT_EQ(LastMessage()->text, "Failed to open document.");
     EXPECT_EQ(LastMessage()->icon, PromptIcon::Stop);
@@ -179,7 +182,7 @@ TEST_F(ZorvatToneViewTest, ASongTheEngineRefusesIsExplainedAndCannotBePlayed)
     EXPECT_EQ(LastMessage()->text, PrepareResultText(PrepareResult::kBadDivision));
     EXPECT_EQ(LastMessage()->icon, PromptIcon::Stop);
     EXPECT_EQ(State(), kNoSong);
-    EXPECT_EQ(LabelText(1000), "MIDI Type:");
+    EXPECT_EQ(LabelText(Form::kFormat), "MIDI Type:");
 }
 
 TEST_F(ZorvatToneViewTest, ANewDocumentReturnsToTheNoSongState)
@@ -188,8 +191,8 @@ TEST_F(ZorvatToneViewTest, ANewDocumentReturnsToTheNoSongState)
     View().NewDocument();
     EXPECT_EQ(State(), kNoSong);
     EXPECT_EQ(View().windowTitle(), "Zorvat Zavi 0.99 (Beta)");
-    EXPECT_EQ(LabelText(1001), "Tracks:");
-    EXPECT_EQ(LabelText(1003), "#01 Unknown");
+    EXPECT_EQ(LabelText(Form::kTracks), "Tracks:");
+    EXPECT_EQ(LabelText(Form::ChannelLabelId(0)), "#01 Unknown");
     EXPECT_EQ(Slider()->maximum(), 0);
     EXPECT_EQ(View().GetEngine().GetToneName(), "ZorvatTone");
     EXPECT_TRUE(m_prompt.Entries().empty());
@@ -198,11 +201,11 @@ TEST_F(ZorvatToneViewTest, ANewDocumentReturnsToTheNoSongState)
 TEST_F(ZorvatToneViewTest, PlayOpensTheDeviceAndRecords)
 {
     OpenTune();
-    Button(1052)->click();
+    Button(Form::kPlay)->click();
     EXPECT_TRUE(View().IsPlaying());
     EXPECT_TRUE(m_output.IsDeviceOpen(0));
     EXPECT_TRUE(View().GetEngine().IsClockRunning());
-    EXPECT_EQ(LabelText(1073), "Recording...");
+    EXPECT_EQ(LabelText(Form::kRecordTime), "Recording...");
     EXPECT_EQ(State(), kPlaying);
     ExpectAlwaysEnabled();
     ASSERT_FALSE(m_output.Packed().empty());
@@ -218,14 +221,14 @@ TEST_F(ZorvatToneViewTest, StopShowsTheRecordingAndItsTimes)
     Seconds(3);
     EXPECT_EQ(Slider()->value(), 3);
     EXPECT_EQ(Elapsed(), "00:03");
-    Button(1053)->click();
+    Button(Form::kStop)->click();
     EXPECT_FALSE(View().IsPlaying());
     EXPECT_FALSE(m_output.IsDeviceOpen(0));
     ASSERT_NE(LastMessage(), nullptr);
     EXPECT_EQ(LastMessage()->text, "Ringtone's RTTTL generated.\r\nRecord Time: from 00:00 to 00:03");
     EXPECT_EQ(LastMessage()->caption, "RTTTL Generated");
     EXPECT_EQ(LastMessage()->icon, PromptIcon::Information);
-    EXPECT_EQ(LabelText(1073), "Rec Time: 00:00 to 00:03");
+    EXPECT_EQ(LabelText(Form::kRecordTime), "Rec Time: 00:00 to 00:03");
     EXPECT_EQ(Slider()->value(), 0);
     EXPECT_EQ(Elapsed(), "00:00");
     const QString text = Rtttl()->toPlainText();
@@ -251,7 +254,7 @@ TEST_F(ZorvatToneViewTest, ASecondRecordingStartsAtTheSliderAndReplacesTheText)
     Steps(200);
     Seconds(1);
     View().OnStop();
-    EXPECT_EQ(LabelText(1073), "Rec Time: 00:05 to 00:06");
+    EXPECT_EQ(LabelText(Form::kRecordTime), "Rec Time: 00:05 to 00:06");
     EXPECT_EQ(LastMessage()->text, "Ringtone's RTTTL generated.\r\nRecord Time: from 00:05 to 00:06");
     EXPECT_TRUE(Rtttl()->toPlainText().startsWith("tune:d=4,o=5,b=120:"));
     EXPECT_EQ(Rtttl()->toPlainText().toStdString(), View().GetEngine().GetRtttl());
@@ -265,7 +268,7 @@ TEST_F(ZorvatToneViewTest, TheRecordTimeOfAStartAtSecond75ReadsOneMinuteFifteen)
     View().OnPlay();
     Seconds(2);
     View().OnStop();
-    EXPECT_EQ(LabelText(1073), "Rec Time: 01:15 to 01:17");
+    EXPECT_EQ(LabelText(Form::kRecordTime), "Rec Time: 01:15 to 01:17");
     EXPECT_EQ(LastMessage()->text, "Ringtone's RTTTL generated.\r\nRecord Time: from 01:15 to 01:17");
 }
 
@@ -278,7 +281,7 @@ TEST_F(ZorvatToneViewTest, PlaybackEndsWhenTheSliderReachesTheSongLength)
     EXPECT_EQ(Elapsed(), "00:19");
     Seconds(1);
     EXPECT_FALSE(View().IsPlaying());
-    EXPECT_EQ(LabelText(1073), "Rec Time: 00:00 to 00:20");
+    EXPECT_EQ(LabelText(Form::kRecordTime), "Rec Time: 00:00 to 00:20");
 }
 
 TEST_F(ZorvatToneViewTest, ASongShorterThanASecondStopsAtTheFirstTimer)
@@ -290,7 +293,7 @@ TEST_F(ZorvatToneViewTest, ASongShorterThanASecondStopsAtTheFirstTimer)
     View().OnPlay();
     Seconds(1);
     EXPECT_FALSE(View().IsPlaying());
-    EXPECT_EQ(LabelText(1073), "Rec Time: 00:00 to 00:00");
+    EXPECT_EQ(LabelText(Form::kRecordTime), "Rec Time: 00:00 to 00:00");
 }
 
 TEST_F(ZorvatToneViewTest, MetersShowTheLastPitchOfEachEnabledChannel)
@@ -346,14 +349,14 @@ TEST_F(ZorvatToneViewTest, AChannelUncheckedBeforePlayNeverReachesTheText)
 TEST_F(ZorvatToneViewTest, MutePressedTwiceLeavesEveryChannelOn)
 {
     OpenTune();
-    Button(1058)->click();
-    EXPECT_EQ(Button(1058)->text(), "Mute Off");
+    Button(Form::kMute)->click();
+    EXPECT_EQ(Button(Form::kMute)->text(), "Mute Off");
     for (int c = 0; c < CZorvatToneView::kChannels; ++c) {
         EXPECT_FALSE(ChannelBox(c)->isChecked());
         EXPECT_FALSE(View().GetEngine().IsChannelOn(c));
     }
-    Button(1058)->click();
-    EXPECT_EQ(Button(1058)->text(), "Mute On");
+    Button(Form::kMute)->click();
+    EXPECT_EQ(Button(Form::kMute)->text(), "Mute On");
     for (int c = 0; c < CZorvatToneView::kChannels; ++c) {
         EXPECT_TRUE(ChannelBox(c)->isChecked());
         EXPECT_TRUE(View().GetEngine().IsChannelOn(c));
@@ -366,7 +369,7 @@ TEST_F(ZorvatToneViewTest, MuteKeepsWhatTheUserTypedIntoTheRtttlBox)
     View().OnPlay();
     View().OnStop();
     Rtttl()->setPlainText("mine:d=4,o=5,b=100:c,");
-    Button(1058)->click();
+    Button(Form::kMute)->click();
     EXPECT_EQ(Rtttl()->toPlainText(), "mine:d=4,o=5,b=100:c,");
 }
 
@@ -388,12 +391,12 @@ TEST_F(ZorvatToneViewTest, DraggingTheSliderStopsTheSoundAndTheDropStartsANewRec
     EXPECT_EQ(View().GetRecordStart(), 10);
     EXPECT_TRUE(m_output.IsDeviceOpen(0));
     EXPECT_TRUE(View().GetEngine().IsClockRunning());
-    EXPECT_EQ(LabelText(1073), "Recording...");
+    EXPECT_EQ(LabelText(Form::kRecordTime), "Recording...");
     EXPECT_TRUE(m_prompt.Entries().empty()) << "a drop is no Stop";
     Steps(10);
     Seconds(1);
     View().OnStop();
-    EXPECT_EQ(LabelText(1073), "Rec Time: 00:10 to 00:11");
+    EXPECT_EQ(LabelText(Form::kRecordTime), "Rec Time: 00:10 to 00:11");
 }
 
 TEST_F(ZorvatToneViewTest, DraggingWhileStoppedOnlyMovesTheElapsedTime)
@@ -460,9 +463,9 @@ TEST_F(ZorvatToneViewTest, WithoutASynthesizerPlaySaysTheDeviceIsBusyAndChangesN
     EXPECT_EQ(LastMessage()->icon, PromptIcon::Stop);
     EXPECT_EQ(LastMessage()->detail, "No synthesizer is among the MIDI outputs.");
     EXPECT_FALSE(view.IsPlaying());
-    EXPECT_TRUE(view.findChild<QPushButton*>("control1052")->isEnabled());
-    EXPECT_FALSE(view.findChild<QPushButton*>("control1053")->isEnabled());
-    EXPECT_EQ(view.findChild<QLabel*>("control1073")->text(), "Rec Time: 00:00 to 00:00");
+    EXPECT_TRUE(view.findChild<QPushButton*>(ControlName(Form::kPlay))->isEnabled());
+    EXPECT_FALSE(view.findChild<QPushButton*>(ControlName(Form::kStop))->isEnabled());
+    EXPECT_EQ(view.findChild<QLabel*>(ControlName(Form::kRecordTime))->text(), "Rec Time: 00:00 to 00:00");
 }
 
 TEST_F(ZorvatToneViewTest, ASynthesizerThatDoesNotOpenGivesItsReasonBelowTheMessageAndOnStandardError)

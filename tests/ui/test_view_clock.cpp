@@ -19,12 +19,14 @@ TEST_F(ViewTest, PlaysOnTheRealClockWhileTheFormPollsTheMeters)
     for (int i = 0; i < 400 && !bViolin; ++i) {
         ASSERT_TRUE(m_output.WaitForMessages(m_output.Messages().size() + 1, std::chrono::seconds(5)));
         view.OnMeterTimer();
-        bViolin = view.findChild<QProgressBar*>("control1021")->value() == 79;
+        bViolin = view.findChild<QProgressBar*>(ControlName(ControlId::Form::ChannelMeterId(2)))->value() == 79;
     }
     EXPECT_TRUE(bViolin);
     view.OnStop();
     EXPECT_FALSE(view.GetEngine().IsClockRunning());
     EXPECT_FALSE(m_output.IsDeviceOpen(0));
-    EXPECT_EQ(view.findChild<QProgressBar*>("control1021")->value(), 48);
-    EXPECT_TRUE(view.findChild<QPlainTextEdit*>("control1059")->toPlainText().startsWith("tune:d=4,o=5,b=120:4c5,"));
+    EXPECT_EQ(view.findChild<QProgressBar*>(ControlName(ControlId::Form::ChannelMeterId(2)))->value(), 48);
+    EXPECT_TRUE(view.findChild<QPlainTextEdit*>(ControlName(ControlId::Form::kRtttl))
+                    ->toPlainText()
+                    .startsWith("tune:d=4,o=5,b=120:4c5,"));
 }
