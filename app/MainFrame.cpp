@@ -11,7 +11,7 @@
 #include "app/AboutDlg.h"
 #include "app/RecentFileList.h"
 #include "app/RtttlGuide.h"
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "ui/Captions.h"
 #include "ui/ModalRunner.h"
 #include "ui/ProgramStarter.h"

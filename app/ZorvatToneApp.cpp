@@ -4,7 +4,7 @@
 #include <QCoreApplication>
 
 #include "app/MainFrame.h"
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
 #include "ui/Captions.h"

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "ringtone/RingtoneConverter.h"
 #include "ringtone/RingtonePackage.h"
 #include "settings/ProfileKeys.h"

@@ -30,7 +30,7 @@
 
 #include "engine/FaithfulCapture.h"
 #include "engine/OfflineRecorder.h"
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "ringtone/RingtoneConverter.h"
 #include "settings/SettingsStore.h"
 #include "song/MelodyFinder.h"

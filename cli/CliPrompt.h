@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 
 class CCliPrompt final : public CPrompt {
 public:

@@ -14,7 +14,7 @@
 #include "cli/CliPrompt.h"
 #include "cli/CliRingtone.h"
 #include "cli/PostUsage.h"
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "ringtone/RingtoneConverter.h"
 #include "ringtone/RingtonePackage.h"
 #include "settings/ProfileKeys.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "engine/FaithfulCapture.h"
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "ringtone/RingtoneConverter.h"
 #include "settings/SettingsStore.h"
 #include "song/MelodyFinder.h"

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "upload/FakeHttpTransport.h"
+#include "tests/support/FakeHttpTransport.h"
 #include "upload/StatusLine.h"
 #include "upload/StripMarkup.h"
 #include "upload/UploadSession.h"

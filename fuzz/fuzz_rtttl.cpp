@@ -13,7 +13,7 @@
 #include <string>
 
 #include "ringtone/PostHandler.h"
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "ringtone/RingtoneConverter.h"
 #include "ringtone/RingtonePackage.h"
 #include "settings/ProfileKeys.h"

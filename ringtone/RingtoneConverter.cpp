@@ -4,7 +4,7 @@
 #include "ringtone/LzwFile.h"
 #include "ringtone/PostHandler.h"
 #include "ringtone/PreviewMidiWriter.h"
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"
 #include "settings/ProfileKeys.h"

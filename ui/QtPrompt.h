@@ -9,7 +9,7 @@
 #include <QWidget>
 #include <string>
 
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 
 class CQtPrompt final : public CPrompt {
 public:

@@ -5,7 +5,7 @@
 
 #include "engine/SoundFontPath.h"
 #include "engine/SystemMidiOutput.h"
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
 #include "ui/Captions.h"

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QSlider>
 
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "song/GmNames.h"
 #include "ui/Captions.h"
 #include "ui/FileChooser.h"

@@ -6,7 +6,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "ui/ZorvatToneDoc.h"
 #include "ui/ZorvatToneView.h"
 

@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "fileio/FileReplacer.h"
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "ringtone/RingtoneConverter.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "upload/HttpTransport.h"
 
 inline constexpr std::string_view kDiagnosticPostHost = "localhost";

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "settings/SettingsStore.h"
 #include "upload/HttpTransport.h"
 #include "upload/StatusLine.h"

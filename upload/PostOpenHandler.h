@@ -7,7 +7,7 @@
 #include <string>
 
 #include "ringtone/PostHandler.h"
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "settings/SettingsStore.h"
 #include "upload/PostController.h"
 

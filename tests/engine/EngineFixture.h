@@ -6,7 +6,7 @@
 #include <array>
 #include <string>
 
-#include "engine/FakeMidiOutput.h"
+#include "tests/support/FakeMidiOutput.h"
 #include "engine/ManualClock.h"
 #include "engine/MidiEngine.h"
 #include "song/MidiSong.h"

@@ -4,7 +4,7 @@
 
 #include "SongBytes.h"
 #include "engine/FaithfulCapture.h"
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "ringtone/RingtoneConverter.h"
 #include "settings/SettingsStore.h"
 #include "song/SongNotes.h"

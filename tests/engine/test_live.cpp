@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "engine/ChannelMeters.h"
-#include "engine/FakeMidiOutput.h"
+#include "tests/support/FakeMidiOutput.h"
 #include "engine/ManualClock.h"
 #include "engine/MidiEngine.h"
 #include "engine/RealtimeClock.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "engine/AlsaSeqOutput.h"
-#include "engine/FakeMidiOutput.h"
+#include "tests/support/FakeMidiOutput.h"
 #include "engine/FluidSynthOutput.h"
 #include "engine/MidiOutputList.h"
 #include "engine/SoundFontPath.h"

@@ -5,7 +5,7 @@
 #include "fileio/ReadWholeFile.h"
 #include "ringtone/LzwEncoder.h"
 #include "ringtone/PostHandler.h"
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "ringtone/RingtoneConverter.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "GalleryTestData.h"
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
 #include "upload/CurlHttpTransport.h"

@@ -22,7 +22,7 @@
 #include "GalleryProcess.h"
 #include "GalleryTestData.h"
 #include "GalleryTestServer.h"
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "ringtone/RingtonePackage.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"

@@ -10,7 +10,7 @@
 
 #include "TestSupport.h"
 #include "ringtone/PostHandler.h"
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "ringtone/RingtoneConverter.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"

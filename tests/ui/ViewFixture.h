@@ -16,19 +16,19 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "engine/FakeMidiOutput.h"
+#include "tests/support/FakeMidiOutput.h"
 #include "engine/ManualClock.h"
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "settings/SettingsStore.h"
 #include "tests/ui/SmfFile.h"
 #include "ui/ControlIds.h"
-#include "ui/FakeFileChooser.h"
-#include "ui/FakeModalRunner.h"
-#include "ui/FakeProgramStarter.h"
+#include "tests/support/FakeFileChooser.h"
+#include "tests/support/FakeModalRunner.h"
+#include "tests/support/FakeProgramStarter.h"
 #include "ui/UiServices.h"
 #include "ui/ZorvatToneDoc.h"
 #include "ui/ZorvatToneView.h"
-#include "upload/FakeHttpTransport.h"
+#include "tests/support/FakeHttpTransport.h"
 
 inline constexpr int kNeverMs = 3600 * 1000;
 

@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
 #include "tests/ui/SmfFile.h"
@@ -20,7 +20,7 @@
 #include "ui/ControlIds.h"
 #include "ui/PostDlg.h"
 #include "upload/CurlHttpTransport.h"
-#include "upload/FakeHttpTransport.h"
+#include "tests/support/FakeHttpTransport.h"
 
 namespace {
 

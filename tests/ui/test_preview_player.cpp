@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <gtest/gtest.h>
 
-#include "ui/FakeProgramStarter.h"
+#include "tests/support/FakeProgramStarter.h"
 #include "ui/PreviewPlayer.h"
 
 namespace {

@@ -8,12 +8,12 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "ringtone/Prompt.h"
+#include "prompt/Prompt.h"
 #include "settings/IniSettingsStore.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
 #include "ui/ControlIds.h"
-#include "ui/FakeFileChooser.h"
+#include "tests/support/FakeFileChooser.h"
 #include "ui/SetupDefaults.h"
 #include "ui/SetupDlg.h"
 

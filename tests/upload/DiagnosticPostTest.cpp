@@ -7,7 +7,7 @@
 
 #include "TestHttpServer.h"
 #include "upload/CurlHttpTransport.h"
-#include "upload/FakeHttpTransport.h"
+#include "tests/support/FakeHttpTransport.h"
 
 TEST(DiagnosticPost, SendsTheFixedBodyToTheTestServer)
 {

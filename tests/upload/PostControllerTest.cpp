@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "upload/FakeHttpTransport.h"
+#include "tests/support/FakeHttpTransport.h"
 #include "upload/PostOpenHandler.h"
 #include "upload/UploadBody.h"
 #include "upload/UploadStatusText.h"

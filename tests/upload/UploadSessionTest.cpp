@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "upload/FakeHttpTransport.h"
+#include "tests/support/FakeHttpTransport.h"
 #include "upload/UploadBody.h"
 
 namespace {

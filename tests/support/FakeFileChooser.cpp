@@ -1,4 +1,4 @@
-#include "ui/FakeFileChooser.h"
+#include "tests/support/FakeFileChooser.h"
 
 bool CFakeFileChooser::GetOpenFileName(QWidget* owner, const QString& caption, const QString& filter,
                                        const QString& defaultSuffix, QString& path)

@@ -1,4 +1,4 @@
-#include "engine/FakeMidiOutput.h"
+#include "tests/support/FakeMidiOutput.h"
 
 #include <utility>
 
