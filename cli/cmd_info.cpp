@@ -3,9 +3,8 @@
 #include <string>
 
 #include "cli/CliCommand.h"
-#include "engine/ManualClock.h"
 #include "engine/MidiEngine.h"
-#include "engine/SilentMidiOutput.h"
+#include "engine/OfflineRecorder.h"
 #include "song/MidiSong.h"
 #include "song/SongFile.h"
 
@@ -21,12 +20,9 @@ constexpr const char* kUsage =
 // The length and the channel labels, as the player finds them when it loads the song.
 void PrintPlayerView(const CMidiSong& song)
 {
-    CSilentMidiOutput output;
-    CManualClock clock;
-    CMidiEngine engine(output, clock);
     std::array<std::string, CMidiEngine::kChannels> labels;
     std::uint32_t seconds = 0;
-    const PrepareResult result = engine.Prepare(song, labels, seconds, true);
+    const PrepareResult result = ScanAsThePlayer(song, labels, seconds);
     if (result != PrepareResult::kOk) {
         std::printf("length: not playable (%s)\n", PrepareResultText(result));
         return;

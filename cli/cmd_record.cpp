@@ -6,10 +6,8 @@
 
 #include "cli/CliCommand.h"
 #include "engine/FaithfulCapture.h"
-#include "engine/ManualClock.h"
 #include "engine/MidiEngine.h"
 #include "engine/OfflineRecorder.h"
-#include "engine/SilentMidiOutput.h"
 #include "ringtone/SmartMessaging.h"
 #include "song/MelodyFinder.h"
 #include "song/MidiSong.h"
@@ -107,12 +105,9 @@ bool ChooseTuneChannel(const CSongNotes& notes, OfflineRecordOptions& options, s
 bool RecordFaithful(const CMidiSong& song, const CSongNotes& notes, const OfflineRecordOptions& options,
                     std::string& text, std::string& error)
 {
-    CSilentMidiOutput output;
-    CManualClock clock;
-    CMidiEngine engine(output, clock);
     std::array<std::string, CMidiEngine::kChannels> labels;
     std::uint32_t seconds = 0;
-    if (PrepareResult result = engine.Prepare(song, labels, seconds, true); result != PrepareResult::kOk) {
+    if (PrepareResult result = ScanAsThePlayer(song, labels, seconds); result != PrepareResult::kOk) {
         error = PrepareResultText(result);
         return false;
     }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "ringtone/RtttlNote.h"
 #include "song/SongNotes.h"
 
 namespace {
@@ -37,7 +38,6 @@ constexpr std::array<Length, 18> kLengths = {{
     {72, 4, 2},   {96, 2, 1},   {128, 1, 0},  {144, 2, 2},  {192, 1, 1},  {288, 1, 2},
 }};
 
-constexpr const char* kNoteNames[12] = {"c", "c#", "d", "d#", "e", "f", "f#", "g", "g#", "a", "a#", "b"};
 
 struct VoiceNote {
     double start; // units from the range start
@@ -128,7 +128,7 @@ public:
     void Note(int pitch, const Length& length)
     {
         m_text += std::to_string(length.rtttl);
-        m_text += kNoteNames[pitch % 12];
+        m_text += kRtttlNoteNames[static_cast<std::size_t>(pitch % 12)];
         m_text.append(static_cast<std::size_t>(length.dots), '.');
         m_text += std::to_string(pitch / 12);
         m_text += ',';

@@ -10,6 +10,14 @@ constexpr std::uint64_t kTicksPerSecond = 1000000 / CClockSource::kPeriodMicrose
 
 } // namespace
 
+PrepareResult ScanAsThePlayer(const CMidiSong& song, std::array<std::string, 16>& labels, std::uint32_t& seconds)
+{
+    CSilentMidiOutput output;
+    CManualClock clock;
+    CMidiEngine engine(output, clock);
+    return engine.Prepare(song, labels, seconds, true);
+}
+
 bool COfflineRecorder::Record(const CMidiSong& song, const OfflineRecordOptions& options, OfflineRecording& out)
 {
     m_strError.clear();

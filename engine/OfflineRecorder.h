@@ -31,6 +31,12 @@ struct OfflineRecording {
     std::uint64_t qwTicks = 0;       // clock ticks run after the first
 };
 
+// What the player finds when it loads `song`, without a device: the channel labels
+// and the length in seconds, or why it refuses the song (labels and seconds then
+// left as they were).
+[[nodiscard]] PrepareResult ScanAsThePlayer(const CMidiSong& song, std::array<std::string, 16>& labels,
+                                            std::uint32_t& seconds);
+
 class COfflineRecorder {
 public:
     // False when Prepare refuses the song (LastError says why).

@@ -1,10 +1,11 @@
 #include "engine/RtttlCapture.h"
 
+#include "ringtone/RtttlNote.h"
+
 #include <bit>
 
 namespace {
 
-constexpr const char* kNoteNames[12] = {"c", "c#", "d", "d#", "e", "f", "f#", "g", "g#", "a", "a#", "b"};
 constexpr int kRtttlDurations[6] = {32, 16, 8, 4, 2, 1};
 constexpr std::uint32_t kDurationCodes[6] = {0xA0, 0x80, 0x60, 0x40, 0x20, 0x00};
 constexpr int kLowestOctave = 4;
@@ -42,7 +43,7 @@ std::uint32_t CRtttlCapture::DurationCode(int index)
 
 std::string CRtttlCapture::NoteText(std::uint8_t note)
 {
-    return kNoteNames[note % 12] + std::to_string(note / 12);
+    return std::string(kRtttlNoteNames[note % 12]) + std::to_string(note / 12);
 }
 
 void CRtttlCapture::WriteHeader(std::uint32_t tempo)

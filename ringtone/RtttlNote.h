@@ -1,7 +1,13 @@
 #pragma once
 // One note token of the RTTTL text as the parser understood it.
 
+#include <array>
 #include <cstdint>
+#include <string_view>
+
+// The note names RTTTL writes, by semitone (c = 0 .. b = 11).
+inline constexpr std::array<std::string_view, 12> kRtttlNoteNames = {"c",  "c#", "d",  "d#", "e",  "f",
+                                                                     "f#", "g",  "g#", "a",  "a#", "b"};
 
 inline constexpr std::uint16_t kRtttlPause = 0xFFFF;    // wNote of a pause
 inline constexpr std::uint16_t kRtttlNoScale = 0xFFFF;  // wScale of an octave outside 4..7

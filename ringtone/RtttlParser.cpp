@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr std::array<std::string_view, 12> kNoteNames = {"c",  "c#", "d",  "d#", "e",  "f",
-                                                         "f#", "g",  "g#", "a",  "a#", "b"};
 constexpr std::uint32_t kMaxTicks = 0x0FFFFFFF; // the longest a MIDI delta can say
 
 bool IsDigit(char c)
@@ -163,8 +161,8 @@ bool CRingtoneConverter::ParseNote(const std::string& token, RtttlNote& note, Dr
         note = out;
         return true;
     }
-    auto it = std::find(kNoteNames.begin(), kNoteNames.end(), name);
-    if (it == kNoteNames.end()) {
+    auto it = std::find(kRtttlNoteNames.begin(), kRtttlNoteNames.end(), name);
+    if (it == kRtttlNoteNames.end()) {
         // Named as typed, not in the lower case read here.
         why(DroppedToken::Reason::NoteName,
             name.empty() ? "no note name" : "\"" + token.substr(digits, nameLength) + "\" is not a note name");
@@ -173,7 +171,7 @@ bool CRingtoneConverter::ParseNote(const std::string& token, RtttlNote& note, Dr
     out.wScale = (octave >= 4 && octave <= 7) ? static_cast<std::uint16_t>(octave - 4) : kRtttlNoScale;
     if (out.wScale == kRtttlNoScale)
         why(DroppedToken::Reason::Octave, "octave " + std::to_string(octave) + " is outside 4-7");
-    std::int64_t number = (it - kNoteNames.begin()) + std::int64_t{12} * octave;
+    std::int64_t number = (it - kRtttlNoteNames.begin()) + std::int64_t{12} * octave;
     out.wNote = static_cast<std::uint16_t>(number & 0xFFFF);
     note = out;
     return true;

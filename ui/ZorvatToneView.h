@@ -154,6 +154,8 @@ private:
     void ShowSuggestion();
     void NameChannelControls();
     [[nodiscard]] bool KeepsRhythm() const;
+    // The channels Play would record now, by channel 0-15.
+    [[nodiscard]] std::array<bool, kChannels> EnabledChannels() const;
     // The faithful capture of the enabled channels from slider second `from` for
     // `seconds` of playing time (negative: to the end).
     [[nodiscard]] std::string CaptureKeepingRhythm(int from, int seconds) const;

@@ -76,11 +76,18 @@ void CZorvatToneView::OnKeepRhythm(bool bOn)
         LogProfileWriteFailure(m_services.m_settings);
 }
 
+std::array<bool, CZorvatToneView::kChannels> CZorvatToneView::EnabledChannels() const
+{
+    std::array<bool, kChannels> on{};
+    for (int c = 0; c < kChannels; ++c)
+        on[static_cast<std::size_t>(c)] = m_engine.IsChannelOn(c);
+    return on;
+}
+
 std::string CZorvatToneView::CaptureKeepingRhythm(int from, int seconds) const
 {
     FaithfulCaptureOptions options;
-    for (int c = 0; c < kChannels; ++c)
-        options.bChannelOn[static_cast<std::size_t>(c)] = m_engine.IsChannelOn(c);
+    options.bChannelOn = EnabledChannels();
     options.qwFromTick = m_songNotes.TickAtSliderSecond(static_cast<std::uint32_t>(std::max(from, 0)));
     if (seconds >= 0)
         options.qwToTick = m_songNotes.TickAfterSeconds(options.qwFromTick, seconds);
@@ -97,8 +104,7 @@ void CZorvatToneView::OnRecordWithoutPlaying()
         m_strRtttl = CaptureKeepingRhythm(from, -1);
     } else {
         OfflineRecordOptions options;
-        for (int c = 0; c < kChannels; ++c)
-            options.bChannelOn[static_cast<std::size_t>(c)] = m_engine.IsChannelOn(c);
+        options.bChannelOn = EnabledChannels();
         options.uFromSecond = static_cast<std::uint32_t>(from);
         options.strToneName = m_engine.GetToneName();
         OfflineRecording recording;
