@@ -15,7 +15,7 @@
 #include "engine/OfflineRecorder.h"
 #include "engine/SilentMidiOutput.h"
 #include "song/MidiSong.h"
-#include "tests/engine/SongBytes.h"
+#include "tests/support/MidiBytes.h"
 
 namespace {
 

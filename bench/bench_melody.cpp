@@ -8,7 +8,7 @@
 #include "song/MelodyFinder.h"
 #include "song/MidiSong.h"
 #include "song/SongNotes.h"
-#include "tests/engine/SongBytes.h"
+#include "tests/support/MidiBytes.h"
 
 namespace {
 

@@ -198,14 +198,14 @@ TEST_F(MainFrameTest, CtrlSSavesTheSongThroughASaveDialog)
     EXPECT_TRUE(m_files.Requests()[0].bSave);
     EXPECT_EQ(m_files.Requests()[0].strInitialPath, opened);
     EXPECT_EQ(m_files.Requests()[0].strDefaultSuffix, "mid");
-    EXPECT_EQ(ReadBytes(copy), original);
+    EXPECT_EQ(ReadFile(copy), original);
     EXPECT_TRUE(m_prompt.Entries().empty());
 
     // Cancelled: nothing is written, not even over the opened file.
     Write("tune.mid", "MThd changed on disk");
     Command(CommandId::kSaveAs)->trigger();
     EXPECT_EQ(m_files.Requests().size(), 2u);
-    EXPECT_EQ(ReadBytes(opened), QByteArray("MThd changed on disk"));
+    EXPECT_EQ(ReadFile(opened), QByteArray("MThd changed on disk"));
 }
 
 TEST_F(MainFrameTest, AFailedSaveSaysSo)

@@ -99,7 +99,7 @@ TEST_F(RecentFilesTest, ASongTheProgramRefusesToPlayIsNotListedAndLeavesTheListW
     EXPECT_EQ(FileMenu().size(), kFixedItems + 2);
 
     // Listed while it played; now it holds a song the program refuses.
-    Write("tune.mid", ReadBytes(QStringLiteral(ZT_SOURCE_DIR "/tests/corpus/300-tracks/300-tracks.mid")));
+    Write("tune.mid", ReadFile(QStringLiteral(ZT_SOURCE_DIR "/tests/corpus/300-tracks/300-tracks.mid")));
     Frame().findChild<QAction*>("recentFile1")->trigger();
     EXPECT_FALSE(AppView().HasSong());
     EXPECT_EQ(Entry(1), "");

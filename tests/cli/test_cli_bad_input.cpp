@@ -5,53 +5,66 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "tests/cli/CliRunner.h"
+#include "tests/support/Files.h"
+#include "tests/support/MidiBytes.h"
+#include "tests/support/RunProgram.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
+std::string ShellQuote(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
 class CliBadInputTest : public ::testing::Test {
 protected:
-    CliBadInputTest() { std::filesystem::create_directories(m_dir.Path() / "out"); }
+    CliBadInputTest() { std::filesystem::create_directories(m_dir.File("out")); }
 
     // Every command with `in` where it takes its input file.
     std::vector<std::vector<std::string>> EveryCommandReading(const std::string& in) const
     {
-        const std::string temp = m_dir / "out";
+        const std::string temp = m_dir.File("out");
         return {
             {"info", in},
             {"dump", in},
             {"melody", in},
             {"record", in},
-            {"copy", in, m_dir / "copy.mid"},
+            {"copy", in, m_dir.File("copy.mid")},
             {"pdu", "--temp", temp, in},
-            {"preview", "--temp", temp, in, "-o", m_dir / "p.mid"},
-            {"package", "--temp", temp, in, "-o", m_dir / "pkg"},
+            {"preview", "--temp", temp, in, "-o", m_dir.File("p.mid")},
+            {"package", "--temp", temp, in, "-o", m_dir.File("pkg")},
             {"unpack", in, "-d", temp},
             {"post", "--name", "Tone", "--category", "others", "--host", "127.0.0.1:1", in},
         };
     }
     // The tool with its home here, killed should it ever wait (exit code 124).
-    CliResult Run(const std::vector<std::string>& args, const std::string* stdinText = nullptr) const
+    ProgramResult Run(const std::vector<std::string>& args, const std::string* stdinText = nullptr) const
     {
-        return RunCli(args, stdinText,
-                      "HOME=" + ShellQuote(m_dir.Path().string()) + " XDG_CONFIG_HOME=" + ShellQuote(m_dir / "config") +
-                          " timeout 30");
+        std::vector<std::string> argv = {"timeout", "30", BuildProgram("zorvattone-cli")};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return RunProgram(argv, {.env = {"HOME=" + m_dir.Path(), "XDG_CONFIG_HOME=" + m_dir.File("config")},
+                                 .stdinText = stdinText});
     }
 
-    CScratchDir m_dir;
+    CTempDir m_dir;
 };
 
 } // namespace
@@ -69,20 +82,20 @@ TEST_F(CliBadInputTest, EveryCommandNamesAnInputThatIsNoFileToRead)
         inTable.insert(args[0]);
     EXPECT_EQ(inTable, listed);
 
-    const std::string secret = m_dir / "secret.txt";
-    { std::ofstream(secret) << "T:d=4,o=5,b=120:c,"; }
+    const std::string secret = m_dir.File("secret.txt");
+    ASSERT_TRUE(WriteFile(secret, "T:d=4,o=5,b=120:c,"));
     ::chmod(secret.c_str(), 0);
     const int fd = ::open(secret.c_str(), O_RDONLY);
     if (fd >= 0)
         ::close(fd);
-    const std::string fifo = m_dir / "fifo";
+    const std::string fifo = m_dir.File("fifo");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const struct {
         const char* name;
         std::string path; // empty: not possible here
         std::string reason;
     } inputs[] = {
-        {"a directory", m_dir / "out", "is a directory"},
+        {"a directory", m_dir.File("out"), "is a directory"},
         {"a FIFO", fifo, "is not a regular file"},
         {"an endless device", "/dev/zero", "is not a regular file"},
         {"a file that cannot be opened", fd >= 0 ? "" : secret, std::strerror(EACCES)},
@@ -96,52 +109,52 @@ TEST_F(CliBadInputTest, EveryCommandNamesAnInputThatIsNoFileToRead)
         }
         for (const auto& args : EveryCommandReading(input.path)) {
             SCOPED_TRACE(std::string(input.name) + ", " + args[0]);
-            const CliResult r = Run(args);
+            const ProgramResult r = Run(args);
             EXPECT_EQ(r.exitCode, 1);
             EXPECT_EQ(r.err, "zorvattone-cli: cannot read " + input.path + ": " + input.reason + "\n");
             EXPECT_EQ(r.out, "");
         }
     }
-    EXPECT_TRUE(std::filesystem::is_empty(m_dir.Path() / "out")) << "nothing was written";
+    EXPECT_TRUE(std::filesystem::is_empty(m_dir.File("out"))) << "nothing was written";
 }
 
 TEST_F(CliBadInputTest, RtttlTextOverTheLimitIsRefusedBeforeItIsReadWhole)
 {
     const std::string why = ": is larger than 65536 bytes; a ringtone's text is a few kilobytes\n";
     const std::string text(65537, 'a');
-    CliResult r = Run({"pdu", "--temp", m_dir / "out", "-"}, &text);
+    ProgramResult r = Run({"pdu", "--temp", m_dir.File("out"), "-"}, &text);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "zorvattone-cli: cannot read standard input" + why);
-    { std::ofstream(m_dir / "long.txt") << text; }
-    r = Run({"pdu", "--temp", m_dir / "out", m_dir / "long.txt"});
-    EXPECT_EQ(r.err, "zorvattone-cli: cannot read " + (m_dir / "long.txt") + why);
+    ASSERT_TRUE(WriteFile(m_dir.File("long.txt"), text));
+    r = Run({"pdu", "--temp", m_dir.File("out"), m_dir.File("long.txt")});
+    EXPECT_EQ(r.err, "zorvattone-cli: cannot read " + m_dir.File("long.txt") + why);
 }
 
 TEST_F(CliBadInputTest, NoCommandWritesOverTheFileItReads)
 {
-    const std::string song = m_dir / "song.mid";
+    const std::string song = m_dir.File("song.mid");
     std::filesystem::copy_file(std::string(ZT_SOURCE_DIR) + "/data/demo.mid", song);
-    std::filesystem::create_symlink(song, m_dir / "link.mid");
-    std::filesystem::create_hard_link(song, m_dir / "hard.mid");
-    const std::string package = m_dir / "out/zorvat.mid";
+    std::filesystem::create_symlink(song, m_dir.File("link.mid"));
+    std::filesystem::create_hard_link(song, m_dir.File("hard.mid"));
+    const std::string package = m_dir.File("out/zorvat.mid");
     const std::string tune = "T:d=4,o=5,b=120:c,";
-    ASSERT_EQ(Run({"package", "--temp", m_dir / "out", "-o", package, "-"}, &tune).exitCode, 0);
+    ASSERT_EQ(Run({"package", "--temp", m_dir.File("out"), "-o", package, "-"}, &tune).exitCode, 0);
     const struct {
         std::vector<std::string> args;
         std::string output; // the file named in the message
         std::string input;
     } cases[] = {
-        {{"copy", song, m_dir / "link.mid"}, m_dir / "link.mid", song},
-        {{"copy", song, m_dir / "hard.mid"}, m_dir / "hard.mid", song},
-        {{"unpack", package, "-d", m_dir / "out"}, package, package},
+        {{"copy", song, m_dir.File("link.mid")}, m_dir.File("link.mid"), song},
+        {{"copy", song, m_dir.File("hard.mid")}, m_dir.File("hard.mid"), song},
+        {{"unpack", package, "-d", m_dir.File("out")}, package, package},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.output);
-        const std::string before = SlurpFile(c.input);
-        const CliResult r = Run(c.args);
+        const std::string before = ReadFile(c.input);
+        const ProgramResult r = Run(c.args);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(r.err, "zorvattone-cli: cannot write " + c.output + ": is the same file as " + c.input + "\n");
-        EXPECT_EQ(SlurpFile(c.input), before);
+        EXPECT_EQ(ReadFile(c.input), before);
     }
 }
 
@@ -149,39 +162,35 @@ TEST_F(CliBadInputTest, NoCommandWritesOverTheFileItReads)
 // every printing command with exit code 1 and the reason, not with the output lost.
 TEST(CliOutput, ALostWriteToStandardOutputFailsTheCommand)
 {
-    CScratchDir dir;
+    CTempDir dir;
     const std::string demo = std::string(ZT_SOURCE_DIR) + "/data/demo.mid";
-    std::ofstream(dir / "tone.txt") << "T:d=4,o=5,b=120:8c5,8d5,";
-    const std::string cli = ShellQuote(std::string(ZT_BINARY_DIR) + "/bin/zorvattone-cli");
+    ASSERT_TRUE(WriteFile(dir.File("tone.txt"), "T:d=4,o=5,b=120:8c5,8d5,"));
+    const std::string cli = ShellQuote(BuildProgram("zorvattone-cli"));
     const std::vector<std::string> commands = {
         "--help",
         "info " + ShellQuote(demo),
         "dump " + ShellQuote(demo),
         "melody " + ShellQuote(demo),
         "record " + ShellQuote(demo),
-        "pdu --temp " + ShellQuote(dir.Path().string()) + " " + ShellQuote(dir / "tone.txt"),
+        "pdu --temp " + ShellQuote(dir.Path()) + " " + ShellQuote(dir.File("tone.txt")),
     };
     for (const std::string& command : commands) {
-        const std::string full = cli + " " + command + " > /dev/full 2> " + ShellQuote(dir / "err");
+        const std::string full = cli + " " + command + " > /dev/full 2> " + ShellQuote(dir.File("err"));
         const int status = std::system(full.c_str());
         EXPECT_EQ(WEXITSTATUS(status), 1) << command;
-        EXPECT_EQ(SlurpFile(dir / "err"), "zorvattone-cli: cannot write standard output: No space left on device\n")
+        EXPECT_EQ(ReadFile(dir.File("err")), "zorvattone-cli: cannot write standard output: No space left on device\n")
             << command;
     }
     // A reader that stops early: the dump of a long song (far more than a pipe holds)
     // is cut short with a message.
-    std::string track;
-    for (int i = 0; i < 100000; ++i)
-        track += i == 0 ? std::string("\x00\x90\x3C\x40", 4) : std::string("\x01\x3C\x40", 3);
-    track += std::string("\x00\xFF\x2F\x00", 4);
-    const std::uint32_t length = static_cast<std::uint32_t>(track.size());
-    const char lengthBytes[4] = {static_cast<char>(length >> 24), static_cast<char>(length >> 16),
-                                 static_cast<char>(length >> 8), static_cast<char>(length)};
-    const std::string song = dir / "long.mid";
-    std::ofstream(song, std::ios::binary) << std::string("MThd\0\0\0\6\0\0\0\1\0\x60MTrk", 18)
-                                          << std::string(lengthBytes, 4) << track;
+    CTrackBytes track;
+    track.On(0, 0, 0x3C, 0x40);
+    for (int i = 1; i < 100000; ++i)
+        track.Raw(1, {0x3C, 0x40});
+    const std::string song = dir.File("long.mid");
+    ASSERT_TRUE(WriteBytes(song, SmfBytes(96, {track.End()}, 0)));
     const std::string piped = "bash -c 'set -o pipefail; " + cli + " dump " + ShellQuote(song) +
-                              " 2> " + ShellQuote(dir / "err") + " | head -c 1 > /dev/null'";
+                              " 2> " + ShellQuote(dir.File("err")) + " | head -c 1 > /dev/null'";
     EXPECT_EQ(WEXITSTATUS(std::system(piped.c_str())), 1);
-    EXPECT_EQ(SlurpFile(dir / "err"), "zorvattone-cli: cannot write standard output: Broken pipe\n");
+    EXPECT_EQ(ReadFile(dir.File("err")), "zorvattone-cli: cannot write standard output: Broken pipe\n");
 }

@@ -4,12 +4,6 @@
 // short part-way by a file-size limit. Each failure is exit code 1 with a message
 // naming the file; nothing half written stays and what was there survives.
 
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -20,93 +14,15 @@
 #include <string>
 #include <vector>
 
-#include "tests/cli/CliRunner.h"
 #include "tests/ringtone/DrillSong.h"
 #include "tests/ringtone/FaultyDir.h"
-
-extern char** environ;
+#include "tests/support/Files.h"
+#include "tests/support/RunProgram.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
-const std::string kCli = std::string(ZT_BINARY_DIR) + "/bin/zorvattone-cli";
 const std::string kDemo = std::string(ZT_SOURCE_DIR) + "/data/demo.mid";
-
-// Reads both pipes to their ends, so that neither can fill up while the other waits.
-void Drain(int outFd, int errFd, CliResult& r)
-{
-    pollfd fds[] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-    int open = 2;
-    char buffer[4096];
-    while (open > 0 && ::poll(fds, 2, -1) >= 0) {
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0)
-                continue;
-            ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
-            if (got > 0) {
-                (i == 0 ? r.out : r.err).append(buffer, static_cast<std::size_t>(got));
-                continue;
-            }
-            ::close(fds[i].fd);
-            fds[i].fd = -1;
-            --open;
-        }
-    }
-}
-
-// Runs the tool with its home in `home` and, when `limit` is set, every file it
-// writes limited to that many bytes. Output comes through pipes, which no limit cuts.
-CliResult RunCliIn(const std::string& home, const std::vector<std::string>& args,
-                   std::optional<std::uint64_t> limit = std::nullopt)
-{
-    std::vector<std::string> env = {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/config"};
-    for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "HOME=", 5) != 0 && std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0)
-            env.emplace_back(*e);
-    std::vector<char*> envp;
-    for (std::string& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> argStrings = {kCli};
-    argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : argStrings)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    CliResult r;
-    int out[2];
-    int err[2];
-    if (::pipe(out) != 0 || ::pipe(err) != 0)
-        return r;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addclose(&actions, err[0]);
-    pid_t pid = -1;
-    int rc = 0;
-    {
-        // The tool inherits the limit and the ignored SIGXFSZ; the test writes
-        // nothing while they are in force here.
-        std::optional<CFileSizeLimit> fsize;
-        if (limit)
-            fsize.emplace(*limit);
-        rc = ::posix_spawn(&pid, kCli.c_str(), &actions, nullptr, argv.data(), envp.data());
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    ::close(err[1]);
-    Drain(out[0], err[0], r);
-    if (rc != 0)
-        return r;
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
 
 std::optional<std::uint64_t> LimitOf(const CFaultyDir& dir)
 {
@@ -133,31 +49,33 @@ class CliFaultTest : public ::testing::Test {
 protected:
     CliFaultTest()
     {
-        std::filesystem::create_directories(m_home.Path() / "tmp");
-        std::filesystem::create_directories(m_home.Path() / "out");
-        EXPECT_TRUE(WriteFileBytes(Song(), DrillSong()));
+        std::filesystem::create_directories(m_home.File("tmp"));
+        std::filesystem::create_directories(m_home.File("out"));
+        EXPECT_TRUE(WriteFile(Song(), DrillSong()));
     }
-    std::string Home() const { return m_home.Path().string(); }
-    std::string Song() const { return m_home / "drill.txt"; }
-    std::string Temp() const { return m_home / "tmp"; }
-    std::string Out(const std::string& name) const { return m_home / ("out/" + name); }
-    CliResult Run(const std::vector<std::string>& args, std::optional<std::uint64_t> limit = std::nullopt)
+    std::string Song() const { return m_home.File("drill.txt"); }
+    std::string Temp() const { return m_home.File("tmp"); }
+    std::string Out(const std::string& name) const { return m_home.File("out/" + name); }
+    // The tool with its home here and, when `limit` is set, every file it writes
+    // limited to that many bytes.
+    ProgramResult Run(const std::vector<std::string>& args, std::optional<std::uint64_t> limit = std::nullopt)
     {
-        return RunCliIn(Home(), args, limit);
+        return RunCli(args, {.env = {"HOME=" + m_home.Path(), "XDG_CONFIG_HOME=" + m_home.File("config")},
+                             .fileSizeLimit = limit});
     }
     // The profile that post reads, with `temp` as its temporary directory.
     void WriteProfile(const std::string& temp)
     {
-        std::filesystem::path dir = m_home.Path() / "config" / "Zorvat Zavi 1.0";
+        const std::string dir = m_home.File("config/Zorvat Zavi 1.0");
         std::filesystem::create_directories(dir);
-        EXPECT_TRUE(WriteFileBytes((dir / "ZorvatTone.ini").string(),
-                                   "[IDENTITY]\nNICKNAME=nick\nEMAIL=nick@example.net\nPASSWD=pw\n\n"
-                                   "[SYSTEM]\nEMAIL=gallery.invalid\nTEMP=" +
-                                       temp + "\n"));
+        EXPECT_TRUE(WriteFile(dir + "/ZorvatTone.ini",
+                              "[IDENTITY]\nNICKNAME=nick\nEMAIL=nick@example.net\nPASSWD=pw\n\n"
+                              "[SYSTEM]\nEMAIL=gallery.invalid\nTEMP=" +
+                                  temp + "\n"));
     }
     bool HasPost() { return Run({"post", "--help"}).exitCode == 0; }
     // A post that never gets as far as the network: nothing listens on port 1.
-    CliResult Post(std::optional<std::uint64_t> limit = std::nullopt)
+    ProgramResult Post(std::optional<std::uint64_t> limit = std::nullopt)
     {
         return Run({"post", "--name", "Drill", "--category", "others", "--host", "127.0.0.1:1", Song()}, limit);
     }
@@ -165,7 +83,7 @@ protected:
     DrillSizes Measure()
     {
         DrillSizes sizes;
-        CliResult pdu = Run({"pdu", "--temp", Temp(), Song()});
+        ProgramResult pdu = Run({"pdu", "--temp", Temp(), Song()});
         EXPECT_EQ(pdu.exitCode, 0) << pdu.err;
         sizes.hex = pdu.out.size() - 1;
         sizes.midi = std::filesystem::file_size(Temp() + "/zorvat.mid");
@@ -173,7 +91,7 @@ protected:
         return sizes;
     }
 
-    CScratchDir m_home;
+    CTempDir m_home;
 };
 
 class CliBrokenTempTest : public CliFaultTest, public ::testing::WithParamInterface<DirFault> {};
@@ -189,7 +107,7 @@ TEST_P(CliBrokenTempTest, EveryRingtoneCommandNamesThePreviewAndKeepsEveryFile)
     const FileMap before = dir.Files();
     const FileMap outputs = {{"p.mid", "an earlier preview"}, {"pkg", "an earlier package"}};
     for (const auto& [name, bytes] : outputs)
-        ASSERT_TRUE(WriteFileBytes(Out(name), bytes));
+        ASSERT_TRUE(WriteFile(Out(name), bytes));
     const std::string expected = StopMessage(dir.File("zorvat.mid"), dir.Reason());
 
     const std::vector<std::vector<std::string>> commands = {
@@ -199,17 +117,17 @@ TEST_P(CliBrokenTempTest, EveryRingtoneCommandNamesThePreviewAndKeepsEveryFile)
     };
     for (const auto& command : commands) {
         SCOPED_TRACE(command[0]);
-        CliResult r = Run(command, LimitOf(dir));
+        ProgramResult r = Run(command, LimitOf(dir));
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(r.err, expected);
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(dir.Files(), before);
-        EXPECT_EQ(FilesIn(m_home / "out"), outputs);
+        EXPECT_EQ(FilesIn(m_home.File("out")), outputs);
     }
     if (!HasPost())
         return;
     WriteProfile(dir.Path());
-    CliResult r = Post(LimitOf(dir));
+    ProgramResult r = Post(LimitOf(dir));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, expected);
     EXPECT_EQ(r.out, "") << "no upload step began";
@@ -225,13 +143,13 @@ TEST_F(CliFaultTest, APackageThatDoesNotFitTheTemporaryDirectoryLeavesOnlyWhatWa
     CFaultyDir dir(DirFault::kFull, kEarlierFiles, 2, sizes.Package() - 1);
     if (!dir.Ready())
         GTEST_SKIP() << dir.Why();
-    ASSERT_TRUE(WriteFileBytes(Out("pkg"), "an earlier package"));
+    ASSERT_TRUE(WriteFile(Out("pkg"), "an earlier package"));
 
-    CliResult r = Run({"package", "--temp", dir.Path(), Song(), "-o", Out("pkg")}, LimitOf(dir));
+    ProgramResult r = Run({"package", "--temp", dir.Path(), Song(), "-o", Out("pkg")}, LimitOf(dir));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(NamesAPackageIn(r.err, dir.Path(), dir.Reason())) << r.err;
     EXPECT_EQ(dir.Files(), kEarlierFiles);
-    EXPECT_EQ(FilesIn(m_home / "out"), (FileMap{{"pkg", "an earlier package"}}));
+    EXPECT_EQ(FilesIn(m_home.File("out")), (FileMap{{"pkg", "an earlier package"}}));
 
     if (!HasPost())
         return;
@@ -275,7 +193,7 @@ TEST_P(CliBrokenOutputTest, AnOutputThatCannotBeWrittenKeepsTheOneThatWasThere)
         SCOPED_TRACE(c.args[0]);
         if (dir.IsLimited() && !c.bLimitCanDoIt)
             continue;
-        CliResult r = Run(c.args, LimitOf(dir));
+        ProgramResult r = Run(c.args, LimitOf(dir));
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(r.err, c.err);
         EXPECT_EQ(dir.Files(), GetParam() == DirFault::kMissing ? FileMap{} : old);
@@ -294,7 +212,7 @@ TEST_F(CliFaultTest, WritesCutShortPartWayFailAndNeverReplaceAGoodFile)
     const FileMap old = {
         {"p.mid", "an earlier preview"}, {"pkg", "an earlier package"}, {"copy.mid", "an earlier copy"}};
     for (const auto& [name, bytes] : old)
-        ASSERT_TRUE(WriteFileBytes(Out(name), bytes));
+        ASSERT_TRUE(WriteFile(Out(name), bytes));
     const std::string tooLarge = std::strerror(EFBIG);
     const struct {
         const char* name;
@@ -312,13 +230,13 @@ TEST_F(CliFaultTest, WritesCutShortPartWayFailAndNeverReplaceAGoodFile)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CliResult r = Run(c.args, c.limit);
+        ProgramResult r = Run(c.args, c.limit);
         EXPECT_EQ(r.exitCode, 1);
         if (c.err.empty())
             EXPECT_TRUE(NamesAPackageIn(r.err, Temp(), tooLarge)) << r.err;
         else
             EXPECT_EQ(r.err, c.err);
-        EXPECT_EQ(FilesIn(m_home / "out"), old);
+        EXPECT_EQ(FilesIn(m_home.File("out")), old);
         EXPECT_TRUE(std::filesystem::is_empty(Temp()));
     }
 }
@@ -327,7 +245,7 @@ TEST_F(CliFaultTest, CopyToADeviceWritesItInPlaceAndReportsAFullOne)
 {
     if (!std::filesystem::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
-    CliResult r = Run({"copy", kDemo, "/dev/full"});
+    ProgramResult r = Run({"copy", kDemo, "/dev/full"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "zorvattone-cli: cannot write /dev/full: " + std::string(std::strerror(ENOSPC)) + "\n");
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/full")) << "the device node stays";
@@ -335,5 +253,5 @@ TEST_F(CliFaultTest, CopyToADeviceWritesItInPlaceAndReportsAFullOne)
 
     r = Run({"copy", kDemo, "/dev/stdout"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, SlurpFile(kDemo));
+    EXPECT_EQ(r.out, ReadFile(kDemo));
 }

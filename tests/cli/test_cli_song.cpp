@@ -2,32 +2,30 @@
 
 #include <regex>
 
-#include "CliRunner.h"
+#include "tests/support/Files.h"
+#include "tests/support/MidiBytes.h"
+#include "tests/support/RunProgram.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
 const std::string kDemo = std::string(ZT_SOURCE_DIR) + "/data/demo.mid";
 
-void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 // A format-0 file with one track: a tempo, a note under running status, a sysex, the end.
-const std::string kSmall = std::string("MThd\0\0\0\6\0\0\0\1\0\x60", 14) +
-                           std::string("MTrk\0\0\0\x17", 8) +
-                           std::string("\0\xFF\x51\3\x07\xA1\x20"
-                                       "\0\x90\x3C\x64"
-                                       "\x60\x3C\0"
-                                       "\0\xF0\2\x7E\xF7"
-                                       "\0\xFF\x2F\0",
-                                       23);
+const Bytes kSmall = SmfBytes(96,
+                              {CTrackBytes()
+                                   .Tempo(0, 500000)
+                                   .On(0, 0, 0x3C)
+                                   .Raw(96, {0x3C, 0})
+                                   .Raw(0, {0xF0, 2, 0x7E, 0xF7})
+                                   .End()},
+                              0);
 
 TEST(CliDump, PrintsTheHeaderLineThenOneLinePerEvent)
 {
-    CScratchDir dir;
-    WriteBytes(dir / "small.mid", kSmall);
-    CliResult r = RunCli({"dump", dir / "small.mid"});
+    CTempDir dir;
+    ASSERT_TRUE(WriteBytes(dir.File("small.mid"), kSmall));
+    ProgramResult r = RunCli({"dump", dir.File("small.mid")});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "MThd format=0 tracks=1 division=96\n"
                      "1 0 FF 51 3 07 A1 20\n"
@@ -39,7 +37,7 @@ TEST(CliDump, PrintsTheHeaderLineThenOneLinePerEvent)
 
 TEST(CliInfo, DescribesTheDemoSong)
 {
-    CliResult r = RunCli({"info", kDemo});
+    ProgramResult r = RunCli({"info", kDemo});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("format: 1\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("tracks declared: 4\n"), std::string::npos);
@@ -50,7 +48,7 @@ TEST(CliInfo, DescribesTheDemoSong)
 
 TEST(CliMelody, PrintsOneLinePerChannelWithNotesBestFirst)
 {
-    CliResult r = RunCli({"melody", kDemo});
+    ProgramResult r = RunCli({"melody", kDemo});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(std::regex_match(r.out, std::regex("1 (0\\.[5-9]\\d|1\\.00) #01 PIPE/Flute\n"
                                                    "[23] 0\\.[0-4]\\d #0[23] [A-Z]+/[ A-Za-z0-9]+\n"
@@ -60,18 +58,18 @@ TEST(CliMelody, PrintsOneLinePerChannelWithNotesBestFirst)
 
 TEST(CliSongCommands, RefuseFilesThatAreNotMidi)
 {
-    CScratchDir dir;
-    WriteBytes(dir / "not.mid", "RIFF....WAVE");
-    WriteBytes(dir / "empty.mid", "");
+    CTempDir dir;
+    ASSERT_TRUE(WriteFile(dir.File("not.mid"), "RIFF....WAVE"));
+    ASSERT_TRUE(WriteFile(dir.File("empty.mid"), ""));
     for (const char* command : {"info", "dump", "melody"}) {
         for (const char* name : {"not.mid", "empty.mid", "missing.mid"}) {
-            CliResult r = RunCli({command, dir / name});
+            ProgramResult r = RunCli({command, dir.File(name)});
             EXPECT_EQ(r.exitCode, 1) << command << " " << name;
             EXPECT_TRUE(r.out.empty() || std::string(command) == "info");
             EXPECT_FALSE(r.err.empty()) << command << " " << name;
         }
     }
-    EXPECT_NE(RunCli({"info", dir / "not.mid"}).err.find("not a Standard MIDI File"), std::string::npos);
+    EXPECT_NE(RunCli({"info", dir.File("not.mid")}).err.find("not a Standard MIDI File"), std::string::npos);
 }
 
 TEST(CliSongCommands, BadUsageExitsWithTwo)
@@ -86,11 +84,11 @@ TEST(CliSongCommands, BadUsageExitsWithTwo)
 
 TEST(CliSongCommands, HelpIsPrintedForEachCommand)
 {
-    CliResult all = RunCli({"--help"});
+    ProgramResult all = RunCli({"--help"});
     EXPECT_EQ(all.exitCode, 0);
     for (const char* command : {"info", "dump", "copy"}) {
         EXPECT_NE(all.out.find(command), std::string::npos);
-        CliResult r = RunCli({command, "--help"});
+        ProgramResult r = RunCli({command, "--help"});
         EXPECT_EQ(r.exitCode, 0);
         EXPECT_EQ(r.out.rfind(std::string("usage: zorvattone-cli ") + command, 0), 0u) << r.out;
     }
@@ -98,13 +96,13 @@ TEST(CliSongCommands, HelpIsPrintedForEachCommand)
 
 TEST(CliCopy, StoresTheSongBackWithTheSameEvents)
 {
-    CScratchDir dir;
-    CliResult copy = RunCli({"copy", kDemo, dir / "copy.mid"});
+    CTempDir dir;
+    ProgramResult copy = RunCli({"copy", kDemo, dir.File("copy.mid")});
     ASSERT_EQ(copy.exitCode, 0) << copy.err;
-    EXPECT_EQ(SlurpFile(dir / "copy.mid"), SlurpFile(kDemo));
-    EXPECT_EQ(RunCli({"dump", dir / "copy.mid"}).out, RunCli({"dump", kDemo}).out);
+    EXPECT_EQ(ReadFile(dir.File("copy.mid")), ReadFile(kDemo));
+    EXPECT_EQ(RunCli({"dump", dir.File("copy.mid")}).out, RunCli({"dump", kDemo}).out);
 
-    CliResult unwritable = RunCli({"copy", kDemo, dir / "no/such/dir/out.mid"});
+    ProgramResult unwritable = RunCli({"copy", kDemo, dir.File("no/such/dir/out.mid")});
     EXPECT_EQ(unwritable.exitCode, 1);
     EXPECT_NE(unwritable.err.find("cannot create"), std::string::npos);
 }

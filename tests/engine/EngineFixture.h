@@ -10,7 +10,14 @@
 #include "engine/ManualClock.h"
 #include "engine/MidiEngine.h"
 #include "song/MidiSong.h"
-#include "tests/engine/SongBytes.h"
+#include "tests/support/MidiBytes.h"
+
+// Packed short message as the device receives it.
+constexpr std::uint32_t Msg(int status, int data1 = 0, int data2 = 0)
+{
+    return static_cast<std::uint32_t>(status) | static_cast<std::uint32_t>(data1) << 8 |
+           static_cast<std::uint32_t>(data2) << 16;
+}
 
 class EngineTest : public ::testing::Test {
 protected:

@@ -2,12 +2,12 @@
 
 #include <random>
 
-#include "SongBytes.h"
 #include "engine/FaithfulCapture.h"
 #include "prompt/Prompt.h"
 #include "ringtone/RingtoneConverter.h"
 #include "settings/SettingsStore.h"
 #include "song/SongNotes.h"
+#include "tests/support/MidiBytes.h"
 
 namespace {
 

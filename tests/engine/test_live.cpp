@@ -10,7 +10,7 @@
 #include "engine/ManualClock.h"
 #include "engine/MidiEngine.h"
 #include "engine/RealtimeClock.h"
-#include "tests/engine/SongBytes.h"
+#include "tests/support/MidiBytes.h"
 
 namespace {
 

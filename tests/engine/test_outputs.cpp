@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <string>
 
@@ -13,7 +12,8 @@
 #include "engine/MidiOutputList.h"
 #include "engine/SoundFontPath.h"
 #include "engine/SystemMidiOutput.h"
-#include "tests/cli/CliRunner.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -124,13 +124,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SoundFontFile, IsCheckedByItsFirstBytes)
 {
-    CScratchDir dir;
-    { std::ofstream(dir / "piano.sf2", std::ios::binary) << "RIFF\x04\x10\x00\x00sfbkLIST"s; }
-    { std::ofstream(dir / "short.sf2", std::ios::binary) << "RIFF"; }
-    EXPECT_TRUE(IsSoundFontFile(dir / "piano.sf2"));
-    EXPECT_FALSE(IsSoundFontFile(dir / "short.sf2"));
-    EXPECT_FALSE(IsSoundFontFile(dir / "missing.sf2"));
-    EXPECT_FALSE(IsSoundFontFile(dir.Path().string()));
+    CTempDir dir;
+    ASSERT_TRUE(WriteFile(dir.File("piano.sf2"), "RIFF\x04\x10\x00\x00sfbkLIST"s));
+    ASSERT_TRUE(WriteFile(dir.File("short.sf2"), "RIFF"));
+    EXPECT_TRUE(IsSoundFontFile(dir.File("piano.sf2")));
+    EXPECT_FALSE(IsSoundFontFile(dir.File("short.sf2")));
+    EXPECT_FALSE(IsSoundFontFile(dir.File("missing.sf2")));
+    EXPECT_FALSE(IsSoundFontFile(dir.Path()));
     // The installed ones, SF3 included, pass as they are.
     for (const char* installed : {"/usr/share/sounds/sf2/TimGM6mb.sf2", "/usr/share/sounds/sf3/default-GM.sf3"}) {
         if (std::filesystem::exists(installed)) {
@@ -187,9 +187,9 @@ TEST(FluidSynthOutput, WithoutASoundFontItOffersNoDevice)
 
 TEST(FluidSynthOutput, AnUnreadableSoundFontFailsTheOpen)
 {
-    CScratchDir dir;
-    const std::string bad = dir / "bad.sf2";
-    { std::ofstream(bad) << "not a SoundFont"; }
+    CTempDir dir;
+    const std::string bad = dir.File("bad.sf2");
+    ASSERT_TRUE(WriteFile(bad, "not a SoundFont"));
     CFluidSynthOutput output(CFluidSynthOutput::Mode::Offline, bad);
     ASSERT_EQ(output.GetNumDevs(), 1u);
     EXPECT_FALSE(output.Open(0));
@@ -201,9 +201,9 @@ TEST(FluidSynthOutput, ANewSoundFontCountsFromTheNextOpenButNotWhileAPortIsOpen)
     const std::string sf = FindSoundFont();
     if (sf.empty())
         GTEST_SKIP() << "no SoundFont installed";
-    CScratchDir dir;
-    const std::string bad = dir / "bad.sf2";
-    { std::ofstream(bad) << "not a SoundFont"; }
+    CTempDir dir;
+    const std::string bad = dir.File("bad.sf2");
+    ASSERT_TRUE(WriteFile(bad, "not a SoundFont"));
     CFluidSynthOutput output(CFluidSynthOutput::Mode::Offline, bad);
     EXPECT_FALSE(output.Open(0));
     EXPECT_EQ(output.LastError(), "cannot load the SoundFont " + bad);
@@ -262,9 +262,9 @@ TEST(FluidSynthOutput, LiveOpeningNeverHangsAndNeverWritesAFile)
     const std::string sf = FindSoundFont();
     if (sf.empty())
         GTEST_SKIP() << "no SoundFont installed";
-    CScratchDir home;
+    CTempDir home;
     ::setenv("HOME", home.Path().c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", home.File("config").c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", home.Path().c_str(), 1);
     const auto cwd = std::filesystem::current_path();
     std::filesystem::current_path(home.Path());
@@ -277,7 +277,7 @@ TEST(FluidSynthOutput, LiveOpeningNeverHangsAndNeverWritesAFile)
     else
         EXPECT_EQ(output.LastError(), CFluidSynthOutput::kNoAudioOutput);
     port.reset();
-    EXPECT_FALSE(std::filesystem::exists(home / "fluidsynth.wav"));
+    EXPECT_FALSE(std::filesystem::exists(home.File("fluidsynth.wav")));
     std::filesystem::current_path(cwd);
 }
 

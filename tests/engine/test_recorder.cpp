@@ -2,8 +2,8 @@
 
 #include "engine/OfflineRecorder.h"
 #include "song/MidiSong.h"
-#include "tests/cli/CliRunner.h"
-#include "tests/engine/SongBytes.h"
+#include "tests/support/MidiBytes.h"
+#include "tests/support/RunProgram.h"
 
 namespace {
 
@@ -85,7 +85,7 @@ TEST_F(Recorder, ASongItCannotTimeIsReported)
 
 TEST(RecordCommand, PrintsTheRtttlOfTheDemoMelodyAndItsPdu)
 {
-    const CliResult r = RunCli({"record", kDemo, "--channel", "1", "--seconds", "4", "--pdu"});
+    const ProgramResult r = RunCli({"record", kDemo, "--channel", "1", "--seconds", "4", "--pdu"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto newline = r.out.find('\n');
     ASSERT_NE(newline, std::string::npos);
@@ -99,8 +99,8 @@ TEST(RecordCommand, PrintsTheRtttlOfTheDemoMelodyAndItsPdu)
 
 TEST(RecordCommand, FaithfulKeepsTheDemoTuneInPlaceAndAutoFindsItsChannel)
 {
-    const CliResult plain = RunCli({"record", kDemo, "--channel", "1", "--seconds", "8"});
-    const CliResult faithful = RunCli({"record", kDemo, "--channel", "auto", "--seconds", "8", "--faithful"});
+    const ProgramResult plain = RunCli({"record", kDemo, "--channel", "1", "--seconds", "8"});
+    const ProgramResult faithful = RunCli({"record", kDemo, "--channel", "auto", "--seconds", "8", "--faithful"});
     ASSERT_EQ(faithful.exitCode, 0) << faithful.err;
     EXPECT_NE(plain.out.find(",4e5,8d5,2d5,"), std::string::npos) << plain.out;
     EXPECT_EQ(faithful.out, "demo:d=4,o=5,b=120:4e5,4e5,4f5,4g5,4g5,4f5,4e5,4d5,4c5,4c5,4d5,4e5,4e.5,8d5,2d5,\n");
@@ -120,15 +120,15 @@ TEST(RecordCommand, RefusesBadChannelsAndBadNumbers)
 
 TEST(RecordCommand, TheSameSpanGivesTheSameTextWhateverItIsCutInto)
 {
-    const CliResult whole = RunCli({"record", kDemo, "--channel", "1"});
-    const CliResult again = RunCli({"record", kDemo, "--channel", "1", "--from", "0"});
+    const ProgramResult whole = RunCli({"record", kDemo, "--channel", "1"});
+    const ProgramResult again = RunCli({"record", kDemo, "--channel", "1", "--from", "0"});
     ASSERT_EQ(whole.exitCode, 0) << whole.err;
     EXPECT_EQ(whole.out, again.out);
 }
 
 TEST(InfoCommand, ShowsTheSongLengthAndTheChannelLabels)
 {
-    const CliResult r = RunCli({"info", kDemo});
+    const ProgramResult r = RunCli({"info", kDemo});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("length: "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\n#01 "), std::string::npos) << r.out;

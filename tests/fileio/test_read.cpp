@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "fileio/ReadWholeFile.h"
-#include "tests/ringtone/FaultyDir.h"
-#include "tests/ringtone/TestSupport.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempDir.h"
 
 TEST(ReadWholeFile, RefusesWhatIsNoFileToReadWholeAndNamesIt)
 {
@@ -22,8 +22,8 @@ TEST(ReadWholeFile, RefusesWhatIsNoFileToReadWholeAndNamesIt)
     std::filesystem::create_directory(dir.File("sub"));
     std::filesystem::create_directory_symlink(dir.File("sub"), dir.File("link"));
     ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
-    ASSERT_TRUE(WriteFileBytes(dir.File("big"), std::string(11, 'b')));
-    ASSERT_TRUE(WriteFileBytes(dir.File("secret"), "x"));
+    ASSERT_TRUE(WriteFile(dir.File("big"), std::string(11, 'b')));
+    ASSERT_TRUE(WriteFile(dir.File("secret"), "x"));
     ::chmod(dir.File("secret").c_str(), 0);
     const int fd = ::open(dir.File("secret").c_str(), O_RDONLY);
     const bool bRootReadsAnything = fd >= 0;
@@ -68,7 +68,7 @@ TEST(ReadWholeFile, ReadsAFileOfExactlyTheLimitThroughALink)
 {
     CTempDir dir;
     const std::string bytes = std::string(70000, 'a') + "end"; // more than one block
-    ASSERT_TRUE(WriteFileBytes(dir.File("file"), bytes));
+    ASSERT_TRUE(WriteFile(dir.File("file"), bytes));
     std::filesystem::create_symlink(dir.File("file"), dir.File("link"));
     FileError error;
     std::string text;

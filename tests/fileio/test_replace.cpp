@@ -14,7 +14,8 @@
 
 #include "fileio/FileReplacer.h"
 #include "tests/ringtone/FaultyDir.h"
-#include "tests/ringtone/TestSupport.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ TEST(ReplaceFileWith, PutsTheNewBytesInPlaceAndAPartWayFailureKeepsTheOld)
 {
     CTempDir dir;
     const std::string path = dir.File("out");
-    ASSERT_TRUE(WriteFileBytes(path, "old"));
+    ASSERT_TRUE(WriteFile(path, "old"));
     ::chmod(path.c_str(), 0640);
     FileError error;
     const std::string fresh(10000, 'n');
@@ -79,7 +80,7 @@ TEST(ReplaceFileWith, PutsTheNewBytesInPlaceAndAPartWayFailureKeepsTheOld)
 TEST(ReplaceFileWith, ALinkIsWrittenThroughAndADeviceAsItIs)
 {
     CTempDir dir;
-    ASSERT_TRUE(WriteFileBytes(dir.File("target"), "old"));
+    ASSERT_TRUE(WriteFile(dir.File("target"), "old"));
     std::filesystem::create_symlink("target", dir.File("link"));
     std::filesystem::create_symlink(dir.File("made-through-link"), dir.File("dangling"));
     FileError error;
@@ -114,7 +115,7 @@ TEST(ReplaceFileWith, ANameTakenBesideTheTargetIsNeitherFollowedNorReusedNorRemo
         const char* name;
         std::function<void(const CTempDir&)> take; // puts something at "out.part"
     } cases[] = {
-        {"a stale part file", [](const CTempDir& d) { WriteFileBytes(d.File("out.part"), "stale"); }},
+        {"a stale part file", [](const CTempDir& d) { WriteFile(d.File("out.part"), "stale"); }},
         {"a link planted to redirect the write",
          [](const CTempDir& d) { std::filesystem::create_symlink(d.File("victim"), d.File("out.part")); }},
         {"a link to nothing, which would create a file elsewhere",
@@ -124,10 +125,10 @@ TEST(ReplaceFileWith, ANameTakenBesideTheTargetIsNeitherFollowedNorReusedNorRemo
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         CTempDir dir;
-        ASSERT_TRUE(WriteFileBytes(dir.File("out"), "old"));
-        ASSERT_TRUE(WriteFileBytes(dir.File("victim"), "keep me"));
+        ASSERT_TRUE(WriteFile(dir.File("out"), "old"));
+        ASSERT_TRUE(WriteFile(dir.File("victim"), "keep me"));
         c.take(dir);
-        WriteFileBytes(dir.File("out.part-1"), "also taken");
+        WriteFile(dir.File("out.part-1"), "also taken");
         const FileMap before = FilesIn(dir.Path());
         const std::vector<std::string> names = Listing(dir.Path());
         FileError error;
@@ -144,12 +145,12 @@ TEST(ReplaceFileWith, ANameTakenBesideTheTargetIsNeitherFollowedNorReusedNorRemo
 TEST(FileReplacer, ANewFileSwappedWhileWrittenIsRefusedAndAnAbandonedOneRemoved)
 {
     CTempDir dir;
-    ASSERT_TRUE(WriteFileBytes(dir.File("out.wav"), "old"));
+    ASSERT_TRUE(WriteFile(dir.File("out.wav"), "old"));
     FileError error;
     {
         CFileReplacer file;
         ASSERT_TRUE(file.Open(dir.File("out.wav"), error));
-        ASSERT_TRUE(WriteFileBytes(dir.File("other"), "swapped in"));
+        ASSERT_TRUE(WriteFile(dir.File("other"), "swapped in"));
         std::filesystem::rename(dir.File("other"), file.WritePath());
         EXPECT_FALSE(file.Commit(error));
         EXPECT_EQ(error.fault, FileFault::kWrite);

@@ -14,6 +14,8 @@
 #include "ringtone/RingtoneConverter.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempDir.h"
 
 // Readable failures: "8c9" (0): octave 9 is outside 4-7
 inline void PrintTo(const DroppedToken& d, std::ostream* os)

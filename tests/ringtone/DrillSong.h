@@ -15,7 +15,7 @@
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
 #include "tests/ringtone/FaultyDir.h"
-#include "tests/ringtone/TestSupport.h"
+#include "tests/support/TempDir.h"
 
 // Thirty notes: a preview of a few hundred bytes, far below a page, and a longer
 // preview than hex text.

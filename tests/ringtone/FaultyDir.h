@@ -13,9 +13,7 @@
 
 #include <fcntl.h>
 #include <sched.h>
-#include <signal.h>
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -23,8 +21,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -33,6 +29,10 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/FileSizeLimit.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempDir.h"
+
 // A directory's regular files: name, contents.
 using FileMap = std::map<std::string, std::string>;
 
@@ -40,22 +40,10 @@ inline FileMap FilesIn(const std::string& dir)
 {
     FileMap files;
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-        if (!entry.is_regular_file())
-            continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        files[entry.path().filename().string()] =
-            std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec))
+        if (entry.is_regular_file())
+            files[entry.path().filename().string()] = ReadFile(entry.path().string());
     return files;
-}
-
-inline bool WriteFileBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    out.close();
-    return static_cast<bool>(out);
 }
 
 // Enters the test's own mount namespace on the first call. False, with the reason,
@@ -76,35 +64,6 @@ inline bool EnterOwnMountNamespace(std::string& why)
     why = s_failure;
     return s_failure.empty();
 }
-
-// While alive, files this process (and what it starts) writes are limited to
-// `bytes` bytes; a write past the limit fails with EFBIG instead of a signal.
-class CFileSizeLimit {
-public:
-    explicit CFileSizeLimit(std::uint64_t bytes)
-    {
-        m_oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = static_cast<rlim_t>(bytes);
-        m_bSet = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~CFileSizeLimit()
-    {
-        if (m_bSet)
-            ::setrlimit(RLIMIT_FSIZE, &m_old);
-        ::signal(SIGXFSZ, m_oldHandler);
-    }
-    CFileSizeLimit(const CFileSizeLimit&) = delete;
-    CFileSizeLimit& operator=(const CFileSizeLimit&) = delete;
-
-    [[nodiscard]] bool IsSet() const { return m_bSet; }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = SIG_DFL;
-    bool m_bSet = false;
-};
 
 enum class DirFault { kMissing, kReadOnly, kFull };
 
@@ -151,20 +110,18 @@ public:
                         std::uint64_t limitBytes = 0)
         : m_fault(fault), m_limitBytes(limitBytes)
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zt-fault-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) {
+        if (m_scratch.Path().empty()) {
             m_strWhy = std::string("mkdtemp: ") + std::strerror(errno);
             return;
         }
-        m_strScratch = pattern;
         if (fault == DirFault::kMissing) {
-            m_strPath = m_strScratch + "/gone";
+            m_strPath = m_scratch.File("gone");
             m_bReady = true;
             return;
         }
         std::string why;
         if (EnterOwnMountNamespace(why))
-            m_bReady = Mount() && Seed(seeds) && Break(pagesLeft);
+            m_bReady = Mount(seeds) && Seed(seeds) && Break(pagesLeft);
         else if (fault == DirFault::kFull)
             m_bReady = Imitate(seeds);
         else
@@ -172,12 +129,10 @@ public:
     }
     ~CFaultyDir()
     {
-        // Detached, so that a working directory still inside does not keep it.
+        // Detached, so that a working directory still inside does not keep it; the
+        // scratch directory goes after.
         if (m_bMounted)
             ::umount2(Mountpoint().c_str(), MNT_DETACH);
-        std::error_code ec;
-        if (!m_strScratch.empty())
-            std::filesystem::remove_all(m_strScratch, ec);
     }
     CFaultyDir(const CFaultyDir&) = delete;
     CFaultyDir& operator=(const CFaultyDir&) = delete;
@@ -227,7 +182,7 @@ public:
     [[nodiscard]] CArmed Arm() const { return CArmed(*this); }
 
 private:
-    std::string Mountpoint() const { return m_strScratch + "/mnt"; }
+    std::string Mountpoint() const { return m_scratch.File("mnt"); }
     static std::size_t PageSize() { return static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)); }
 
     bool Fail(const std::string& what)
@@ -235,12 +190,15 @@ private:
         m_strWhy = what + ": " + std::strerror(errno);
         return false;
     }
-    bool Mount()
+    bool Mount(const FileMap& seeds)
     {
         std::error_code ec;
         std::filesystem::create_directory(Mountpoint(), ec);
-        // A few pages, whatever their size: filling it takes no time.
-        const std::string options = "size=" + std::to_string(16 * PageSize()) + ",mode=0755";
+        // A few pages beyond the seeds, whatever their size: filling it takes no time.
+        std::size_t pages = 16;
+        for (const auto& [name, bytes] : seeds)
+            pages += bytes.size() / PageSize() + 1;
+        const std::string options = "size=" + std::to_string(pages * PageSize()) + ",mode=0755";
         if (::mount("tmpfs", Mountpoint().c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) != 0)
             return Fail("mounting a tmpfs");
         m_bMounted = true;
@@ -251,7 +209,7 @@ private:
     bool Seed(const FileMap& seeds)
     {
         for (const auto& [name, bytes] : seeds)
-            if (!WriteFileBytes(File(name), bytes))
+            if (!WriteFile(File(name), bytes))
                 return Fail("writing " + name);
         return true;
     }
@@ -279,15 +237,15 @@ private:
     bool Imitate(const FileMap& seeds)
     {
         m_bLimited = true;
-        m_strPath = m_strScratch + "/dir";
+        m_strPath = m_scratch.File("dir");
         std::error_code ec;
         std::filesystem::create_directory(m_strPath, ec);
         return Seed(seeds);
     }
 
+    CTempDir m_scratch;
     DirFault m_fault;
     std::uint64_t m_limitBytes;
-    std::string m_strScratch;
     std::string m_strPath;
     std::string m_strWhy;
     bool m_bReady = false;

@@ -99,7 +99,7 @@ TEST_F(FsFaultTest, WritesThatStopPartWayAreFailuresAndLeaveNothingShort)
         m_prompt.Clear();
         CTempDir dir;
         for (const auto& [name, bytes] : kEarlierFiles)
-            ASSERT_TRUE(WriteFileBytes(dir.File(name), bytes));
+            ASSERT_TRUE(WriteFile(dir.File(name), bytes));
         m_settings.SetString(kProfileSystem, kProfileTempDir, dir.Path());
         const std::string package = dir.File("1700000001");
         bool ok = true;

@@ -49,7 +49,7 @@ bool Decode(const CTempDir& dir, const std::vector<std::uint8_t>& message, std::
                           "' gnokii --ringtoneconvert tone.ott tone.rtttl >gnokii.log 2>&1";
     if (std::system(command.c_str()) != 0)
         return false;
-    rtttl = ReadText(dir.File("tone.rtttl"));
+    rtttl = ReadFile(dir.File("tone.rtttl"));
     return true;
 }
 
@@ -100,8 +100,8 @@ TEST(Gnokii, DecodesOurMessagesToTheSameNotes)
         auto count = static_cast<std::int32_t>(ours.notes.size());
         std::string rtttl;
         ASSERT_TRUE(Decode(dir, BuildRingtoneMessage(ours.name, ours.tempo, count, ours.notes.data()), rtttl))
-            << song << ": " << ReadText(dir.File("gnokii.log"));
-        EXPECT_NE(ReadText(dir.File("gnokii.log")).find(std::to_string(count) + " note(s) converted."),
+            << song << ": " << ReadFile(dir.File("gnokii.log"));
+        EXPECT_NE(ReadFile(dir.File("gnokii.log")).find(std::to_string(count) + " note(s) converted."),
                   std::string::npos)
             << song;
         Converted theirs = ConvertText(InOurGrammar(rtttl), dir.Path());

@@ -6,6 +6,8 @@
 
 #include "TestSupport.h"
 #include "ringtone/SmartMessaging.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -69,7 +71,7 @@ TEST(SmartMessaging, EncodeWritesTheHexFileWithoutSeparatorOrNewline)
 {
     CTempDir dir;
     EXPECT_TRUE(EncodeRingtone(dir.File("zorvat.pdu"), "MyTone", 120, 0, nullptr, true));
-    EXPECT_EQ(ReadText(dir.File("zorvat.pdu")), "024A3A5935E551BDB994040006C8E48000");
+    EXPECT_EQ(ReadFile(dir.File("zorvat.pdu")), "024A3A5935E551BDB994040006C8E48000");
     EXPECT_TRUE(EncodeRingtone(dir.File("not-written.pdu"), "MyTone", 120, 0, nullptr, false));
     EXPECT_FALSE(Exists(dir.File("not-written.pdu")));
     // A file that cannot be made does not change the verdict.

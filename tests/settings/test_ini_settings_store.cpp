@@ -3,42 +3,29 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "settings/IniSettingsStore.h"
 #include "settings/ProfileKeys.h"
 #include "settings/ProfileReader.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 // The profile of these tests lives in a fresh directory, set before QSettings first
-// looks at the environment; the real home is never touched.
+// looks at the environment and removed when the tests end; the real home is never
+// touched.
 const std::string& ConfigHome()
 {
-    static const std::string dir = [] {
-        std::string pattern = (fs::temp_directory_path() / "zt-settings-XXXXXX").string();
-        std::string made = ::mkdtemp(pattern.data());
-        ::setenv("XDG_CONFIG_HOME", (made + "/config").c_str(), 1);
-        ::setenv("HOME", (made + "/home").c_str(), 1);
-        return made;
-    }();
-    return dir;
+    static const CTempDir s_dir;
+    [[maybe_unused]] static const bool s_bSet = ::setenv("XDG_CONFIG_HOME", s_dir.File("config").c_str(), 1) == 0 &&
+                                                ::setenv("HOME", s_dir.File("home").c_str(), 1) == 0;
+    return s_dir.Path();
 }
-void RemoveConfigHome()
-{
-    std::error_code ec;
-    fs::remove_all(ConfigHome(), ec);
-}
-const bool s_bConfigHomeSet = !ConfigHome().empty() && std::atexit(RemoveConfigHome) == 0;
-
-std::string Slurp(const std::string& path)
-{
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+const bool s_bConfigHomeSet = !ConfigHome().empty();
 
 class IniSettingsStoreTest : public ::testing::Test {
 protected:
@@ -113,7 +100,7 @@ TEST_F(IniSettingsStoreTest, HandWrittenEntriesReadAsStrings)
     EXPECT_EQ(store.GetString(kProfileIdentity, kProfileEmail), "me@example.org");
     EXPECT_EQ(ReadProfileString(m_strFile, kProfileSystem, kProfileTempDir), "/tmp/a,b");
     ASSERT_TRUE(store.SetString(kProfileSystem, kProfileHomeSite, "gallery.example.org"));
-    std::string text = Slurp(m_strFile);
+    std::string text = ReadFile(m_strFile);
     EXPECT_NE(text.find("[SYSTEM]"), std::string::npos);
     EXPECT_NE(text.find("EMAIL=gallery.example.org"), std::string::npos);
 }

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "SmfBytes.h"
 #include "song/SongFile.h"
+#include "tests/support/MidiBytes.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ TEST(DamagedCorpus, EveryFileLoadsWhatCanBeReadWithBoundedMemory)
 
         // Whatever was read stores back and reads again as the same events.
         CMidiSong again;
-        LoadBytes(again, StoreBytes(song));
+        LoadSong(again, StoreSong(song));
         EXPECT_EQ(DumpOf(again), DumpOf(song)) << c.file;
     }
 }

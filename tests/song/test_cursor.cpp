@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "SmfBytes.h"
 #include "song/MidiMessage.h"
 #include "song/MidiTrackCursor.h"
+#include "tests/support/MidiBytes.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ protected:
         Bytes body;
         for (std::uint8_t d : deltas)
             body.insert(body.end(), {d, 0x90, 60, 64});
-        LoadBytes(m_song, Cat({Header(0, 1, 96), Chunk("MTrk", body)}));
+        LoadSong(m_song, Cat({Header(0, 1, 96), Chunk("MTrk", body)}));
         ASSERT_EQ(m_song.GetTrackList().GetTrackCount(), 1);
     }
     CMidiEvent* First() { return m_song.GetTrackList().GetFirstTrack()->GetFirstEvent(); }
@@ -140,7 +140,7 @@ TEST_F(CursorTest, RescaleBeyondThirtyTwoBitsKeepsTheLargestCountdown)
 
 TEST_F(CursorTest, GetEventValueReadsTheTempo)
 {
-    LoadBytes(m_song, Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0xFF, 0x51, 3, 0x07, 0xA1, 0x20})}));
+    LoadSong(m_song, Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0xFF, 0x51, 3, 0x07, 0xA1, 0x20})}));
     CMidiTrackCursor cursor;
     cursor.Init(1, First());
     EXPECT_EQ(cursor.GetEventValue(), 500000);

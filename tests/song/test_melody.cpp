@@ -2,7 +2,7 @@
 
 #include "song/MelodyFinder.h"
 #include "song/SongNotes.h"
-#include "tests/engine/SongBytes.h"
+#include "tests/support/MidiBytes.h"
 
 namespace {
 

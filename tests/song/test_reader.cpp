@@ -3,9 +3,12 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "SmfBytes.h"
+#include "song/ByteOrder.h"
+#include "song/MidiArchive.h"
 #include "song/MidiChannelEvent.h"
 #include "song/MidiMetaEvent.h"
+#include "tests/support/MidiBytes.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -89,7 +92,7 @@ TEST(HeaderChunk, ExtraBytesOfALongerHeaderAreSkipped)
     Bytes header = Chunk("MThd", {0, 1, 0, 2, 0x01, 0xE0, 0xAA, 0xBB});
     Bytes track = Chunk("MTrk", {0, 0xFF, 0x2F, 0});
     CMidiSong song;
-    LoadBytes(song, Cat({header, track}));
+    LoadSong(song, Cat({header, track}));
     EXPECT_EQ(song.GetFormat(), 1);
     EXPECT_EQ(song.GetHeader().m_wNumTracks, 2);
     EXPECT_EQ(song.GetDivision(), 480);
@@ -101,7 +104,7 @@ TEST(HeaderChunk, ExtraBytesOfALongerHeaderAreSkipped)
 TEST(TrackChunk, RunningStatusEventsTakeThePreviousStatusAndCostNothing)
 {
     CMidiSong song;
-    LoadBytes(song, Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0x90, 0x3C, 0x64, 0, 0x3E, 0x64})}));
+    LoadSong(song, Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0x90, 0x3C, 0x64, 0, 0x3E, 0x64})}));
     const CMidiTrack* t = Track(song, 0);
     ASSERT_NE(t, nullptr);
     ASSERT_EQ(t->CountEvents(), 2u);
@@ -114,17 +117,17 @@ TEST(TrackChunk, RunningStatusEventsTakeThePreviousStatusAndCostNothing)
 TEST(TrackChunk, ARepeatedExplicitStatusIsWrittenBackAsRunningStatus)
 {
     CMidiSong song;
-    LoadBytes(song, Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0x90, 0x3C, 0x64, 0, 0x90, 0x3E, 0x64})}));
+    LoadSong(song, Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0x90, 0x3C, 0x64, 0, 0x90, 0x3E, 0x64})}));
     EXPECT_EQ(Track(song, 0)->m_dwComputedLength, 7u);
     EXPECT_EQ(Track(song, 0)->m_dwConsumed, 8u);
-    Bytes stored = StoreBytes(song);
+    Bytes stored = StoreSong(song);
     EXPECT_EQ(stored, Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0x90, 0x3C, 0x64, 0, 0x3E, 0x64})}));
 }
 
 TEST(TrackChunk, AZeroLengthMetaEventHasNoData)
 {
     CMidiSong song;
-    LoadBytes(song, Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0xFF, 0x2F, 0})}));
+    LoadSong(song, Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0xFF, 0x2F, 0})}));
     const auto* meta = dynamic_cast<const CMidiMetaEvent*>(Track(song, 0)->GetFirstEvent());
     ASSERT_NE(meta, nullptr);
     EXPECT_EQ(meta->m_dwDataLength, 0u);
@@ -135,16 +138,16 @@ TEST(TrackChunk, SysexKeepsItsStatusOutsideTheData)
 {
     CMidiSong song;
     Bytes body = {0, 0xF0, 3, 0x7E, 0x7F, 0xF7, 0, 0xF7, 1, 0x42};
-    LoadBytes(song, Cat({Header(0, 1, 96), Chunk("MTrk", body)}));
+    LoadSong(song, Cat({Header(0, 1, 96), Chunk("MTrk", body)}));
     EXPECT_EQ(DumpOf(song), "1 0 F0 3 7E 7F F7\n1 0 F7 1 42\n");
-    EXPECT_EQ(StoreBytes(song), Cat({Header(0, 1, 96), Chunk("MTrk", body)}));
+    EXPECT_EQ(StoreSong(song), Cat({Header(0, 1, 96), Chunk("MTrk", body)}));
 }
 
 TEST(SongLoad, TheDeclaredTrackCountIsNotConsulted)
 {
     Bytes t = Chunk("MTrk", {0, 0xFF, 0x2F, 0});
     CMidiSong song;
-    LoadBytes(song, Cat({Header(1, 3, 96), t, t}));
+    LoadSong(song, Cat({Header(1, 3, 96), t, t}));
     EXPECT_EQ(song.GetTrackList().GetTrackCount(), 2);
     EXPECT_EQ(song.GetHeader().m_wNumTracks, 3);
     song.GetTrackList().ResetIterator();
@@ -157,16 +160,16 @@ TEST(SongLoad, AnUnknownChunkEndsLoadingAndKeepsTheTracksBeforeIt)
 {
     Bytes t = Chunk("MTrk", {0, 0xFF, 0x2F, 0});
     CMidiSong song;
-    LoadBytes(song, Cat({Header(1, 2, 96), Chunk("XFIH", {1, 2, 3})}));
+    LoadSong(song, Cat({Header(1, 2, 96), Chunk("XFIH", {1, 2, 3})}));
     EXPECT_EQ(song.GetTrackList().GetTrackCount(), 0);
-    LoadBytes(song, Cat({Header(1, 3, 96), t, Chunk("XFIH", {1, 2, 3}), t}));
+    LoadSong(song, Cat({Header(1, 3, 96), t, Chunk("XFIH", {1, 2, 3}), t}));
     EXPECT_EQ(song.GetTrackList().GetTrackCount(), 1);
 }
 
 TEST(SongLoad, AnEmptyTrackHasNoEvents)
 {
     CMidiSong song;
-    LoadBytes(song, Cat({Header(0, 1, 96), Chunk("MTrk", {})}));
+    LoadSong(song, Cat({Header(0, 1, 96), Chunk("MTrk", {})}));
     ASSERT_EQ(song.GetTrackList().GetTrackCount(), 1);
     EXPECT_EQ(Track(song, 0)->GetEventList()->GetNext(), nullptr);
 }
@@ -175,12 +178,12 @@ TEST(SongLoad, ADamagedHeaderStillLetsTheTracksLoad)
 {
     Bytes t = Chunk("MTrk", {0, 0xFF, 0x2F, 0});
     CMidiSong song;
-    LoadBytes(song, Cat({Chunk("MThd", {0, 1, 0}, 3), t}));
+    LoadSong(song, Cat({Chunk("MThd", {0, 1, 0}, 3), t}));
     // The header took "MThd", its length, and three bytes of a short body: 6 wanted.
     EXPECT_EQ(song.GetTrackList().GetTrackCount(), 0);
     // Without "MThd" the header step still takes the first chunk's id and length,
     // so that chunk's events are lost (the document never opens such a file).
-    LoadBytes(song, Cat({t, t}));
+    LoadSong(song, Cat({t, t}));
     EXPECT_EQ(song.GetTrackList().GetTrackCount(), 0);
 }
 
@@ -211,7 +214,7 @@ TEST(SongLoad, TruncatedFilesKeepWhatCouldBeRead)
         std::size_t keep = r.cut == 0 ? secondBody - 6 : secondBody + r.cut;
         Bytes cut(file.begin(), file.begin() + static_cast<long>(keep));
         CMidiSong song;
-        LoadBytes(song, cut);
+        LoadSong(song, cut);
         EXPECT_EQ(song.GetTrackList().GetTrackCount(), r.tracks) << r.what;
         if (r.tracks == 2) {
             EXPECT_EQ(Track(song, 1)->CountEvents(), r.eventsOfSecond) << r.what;
@@ -225,9 +228,9 @@ TEST(SongLoad, ADamagedEventDoesNotCorruptTheStoredLength)
     // first event, and the chunk length says exactly that.
     Bytes file = Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0x90, 60, 64, 0, 0xFF, 0x03, 5, 'a'}, 20)});
     CMidiSong song;
-    LoadBytes(song, file);
+    LoadSong(song, file);
     ASSERT_EQ(Track(song, 0)->CountEvents(), 1u);
-    EXPECT_EQ(StoreBytes(song), Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0x90, 60, 64})}));
+    EXPECT_EQ(StoreSong(song), Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0x90, 60, 64})}));
 }
 
 TEST(SongLoad, ALengthBeyondTheFileFailsTheEventWithoutAllocatingIt)
@@ -235,13 +238,13 @@ TEST(SongLoad, ALengthBeyondTheFileFailsTheEventWithoutAllocatingIt)
     // 0x0FFFFFFF bytes of meta data declared in a 30-byte file.
     Bytes body = {0, 0x90, 60, 64, 0, 0xFF, 0x01, 0xFF, 0xFF, 0xFF, 0x7F, 'x'};
     CMidiSong song;
-    LoadBytes(song, Cat({Header(0, 1, 96), Chunk("MTrk", body, 0xFFFFFFFF)}));
+    LoadSong(song, Cat({Header(0, 1, 96), Chunk("MTrk", body, 0xFFFFFFFF)}));
     ASSERT_EQ(song.GetTrackList().GetTrackCount(), 1);
     EXPECT_EQ(Track(song, 0)->CountEvents(), 1u);
 
     // The same for system exclusive data.
     body = {0, 0xF0, 0xFF, 0xFF, 0xFF, 0x7F, 1, 2};
-    LoadBytes(song, Cat({Header(0, 1, 96), Chunk("MTrk", body)}));
+    LoadSong(song, Cat({Header(0, 1, 96), Chunk("MTrk", body)}));
     EXPECT_EQ(Track(song, 0)->CountEvents(), 0u);
 }
 
@@ -251,7 +254,7 @@ TEST(SongLoad, ALengthBeyondItsChunkFailsTheEvent)
     Bytes body = {0, 0xFF, 0x01, 10, 'a', 'b'};
     Bytes next = Chunk("MTrk", {0, 0xFF, 0x2F, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     CMidiSong song;
-    LoadBytes(song, Cat({Header(0, 1, 96), Chunk("MTrk", body), next}));
+    LoadSong(song, Cat({Header(0, 1, 96), Chunk("MTrk", body), next}));
     ASSERT_GE(song.GetTrackList().GetTrackCount(), 1);
     EXPECT_EQ(Track(song, 0)->CountEvents(), 0u);
 }
@@ -259,7 +262,7 @@ TEST(SongLoad, ALengthBeyondItsChunkFailsTheEvent)
 TEST(SongLoad, ADataByteWhereTheFirstStatusBelongsEndsTheTrack)
 {
     CMidiSong song;
-    LoadBytes(song, Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0x3C, 0x64, 0, 0x90, 0x3C, 0x64})}));
+    LoadSong(song, Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0x3C, 0x64, 0, 0x90, 0x3C, 0x64})}));
     ASSERT_EQ(song.GetTrackList().GetTrackCount(), 1);
     EXPECT_EQ(Track(song, 0)->CountEvents(), 0u);
     EXPECT_EQ(Track(song, 0)->m_dwComputedLength, 0u);
@@ -270,18 +273,18 @@ TEST(SongLoad, QuantitiesSpelledLongerThanNeededStoreInTheirShortestForm)
     // Delta 0 as 80 00 and a text length 2 as 80 02: both stored in one byte, and the
     // chunk length says so.
     CMidiSong song;
-    LoadBytes(song, Cat({Header(0, 1, 96), Chunk("MTrk", {0x80, 0x00, 0x90, 60, 64, 0, 0xFF, 0x01, 0x80, 0x02, 'h', 'i'})}));
+    LoadSong(song, Cat({Header(0, 1, 96), Chunk("MTrk", {0x80, 0x00, 0x90, 60, 64, 0, 0xFF, 0x01, 0x80, 0x02, 'h', 'i'})}));
     ASSERT_EQ(Track(song, 0)->CountEvents(), 2u);
-    EXPECT_EQ(StoreBytes(song), Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0x90, 60, 64, 0, 0xFF, 0x01, 2, 'h', 'i'})}));
+    EXPECT_EQ(StoreSong(song), Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0x90, 60, 64, 0, 0xFF, 0x01, 2, 'h', 'i'})}));
 }
 
 TEST(SongLoad, AChannelDataByteWithBitSevenSetEndsTheTrack)
 {
     // Program change "C2 C2": the second C2 is a status, not a program number.
     CMidiSong song;
-    LoadBytes(song, Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0x90, 60, 64, 0, 0xC2, 0xC2, 0, 0xC2, 5})}));
+    LoadSong(song, Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0x90, 60, 64, 0, 0xC2, 0xC2, 0, 0xC2, 5})}));
     ASSERT_EQ(Track(song, 0)->CountEvents(), 1u);
-    EXPECT_EQ(StoreBytes(song), Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0x90, 60, 64})}));
+    EXPECT_EQ(StoreSong(song), Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0x90, 60, 64})}));
 }
 
 TEST(SongLoad, RunningStatusAfterAMetaEventStoresAConsistentLength)
@@ -289,11 +292,11 @@ TEST(SongLoad, RunningStatusAfterAMetaEventStoresAConsistentLength)
     // A data byte after a meta event runs on 0xFF; the writer spells the 0xFF out,
     // so the stored chunk length must count it.
     CMidiSong song;
-    LoadBytes(song, Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0xFF, 0x01, 1, 'a', 0, 0x01, 1, 'b'})}));
+    LoadSong(song, Cat({Header(0, 1, 96), Chunk("MTrk", {0, 0xFF, 0x01, 1, 'a', 0, 0x01, 1, 'b'})}));
     ASSERT_EQ(Track(song, 0)->CountEvents(), 2u);
-    Bytes stored = StoreBytes(song);
+    Bytes stored = StoreSong(song);
     CMidiSong again;
-    LoadBytes(again, stored);
+    LoadSong(again, stored);
     EXPECT_EQ(DumpOf(again), DumpOf(song));
     EXPECT_EQ(Track(again, 0)->m_dwConsumed, Track(song, 0)->m_dwComputedLength);
 }
@@ -301,10 +304,10 @@ TEST(SongLoad, RunningStatusAfterAMetaEventStoresAConsistentLength)
 TEST(SongStore, ASongNeverLoadedStoresAValidEmptyFile)
 {
     CMidiSong song;
-    Bytes stored = StoreBytes(song);
+    Bytes stored = StoreSong(song);
     EXPECT_EQ(stored, Header(0, 0, 0));
     CMidiSong back;
-    LoadBytes(back, stored);
+    LoadSong(back, stored);
     EXPECT_EQ(back.GetHeader().m_nKind, CMidiChunk::kHeader);
     EXPECT_EQ(back.GetTrackList().GetTrackCount(), 0);
 }
@@ -313,18 +316,17 @@ TEST(SongStore, LoadingAgainAfterClearDoesNotGrowTheHeader)
 {
     Bytes file = Cat({Header(1, 1, 96), Chunk("MTrk", {0, 0xFF, 0x2F, 0})});
     CMidiSong song;
-    LoadBytes(song, file);
+    LoadSong(song, file);
     song.Clear();
-    LoadBytes(song, file);
-    EXPECT_EQ(StoreBytes(song), file);
+    LoadSong(song, file);
+    EXPECT_EQ(StoreSong(song), file);
 }
 
 TEST(FileArchive, LoadsAndStoresThroughFiles)
 {
-    auto dir = std::filesystem::temp_directory_path() / ("zt-song-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
+    CTempDir dir;
     Bytes file = Cat({Header(1, 1, 96), Chunk("MTrk", {0, 0x90, 60, 64, 0x60, 60, 0, 0, 0xFF, 0x2F, 0})});
-    std::string in = (dir / "in.mid").string(), out = (dir / "out.mid").string();
+    std::string in = dir.File("in.mid"), out = dir.File("out.mid");
     {
         CMidiArchive ar;
         ASSERT_TRUE(ar.Write(file.data(), file.size()));
@@ -345,10 +347,9 @@ TEST(FileArchive, LoadsAndStoresThroughFiles)
         ASSERT_TRUE(ar.Close());
     }
     EXPECT_EQ(std::filesystem::file_size(out), file.size());
-    CMidiArchive missing((dir / "missing.mid").string(), CMidiArchive::Mode::Load);
+    CMidiArchive missing(dir.File("missing.mid"), CMidiArchive::Mode::Load);
     EXPECT_FALSE(missing.IsOpen());
     EXPECT_FALSE(missing.LastError().empty());
-    std::filesystem::remove_all(dir);
 }
 
 } // namespace

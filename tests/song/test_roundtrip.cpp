@@ -2,7 +2,8 @@
 
 #include <random>
 
-#include "SmfBytes.h"
+#include "song/MidiArchive.h"
+#include "tests/support/MidiBytes.h"
 
 namespace {
 
@@ -14,13 +15,8 @@ Bytes RandomTrackBody(std::mt19937& rng, int events, bool useRunningStatus)
     std::uniform_int_distribution<std::uint32_t> delta(0, 70000);
     Bytes body;
     std::uint8_t running = 0;
-    auto varlen = [&](std::uint32_t v) {
-        std::uint8_t buf[4];
-        std::uint32_t n = EncodeVarLen(v, buf);
-        body.insert(body.end(), buf, buf + n);
-    };
     for (int i = 0; i < events; ++i) {
-        varlen(delta(rng) % (i % 3 == 0 ? 70000 : 200));
+        AppendVarLen(body, delta(rng) % (i % 3 == 0 ? 70000 : 200));
         int k = kind(rng);
         if (k < 7) {
             static constexpr std::uint8_t kStatuses[] = {0x80, 0x90, 0xA0, 0xB0, 0xC0, 0xD0, 0xE0};
@@ -39,7 +35,7 @@ Bytes RandomTrackBody(std::mt19937& rng, int events, bool useRunningStatus)
             if (meta)
                 body.push_back(static_cast<std::uint8_t>(byte(rng)));
             int n = small(rng) * (byte(rng) < 8 ? 100 : 1);
-            varlen(static_cast<std::uint32_t>(n));
+            AppendVarLen(body, static_cast<std::uint32_t>(n));
             for (int j = 0; j < n; ++j)
                 body.push_back(static_cast<std::uint8_t>(byte(rng) * 2));
             running = 0; // system events cancel running status in what we generate
@@ -67,13 +63,13 @@ TEST(RoundTrip, GeneratedSongsSurviveLoadStoreLoadUnchanged)
     for (int i = 0; i < 200; ++i) {
         Bytes file = RandomFile(rng, i % 2 == 0);
         CMidiSong first;
-        LoadBytes(first, file);
-        Bytes stored = StoreBytes(first);
+        LoadSong(first, file);
+        Bytes stored = StoreSong(first);
         CMidiSong second;
-        LoadBytes(second, stored);
+        LoadSong(second, stored);
         ASSERT_EQ(second.GetTrackList().GetTrackCount(), first.GetTrackList().GetTrackCount()) << "song " << i;
         ASSERT_EQ(DumpOf(second), DumpOf(first)) << "song " << i;
-        EXPECT_EQ(StoreBytes(second), stored) << "storing is stable, song " << i;
+        EXPECT_EQ(StoreSong(second), stored) << "storing is stable, song " << i;
     }
 }
 
@@ -83,8 +79,8 @@ TEST(RoundTrip, AFileWrittenWithRunningStatusIsStoredBackByteForByte)
     for (int i = 0; i < 100; ++i) {
         Bytes file = RandomFile(rng, true);
         CMidiSong song;
-        LoadBytes(song, file);
-        ASSERT_EQ(StoreBytes(song), file) << "song " << i;
+        LoadSong(song, file);
+        ASSERT_EQ(StoreSong(song), file) << "song " << i;
     }
 }
 
@@ -95,8 +91,8 @@ TEST(RoundTrip, AFileWithoutRunningStatusShrinksToItsRunningStatusForm)
     Bytes spelled = RandomFile(rng, false);
     Bytes compact = RandomFile(same, true);
     CMidiSong song;
-    LoadBytes(song, spelled);
-    EXPECT_EQ(StoreBytes(song), compact);
+    LoadSong(song, spelled);
+    EXPECT_EQ(StoreSong(song), compact);
 }
 
 TEST(RoundTrip, TheDemoSongReadsAsFourTracksAndStoresBackUnchanged)
@@ -110,7 +106,7 @@ TEST(RoundTrip, TheDemoSongReadsAsFourTracksAndStoresBackUnchanged)
     CMidiArchive again(std::string(ZT_SOURCE_DIR) + "/data/demo.mid", CMidiArchive::Mode::Load);
     Bytes original(again.BytesLeft());
     ASSERT_EQ(again.Read(original.data(), original.size()), original.size());
-    EXPECT_EQ(StoreBytes(song), original);
+    EXPECT_EQ(StoreSong(song), original);
 }
 
 } // namespace

@@ -6,9 +6,10 @@
 #include <filesystem>
 #include <string>
 
-#include "SmfBytes.h"
 #include "song/SongFile.h"
-#include "tests/ringtone/TestSupport.h"
+#include "tests/support/Files.h"
+#include "tests/support/MidiBytes.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ TEST(SongFile, RefusesFilesThatAreNotMidiOrCannotBeReadAndKeepsTheSong)
          SongFileFault::kNotMidi, kNotMidi},
     };
     CMidiSong original;
-    LoadBytes(original, kSong);
+    LoadSong(original, kSong);
     const std::string before = DumpOf(original);
     for (const RefusedSong& c : cases) {
         SCOPED_TRACE(c.name);
@@ -53,7 +54,7 @@ TEST(SongFile, RefusesFilesThatAreNotMidiOrCannotBeReadAndKeepsTheSong)
         if (c.size > 0)
             std::filesystem::resize_file(path, c.size);
         CMidiSong song;
-        LoadBytes(song, kSong);
+        LoadSong(song, kSong);
         SongFileError error;
         EXPECT_FALSE(LoadSongFile(path, song, error));
         EXPECT_EQ(error.fault, c.fault);

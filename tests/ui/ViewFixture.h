@@ -20,7 +20,6 @@
 #include "engine/ManualClock.h"
 #include "prompt/Prompt.h"
 #include "settings/SettingsStore.h"
-#include "tests/ui/SmfFile.h"
 #include "ui/ControlIds.h"
 #include "tests/support/FakeFileChooser.h"
 #include "tests/support/FakeModalRunner.h"
@@ -29,6 +28,8 @@
 #include "ui/ZorvatToneDoc.h"
 #include "ui/ZorvatToneView.h"
 #include "tests/support/FakeHttpTransport.h"
+#include "tests/support/MidiBytes.h"
+#include "tests/support/QtFiles.h"
 
 inline constexpr int kNeverMs = 3600 * 1000;
 
@@ -37,19 +38,19 @@ inline constexpr int kNeverMs = 3600 * 1000;
 // from the second quarter, channel 16 names the Gunshot; `seconds` long.
 inline QByteArray TuneBytes(std::uint32_t seconds = 20)
 {
-    CTestTrack conductor;
+    CTrackBytes conductor;
     conductor.Tempo(0, 500000).End(seconds * 960);
-    CTestTrack melody;
+    CTrackBytes melody;
     melody.Program(0, 0, 0);
-    CTestTrack violin;
+    CTrackBytes violin;
     violin.Program(0, 2, 40).Program(0, 15, 127);
     for (std::uint32_t q = 0; q + 1 < seconds * 2; q += 2) {
-        melody.NoteOn(0, 0, 60).NoteOff(480, 0, 60).NoteOn(0, 0, 64).NoteOff(480, 0, 64);
-        violin.NoteOn(480, 2, 79).NoteOff(480, 2, 79);
+        melody.On(0, 0, 60).Off(480, 0, 60).On(0, 0, 64).Off(480, 0, 64);
+        violin.On(480, 2, 79).Off(480, 2, 79);
     }
     melody.End();
     violin.End();
-    return SmfBytes(1, 480, {conductor, melody, violin});
+    return ToQByteArray(SmfBytes(480, {conductor, melody, violin}));
 }
 
 class ViewTest : public ::testing::Test {
@@ -87,7 +88,7 @@ protected:
     QString Write(const char* name, const QByteArray& bytes)
     {
         QString path = m_dir.filePath(QString::fromUtf8(name));
-        EXPECT_TRUE(WriteBytes(path, bytes));
+        EXPECT_TRUE(WriteFile(path, bytes));
         return path;
     }
     bool OpenFile(const char* name, const QByteArray& bytes)

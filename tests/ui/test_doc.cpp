@@ -1,20 +1,22 @@
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "tests/ui/SmfFile.h"
+#include "tests/support/MidiBytes.h"
+#include "tests/support/QtFiles.h"
 #include "ui/ZorvatToneDoc.h"
 
 namespace {
 
 QByteArray TwoTrackSong()
 {
-    CTestTrack conductor;
+    CTrackBytes conductor;
     conductor.Tempo(0, 500000).End(960);
-    CTestTrack melody;
-    melody.Program(0, 0, 0).NoteOn(0, 0, 60).NoteOff(480, 0, 60).End();
-    return SmfBytes(1, 480, {conductor, melody});
+    CTrackBytes melody;
+    melody.Program(0, 0, 0).On(0, 0, 60).Off(480, 0, 60).End();
+    return ToQByteArray(SmfBytes(480, {conductor, melody}));
 }
 
 class ZorvatToneDocTest : public ::testing::Test {
@@ -22,7 +24,7 @@ protected:
     QString Path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
     std::string Write(const char* name, const QByteArray& bytes) const
     {
-        EXPECT_TRUE(WriteBytes(Path(name), bytes));
+        EXPECT_TRUE(WriteFile(Path(name), bytes));
         return Path(name).toStdString();
     }
 
@@ -90,7 +92,7 @@ TEST_F(ZorvatToneDocTest, SavingWritesTheSongThatLoadsBackTheSame)
     const QByteArray original = TwoTrackSong();
     ASSERT_TRUE(m_doc.OnOpenDocument(Write("tune.mid", original)));
     ASSERT_TRUE(m_doc.OnSaveDocument(Path("copy.mid").toStdString()));
-    EXPECT_EQ(ReadBytes(Path("copy.mid")), original);
+    EXPECT_EQ(ReadFile(Path("copy.mid")), original);
     EXPECT_FALSE(QFile::exists(Path("copy.mid.part")));
     EXPECT_EQ(m_doc.GetPathName(), Path("tune.mid").toStdString());
 }
@@ -103,7 +105,7 @@ TEST_F(ZorvatToneDocTest, SavingThroughALinkReplacesTheFileItNamesAndKeepsTheLin
     ASSERT_TRUE(QFile::link(QStringLiteral("real.mid"), Path("link.mid")));
     ASSERT_TRUE(m_doc.OnSaveDocument(Path("link.mid").toStdString()));
     EXPECT_EQ(QFileInfo(Path("link.mid")).symLinkTarget(), Path("real.mid"));
-    EXPECT_EQ(ReadBytes(Path("real.mid")), original);
+    EXPECT_EQ(ReadFile(Path("real.mid")), original);
 }
 
 TEST_F(ZorvatToneDocTest, AFailedSaveLeavesTheTargetAsItWas)

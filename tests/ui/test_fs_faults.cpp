@@ -134,7 +134,7 @@ TEST_F(FormFaultTest, APostCutShortPartWayIsAFailureAndLeavesNoShortPackage)
     const DrillSizes sizes = MeasureDrill();
     SetProfile();
     for (const auto& [name, bytes] : kEarlierFiles)
-        ASSERT_TRUE(WriteFileBytes(TempFile(name.c_str()).toStdString(), bytes));
+        ASSERT_TRUE(WriteFile(TempFile(name.c_str()).toStdString(), bytes));
     Type(QString::fromStdString(DrillSong()));
     {
         CFileSizeLimit limit(sizes.midi + 1);

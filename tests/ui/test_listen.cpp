@@ -1,5 +1,4 @@
 #include <QDir>
-#include <QFile>
 #include <cerrno>
 #include <gtest/gtest.h>
 
@@ -19,12 +18,6 @@ struct CheckCase {
 };
 
 class ListenTest : public RingtoneTest {};
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 

@@ -22,7 +22,7 @@ protected:
     QString WritePackage(qsizetype size)
     {
         QString path = TempFile("1700000000");
-        EXPECT_TRUE(WriteBytes(path, QByteArray(size, 'z')));
+        EXPECT_TRUE(WriteFile(path, QByteArray(size, 'z')));
         return path;
     }
 };

@@ -15,12 +15,12 @@
 #include "prompt/Prompt.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
-#include "tests/ui/SmfFile.h"
 #include "tests/upload/TestHttpServer.h"
 #include "ui/ControlIds.h"
 #include "ui/PostDlg.h"
 #include "upload/CurlHttpTransport.h"
 #include "tests/support/FakeHttpTransport.h"
+#include "tests/support/QtFiles.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ protected:
     {
         m_pDlg.reset();
         const QString path = m_dir.filePath(QStringLiteral("1700000000"));
-        ASSERT_TRUE(WriteBytes(path, m_package));
+        ASSERT_TRUE(WriteFile(path, m_package));
         m_pController = std::make_unique<CPostController>();
         ASSERT_TRUE(m_pController->Open(path.toStdString(), m_settings, m_prompt));
         m_pController->SetUploadOptions({wPort, 5000, 5000});

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <thread>
 
+#include "tests/support/Files.h"
 #include "ui/SpawnProgramStarter.h"
 
 namespace {
@@ -22,7 +23,7 @@ protected:
     std::string Script(const char* name, const std::string& body, mode_t mode = 0755) const
     {
         const std::string path = Path(name);
-        std::ofstream(path) << body;
+        EXPECT_TRUE(WriteFile(path, body));
         EXPECT_EQ(::chmod(path.c_str(), mode), 0);
         return path;
     }
@@ -88,9 +89,7 @@ TEST_F(SpawnStarterTest, TheArgumentReachesTheProgramUntouchedAndTheChildIsReape
     ASSERT_EQ(result.m_result, ProgramStart::kStarted);
     ASSERT_GT(result.m_nPid, 0);
     ASSERT_TRUE(WaitUntil([&] { return QFile::exists(QString::fromStdString(out)); }));
-    std::ifstream in(out);
-    std::string seen((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(seen, "1|" + argument);
+    EXPECT_EQ(ReadFile(out), "1|" + argument);
     EXPECT_FALSE(QFile::exists(QStringLiteral("pwned")));
     // Reaped: the process leaves the table instead of staying a zombie.
     const QString proc = QStringLiteral("/proc/%1").arg(result.m_nPid);

@@ -175,9 +175,9 @@ TEST_F(ZorvatToneViewTest, AFileThatCannotBeReadGetsTheFrameworksMessage)
 
 TEST_F(ZorvatToneViewTest, ASongTheEngineRefusesIsExplainedAndCannotBePlayed)
 {
-    CTestTrack track;
-    track.NoteOn(0, 0, 60).NoteOff(4, 0, 60).End();
-    EXPECT_TRUE(OpenFile("coarse.mid", SmfBytes(0, 7, {track})));
+    CTrackBytes track;
+    track.On(0, 0, 60).Off(4, 0, 60).End();
+    EXPECT_TRUE(OpenFile("coarse.mid", ToQByteArray(SmfBytes(7, {track}, 0))));
     ASSERT_NE(LastMessage(), nullptr);
     EXPECT_EQ(LastMessage()->text, PrepareResultText(PrepareResult::kBadDivision));
     EXPECT_EQ(LastMessage()->icon, PromptIcon::Stop);
@@ -286,9 +286,9 @@ TEST_F(ZorvatToneViewTest, PlaybackEndsWhenTheSliderReachesTheSongLength)
 
 TEST_F(ZorvatToneViewTest, ASongShorterThanASecondStopsAtTheFirstTimer)
 {
-    CTestTrack track;
-    track.Tempo(0, 500000).NoteOn(0, 0, 60).NoteOff(240, 0, 60).End(240);
-    ASSERT_TRUE(OpenFile("blip.mid", SmfBytes(0, 480, {track})));
+    CTrackBytes track;
+    track.Tempo(0, 500000).On(0, 0, 60).Off(240, 0, 60).End(240);
+    ASSERT_TRUE(OpenFile("blip.mid", ToQByteArray(SmfBytes(480, {track}, 0))));
     EXPECT_EQ(Slider()->maximum(), 0);
     View().OnPlay();
     Seconds(1);

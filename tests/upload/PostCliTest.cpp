@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "TestHttpServer.h"
 #include "ringtone/RingtonePackage.h"
-#include "tests/cli/CliRunner.h"
+#include "tests/support/Files.h"
+#include "tests/support/RunProgram.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -16,37 +17,36 @@ struct PostCliTest : ::testing::Test {
     void SetUp() override
     {
         ASSERT_TRUE(server.Start());
-        std::filesystem::create_directories(home.Path() / "tmp");
+        std::filesystem::create_directories(home.File("tmp"));
         WriteProfile("nick", "nick@example.net");
     }
 
     void WriteProfile(const std::string& nickname, const std::string& email)
     {
-        std::filesystem::path dir = home.Path() / "config" / "Zorvat Zavi 1.0";
+        const std::string dir = home.File("config/Zorvat Zavi 1.0");
         std::filesystem::create_directories(dir);
-        std::ofstream(dir / "ZorvatTone.ini") << "[IDENTITY]\nNICKNAME=" << nickname << "\nEMAIL=" << email
-                                              << "\nPASSWD=pw\n\n[SYSTEM]\nEMAIL=gallery.invalid\nTEMP="
-                                              << (home.Path() / "tmp").string() << "\n";
+        ASSERT_TRUE(WriteFile(dir + "/ZorvatTone.ini", "[IDENTITY]\nNICKNAME=" + nickname + "\nEMAIL=" + email +
+                                                           "\nPASSWD=pw\n\n[SYSTEM]\nEMAIL=gallery.invalid\nTEMP=" +
+                                                           home.File("tmp") + "\n"));
     }
 
-    CliResult Post(std::vector<std::string> args, const std::string* pStdin = nullptr)
+    ProgramResult Post(std::vector<std::string> args, const std::string* pStdin = nullptr)
     {
         args.insert(args.begin(), "post");
-        std::string env = "HOME=" + ShellQuote(home.Path().string()) +
-                          " XDG_CONFIG_HOME=" + ShellQuote((home.Path() / "config").string());
-        return RunCli(args, pStdin, env);
+        return RunCli(args, {.env = {"HOME=" + home.Path(), "XDG_CONFIG_HOME=" + home.File("config")},
+                             .stdinText = pStdin});
     }
 
     std::string Host() const { return "127.0.0.1:" + std::to_string(server.Port()); }
 
     std::string SongFile(const std::string& text)
     {
-        std::string path = home / "song.txt";
-        std::ofstream(path) << text;
+        std::string path = home.File("song.txt");
+        EXPECT_TRUE(WriteFile(path, text));
         return path;
     }
 
-    CScratchDir home;
+    CTempDir home;
     CTestHttpServer server;
 };
 
@@ -66,7 +66,7 @@ std::string Field(const std::string& body, const std::string& name)
 TEST_F(PostCliTest, PostsThePackagePrintingEachStepAndThenTheReply)
 {
     server.Queue(CTestHttpServer::Answer(200, "OK", "<html><body>Tune is in the gallery</body></html>"));
-    CliResult r = Post({"--name", "My Tune", "--category", "classical", "--host", Host(), SongFile(kSong)});
+    ProgramResult r = Post({"--name", "My Tune", "--category", "classical", "--host", Host(), SongFile(kSong)});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "Resolving Zorvat Home Site's IP...\nGot Zorvat Home Site's IP !\n"
                      "Connecting to Zorvat Home Site...\nConnected to Zorvat Home Site !\n"
@@ -93,12 +93,12 @@ TEST_F(PostCliTest, PostsThePackagePrintingEachStepAndThenTheReply)
     std::string error;
     EXPECT_TRUE(ReadRingtonePackage(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), parts, error))
         << error;
-    EXPECT_TRUE(std::filesystem::is_empty(home.Path() / "tmp")) << "package, preview and hex files are gone";
+    EXPECT_TRUE(std::filesystem::is_empty(home.File("tmp"))) << "package, preview and hex files are gone";
 }
 
 TEST_F(PostCliTest, ReadsTheSongFromStandardInput)
 {
-    CliResult r = Post({"--name", "T", "--category", "others", "--host", Host(), "-"}, &kSong);
+    ProgramResult r = Post({"--name", "T", "--category", "others", "--host", Host(), "-"}, &kSong);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     ASSERT_EQ(server.Requests().size(), 1u);
     EXPECT_NE(server.Requests()[0].find("\r\n\r\nOTHERS\r\n"), std::string::npos);
@@ -107,7 +107,7 @@ TEST_F(PostCliTest, ReadsTheSongFromStandardInput)
 TEST_F(PostCliTest, ARefusedUploadFailsWithTheServersText)
 {
     server.Queue(CTestHttpServer::Answer(500, "Internal Server Error", "<h1>Gallery is full</h1>"));
-    CliResult r = Post({"--name", "T", "--category", "english", "--host", Host(), SongFile(kSong)});
+    ProgramResult r = Post({"--name", "T", "--category", "english", "--host", Host(), SongFile(kSong)});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.out.find("Ringtone upload error !\n"), std::string::npos) << r.out;
     EXPECT_EQ(r.err, "Upload Error: Gallery is full\n");
@@ -115,7 +115,7 @@ TEST_F(PostCliTest, ARefusedUploadFailsWithTheServersText)
 
 TEST_F(PostCliTest, AnUnreachableSiteFailsWithTheTransportsMessage)
 {
-    CliResult r = Post({"--name", "T", "--category", "english", "--host",
+    ProgramResult r = Post({"--name", "T", "--category", "english", "--host",
                         "127.0.0.1:" + std::to_string(UnusedPort()), SongFile(kSong)});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Upload Error: Failed to connect to 127.0.0.1"), std::string::npos)
@@ -125,11 +125,11 @@ TEST_F(PostCliTest, AnUnreachableSiteFailsWithTheTransportsMessage)
 TEST_F(PostCliTest, AMissingIdentityStopsBeforeTheUploadAndKeepsThePackage)
 {
     WriteProfile("", "nick@example.net");
-    CliResult r = Post({"--name", "T", "--category", "english", "--host", Host(), SongFile(kSong)});
+    ProgramResult r = Post({"--name", "T", "--category", "english", "--host", Host(), SongFile(kSong)});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "Nickname Error: You have not yet setup your nickname.\n");
     EXPECT_TRUE(server.Requests().empty());
-    EXPECT_FALSE(std::filesystem::is_empty(home.Path() / "tmp"));
+    EXPECT_FALSE(std::filesystem::is_empty(home.File("tmp")));
 }
 
 TEST_F(PostCliTest, ASongTooLongForOneMessageNeedsTruncate)
@@ -137,12 +137,12 @@ TEST_F(PostCliTest, ASongTooLongForOneMessageNeedsTruncate)
     std::string song = "Long:d=4,o=5,b=120:";
     for (int i = 0; i < 90; ++i)
         song += "8c5,";
-    CliResult refused = Post({"--name", "T", "--category", "english", "--host", Host(), SongFile(song)});
+    ProgramResult refused = Post({"--name", "T", "--category", "english", "--host", Host(), SongFile(song)});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.err.find("--truncate"), std::string::npos) << refused.err;
     EXPECT_TRUE(server.Requests().empty());
 
-    CliResult cut = Post({"--name", "T", "--category", "english", "--truncate", "--host", Host(), SongFile(song)});
+    ProgramResult cut = Post({"--name", "T", "--category", "english", "--truncate", "--host", Host(), SongFile(song)});
     EXPECT_EQ(cut.exitCode, 0) << cut.err;
     EXPECT_EQ(server.Requests().size(), 1u);
     EXPECT_NE(cut.err.find("zorvattone-cli: warning: dropped \"8c5\": cut to fit one message\n"), std::string::npos)
@@ -165,7 +165,7 @@ TEST_F(PostCliTest, BadUsageIsRefusedBeforeAnything)
         {"--name", "T", "--category", "english", "--volume", "3", file},
     };
     for (const auto& args : cases) {
-        CliResult r = Post(args);
+        ProgramResult r = Post(args);
         EXPECT_EQ(r.exitCode, 2) << r.err;
         EXPECT_NE(r.err.find("zorvattone-cli post: "), std::string::npos) << r.err;
     }

@@ -1,16 +1,16 @@
 #include "upload/PostController.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "tests/support/FakeHttpTransport.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempDir.h"
 #include "upload/PostOpenHandler.h"
 #include "upload/UploadBody.h"
 #include "upload/UploadStatusText.h"
@@ -18,25 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class CTempDir {
-public:
-    CTempDir()
-    {
-        std::string pattern = (fs::temp_directory_path() / "zt-upload-XXXXXX").string();
-        if (::mkdtemp(pattern.data()))
-            m_path = pattern;
-    }
-    ~CTempDir()
-    {
-        std::error_code ec;
-        fs::remove_all(m_path, ec);
-    }
-    [[nodiscard]] const fs::path& Path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
 
 std::vector<unsigned char> PackageBytes(std::size_t nBytes)
 {
@@ -58,10 +39,8 @@ struct PostControllerTest : ::testing::Test {
 
     std::string WritePackage(std::size_t nBytes)
     {
-        std::string path = (dir.Path() / "1700000000").string();
-        std::vector<unsigned char> data = PackageBytes(nBytes);
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                                    static_cast<std::streamsize>(data.size()));
+        std::string path = dir.File("1700000000");
+        EXPECT_TRUE(WriteBytes(path, PackageBytes(nBytes)));
         return path;
     }
 
@@ -143,8 +122,8 @@ TEST_F(PostControllerTest, APackageThatCannotBeReadIsReportedClearly)
         std::string path;
     };
     const Case cases[] = {
-        {"a missing file", (dir.Path() / "missing").string()},
-        {"a directory", dir.Path().string()},
+        {"a missing file", dir.File("missing")},
+        {"a directory", dir.Path()},
     };
     for (const Case& c : cases) {
         CRecordingPrompt casePrompt;
