@@ -1,5 +1,5 @@
 // zorvattone-play: plays a Standard MIDI File through the built-in synthesizer in
-// real time with a one-line progress display, or renders it to a WAV file.
+// real time with a one-line progress display, or renders it to a sound file.
 //
 // Exit codes: 0 success, 1 the job failed (message on stderr), 2 bad usage.
 
@@ -35,8 +35,9 @@ constexpr const char* kUsage =
     "       zorvattone-play --wav OUT.wav [--from SECONDS] FILE.mid\n\n"
     "Plays FILE.mid through the built-in General MIDI synthesizer, from second\n"
     "SECONDS (default 0), showing the position on one line; Ctrl+C stops.\n"
-    "With --wav, renders the song to a 16-bit stereo WAV file instead, as fast as\n"
-    "the machine allows and without any sound card.\n\n"
+    "With --wav, renders the song to a 16-bit stereo sound file instead, as fast as\n"
+    "the machine allows and without any sound card: WAV, or FLAC or Ogg Vorbis when\n"
+    "OUT ends in .flac or .ogg.\n\n"
     "The SoundFont is the file named by ZORVAT_SOUNDFONT, else the system's General\n"
     "MIDI SoundFont (fluid-soundfont-gm or timgm6mb-soundfont).\n";
 

@@ -4,8 +4,8 @@
 #include "song/MidiSong.h"
 #include "song/SongFile.h"
 
-bool CEnginePreviewRenderer::RenderWav(std::span<const std::uint8_t> midi, const std::string& path,
-                                       std::string& error)
+bool CEnginePreviewRenderer::RenderPreview(std::span<const std::uint8_t> midi, std::string& ogg,
+                                           std::string& error)
 {
     CMidiSong song;
     if (SongFileError loadError; !LoadSongBytes(midi, "the preview", song, loadError)) {
@@ -14,9 +14,12 @@ bool CEnginePreviewRenderer::RenderWav(std::span<const std::uint8_t> midi, const
     }
     WavRenderOptions options;
     options.uMaxSeconds = kMaxPreviewSeconds;
+    options.uFadeMilliseconds = kFadeMilliseconds;
+    // A ringtone is one voice: stereo would double the bytes for the reverb's width.
+    options.nChannels = 1;
     options.strSoundFont = m_strSoundFont;
     CWavRenderer renderer;
-    if (!renderer.Render(song, path, options)) {
+    if (!renderer.RenderToMemory(song, SoundFileFormat::OggVorbis, ogg, options)) {
         error = renderer.LastError();
         return false;
     }

@@ -2,10 +2,14 @@
 // One HTTP answer of the gallery, before it goes on the wire.
 
 #include <string>
+#include <utility>
+#include <vector>
 
 struct CGalleryAnswer {
     int m_nStatus = 200;
     std::string m_strContentType = "text/html; charset=utf-8";
     std::string m_strBody;
     std::string m_strFileName; // when set, the body is a download saved under this name
+    // Further header lines of this answer (Retry-After, Allow, Location and the like).
+    std::vector<std::pair<std::string, std::string>> m_headers;
 };

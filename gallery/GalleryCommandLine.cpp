@@ -8,16 +8,24 @@ const char* const kGalleryUsage =
     "Runs the Zorvat Ringtone Gallery: takes the ringtones that ZorvatTone posts to\n"
     "/examples/servlet/zvtoneload and shows them at /, with an audio preview and\n"
     "downloads for phones. Everything is kept in DATA_DIR (created when missing):\n"
-    "the database gallery.db and the rendered previews in wav/.\n"
+    "the database gallery.db and the rendered Ogg Vorbis previews in wav/.\n"
     "\n"
     "Options:\n"
     "  --port N             TCP port to listen on (default 9011; 0 takes a free one)\n"
     "  --host ADDRESS       address to listen on (default 0.0.0.0, every interface)\n"
     "  --threads N          requests served at once, 1 to 256 (default 8)\n"
+    "  --connections-per-address N\n"
+    "                       connections open at once from one client address\n"
+    "                       (default 32; more are answered 503)\n"
+    "  --post-burst N       posts one address may make at once (default 30); after\n"
+    "                       them, one every 20 s (more are answered 429)\n"
     "  --password-cost C    cost of new password hashes: interactive (default),\n"
     "                       moderate, or minimum (for tests only)\n"
     "  --soundfont FILE     SoundFont of the audio previews (default: $ZORVAT_SOUNDFONT,\n"
     "                       else the system's General MIDI SoundFont)\n"
+    "  --preview-cache-mb N disk space for previews, in MiB (default 256): past it the\n"
+    "                       least recently played are deleted, and rendered again\n"
+    "                       when asked for; 0 keeps none\n"
     "  --help               show this text and exit\n"
     "\n"
     "It prints \"listening on http://HOST:PORT/\" once it takes requests, one line per\n"
@@ -32,6 +40,18 @@ bool ParseNumber(const std::string& text, int lo, int hi, int& out)
     if (ec != std::errc() || end != text.data() + text.size() || value < lo || value > hi)
         return false;
     out = value;
+    return true;
+}
+
+// A terabyte: more than any disk a gallery would give its previews.
+constexpr int kMaxPreviewCacheMb = 1024 * 1024;
+
+bool ParseMebibytes(const std::string& text, std::uint64_t& bytes)
+{
+    int mebibytes = 0;
+    if (!ParseNumber(text, 0, kMaxPreviewCacheMb, mebibytes))
+        return false;
+    bytes = static_cast<std::uint64_t>(mebibytes) * 1024 * 1024;
     return true;
 }
 
@@ -58,7 +78,8 @@ bool ParseGalleryCommandLine(const std::vector<std::string>& args, CGalleryComma
             continue;
         }
         if (arg != "--port" && arg != "--host" && arg != "--threads" && arg != "--password-cost" &&
-            arg != "--soundfont") {
+            arg != "--soundfont" && arg != "--preview-cache-mb" && arg != "--connections-per-address" &&
+            arg != "--post-burst") {
             error = "unknown option " + arg;
             return false;
         }
@@ -75,6 +96,21 @@ bool ParseGalleryCommandLine(const std::vector<std::string>& args, CGalleryComma
         }
         if (arg == "--threads" && !ParseNumber(value, 1, 256, out.m_options.m_nThreads)) {
             error = "--threads takes a number from 1 to 256, not \"" + value + "\"";
+            return false;
+        }
+        if (arg == "--post-burst" && !ParseNumber(value, 1, 1000000, out.m_options.m_abuseLimits.m_nPostBurst)) {
+            error = "--post-burst takes a number from 1 to 1000000, not \"" + value + "\"";
+            return false;
+        }
+        if (arg == "--connections-per-address" &&
+            !ParseNumber(value, 1, kMaxConnections, out.m_options.m_nConnectionsPerAddress)) {
+            error = "--connections-per-address takes a number from 1 to " + std::to_string(kMaxConnections) +
+                    ", not \"" + value + "\"";
+            return false;
+        }
+        if (arg == "--preview-cache-mb" && !ParseMebibytes(value, out.m_options.m_nPreviewCacheBytes)) {
+            error = "--preview-cache-mb takes a number from 0 to " + std::to_string(kMaxPreviewCacheMb) + ", not \"" +
+                    value + "\"";
             return false;
         }
         if (arg == "--password-cost" && !CPasswordHasher::CostOfName(value, out.m_options.m_passwordCost)) {

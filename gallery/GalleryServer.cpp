@@ -1,21 +1,45 @@
 #include "gallery/GalleryServer.h"
 
-#include <httplib.h>
+#include <sys/resource.h>
 
-#include <atomic>
-#include <charconv>
+#include <utility> // before Boost.Asio, whose 1.74 headers use std::exchange without it
+
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+
 #include <chrono>
+#include <limits>
 #include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
 #include <thread>
 
+#include "gallery/CappedBody.h"
+#include "gallery/GalleryRoutes.h"
 #include "gallery/GalleryService.h"
 #include "gallery/GalleryStore.h"
 #include "gallery/PreviewCache.h"
 
 namespace {
 
-// The original Content-Type of a post, moved aside before the library sees it.
-constexpr const char* kPostContentType = "X-Zorvat-Post-Content-Type";
+namespace net = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = net::ip::tcp;
+
+constexpr auto kRequestDeadline = std::chrono::seconds(kRequestSeconds);
+
+// On every answer, the transport's own refusals included. No page of the gallery
+// runs inline script or style, so the policy can forbid both.
+constexpr std::pair<const char*, const char*> kSecurityHeaders[] = {
+    {"X-Content-Type-Options", "nosniff"},
+    {"Content-Security-Policy", "default-src 'self'; script-src 'self'; style-src 'self'; img-src 'self' data:; "
+                                "media-src 'self'; frame-ancestors 'none'; base-uri 'none'; form-action 'self'"},
+    {"X-Frame-Options", "DENY"},
+    {"Referrer-Policy", "same-origin"},
+};
 
 std::int64_t SystemSeconds()
 {
@@ -23,20 +47,115 @@ std::int64_t SystemSeconds()
         .count();
 }
 
-void Send(const CGalleryAnswer& answer, httplib::Response& res)
+// A request the parser could not make sense of, as opposed to one cut short.
+bool IsMalformed(const beast::error_code& ec)
 {
-    res.status = answer.m_nStatus;
-    if (!answer.m_strFileName.empty())
-        res.set_header("Content-Disposition", "attachment; filename=\"" + answer.m_strFileName + "\"");
-    res.set_header("X-Content-Type-Options", "nosniff");
-    res.set_content(answer.m_strBody, answer.m_strContentType);
+    return ec && ec.category() == http::make_error_code(http::error::bad_method).category() &&
+           ec != http::error::end_of_stream && ec != http::error::partial_message;
 }
 
-bool ParseId(const std::string& digits, std::int64_t& id)
+CGalleryAnswer TransportRefusal(int status, std::string text)
 {
-    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), id);
-    return ec == std::errc() && end == digits.data() + digits.size() && id > 0;
+    CGalleryAnswer answer;
+    answer.m_nStatus = status;
+    answer.m_strContentType = "text/plain; charset=utf-8";
+    answer.m_strBody = std::move(text) + "\n";
+    return answer;
 }
+
+// The connection limits: per client address and in all.
+class CConnectionCounter {
+public:
+    CConnectionCounter(int perAddress, int total) : m_nMaxPerAddress(perAddress), m_nMaxTotal(total) {}
+
+    [[nodiscard]] bool TryEnter(const std::string& address)
+    {
+        std::lock_guard lock(m_mutex);
+        int& count = m_byAddress[address];
+        if (count >= m_nMaxPerAddress || m_nTotal >= m_nMaxTotal) {
+            if (count == 0)
+                m_byAddress.erase(address);
+            return false;
+        }
+        ++count;
+        ++m_nTotal;
+        return true;
+    }
+
+    void Leave(const std::string& address)
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = m_byAddress.find(address);
+        if (it != m_byAddress.end() && --it->second == 0)
+            m_byAddress.erase(it);
+        --m_nTotal;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::map<std::string, int> m_byAddress;
+    int m_nTotal = 0;
+    const int m_nMaxPerAddress;
+    const int m_nMaxTotal;
+};
+
+// The connections the process may hold: its file limit, raised to the hard limit,
+// less some for the database, the previews and the log.
+int ConnectionCeiling()
+{
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0)
+        return kMaxConnections;
+    if (files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        (void)setrlimit(RLIMIT_NOFILE, &files);
+        (void)getrlimit(RLIMIT_NOFILE, &files);
+    }
+    constexpr rlim_t kReserved = 64;
+    if (files.rlim_cur == RLIM_INFINITY || files.rlim_cur > static_cast<rlim_t>(kMaxConnections) + kReserved)
+        return kMaxConnections;
+    return files.rlim_cur > kReserved * 2 ? static_cast<int>(files.rlim_cur - kReserved) : 16;
+}
+
+class CConnection;
+
+// The live connections, so that stopping can end the idle ones at once.
+class CConnectionRegistry {
+public:
+    void Add(const std::shared_ptr<CConnection>& connection)
+    {
+        std::lock_guard lock(m_mutex);
+        m_live.emplace(connection.get(), connection);
+    }
+    void Remove(const CConnection* connection)
+    {
+        std::lock_guard lock(m_mutex);
+        m_live.erase(connection);
+    }
+    [[nodiscard]] std::vector<std::shared_ptr<CConnection>> Live()
+    {
+        std::lock_guard lock(m_mutex);
+        std::vector<std::shared_ptr<CConnection>> live;
+        for (const auto& [key, weak] : m_live)
+            if (std::shared_ptr<CConnection> connection = weak.lock())
+                live.push_back(std::move(connection));
+        return live;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::map<const CConnection*, std::weak_ptr<CConnection>> m_live;
+};
+
+// What every connection borrows from the server.
+struct CServeContext {
+    CGalleryService& m_service;
+    CConnectionCounter& m_connections;
+    CConnectionRegistry& m_registry;
+    const std::atomic<bool>& m_bStopping;
+    net::thread_pool& m_workers;
+    const std::function<void(const std::string&)>& m_log;
+};
 
 } // namespace
 
@@ -45,15 +164,27 @@ struct CGalleryServer::CImpl {
         : m_options(std::move(options)),
           m_pRenderer(std::move(renderer)),
           m_hasher(m_options.m_passwordCost),
-          m_previews(m_options.m_strDataDir + "/wav", *m_pRenderer),
-          m_service(m_store, m_hasher, m_previews, m_options.m_clock ? m_options.m_clock : SystemSeconds)
+          m_previews(CPreviewCache::DirectoryIn(m_options.m_strDataDir), *m_pRenderer,
+                     m_options.m_nPreviewCacheBytes),
+          m_service(m_store, m_hasher, m_previews, m_options.m_clock ? m_options.m_clock : SystemSeconds,
+                    m_options.m_abuseLimits),
+          m_connections(m_options.m_nConnectionsPerAddress, ConnectionCeiling()),
+          m_workers(static_cast<std::size_t>(std::max(1, m_options.m_nThreads)))
     {
     }
 
     bool Start(std::string& error);
     void Stop();
-    void Route();
-    void ReceivePost(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader);
+    void Accept();
+    void Log(const std::string& line) const
+    {
+        if (m_options.m_log)
+            m_options.m_log(line);
+    }
+    [[nodiscard]] CServeContext Context()
+    {
+        return {m_service, m_connections, m_registry, m_bStopping, m_workers, m_options.m_log};
+    }
 
     CGalleryServerOptions m_options;
     std::unique_ptr<CPreviewRenderer> m_pRenderer;
@@ -61,98 +192,259 @@ struct CGalleryServer::CImpl {
     CPasswordHasher m_hasher;
     CPreviewCache m_previews;
     CGalleryService m_service;
-    httplib::Server m_server;
-    std::thread m_listener;
-    std::atomic<bool> m_bListenerDone{false};
+    CConnectionCounter m_connections;
+    CConnectionRegistry m_registry;
+    std::atomic<bool> m_bStopping{false};
+    // One thread reads and writes every connection; the services (password hashes,
+    // database, previews) run on the workers, so a slow client holds only a socket.
+    net::io_context m_io{1};
+    std::optional<tcp::acceptor> m_acceptor;
+    net::steady_timer m_acceptPause{m_io};
+    std::thread m_ioThread;
+    net::thread_pool m_workers;
     int m_nPort = 0;
     bool m_bStarted = false;
 };
 
-void CGalleryServer::CImpl::ReceivePost(const httplib::Request& req, httplib::Response& res,
-                                        const httplib::ContentReader& reader)
-{
-    std::vector<std::uint8_t> body;
-    std::size_t total = 0;
-    // Everything is read, up to the library's limit, but no more than the largest
-    // post is kept: the client then reads the refusal instead of a reset connection.
-    bool bComplete = reader([&](const char* data, std::size_t size) {
-        total += size;
-        if (total <= kMaxUploadBodyBytes)
-            body.insert(body.end(), data, data + size);
-        return true;
-    });
-    // A body the library refused to read (beyond kMaxDrainedBodyBytes) still counts
-    // at its declared length.
-    if (!bComplete && req.has_header("Content-Length")) {
-        const std::string length = req.get_header_value("Content-Length");
-        std::size_t declared = 0;
-        std::from_chars(length.data(), length.data() + length.size(), declared);
-        total = std::max(total, declared);
-    }
-    Send(m_service.Post(req.get_header_value(kPostContentType), body, total, bComplete), res);
-    if (!bComplete)
-        res.set_header("Connection", "close");
-}
+namespace {
 
-void CGalleryServer::CImpl::Route()
-{
-    // The library parses a multipart body itself, by rules the program's body does
-    // not follow (its file data runs straight into the closing line, and a zero byte
-    // follows); so the upload's Content-Type is moved aside and the raw body read.
-    m_server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response&) {
-        // The request object the library hands out is its own, not a constant one.
-        auto& request = const_cast<httplib::Request&>(req);
-        request.headers.erase(kPostContentType);
-        if (req.method == "POST" && req.path == kGalleryUploadPath) {
-            std::string type = req.get_header_value("Content-Type");
-            request.headers.erase("Content-Type");
-            request.headers.emplace(kPostContentType, type);
-        }
-        return httplib::Server::HandlerResponse::Unhandled;
-    });
-    const std::string upload(kGalleryUploadPath);
-    m_server.Post(upload, [this](const httplib::Request& req, httplib::Response& res,
-                                 const httplib::ContentReader& reader) { ReceivePost(req, res, reader); });
-    m_server.Get(upload, [](const httplib::Request&, httplib::Response& res) {
-        res.status = 405;
-        res.set_header("Allow", "POST");
-        res.set_content("Ringtones are posted here by ZorvatTone; the gallery is at /.\n", "text/plain");
-    });
-    m_server.Get("/", [this](const httplib::Request&, httplib::Response& res) { Send(m_service.Page(), res); });
-    m_server.Get(R"(/tone/(\d{1,18})\.(mid|ott|txt|wav))", [this](const httplib::Request& req, httplib::Response& res) {
-        std::int64_t id = 0;
-        if (!ParseId(req.matches[1], id)) {
-            res.status = 404;
+// One client connection: read a request within the deadline, serve it on a worker,
+// write the answer, and again while the client keeps the connection alive.
+class CConnection : public std::enable_shared_from_this<CConnection> {
+public:
+    CConnection(CServeContext context, tcp::socket socket, std::string address)
+        : m_server(context), m_stream(std::move(socket)), m_strAddress(std::move(address))
+    {
+    }
+    ~CConnection()
+    {
+        m_server.m_registry.Remove(this);
+        m_server.m_connections.Leave(m_strAddress);
+    }
+    CConnection(const CConnection&) = delete;
+    CConnection& operator=(const CConnection&) = delete;
+
+    void Read()
+    {
+        if (m_server.m_bStopping) {
+            Close();
             return;
         }
-        const std::string kind = req.matches[2];
-        ToneDownload download = kind == "mid"   ? ToneDownload::Midi
-                                : kind == "ott" ? ToneDownload::RingingTone
-                                : kind == "txt" ? ToneDownload::HexText
-                                                : ToneDownload::Wav;
-        Send(m_service.Fetch(id, download), res);
-    });
-    m_server.Post(R"(/tone/(\d{1,18})/delete)", [this](const httplib::Request& req, httplib::Response& res) {
-        std::int64_t id = 0;
-        if (!ParseId(req.matches[1], id)) {
-            res.status = 404;
-            return;
-        }
-        Send(m_service.Delete(id, req.get_param_value("password")), res);
-    });
-    m_server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-        if (!res.body.empty())
-            return;
-        std::string text = res.status == 404   ? "There is nothing here; the gallery is at /."
-                           : res.status == 413 ? "The request is far larger than anything the gallery takes."
-                                               : "The request could not be served (status " +
-                                                     std::to_string(res.status) + ").";
-        res.set_content(text + "\n", "text/plain");
-    });
-    if (m_options.m_log)
-        m_server.set_logger([log = m_options.m_log](const httplib::Request& req, const httplib::Response& res) {
-            log(req.remote_addr + " " + req.method + " " + req.path + " " + std::to_string(res.status));
+        m_bReading = true;
+        m_parser.emplace();
+        m_parser->header_limit(static_cast<std::uint32_t>(kMaxHeaderBytes));
+        // The body itself counts, see CCappedBody. (Not boost::none: Beast 1.74 compares
+        // a length with an empty limit as greater.)
+        m_parser->body_limit(std::numeric_limits<std::uint64_t>::max());
+        m_parser->get().body().m_nKeep = kMaxUploadBodyBytes;
+        m_parser->get().body().m_nLimit = kMaxDrainedBodyBytes;
+        m_stream.expires_after(kRequestDeadline);
+        http::async_read(m_stream, m_buffer, *m_parser,
+                         [self = shared_from_this()](beast::error_code ec, std::size_t) { self->OnRead(ec); });
+    }
+
+    // Ends the connection if it waits for a request of which nothing came yet; one
+    // being read or served is answered first.
+    void StopIfIdle()
+    {
+        net::post(m_stream.get_executor(), [self = shared_from_this()] {
+            if (self->m_bReading && !self->m_parser->got_some() && self->m_buffer.size() == 0)
+                self->Close();
         });
+    }
+
+private:
+    void OnRead(beast::error_code ec)
+    {
+        m_bReading = false;
+        if (ec == http::error::body_limit) {
+            RefuseOversized();
+        } else if (ec == http::error::header_limit) {
+            Refuse(431, "The request's header lines are longer than the gallery takes.");
+        } else if (IsMalformed(ec)) {
+            Refuse(400, "The request is not HTTP the gallery understands.");
+        } else if (ec) {
+            // The client went away, or the request did not arrive in time (the stream
+            // has closed the socket then).
+            Close();
+        } else {
+            m_bKeepAlive = m_parser->get().keep_alive();
+            Dispatch(RequestFromParser());
+        }
+    }
+
+    [[nodiscard]] CGalleryRequest RequestFromParser()
+    {
+        auto& message = m_parser->get();
+        CGalleryRequest request;
+        request.m_strMethod = std::string(message.method_string());
+        const std::string_view target(message.target().data(), message.target().size());
+        const std::size_t question = target.find('?');
+        request.m_strPath = std::string(target.substr(0, question));
+        if (question != std::string_view::npos)
+            request.m_strQuery = std::string(target.substr(question + 1));
+        request.m_strContentType = std::string(message[http::field::content_type]);
+        request.m_strClient = m_strAddress;
+        request.m_nBodyBytes = message.body().m_nTotal;
+        request.m_strBody = std::move(message.body().m_strKept);
+        m_bHead = message.method() == http::verb::head;
+        m_nVersion = message.version();
+        m_strLogTarget = request.m_strMethod + " " + request.m_strPath;
+        return request;
+    }
+
+    // A body past the parser's limit: a post gets the gallery's own refusal, which
+    // names its size; anything else 413.
+    void RefuseOversized()
+    {
+        CGalleryRequest request = RequestFromParser();
+        if (request.m_strPath != kGalleryUploadPath || request.m_strMethod != "POST") {
+            Refuse(413, "The request is far larger than anything the gallery takes.");
+            return;
+        }
+        request.m_nBodyBytes =
+            std::max<std::size_t>(request.m_nBodyBytes, m_parser->get().body().m_nDeclared);
+        request.m_bBodyComplete = false;
+        m_bKeepAlive = false;
+        Dispatch(std::move(request));
+    }
+
+    void Dispatch(CGalleryRequest request)
+    {
+        // The guard keeps the I/O thread running while a worker serves the request, so
+        // that stopping waits for the answer to be written.
+        net::post(m_server.m_workers, [self = shared_from_this(), request = std::move(request),
+                                       guard = net::make_work_guard(m_stream.get_executor())] {
+            CGalleryAnswer answer = RouteGalleryRequest(self->m_server.m_service, request);
+            net::post(self->m_stream.get_executor(),
+                      [self, answer = std::move(answer)]() mutable { self->Write(std::move(answer)); });
+        });
+    }
+
+    void Refuse(int status, std::string text)
+    {
+        m_bKeepAlive = false;
+        m_bHead = false;
+        m_strLogTarget = m_parser->is_header_done()
+                             ? std::string(m_parser->get().method_string()) + " " + std::string(m_parser->get().target())
+                             : "-";
+        Write(TransportRefusal(status, std::move(text)));
+    }
+
+    void Write(CGalleryAnswer answer)
+    {
+        if (m_server.m_log)
+            m_server.m_log(m_strAddress + " " + m_strLogTarget + " " + std::to_string(answer.m_nStatus));
+        m_response.emplace(static_cast<http::status>(answer.m_nStatus), m_nVersion);
+        http::response<http::string_body>& response = *m_response;
+        response.set(http::field::content_type, answer.m_strContentType);
+        if (!answer.m_strFileName.empty())
+            response.set(http::field::content_disposition, "attachment; filename=\"" + answer.m_strFileName + "\"");
+        for (const auto& [name, value] : kSecurityHeaders)
+            response.set(name, value);
+        for (const auto& [name, value] : answer.m_headers)
+            response.set(name, value);
+        response.body() = std::move(answer.m_strBody);
+        response.keep_alive(m_bKeepAlive);
+        response.prepare_payload();
+        if (m_bHead)
+            response.body().clear(); // the length stays that of the body not sent
+        m_stream.expires_after(kRequestDeadline);
+        http::async_write(m_stream, response, [self = shared_from_this()](beast::error_code ec, std::size_t) {
+            if (ec)
+                self->Close();
+            else if (!self->m_bKeepAlive || self->m_server.m_bStopping)
+                self->Linger();
+            else
+                self->Read();
+        });
+    }
+
+    // Closing with unread bytes from the client would reset the connection and could
+    // destroy the answer before the client reads it; so the gallery stops sending and
+    // reads what still comes, for a short while and a bounded amount, before closing.
+    void Linger()
+    {
+        beast::error_code ignored;
+        m_stream.socket().shutdown(tcp::socket::shutdown_send, ignored);
+        m_stream.expires_after(std::chrono::seconds(2));
+        m_buffer.clear();
+        Discard();
+    }
+
+    void Discard()
+    {
+        if (m_nDiscarded > 2 * kMaxDrainedBodyBytes) {
+            Close();
+            return;
+        }
+        m_stream.async_read_some(m_buffer.prepare(4096), [self = shared_from_this()](beast::error_code ec,
+                                                                                       std::size_t bytes) {
+            self->m_nDiscarded += bytes;
+            if (ec)
+                self->Close();
+            else
+                self->Discard();
+        });
+    }
+
+    void Close()
+    {
+        beast::error_code ignored;
+        m_stream.socket().shutdown(tcp::socket::shutdown_both, ignored);
+        m_stream.close();
+    }
+
+    CServeContext m_server;
+    beast::tcp_stream m_stream;
+    beast::flat_buffer m_buffer{kMaxHeaderBytes};
+    std::optional<http::request_parser<CCappedBody>> m_parser;
+    std::optional<http::response<http::string_body>> m_response;
+    const std::string m_strAddress;
+    std::string m_strLogTarget;
+    std::size_t m_nDiscarded = 0;
+    unsigned m_nVersion = 11;
+    bool m_bKeepAlive = false;
+    bool m_bHead = false;
+    bool m_bReading = false;
+};
+
+} // namespace
+
+void CGalleryServer::CImpl::Accept()
+{
+    m_acceptor->async_accept(net::make_strand(m_io), [this](beast::error_code ec, tcp::socket socket) {
+        if (ec == net::error::operation_aborted)
+            return; // stopping
+        if (ec) {
+            // Out of file descriptors, most likely: wait for connections to close
+            // instead of spinning on the same error.
+            m_acceptPause.expires_after(std::chrono::milliseconds(100));
+            m_acceptPause.async_wait([this](beast::error_code waitError) {
+                if (!waitError)
+                    Accept();
+            });
+            return;
+        }
+        beast::error_code addressError;
+        std::string address = socket.remote_endpoint(addressError).address().to_string();
+        if (!addressError && m_connections.TryEnter(address)) {
+            auto connection = std::make_shared<CConnection>(Context(), std::move(socket), std::move(address));
+            m_registry.Add(connection);
+            connection->Read();
+        } else {
+            static constexpr std::string_view kTooMany =
+                "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain; charset=utf-8\r\n"
+                "X-Content-Type-Options: nosniff\r\nRetry-After: 10\r\nConnection: close\r\nContent-Length: 46\r\n\r\n"
+                "Too many connections from your address; wait.\n";
+            beast::error_code ignored;
+            socket.non_blocking(true, ignored);
+            socket.write_some(net::buffer(kTooMany), ignored);
+            socket.shutdown(tcp::socket::shutdown_send, ignored);
+            Log(address + " - 503 (too many connections)");
+        }
+        Accept();
+    });
 }
 
 bool CGalleryServer::CImpl::Start(std::string& error)
@@ -167,32 +459,27 @@ bool CGalleryServer::CImpl::Start(std::string& error)
         error = "cannot create the data directory " + m_options.m_strDataDir + ": " + ec.message();
         return false;
     }
-    if (!m_store.Open(m_options.m_strDataDir, error))
+    if (!m_store.Open(m_options.m_strDataDir, error) || !m_previews.Open(error))
         return false;
-    Route();
-    const int threads = std::max(1, m_options.m_nThreads);
-    // The library owns and deletes the queue it is handed.
-    m_server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<std::size_t>(threads)); };
-    m_server.set_payload_max_length(kMaxDrainedBodyBytes);
-    m_server.set_keep_alive_timeout(2);
-    m_server.set_read_timeout(10);
-    m_server.set_write_timeout(10);
-    m_nPort = m_options.m_nPort == 0 ? m_server.bind_to_any_port(m_options.m_strHost)
-                                     : (m_server.bind_to_port(m_options.m_strHost, m_options.m_nPort)
-                                            ? m_options.m_nPort
-                                            : -1);
-    if (m_nPort <= 0) {
-        error = "cannot listen on " + m_options.m_strHost + " port " + std::to_string(m_options.m_nPort) +
-                " (in use, or an address this machine does not have)";
+    const std::string where = m_options.m_strHost + " port " + std::to_string(m_options.m_nPort);
+    beast::error_code netError;
+    const net::ip::address address = net::ip::make_address(m_options.m_strHost, netError);
+    if (netError) {
+        error = "cannot listen on " + where + ": not an IP address";
         return false;
     }
-    m_listener = std::thread([this] {
-        m_server.listen_after_bind();
-        m_bListenerDone = true;
-    });
-    // Stop must find the server running, or it would not end the listener.
-    while (!m_server.is_running() && !m_bListenerDone)
-        std::this_thread::yield();
+    tcp::acceptor& acceptor = m_acceptor.emplace(m_io);
+    const tcp::endpoint endpoint(address, static_cast<std::uint16_t>(m_options.m_nPort));
+    if (acceptor.open(endpoint.protocol(), netError) ||
+        acceptor.set_option(net::socket_base::reuse_address(true), netError) || acceptor.bind(endpoint, netError) ||
+        acceptor.listen(net::socket_base::max_listen_connections, netError)) {
+        error = "cannot listen on " + where + ": " + netError.message();
+        m_acceptor.reset();
+        return false;
+    }
+    m_nPort = acceptor.local_endpoint().port();
+    Accept();
+    m_ioThread = std::thread([this] { m_io.run(); });
     m_bStarted = true;
     return true;
 }
@@ -201,9 +488,18 @@ void CGalleryServer::CImpl::Stop()
 {
     if (!m_bStarted)
         return;
-    m_server.stop();
-    if (m_listener.joinable())
-        m_listener.join();
+    m_bStopping = true;
+    net::post(m_io, [this] {
+        beast::error_code ignored;
+        m_acceptor->close(ignored);
+        m_acceptPause.cancel();
+        for (const std::shared_ptr<CConnection>& connection : m_registry.Live())
+            connection->StopIfIdle();
+    });
+    // The I/O thread runs out of work once every connection has ended: idle ones at
+    // once, requests being read or served once they are answered (within the deadlines).
+    m_ioThread.join();
+    m_workers.join();
     m_bStarted = false;
 }
 

@@ -1,18 +1,17 @@
 #pragma once
-// The gallery's HTTP server:
-//   POST /examples/servlet/zvtoneload  a ringtone post, exactly as the program sends it
-//   GET  /                             the gallery page
-//   GET  /tone/ID.mid .ott .txt .wav   the downloads and the audio preview
-//   POST /tone/ID/delete               deletion, with the form field "password"
-// Requests are served by a pool of threads; Start returns once the port listens.
+// The gallery's HTTP server (the paths it serves: GalleryRoutes.h). One thread reads and writes every connection, each request within a whole-request
+// deadline; a pool of threads serves the requests read. Start returns once the port
+// listens.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "gallery/AbuseGuard.h"
 #include "gallery/GalleryLimits.h"
 #include "gallery/PasswordHasher.h"
+#include "gallery/PreviewCache.h"
 #include "gallery/PreviewRenderer.h"
 
 struct CGalleryServerOptions {
@@ -21,6 +20,9 @@ struct CGalleryServerOptions {
     int m_nPort = kGalleryDefaultPort;       // 0: a free port, see CGalleryServer::Port
     int m_nThreads = 8;                      // requests served at once
     PasswordCost m_passwordCost = PasswordCost::Interactive;
+    std::uint64_t m_nPreviewCacheBytes = CPreviewCache::kDefaultLimitBytes; // kept previews, at most
+    int m_nConnectionsPerAddress = kMaxConnectionsPerAddress;
+    CAbuseLimits m_abuseLimits;              // password guessing and post floods
     std::function<std::int64_t()> m_clock;   // seconds since 1970; empty: the system clock
     std::function<void(const std::string&)> m_log; // one line per request; empty: none
 };

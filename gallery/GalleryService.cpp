@@ -4,7 +4,9 @@
 #include "gallery/GalleryPage.h"
 #include "gallery/HtmlText.h"
 #include "gallery/ReplyPage.h"
+#include "gallery/ToneListJson.h"
 #include "gallery/UploadForm.h"
+#include "gallery/UrlForm.h"
 #include "ringtone/SmartMessaging.h"
 
 namespace {
@@ -50,16 +52,50 @@ std::string Quoted(const std::string& text)
     return "\"" + text + "\"";
 }
 
+// 429 with the time to wait, for a browser and for the program alike.
+CGalleryAnswer TooMany(const char* title, std::string sentence, std::int64_t wait, bool bLinkBack = false)
+{
+    CGalleryAnswer answer = Reply(429, title, {std::move(sentence)}, bLinkBack);
+    answer.m_headers.emplace_back("Retry-After", std::to_string(wait));
+    return answer;
+}
+
+std::string TooManyWrongSentence(const std::string& author, std::int64_t wait)
+{
+    return "Too many wrong passwords were given for " + author + " or from your address; try again in " +
+           std::to_string(wait) + " seconds.";
+}
+
+// The guessing counters count per registered author, letter case aside.
+std::string AuthorKeyOf(const CAuthorRecord& author)
+{
+    std::string key = author.m_strNickname;
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return key;
+}
+
 } // namespace
 
-CGalleryService::CGalleryService(CGalleryStore& store, CPasswordHasher& hasher, CPreviewCache& previews, Clock clock)
-    : m_store(store), m_hasher(hasher), m_previews(previews), m_clock(std::move(clock))
+CGalleryService::CGalleryService(CGalleryStore& store, CPasswordHasher& hasher, CPreviewCache& previews, Clock clock,
+                                 CAbuseLimits limits)
+    : m_store(store), m_hasher(hasher), m_previews(previews), m_clock(std::move(clock)), m_guard(store, limits)
 {
 }
 
 CGalleryAnswer CGalleryService::Post(std::string_view contentType, std::span<const std::uint8_t> body,
-                                     std::size_t totalBytes, bool bComplete)
+                                     std::size_t totalBytes, bool bComplete, std::string_view client)
 {
+    std::int64_t wait = 0;
+    std::string guardError;
+    // A store that cannot count the post will not take it either, and says why then.
+    if (!m_guard.TakePost(client, m_clock(), wait, guardError))
+        wait = 0;
+    if (wait > 0)
+        return TooMany(kRefusedTitle, "Too many posts from your address; wait " + std::to_string(wait) +
+                                          " seconds before the next one.",
+                       wait);
     if (totalBytes > kMaxUploadBodyBytes)
         return Refuse(400, "The post has " + std::to_string(totalBytes) + " bytes or more; the gallery takes at most " +
                                std::to_string(kMaxUploadBodyBytes) + ".");
@@ -74,10 +110,27 @@ CGalleryAnswer CGalleryService::Post(std::string_view contentType, std::span<con
     CCheckedUpload upload;
     if (!CheckUpload(form, upload, error))
         return Refuse(400, error);
-    return Store(upload);
+    return Store(upload, client);
 }
 
-CGalleryService::PasswordVerdict CGalleryService::CheckPassword(const CCheckedUpload& upload, std::string& newHash,
+CGalleryService::PasswordVerdict CGalleryService::VerifyGuarded(const CAuthorRecord& author,
+                                                               std::string_view password, std::string_view client,
+                                                               std::int64_t& wait, std::string& error)
+{
+    const std::string key = AuthorKeyOf(author);
+    const std::int64_t now = m_clock();
+    bool bCounted = false;
+    if (!m_guard.PasswordWait(client, key, now, wait, bCounted, error))
+        return PasswordVerdict::Failed;
+    if (wait > 0)
+        return PasswordVerdict::TooManyWrong;
+    if (m_hasher.Verify(author.m_strPasswordHash, password))
+        return !bCounted || m_guard.CountSuccess(client, key, error) ? PasswordVerdict::Known : PasswordVerdict::Failed;
+    return m_guard.CountFailure(client, key, now, wait, error) ? PasswordVerdict::Wrong : PasswordVerdict::Failed;
+}
+
+CGalleryService::PasswordVerdict CGalleryService::CheckPassword(const CCheckedUpload& upload, std::string_view client,
+                                                               std::string& newHash, std::int64_t& wait,
                                                                std::string& error)
 {
     CAuthorRecord author;
@@ -85,8 +138,7 @@ CGalleryService::PasswordVerdict CGalleryService::CheckPassword(const CCheckedUp
     if (!m_store.FindAuthor(upload.m_strAuthor, author, found, error))
         return PasswordVerdict::Failed;
     if (found)
-        return m_hasher.Verify(author.m_strPasswordHash, upload.m_strPassword) ? PasswordVerdict::Known
-                                                                                : PasswordVerdict::Wrong;
+        return VerifyGuarded(author, upload.m_strPassword, client, wait, error);
     if (!m_hasher.Hash(upload.m_strPassword, newHash)) {
         error = "the password could not be hashed";
         return PasswordVerdict::Failed;
@@ -94,7 +146,7 @@ CGalleryService::PasswordVerdict CGalleryService::CheckPassword(const CCheckedUp
     return PasswordVerdict::NewAuthor;
 }
 
-CGalleryAnswer CGalleryService::Store(CCheckedUpload& upload)
+CGalleryAnswer CGalleryService::Store(CCheckedUpload& upload, std::string_view client)
 {
     CToneRecord tone;
     tone.m_strName = upload.m_strTone;
@@ -105,7 +157,10 @@ CGalleryAnswer CGalleryService::Store(CCheckedUpload& upload)
     for (int round = 0; round < kMaxStoreRounds; ++round) {
         std::string newHash;
         std::string error;
-        PasswordVerdict verdict = CheckPassword(upload, newHash, error);
+        std::int64_t wait = 0;
+        PasswordVerdict verdict = CheckPassword(upload, client, newHash, wait, error);
+        if (verdict == PasswordVerdict::TooManyWrong)
+            return TooMany(kRefusedTitle, TooManyWrongSentence(upload.m_strAuthor, wait), wait);
         if (verdict == PasswordVerdict::Wrong)
             return Refuse(403, "The password is not the one registered for the nickname " + upload.m_strAuthor +
                                    ".");
@@ -116,6 +171,9 @@ CGalleryAnswer CGalleryService::Store(CCheckedUpload& upload)
         switch (m_store.AddTone(tone, bNew ? &newHash : nullptr, error)) {
         case CGalleryStore::AddResult::Failed:
             return Refuse(500, "The gallery could not store the ringtone: " + error + ".");
+        case CGalleryStore::AddResult::DiskFull:
+            // 507: the post was fine; posting it again later may work.
+            return Refuse(507, "The gallery's disk is full.");
         case CGalleryStore::AddResult::NicknameTaken:
             continue;
         case CGalleryStore::AddResult::Added:
@@ -137,14 +195,83 @@ CGalleryAnswer CGalleryService::Store(CCheckedUpload& upload)
     return Refuse(500, "The gallery could not register the nickname " + upload.m_strAuthor + ".");
 }
 
-CGalleryAnswer CGalleryService::Page()
+namespace {
+
+
+CGalleryAnswer JsonAnswer(int status, std::string body)
 {
-    std::vector<CToneRecord> tones;
+    CGalleryAnswer answer;
+    answer.m_nStatus = status;
+    answer.m_strContentType = "application/json";
+    answer.m_strBody = std::move(body);
+    return answer;
+}
+
+CGalleryAnswer Refusal(bool bJson, int status, std::string sentence)
+{
+    if (bJson)
+        return JsonAnswer(status, RenderJsonError(sentence));
+    return Reply(status, status >= 500 ? "Gallery unavailable" : "No such page", {std::move(sentence)}, true);
+}
+
+} // namespace
+
+CGalleryAnswer CGalleryService::Page(std::string_view query)
+{
+    CListingRequest request;
     std::string error;
-    if (!m_store.ListTones(tones, error))
+    if (!ParseListingQuery(query, request, error))
+        return Refusal(false, 400, error);
+    if (!IsFrontPage(request))
+        return Listing(request, false);
+    if (request.m_nPage != 1)
+        return Refusal(false, 400, "The front page has one page; pages go with a category or a search, as in "
+                                   "/?category=ENGLISH&page=2.");
+    CFrontPage front;
+    if (!ReadFrontPage(m_store, front, error))
         return Reply(500, "Gallery unavailable", {"The gallery could not read its ringtones: " + error + "."});
     CGalleryAnswer answer;
-    answer.m_strBody = RenderGalleryPage(tones);
+    answer.m_strBody = RenderFrontPage(front);
+    return answer;
+}
+
+CGalleryAnswer CGalleryService::AuthorPage(std::string_view nickname, std::string_view query)
+{
+    CListingRequest request;
+    std::string error;
+    if (!ParseListingQuery(query, request, error))
+        return Refusal(false, 400, error);
+    request.m_filter.m_strAuthor = nickname;
+    return Listing(request, false);
+}
+
+CGalleryAnswer CGalleryService::ToneList(std::string_view query)
+{
+    CListingRequest request;
+    std::string error;
+    if (!ParseListingQuery(query, request, error))
+        return Refusal(true, 400, error);
+    request.m_filter.m_strAuthor = FormField(query, "author");
+    return Listing(request, true);
+}
+
+CGalleryAnswer CGalleryService::Listing(const CListingRequest& request, bool bJson)
+{
+    CToneListing listing;
+    std::string error;
+    switch (ReadListing(m_store, request, listing, error)) {
+    case ListingResult::Listed:
+        break;
+    case ListingResult::NoSuchAuthor:
+    case ListingResult::NoSuchPage:
+        return Refusal(bJson, 404, error);
+    case ListingResult::Failed:
+        return Refusal(bJson, 500, "The gallery could not read its ringtones: " + error + ".");
+    }
+    if (bJson)
+        return JsonAnswer(200, RenderToneListJson(listing));
+    CGalleryAnswer answer;
+    answer.m_strBody = RenderListingPage(listing);
     return answer;
 }
 
@@ -174,19 +301,17 @@ CGalleryAnswer CGalleryService::Fetch(std::int64_t id, ToneDownload kind)
         answer.m_strBody = HexOf(tone.m_message);
         answer.m_strFileName = FileNameOf(tone.m_strName, ".txt");
         break;
-    case ToneDownload::Wav: {
-        std::vector<std::uint8_t> wav;
-        if (!m_previews.Get(id, tone.m_midi, wav, error))
+    case ToneDownload::Preview:
+        // Straight into the answer: one copy of the preview per request.
+        if (!m_previews.Get(id, tone.m_midi, answer.m_strBody, error))
             return Reply(503, "Preview unavailable", {"The preview could not be rendered: " + error + "."}, true);
-        answer.m_strContentType = "audio/wav";
-        answer.m_strBody.assign(wav.begin(), wav.end());
+        answer.m_strContentType = "audio/ogg";
         break;
-    }
     }
     return answer;
 }
 
-CGalleryAnswer CGalleryService::Delete(std::int64_t id, std::string_view password)
+CGalleryAnswer CGalleryService::Delete(std::int64_t id, std::string_view password, std::string_view client)
 {
     constexpr const char* kNotDeleted = "Ringtone not deleted";
     if (password.size() > kMaxPasswordBytes)
@@ -201,11 +326,21 @@ CGalleryAnswer CGalleryService::Delete(std::int64_t id, std::string_view passwor
     CAuthorRecord author;
     if (!m_store.FindAuthor(tone.m_strAuthor, author, found, error) || !found)
         return Reply(500, kNotDeleted, {"The gallery could not find the author of the ringtone."}, true);
-    if (!m_hasher.Verify(author.m_strPasswordHash, password))
+    std::int64_t wait = 0;
+    switch (VerifyGuarded(author, password, client, wait, error)) {
+    case PasswordVerdict::Known:
+        break;
+    case PasswordVerdict::TooManyWrong:
+        return TooMany(kNotDeleted, TooManyWrongSentence(tone.m_strAuthor, wait), wait, true);
+    case PasswordVerdict::Failed:
+    case PasswordVerdict::NewAuthor:
+        return Reply(500, kNotDeleted, {"The gallery could not check the password: " + error + "."}, true);
+    case PasswordVerdict::Wrong:
         return Reply(403, kNotDeleted,
                      {"The password is not the one registered for " + tone.m_strAuthor + ", the author of " +
                       Quoted(tone.m_strName) + "."},
                      true);
+    }
     bool bDeleted = false;
     if (!m_store.DeleteTone(id, bDeleted, error))
         return Reply(500, kNotDeleted, {"The gallery could not delete the ringtone: " + error + "."}, true);

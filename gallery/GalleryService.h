@@ -13,13 +13,15 @@
 #include <string>
 #include <string_view>
 
+#include "gallery/AbuseGuard.h"
 #include "gallery/GalleryAnswer.h"
 #include "gallery/GalleryStore.h"
 #include "gallery/PasswordHasher.h"
 #include "gallery/PreviewCache.h"
+#include "gallery/ToneListing.h"
 #include "gallery/UploadCheck.h"
 
-enum class ToneDownload { Midi, RingingTone, HexText, Wav };
+enum class ToneDownload { Midi, RingingTone, HexText, Preview };
 
 class CGalleryService {
 public:
@@ -27,26 +29,38 @@ public:
     using Clock = std::function<std::int64_t()>;
 
     // All borrowed for the service's life.
-    CGalleryService(CGalleryStore& store, CPasswordHasher& hasher, CPreviewCache& previews, Clock clock);
+    CGalleryService(CGalleryStore& store, CPasswordHasher& hasher, CPreviewCache& previews, Clock clock,
+                    CAbuseLimits limits = {});
 
     // A post to the upload path. `body` holds the bytes read (at most
     // kMaxUploadBodyBytes of them), `totalBytes` how many came in all, and bComplete
-    // whether the body could be read to its end.
+    // whether the body could be read to its end; `client` is the client's address.
     [[nodiscard]] CGalleryAnswer Post(std::string_view contentType, std::span<const std::uint8_t> body,
-                                      std::size_t totalBytes, bool bComplete);
-    [[nodiscard]] CGalleryAnswer Page();
+                                      std::size_t totalBytes, bool bComplete, std::string_view client = {});
+    // The gallery's pages and its JSON (ToneListing.h), from the query string of the
+    // address (not decoded): "/", "/author/NICKNAME" (the nickname decoded) and
+    // "/api/tones". A bad query gives 400, an unknown author or a page past the last
+    // 404, each with the reason (as {"error": ...} for the JSON).
+    [[nodiscard]] CGalleryAnswer Page(std::string_view query = {});
+    [[nodiscard]] CGalleryAnswer AuthorPage(std::string_view nickname, std::string_view query);
+    [[nodiscard]] CGalleryAnswer ToneList(std::string_view query);
     [[nodiscard]] CGalleryAnswer Fetch(std::int64_t id, ToneDownload kind);
-    [[nodiscard]] CGalleryAnswer Delete(std::int64_t id, std::string_view password);
+    [[nodiscard]] CGalleryAnswer Delete(std::int64_t id, std::string_view password, std::string_view client = {});
 
 private:
-    enum class PasswordVerdict { Known, NewAuthor, Wrong, Failed };
+    enum class PasswordVerdict { Known, NewAuthor, Wrong, TooManyWrong, Failed };
 
-    [[nodiscard]] PasswordVerdict CheckPassword(const CCheckedUpload& upload, std::string& newHash,
-                                                std::string& error);
-    [[nodiscard]] CGalleryAnswer Store(CCheckedUpload& upload);
+    [[nodiscard]] PasswordVerdict CheckPassword(const CCheckedUpload& upload, std::string_view client,
+                                                std::string& newHash, std::int64_t& wait, std::string& error);
+    // Checks `password` against a registered author's hash, within the guessing limits.
+    [[nodiscard]] PasswordVerdict VerifyGuarded(const CAuthorRecord& author, std::string_view password,
+                                                std::string_view client, std::int64_t& wait, std::string& error);
+    [[nodiscard]] CGalleryAnswer Store(CCheckedUpload& upload, std::string_view client);
+    [[nodiscard]] CGalleryAnswer Listing(const CListingRequest& request, bool bJson);
 
     CGalleryStore& m_store;
     CPasswordHasher& m_hasher;
     CPreviewCache& m_previews;
     Clock m_clock;
+    CAbuseGuard m_guard;
 };

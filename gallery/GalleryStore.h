@@ -4,12 +4,16 @@
 // ringtone whose AddTone returned is on disk before the post is answered. Safe to use
 // from several threads: every call holds the store's lock for its whole transaction.
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "gallery/AbuseGuard.h"
 #include "gallery/ToneCategory.h"
 
 struct sqlite3;
@@ -24,6 +28,27 @@ struct CToneRecord {
     std::vector<std::uint8_t> m_message;
 };
 
+// Which ringtones a listing holds; what is left empty does not narrow it.
+struct CToneFilter {
+    std::optional<ToneCategory> m_category;
+    // Words as typed, each to be found in the name or the nickname (whole words,
+    // letter case and accents aside).
+    std::string m_strWords;
+    std::string m_strAuthor;       // a nickname as registered (see FindAuthor)
+};
+
+// A search lists its newest matches only, this many at most: a search that matches
+// much of the gallery is one to narrow, and counting and skipping what it matches
+// costs time in proportion.
+inline constexpr std::int64_t kMaxSearchMatches = 1000;
+
+// One page of a listing, and how many ringtones the whole listing holds.
+struct CTonePage {
+    std::vector<CToneRecord> m_tones;
+    std::int64_t m_nTotal = 0;     // at most kMaxSearchMatches for a search
+    bool m_bMoreMatches = false;   // a search matches more than it lists
+};
+
 struct CAuthorRecord {
     std::string m_strNickname;     // as first registered
     std::string m_strPasswordHash;
@@ -31,7 +56,9 @@ struct CAuthorRecord {
 
 class CGalleryStore {
 public:
-    enum class AddResult { Added, NicknameTaken, Failed };
+    // DiskFull: nothing was stored because the disk (or the database's file-size
+    // limit) has no room.
+    enum class AddResult { Added, NicknameTaken, DiskFull, Failed };
 
     CGalleryStore() = default;
     ~CGalleryStore();
@@ -44,7 +71,9 @@ public:
     // reason in `error`.
     [[nodiscard]] bool Open(const std::string& dataDir, std::string& error);
 
-    // Looks a nickname up, letter case aside for A-Z. `found` false when unknown.
+    // Looks a nickname up: the author registered under it, letter case aside for A-Z,
+    // else one whose nickname looks like it (AuthorKeyOf in NameText.h gives both the
+    // same key). `found` false when there is neither.
     [[nodiscard]] bool FindAuthor(std::string_view nickname, CAuthorRecord& author, bool& found, std::string& error);
 
     // Stores a ringtone (m_nId and, for a new author, m_strAuthor are set on return).
@@ -60,12 +89,38 @@ public:
     [[nodiscard]] bool DeleteTone(std::int64_t id, bool& deleted, std::string& error);
     [[nodiscard]] bool CountTones(std::int64_t& count, std::string& error);
 
+    // The counters of CAbuseGuard, by key. A counter never written reads as all zero.
+    [[nodiscard]] bool ReadCounter(std::string_view key, CAbuseCounter& counter, std::string& error);
+    // Reads, changes and writes one counter in one transaction; `after` is what it became.
+    [[nodiscard]] bool UpdateCounter(std::string_view key, const std::function<void(CAbuseCounter&)>& change,
+                                     CAbuseCounter& after, std::string& error);
+    // Drops the counters last counted before `before` and not blocking past it.
+    [[nodiscard]] bool ForgetCounters(std::int64_t before, std::string& error);
+
+    // Ringtones of registered nicknames in one transaction and one sync: a large
+    // gallery filled at once. Nothing is stored when a nickname is not registered.
+    [[nodiscard]] bool AddTones(std::vector<CToneRecord>& tones, std::string& error);
+    // `count` ringtones of those `filter` lets through, without their MIDI, after the
+    // first `skip`: newest first by time, then by id; a search by id alone, which is
+    // the order of posting, and its first kMaxSearchMatches only. Every step follows
+    // an index, the skip an index's entries.
+    [[nodiscard]] bool ListTonePage(const CToneFilter& filter, std::int64_t skip, int count, CTonePage& page,
+                                    std::string& error);
+    // How many ringtones each category holds, in the order of kToneCategories.
+    [[nodiscard]] bool CountTonesByCategory(std::array<std::int64_t, kToneCategories.size()>& counts,
+                                            std::string& error);
+
 private:
     [[nodiscard]] bool Exec(const char* sql, std::string& error);
+    [[nodiscard]] bool Migrate(std::string& error);
     [[nodiscard]] bool Fail(const char* what, std::string& error);
+    // Fail, with DiskFull when that is why the last statement failed.
+    [[nodiscard]] AddResult FailAdd(const char* what, std::string& error);
+    [[nodiscard]] static bool KeyOf(std::string_view nickname, std::string& key, std::string& error);
     [[nodiscard]] bool FindAuthorLocked(std::string_view nickname, CAuthorRecord& author, bool& found,
                                         std::string& error);
     [[nodiscard]] bool InsertTone(CToneRecord& tone, std::string& error);
+    [[nodiscard]] bool CountListing(const CToneFilter& filter, CTonePage& page, std::string& error);
 
     std::mutex m_mutex;
     sqlite3* m_pDb = nullptr;

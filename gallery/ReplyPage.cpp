@@ -9,8 +9,7 @@ std::string RenderReplyPage(std::string_view title, const std::vector<std::strin
     std::string page = "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\">"
                        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"><title>";
     page += ReplyEscape(title);
-    page += "</title></head><body style=\"font-family:sans-serif;max-width:40rem;margin:1rem auto;"
-            "padding:0 1rem;line-height:1.45\">\n";
+    page += "</title><link rel=\"stylesheet\" href=\"/static/gallery.css\"></head><body class=\"reply\">\n";
     for (const std::string& sentence : sentences) {
         page += "<p>";
         page += ReplyEscape(sentence);

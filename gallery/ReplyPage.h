@@ -1,8 +1,8 @@
 #pragma once
 // The short HTML page that answers a post or a deletion. The program shows a post's
-// reply with the tags taken out, so the page has no style sheet or script whose text
-// would show, and its stripped text reads as the title line followed by one line per
-// sentence.
+// reply with the tags taken out, so the page holds no style or script text that would
+// show (its look comes from the linked /static/gallery.css, a tag the program drops),
+// and its stripped text reads as the title line followed by one line per sentence.
 
 #include <string>
 #include <string_view>

@@ -1,8 +1,10 @@
 #include "gallery/UploadCheck.h"
 
 #include "gallery/GalleryLimits.h"
+#include "gallery/NameText.h"
 #include "gallery/RingtoneMessageDecoder.h"
 #include "gallery/Utf8Text.h"
+#include "ringtone/LzwDecoder.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"
 #include "song/MidiEvent.h"
@@ -13,9 +15,14 @@
 namespace {
 
 constexpr std::uint8_t kEndOfTrack = 0x2F;
+// The largest unpacked package with a MIDI part the gallery takes: nothing past it is
+// unpacked.
+constexpr std::size_t kMaxUnpackedBytes = kPackageHeaderSize + kMaxPreviewMidiBytes + 2 * kMaxRingtoneOctets;
 
-// Nickname and ringtone name: readable, not blank, not too long.
-bool CheckName(const std::string& value, const char* what, std::size_t maxChars, std::string& error)
+// Nickname and ringtone name: readable, not blank, not too long once normalised
+// (NameText.h), which is the form `normalised` gets.
+bool CheckName(const std::string& value, const char* what, std::size_t maxChars, std::string& normalised,
+               std::string& error)
 {
     std::string field(what);
     if (value.empty() || !HasVisibleChar(value)) {
@@ -26,7 +33,13 @@ bool CheckName(const std::string& value, const char* what, std::size_t maxChars,
         error = "The " + field + " is not readable text (the gallery takes UTF-8 without control characters).";
         return false;
     }
-    std::size_t chars = Utf8CharCount(value);
+    if (!NormaliseName(value, field, normalised, error))
+        return false;
+    if (normalised.empty()) {
+        error = "The post has no " + field + ".";
+        return false;
+    }
+    std::size_t chars = Utf8CharCount(normalised);
     if (chars > maxChars) {
         error = "The " + field + " has " + std::to_string(chars) + " characters; the gallery takes at most " +
                 std::to_string(maxChars) + ".";
@@ -49,6 +62,47 @@ bool CheckPassword(const std::string& value, std::string& error)
     return true;
 }
 
+// True when the MIDI length in the header of `unpacked` (the package, or its first
+// kMaxUnpackedBytes when not `bComplete`) passes the ceiling. In a package unpacked
+// whole, a length past its end is damage instead, which SplitRingtonePackage names.
+bool IsMidiPartTooLarge(const std::vector<std::uint8_t>& unpacked, bool bComplete, std::uint32_t& midiBytes)
+{
+    std::string notAPackage;
+    if (!ReadPackageMidiLength(unpacked.data(), unpacked.size(), midiBytes, notAPackage))
+        return false;
+    return midiBytes > kMaxPreviewMidiBytes && (!bComplete || midiBytes <= unpacked.size() - kPackageHeaderSize);
+}
+
+// Unpacks at most kMaxUnpackedBytes, so that a small package cannot make the gallery
+// unpack and store a megabyte; the MIDI length in the header says which part is long.
+bool UnpackPackage(const std::vector<std::uint8_t>& data, RingtonePackageParts& parts, std::string& error)
+{
+    std::vector<std::uint8_t> unpacked;
+    bool bComplete = false;
+    std::string why;
+    if (!LzwDecompressPrefix(data.data(), data.size(), kMaxUnpackedBytes, unpacked, bComplete, why)) {
+        error = "The ringtone package is damaged: the package does not decompress: " + why + ".";
+        return false;
+    }
+    std::uint32_t midiBytes = 0;
+    if (IsMidiPartTooLarge(unpacked, bComplete, midiBytes)) {
+        error = "The ringtone package declares a MIDI part of " + std::to_string(midiBytes) +
+                " bytes; the gallery takes at most " + std::to_string(kMaxPreviewMidiBytes) + " bytes once unpacked.";
+        return false;
+    }
+    if (!bComplete) {
+        error = "The ringtone package unpacks to more than " + std::to_string(kMaxUnpackedBytes) +
+                " bytes, more than a MIDI part of " + std::to_string(kMaxPreviewMidiBytes) + " bytes and a ringtone of " +
+                std::to_string(kMaxRingtoneOctets) + " octets take.";
+        return false;
+    }
+    if (!SplitRingtonePackage(unpacked.data(), unpacked.size(), parts, why)) {
+        error = "The ringtone package is damaged: " + why + ".";
+        return false;
+    }
+    return true;
+}
+
 bool CheckPackage(const std::vector<std::uint8_t>& data, CCheckedUpload& out, std::string& error)
 {
     if (data.empty()) {
@@ -62,10 +116,8 @@ bool CheckPackage(const std::vector<std::uint8_t>& data, CCheckedUpload& out, st
     }
     RingtonePackageParts parts;
     std::string why;
-    if (!ReadRingtonePackage(data.data(), data.size(), parts, why)) {
-        error = "The ringtone package is damaged: " + why + ".";
+    if (!UnpackPackage(data, parts, error))
         return false;
-    }
     if (!CheckPreviewMidi(parts.midi, why)) {
         error = "The ringtone package is damaged: " + why + ".";
         return false;
@@ -126,9 +178,11 @@ bool CheckPreviewMidi(std::span<const std::uint8_t> midi, std::string& error)
 
 bool CheckUpload(const CUploadForm& form, CCheckedUpload& out, std::string& error)
 {
-    if (!CheckName(form.m_strSubmitter, "nickname", kMaxNicknameChars, error) ||
+    std::string author;
+    std::string tone;
+    if (!CheckName(form.m_strSubmitter, "nickname", kMaxNicknameChars, author, error) ||
         !CheckPassword(form.m_strPassword, error) ||
-        !CheckName(form.m_strTone, "ringtone name", kMaxToneNameChars, error))
+        !CheckName(form.m_strTone, "ringtone name", kMaxToneNameChars, tone, error))
         return false;
     if (!CategoryOfWord(form.m_strCategory, out.m_category)) {
         std::string shown = ToPrintableUtf8(form.m_strCategory.substr(0, 20));
@@ -137,8 +191,8 @@ bool CheckUpload(const CUploadForm& form, CCheckedUpload& out, std::string& erro
     }
     if (!CheckPackage(form.m_data, out, error))
         return false;
-    out.m_strAuthor = form.m_strSubmitter;
+    out.m_strAuthor = std::move(author);
     out.m_strPassword = form.m_strPassword;
-    out.m_strTone = form.m_strTone;
+    out.m_strTone = std::move(tone);
     return true;
 }

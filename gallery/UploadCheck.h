@@ -1,7 +1,8 @@
 #pragma once
-// Everything a post must pass before anything is stored: the text fields, the
-// category, and the package (LZW stream, "ZORVATTONE", the MIDI length, a MIDI part
-// the song reader loads, a hex part that is a valid ringing tone of at most 130 octets).
+// Everything a post must pass before anything is stored: the text fields (normalised
+// by NameText.h), the category, and the package (LZW stream, "ZORVATTONE", a MIDI
+// part of at most kMaxPreviewMidiBytes that the song reader loads, a hex part that is
+// a valid ringing tone of at most 130 octets).
 
 #include <cstdint>
 #include <span>
@@ -12,9 +13,9 @@
 #include "gallery/UploadForm.h"
 
 struct CCheckedUpload {
-    std::string m_strAuthor;   // the nickname as posted
+    std::string m_strAuthor;   // the nickname, normalised
     std::string m_strPassword;
-    std::string m_strTone;
+    std::string m_strTone;     // normalised too
     ToneCategory m_category = ToneCategory::Others;
     std::vector<std::uint8_t> m_midi;    // the preview MIDI file
     std::vector<std::uint8_t> m_message; // the ringing-tone octets

@@ -72,18 +72,19 @@ public:
         ++m_nNext;
     }
 
-    // Appends the string of `code`; false when that would pass maxOutput.
+    // Appends the string of `code`, or as much of it as fits in maxOutput (so that a
+    // prefix ends exactly there); false when it did not all fit.
     bool Append(unsigned code, std::vector<std::uint8_t>& out, std::size_t maxOutput)
     {
         std::size_t n = 0;
         for (; code >= kLzwFirstFreeCode; code = m_parent[code])
             m_scratch[n++] = m_byte[code];
         m_scratch[n++] = static_cast<std::uint8_t>(code);
-        if (n > maxOutput - out.size())
-            return false;
-        while (n > 0)
-            out.push_back(m_scratch[--n]);
-        return true;
+        const std::size_t room = maxOutput - out.size();
+        const bool bFits = n <= room;
+        for (std::size_t taken = 0; taken < n && taken < room; ++taken)
+            out.push_back(m_scratch[n - 1 - taken]);
+        return bFits;
     }
 
 private:
@@ -102,6 +103,8 @@ public:
     }
 
     bool Run(std::vector<std::uint8_t>& out, std::string& error);
+    // Run stopped because the stream unpacks to more than maxOutput bytes.
+    [[nodiscard]] bool PassedLimit() const { return m_bPassedLimit; }
 
 private:
     bool ReadCode(unsigned& code, std::string& error);
@@ -118,6 +121,7 @@ private:
     unsigned m_nPrevious = 0;   // the code before, when m_nCodes > 0
     bool m_bGrown = false;      // the width has just grown: the end code may still come at the old width
     bool m_bMustClear = false;  // the dictionary is full: a clear (or the end) must come next
+    bool m_bPassedLimit = false;
     std::uint64_t m_codeStart = 0;
 };
 
@@ -169,6 +173,7 @@ bool CLzwStreamDecoder::Data(unsigned code, std::vector<std::uint8_t>& out, std:
         return false;
     }
     if (!fits) {
+        m_bPassedLimit = true;
         error = "the data unpacks to more than " + std::to_string(m_maxOutput) + " bytes";
         return false;
     }
@@ -223,4 +228,21 @@ bool LzwDecompress(const std::uint8_t* data, std::size_t size, std::size_t maxOu
         return false;
     }
     return true;
+}
+
+bool LzwDecompressPrefix(const std::uint8_t* data, std::size_t size, std::size_t maxOutput,
+                         std::vector<std::uint8_t>& out, bool& complete, std::string& error)
+{
+    out.clear();
+    complete = true;
+    CLzwStreamDecoder decoder(data, size, maxOutput);
+    if (decoder.Run(out, error))
+        return true;
+    if (decoder.PassedLimit()) {
+        complete = false;
+        error.clear();
+        return true;
+    }
+    out.clear();
+    return false;
 }

@@ -14,3 +14,11 @@
 // to more than maxOutput bytes.
 [[nodiscard]] bool LzwDecompress(const std::uint8_t* data, std::size_t size, std::size_t maxOutput,
                                  std::vector<std::uint8_t>& out, std::string& error);
+
+// The first maxOutput bytes of a stream, for a reader that refuses larger output and
+// wants to say why (a header in those bytes) without unpacking the rest. As
+// LzwDecompress, except that a stream unpacking to more is not a fault: decoding
+// stops there with exactly maxOutput bytes in `out` and `complete` false. Damage found
+// before that point is still a fault.
+[[nodiscard]] bool LzwDecompressPrefix(const std::uint8_t* data, std::size_t size, std::size_t maxOutput,
+                                       std::vector<std::uint8_t>& out, bool& complete, std::string& error);

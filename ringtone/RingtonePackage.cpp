@@ -111,10 +111,8 @@ bool WriteRingtonePackage(const std::string& packagePath, const std::string& mid
     return ok;
 }
 
-bool SplitRingtonePackage(const std::uint8_t* data, std::size_t size, RingtonePackageParts& parts,
-                          std::string& error)
+bool ReadPackageMidiLength(const std::uint8_t* data, std::size_t size, std::uint32_t& length, std::string& error)
 {
-    parts = {};
     if (size < kPackageHeaderSize) {
         error = "the package has " + std::to_string(size) + " bytes, fewer than its " +
                 std::to_string(kPackageHeaderSize) + "-byte header";
@@ -125,8 +123,18 @@ bool SplitRingtonePackage(const std::uint8_t* data, std::size_t size, RingtonePa
         return false;
     }
     const std::uint8_t* p = data + kPackageMagicSize;
-    std::uint32_t m = std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
-                      (std::uint32_t{p[3]} << 24);
+    length = std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
+             (std::uint32_t{p[3]} << 24);
+    return true;
+}
+
+bool SplitRingtonePackage(const std::uint8_t* data, std::size_t size, RingtonePackageParts& parts,
+                          std::string& error)
+{
+    parts = {};
+    std::uint32_t m = 0;
+    if (!ReadPackageMidiLength(data, size, m, error))
+        return false;
     std::size_t left = size - kPackageHeaderSize;
     if (m > left) {
         error = "the MIDI length " + std::to_string(m) + " passes the end of the package (" + std::to_string(left) +

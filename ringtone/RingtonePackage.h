@@ -39,6 +39,12 @@ struct RingtonePackageParts {
 [[nodiscard]] bool WriteRingtonePackage(const std::string& packagePath, const std::string& midiPath,
                                         const std::string& hexPath, FileError& error);
 
+// The MIDI length M in the header of an uncompressed package, or of its first bytes
+// (at least kPackageHeaderSize): lets a reader refuse a large MIDI part before
+// unpacking it. False with the fault in `error` for too few bytes or another magic.
+[[nodiscard]] bool ReadPackageMidiLength(const std::uint8_t* data, std::size_t size, std::uint32_t& length,
+                                         std::string& error);
+
 // Checks an uncompressed package and splits it: the magic, a MIDI length within the
 // data, a MIDI part that is a one-track Standard MIDI File whose track length matches
 // its size, and a hex part of an even number (2..260) of upper-case hex digits.

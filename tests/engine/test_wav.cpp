@@ -8,8 +8,10 @@
 #include "engine/WavRenderer.h"
 #include "engine/WavWriter.h"
 #include "song/MidiSong.h"
-#include "tests/cli/CliRunner.h"
-#include "tests/engine/SongBytes.h"
+#include "tests/support/Files.h"
+#include "tests/support/MidiBytes.h"
+#include "tests/support/RunProgram.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -51,13 +53,13 @@ TEST(WavWriter, WritesACanonicalPcmHeader)
 
 TEST(WavWriter, FillsInTheSizesOnClose)
 {
-    CScratchDir dir;
+    CTempDir dir;
     CWavWriter wav;
-    ASSERT_TRUE(wav.Open(dir / "a.wav", 8000, 1));
+    ASSERT_TRUE(wav.Open(dir.File("a.wav"), 8000, 1));
     const std::int16_t samples[3] = {1, -2, 0x1234};
     ASSERT_TRUE(wav.Write(samples, 3));
     ASSERT_TRUE(wav.Close());
-    const std::string bytes = SlurpFile(dir / "a.wav");
+    const std::string bytes = ReadFile(dir.File("a.wav"));
     ASSERT_EQ(bytes.size(), 50u);
     EXPECT_EQ(Le32(bytes, 4), 42u);
     EXPECT_EQ(Le32(bytes, 40), 6u);
@@ -69,14 +71,14 @@ TEST(WavRenderer, TheDemoSongIsNotSilent)
     if (TestSoundFont().empty())
         GTEST_SKIP() << "no SoundFont installed";
     CMidiSong song;
-    const std::string demo = SlurpFile(kDemo);
+    const std::string demo = ReadFile(kDemo);
     LoadSong(song, Bytes(demo.begin(), demo.end()));
-    CScratchDir dir;
+    CTempDir dir;
     WavRenderOptions options;
     options.strSoundFont = TestSoundFont();
     CWavRenderer renderer;
-    ASSERT_TRUE(renderer.Render(song, dir / "demo.wav", options)) << renderer.LastError();
-    const std::string wav = SlurpFile(dir / "demo.wav");
+    ASSERT_TRUE(renderer.Render(song, dir.File("demo.wav"), options)) << renderer.LastError();
+    const std::string wav = ReadFile(dir.File("demo.wav"));
     EXPECT_EQ(wav.size(), 44 + renderer.GetFrames() * 4);
     EXPECT_GT(renderer.GetFrames(), 44100u * 5); // several seconds of music
     EXPECT_GT(PeakOf(wav), 2000);
@@ -89,70 +91,79 @@ TEST(WavRenderer, ASongWithoutNotesRendersNearSilence)
         GTEST_SKIP() << "no SoundFont installed";
     CMidiSong song;
     LoadSong(song, 480, {CTrackBytes().Tempo(0, 500000).Program(0, 0, 1).End(960)});
-    CScratchDir dir;
+    CTempDir dir;
     WavRenderOptions options;
     options.strSoundFont = TestSoundFont();
     options.uTailMilliseconds = 0;
     CWavRenderer renderer;
-    ASSERT_TRUE(renderer.Render(song, dir / "quiet.wav", options)) << renderer.LastError();
+    ASSERT_TRUE(renderer.Render(song, dir.File("quiet.wav"), options)) << renderer.LastError();
     // 199 ticks after the first: a second of audio, frame-exact.
     EXPECT_EQ(renderer.GetFrames(), 200u * 44100 / 200);
-    EXPECT_LT(PeakOf(SlurpFile(dir / "quiet.wav")), 16); // dither only
+    EXPECT_LT(PeakOf(ReadFile(dir.File("quiet.wav"))), 16); // dither only
 }
 
 TEST(WavRenderer, ReportsARefusedSongAndAMissingSoundFont)
 {
     CMidiSong song;
     LoadSong(song, 0, {CTrackBytes().On(0, 0, 60).End()});
-    CScratchDir dir;
+    CTempDir dir;
     WavRenderOptions options;
     options.strSoundFont = TestSoundFont();
     CWavRenderer renderer;
     if (!options.strSoundFont.empty()) {
-        EXPECT_FALSE(renderer.Render(song, dir / "x.wav", options));
+        EXPECT_FALSE(renderer.Render(song, dir.File("x.wav"), options));
         EXPECT_EQ(renderer.LastError(), PrepareResultText(PrepareResult::kBadDivision));
     }
-    options.strSoundFont = dir / "missing.sf2";
-    EXPECT_FALSE(renderer.Render(song, dir / "x.wav", options));
+    options.strSoundFont = dir.File("missing.sf2");
+    EXPECT_FALSE(renderer.Render(song, dir.File("x.wav"), options));
     EXPECT_NE(renderer.LastError().find("SoundFont"), std::string::npos);
 }
 
-CliResult RunPlay(const std::vector<std::string>& args)
+TEST(WavRenderer, WritesTheFormatTheFileNameAsksFor)
 {
-    CScratchDir io;
-    std::string cmd = "HOME=" + ShellQuote(io.Path().string()) + " XDG_CONFIG_HOME=" + ShellQuote(io / "cfg") +
-                      " XDG_RUNTIME_DIR=" + ShellQuote(io.Path().string()) + " " +
-                      ShellQuote(std::string(ZT_BINARY_DIR) + "/bin/zorvattone-play");
-    for (const std::string& a : args)
-        cmd += " " + ShellQuote(a);
-    cmd += " < /dev/null > " + ShellQuote(io / "out") + " 2> " + ShellQuote(io / "err");
-    const int status = std::system(cmd.c_str());
-    CliResult r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = SlurpFile(io / "out");
-    r.err = SlurpFile(io / "err");
-    return r;
+    if (TestSoundFont().empty())
+        GTEST_SKIP() << "no SoundFont installed";
+    CMidiSong song;
+    LoadSong(song, 480, {CTrackBytes().Tempo(0, 500000).Program(0, 0, 1).End(960)});
+    CTempDir dir;
+    WavRenderOptions options;
+    options.strSoundFont = TestSoundFont();
+    CWavRenderer renderer;
+    for (const auto& [name, magic] : {std::pair{"a.ogg", "OggS"}, {"a.FLAC", "fLaC"}, {"a.wave", "RIFF"}}) {
+        ASSERT_TRUE(renderer.Render(song, dir.File(name), options)) << renderer.LastError();
+        EXPECT_EQ(ReadFile(dir.File(name)).substr(0, 4), magic) << name;
+    }
+}
+
+// The player with a home of its own.
+ProgramResult RunPlay(const std::vector<std::string>& args)
+{
+    CTempDir home;
+    std::vector<std::string> argv = {BuildProgram("zorvattone-play")};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunProgram(argv, {.env = {"HOME=" + home.Path(), "XDG_CONFIG_HOME=" + home.File("cfg"),
+                                     "XDG_RUNTIME_DIR=" + home.Path()}});
 }
 
 TEST(PlayerProgram, RendersTheDemoSongToAWavFile)
 {
     if (TestSoundFont().empty())
         GTEST_SKIP() << "no SoundFont installed";
-    CScratchDir dir;
-    const CliResult r = RunPlay({"--wav", dir / "demo.wav", "--from", "2", kDemo});
+    CTempDir dir;
+    const ProgramResult r = RunPlay({"--wav", dir.File("demo.wav"), "--from", "2", kDemo});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_GT(PeakOf(SlurpFile(dir / "demo.wav")), 2000);
+    EXPECT_GT(PeakOf(ReadFile(dir.File("demo.wav"))), 2000);
 }
 
 TEST(PlayerProgram, RefusesBadUsageAndFilesThatAreNotMidi)
 {
-    CScratchDir dir;
+    CTempDir dir;
     EXPECT_EQ(RunPlay({}).exitCode, 2);
     EXPECT_EQ(RunPlay({"--from", "x", kDemo}).exitCode, 2);
     EXPECT_EQ(RunPlay({"--bogus", kDemo}).exitCode, 2);
     EXPECT_EQ(RunPlay({kDemo, kDemo}).exitCode, 2);
-    { std::ofstream(dir / "not.mid") << "RIFF"; }
-    const CliResult r = RunPlay({"--wav", dir / "x.wav", dir / "not.mid"});
+    ASSERT_TRUE(WriteFile(dir.File("not.mid"), "RIFF"));
+    const ProgramResult r = RunPlay({"--wav", dir.File("x.wav"), dir.File("not.mid")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("not a Standard MIDI File"), std::string::npos) << r.err;
     EXPECT_EQ(RunPlay({"--help"}).exitCode, 0);
@@ -162,7 +173,7 @@ TEST(PlayerProgram, LivePlaybackWithoutAudioOutputSaysTheDeviceIsBusy)
 {
     if (TestSoundFont().empty())
         GTEST_SKIP() << "no SoundFont installed";
-    const CliResult r = RunPlay({kDemo});
+    const ProgramResult r = RunPlay({kDemo});
     if (r.exitCode == 0)
         GTEST_SKIP() << "this machine has an audio output";
     EXPECT_EQ(r.exitCode, 1);

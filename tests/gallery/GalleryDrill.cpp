@@ -373,8 +373,8 @@ int CDrill::Run()
     CTempDir scratch;
     const bool bOwnDataDir = m_options.m_strDataDir.empty();
     if (bOwnDataDir)
-        m_options.m_strDataDir = scratch / "data";
-    std::string logPath = scratch / "gallery.log";
+        m_options.m_strDataDir = scratch.File("data");
+    std::string logPath = scratch.File("gallery.log");
     m_gallery.emplace(m_options.m_strGallery, logPath);
     std::string error;
     if (!m_gallery->Start(m_options.m_strDataDir, 0, error)) {

@@ -95,17 +95,17 @@ TEST_F(GalleryHttpTest, RendersEachPreviewOnceAndKeepsIt)
 {
     ASSERT_TRUE(Post("nick", "pw").m_bPosted);
     for (int i = 0; i < 2; ++i) {
-        auto wav = Client().Get("/tone/1.wav");
-        ASSERT_TRUE(wav);
-        EXPECT_EQ(wav->status, 200);
-        EXPECT_EQ(wav->get_header_value("Content-Type"), "audio/wav");
-        EXPECT_EQ(wav->body.substr(0, 4), "RIFF");
+        auto ogg = Client().Get("/tone/1.ogg");
+        ASSERT_TRUE(ogg);
+        EXPECT_EQ(ogg->status, 200);
+        EXPECT_EQ(ogg->get_header_value("Content-Type"), "audio/ogg");
+        EXPECT_EQ(ogg->body.substr(0, 4), "OggS");
     }
     EXPECT_EQ(m_pServer->Renderer().Calls(), 1);
 
     ASSERT_TRUE(Post("nick", "pw").m_bPosted);
     m_pServer->Renderer().SetFail(true);
-    auto failed = Client().Get("/tone/2.wav");
+    auto failed = Client().Get("/tone/2.ogg");
     ASSERT_TRUE(failed);
     EXPECT_EQ(failed->status, 503);
     EXPECT_NE(failed->body.find("The preview could not be rendered: the fake renderer was told to fail."),

@@ -173,13 +173,13 @@ TEST(GalleryProgram, StopsCleanlyOnSigterm)
     CTempDir data;
     CChild child;
     std::uint16_t port = 0;
-    ASSERT_TRUE(StartGallery(child, data / "gallery", port));
+    ASSERT_TRUE(StartGallery(child, data.File("gallery"), port));
     EXPECT_EQ(TonesOnPage(port), 0);
     child.Signal(SIGTERM);
     std::string out;
     EXPECT_EQ(child.Finish(out), 0);
     EXPECT_NE(out.find("zorvat-gallery: stopped"), std::string::npos) << out;
-    EXPECT_TRUE(std::filesystem::exists(data / "gallery/gallery.db"));
+    EXPECT_TRUE(std::filesystem::exists(data.File("gallery/gallery.db")));
 }
 
 TEST(GalleryProgram, LosesNoAcknowledgedPostWhenKilled)
@@ -225,23 +225,23 @@ TEST(GalleryProgram, ShowsWhatTheCommandLineToolRecordedAndPosted)
     ASSERT_TRUE(StartGallery(gallery, data.Path(), port));
 
     // The profile the tool reads: identity, home site and temporary directory.
-    std::filesystem::create_directories(home / "config/Zorvat Zavi 1.0");
-    std::filesystem::create_directories(home / "temp");
-    std::ofstream(home / "config/Zorvat Zavi 1.0/ZorvatTone.ini")
+    std::filesystem::create_directories(home.File("config/Zorvat Zavi 1.0"));
+    std::filesystem::create_directories(home.File("temp"));
+    std::ofstream(home.File("config/Zorvat Zavi 1.0/ZorvatTone.ini"))
         << "[IDENTITY]\nNICKNAME=cli\nEMAIL=cli@example.org\nPASSWD=pw\n[SYSTEM]\nEMAIL=127.0.0.1\nTEMP="
-        << home / "temp" << "\n";
-    const std::vector<std::string> env = {"HOME=" + home.Path(), "XDG_CONFIG_HOME=" + home / "config"};
+        << home.File("temp") << "\n";
+    const std::vector<std::string> env = {"HOME=" + home.Path(), "XDG_CONFIG_HOME=" + home.File("config")};
 
     CChild record;
     ASSERT_TRUE(record.Start({kCli, "record", std::string(ZT_SOURCE_DIR) + "/data/demo.mid", "--channel", "1"}, env));
     std::string rtttl;
     ASSERT_EQ(record.Finish(rtttl), 0);
     ASSERT_FALSE(rtttl.empty());
-    std::ofstream(home / "ode.rtttl") << rtttl;
+    std::ofstream(home.File("ode.rtttl")) << rtttl;
 
     CChild post;
     ASSERT_TRUE(post.Start({kCli, "post", "--name", "Ode from the CLI", "--category", "classical", "--truncate",
-                            "--host", "127.0.0.1:" + std::to_string(port), home / "ode.rtttl"},
+                            "--host", "127.0.0.1:" + std::to_string(port), home.File("ode.rtttl")},
                            env));
     std::string shown;
     ASSERT_EQ(post.Finish(shown), 0) << shown;
@@ -254,7 +254,7 @@ TEST(GalleryProgram, ShowsWhatTheCommandLineToolRecordedAndPosted)
     std::size_t entry = page->body.find("<h3>Ode from the CLI</h3>");
     EXPECT_LT(classical, entry);
     EXPECT_LT(entry, page->body.find("<h2>Others</h2>"));
-    EXPECT_NE(page->body.find("by <span class=\"author\">cli</span>"), std::string::npos);
+    EXPECT_NE(page->body.find("by <a class=\"author\" href=\"/author/cli\">cli</a>"), std::string::npos);
 }
 
 } // namespace

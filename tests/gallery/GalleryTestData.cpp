@@ -13,17 +13,6 @@
 #include "settings/SettingsStore.h"
 #include "upload/UploadBody.h"
 
-CTempDir::CTempDir()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "zt-gallery-XXXXXX").string();
-    m_strPath = ::mkdtemp(pattern.data());
-}
-
-CTempDir::~CTempDir()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(m_strPath, ec);
-}
 
 std::vector<std::uint8_t> SmallPreviewMidi()
 {

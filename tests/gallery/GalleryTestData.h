@@ -9,20 +9,7 @@
 #include <vector>
 
 #include "ringtone/RingtoneNote.h"
-
-// A directory of its own under the system's temporary directory, removed at the end.
-class CTempDir {
-public:
-    CTempDir();
-    ~CTempDir();
-    CTempDir(const CTempDir&) = delete;
-    CTempDir& operator=(const CTempDir&) = delete;
-    [[nodiscard]] const std::string& Path() const { return m_strPath; }
-    [[nodiscard]] std::string operator/(const std::string& name) const { return m_strPath + "/" + name; }
-
-private:
-    std::string m_strPath;
-};
+#include "tests/support/TempDir.h"
 
 // The preview MIDI file of notes 8c5, 4p, 8d5 at division 96, tempo 120, program 57.
 [[nodiscard]] std::vector<std::uint8_t> SmallPreviewMidi();

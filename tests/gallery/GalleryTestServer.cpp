@@ -2,7 +2,9 @@
 
 #include <httplib.h>
 
+#include <cstdlib>
 #include <fstream>
+#include <string_view>
 
 #include "GalleryTestData.h"
 #include "prompt/Prompt.h"
@@ -20,6 +22,8 @@ bool CGalleryTestServer::Start(std::string& error)
     options.m_nPort = 0;
     options.m_passwordCost = PasswordCost::Minimum;
     options.m_clock = [this] { return m_nNow.load(); };
+    options.m_abuseLimits = m_abuseLimits;
+    options.m_nConnectionsPerAddress = m_nConnectionsPerAddress;
     auto renderer = std::make_unique<CFakePreviewRenderer>();
     m_pRenderer = renderer.get();
     m_pServer = std::make_unique<CGalleryServer>(std::move(options), std::move(renderer));
@@ -31,7 +35,7 @@ CProgramPost PostLikeTheProgram(std::uint16_t port, const std::string& nickname,
 {
     CProgramPost result;
     CTempDir temp;
-    const std::string path = temp / "1765180800";
+    const std::string path = temp.File("1765180800");
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(package.data()),
                                                 static_cast<std::streamsize>(package.size()));
     CMemorySettingsStore settings;
@@ -64,13 +68,11 @@ CProgramPost PostLikeTheProgram(std::uint16_t port, const std::string& nickname,
 
 int TonesOnPage(std::uint16_t port)
 {
+    // The front page shows only each category's newest; the JSON listing of every
+    // category says how many there are in all.
     httplib::Client client("127.0.0.1", port);
-    auto res = client.Get("/");
-    if (!res || res->status != 200)
-        return -1;
-    int count = 0;
-    for (std::size_t pos = res->body.find("<article class=\"tone\""); pos != std::string::npos;
-         pos = res->body.find("<article class=\"tone\"", pos + 1))
-        ++count;
-    return count;
+    auto res = client.Get("/api/tones");
+    constexpr std::string_view kTotal = "\"total\":";
+    std::size_t at = res && res->status == 200 ? res->body.find(kTotal) : std::string::npos;
+    return at == std::string::npos ? -1 : std::atoi(res->body.c_str() + at + kTotal.size());
 }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "gallery/FakePreviewRenderer.h"
+#include "FakePreviewRenderer.h"
 #include "gallery/GalleryServer.h"
 
 class CGalleryTestServer {
@@ -22,8 +22,13 @@ public:
     [[nodiscard]] std::uint16_t Port() const { return m_pServer ? m_pServer->Port() : 0; }
     // The renderer of the running server.
     [[nodiscard]] CFakePreviewRenderer& Renderer() { return *m_pRenderer; }
-    // The time the next post is stored with.
+    // The time the next post is stored with, and the guard's clock.
     std::atomic<std::int64_t> m_nNow{1765180800}; // 2025-12-08 08:00 UTC
+    // Set before Start. The tests post far more, and from one address, than anyone
+    // may: the post allowance and the connections per address are raised; the
+    // guessing limits are the gallery's own.
+    CAbuseLimits m_abuseLimits{.m_nPostBurst = 100000};
+    int m_nConnectionsPerAddress = 1000;
 
 private:
     std::string m_strDataDir;
@@ -43,5 +48,5 @@ struct CProgramPost {
                                               const std::string& password, const std::string& tone, int category,
                                               const std::vector<std::uint8_t>& package);
 
-// The number of ringtones the page at "/" shows; -1 when it could not be read.
+// The number of ringtones the gallery lists (all categories); -1 when it could not be read.
 [[nodiscard]] int TonesOnPage(std::uint16_t port);

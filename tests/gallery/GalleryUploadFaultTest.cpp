@@ -194,7 +194,7 @@ protected:
     // The Post dialog opened on `package`, its values filled in, posting to `port`.
     void OpenDialog(std::uint16_t port, const std::vector<std::uint8_t>& package)
     {
-        const std::string path = m_temp / "1765180800";
+        const std::string path = m_temp.File("1765180800");
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(package.data()), static_cast<std::streamsize>(package.size()));
         ASSERT_TRUE(m_controller.Open(path, m_settings, m_prompt));
@@ -260,7 +260,7 @@ protected:
 
     CTempDir m_data;
     CTempDir m_temp;
-    CGalleryProcess m_gallery{kGallery, m_temp / "gallery.log"};
+    CGalleryProcess m_gallery{kGallery, m_temp.File("gallery.log")};
     std::vector<std::uint8_t> m_package = PackageFromRtttl(kTune, m_temp.Path());
     RingtonePackageParts m_parts;
     CMemorySettingsStore m_settings;

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "GalleryTestData.h"
+#include "gallery/GalleryLimits.h"
 #include "gallery/UploadCheck.h"
 #include "ringtone/LzwEncoder.h"
 #include "ringtone/RingtonePackage.h"
@@ -32,6 +33,29 @@ std::string Repeat(const std::string& text, int times)
 std::vector<std::uint8_t> Compress(const std::vector<std::uint8_t>& bytes)
 {
     return LzwCompressBytes(bytes.data(), bytes.size());
+}
+
+// A valid preview MIDI file of exactly `totalBytes`: SmallPreviewMidi with a text
+// event before its end of track.
+std::vector<std::uint8_t> PaddedPreviewMidi(std::size_t totalBytes)
+{
+    std::vector<std::uint8_t> midi = SmallPreviewMidi();
+    const std::size_t fixed = midi.size() + 3; // delta time, FF 01
+    for (std::size_t lengthBytes = 1; lengthBytes <= 4; ++lengthBytes) {
+        const std::size_t text = totalBytes - fixed - lengthBytes;
+        if (text >= (std::size_t{1} << (7 * lengthBytes)))
+            continue;
+        std::vector<std::uint8_t> event = {0x00, 0xFF, 0x01};
+        for (std::size_t k = lengthBytes; k-- > 0;)
+            event.push_back(static_cast<std::uint8_t>(((text >> (7 * k)) & 0x7F) | (k > 0 ? 0x80 : 0)));
+        event.insert(event.end(), text, 'x');
+        midi.insert(midi.end() - 4, event.begin(), event.end());
+        const std::size_t track = midi.size() - 22;
+        for (int i = 0; i < 4; ++i)
+            midi[18 + i] = static_cast<std::uint8_t>(track >> (8 * (3 - i)));
+        return midi;
+    }
+    return {};
 }
 
 TEST(UploadCheck, TakesTheProgramsPostApart)
@@ -82,6 +106,32 @@ INSTANTIATE_TEST_SUITE_P(
                    "The nickname is not readable text"},
         CFieldCase{"a_nickname_with_a_control_character", [](CUploadForm& f) { f.m_strSubmitter = "a\tb"; }, false,
                    "The nickname is not readable text"},
+        CFieldCase{"a_nickname_with_a_zero_width_space", [](CUploadForm& f) { f.m_strSubmitter = "vic\u200Btim"; },
+                   false,
+                   "The nickname contains an invisible or direction-changing character (U+200B), which the gallery "
+                   "does not take."},
+        CFieldCase{"a_nickname_with_a_right_to_left_override",
+                   [](CUploadForm& f) { f.m_strSubmitter = "\u202Emitciv"; }, false,
+                   "The nickname contains an invisible or direction-changing character (U+202E)"},
+        CFieldCase{"a_ringtone_name_with_a_direction_isolate", [](CUploadForm& f) { f.m_strTone = "Ode\u2067"; },
+                   false, "The ringtone name contains an invisible or direction-changing character (U+2067)"},
+        CFieldCase{"a_nickname_of_hangul_fillers", [](CUploadForm& f) { f.m_strSubmitter = "\u3164\u3164"; }, false,
+                   "invisible or direction-changing character (U+3164)"},
+        CFieldCase{"a_nickname_with_a_line_separator", [](CUploadForm& f) { f.m_strSubmitter = "a\u2028b"; }, false,
+                   "The nickname contains a line or paragraph separator (U+2028)"},
+        CFieldCase{"a_nickname_with_a_private_use_character",
+                   [](CUploadForm& f) { f.m_strSubmitter = "a\uE000"; }, false, "a private-use character (U+E000)"},
+        CFieldCase{"a_nickname_with_an_unassigned_character", [](CUploadForm& f) { f.m_strSubmitter = "a\u0378"; },
+                   false, "a character Unicode does not assign (U+0378)"},
+        CFieldCase{"a_nickname_with_an_emoji_in_colour",
+                   [](CUploadForm& f) { f.m_strSubmitter = "\u2764\uFE0F"; }, true, ""},
+        CFieldCase{"a_nickname_of_wide_blanks_only", [](CUploadForm& f) { f.m_strSubmitter = "\u3000\u00A0"; },
+                   false, "The post has no nickname."},
+        CFieldCase{"a_nickname_of_32_characters_between_blanks",
+                   [](CUploadForm& f) { f.m_strSubmitter = "  " + std::string(32, 'n') + "\u00A0 "; }, true, ""},
+        CFieldCase{"a_nickname_of_17_ligatures_that_unfold_to_34_letters",
+                   [](CUploadForm& f) { f.m_strSubmitter = Repeat("\uFB00", 17); }, false,
+                   "The nickname has 34 characters; the gallery takes at most 32."},
         CFieldCase{"an_empty_password", [](CUploadForm& f) { f.m_strPassword = ""; }, true, ""},
         CFieldCase{"a_password_of_65_bytes", [](CUploadForm& f) { f.m_strPassword = std::string(65, 'p'); }, false,
                    "The password has 65 bytes; the gallery takes at most 64."},
@@ -179,10 +229,44 @@ INSTANTIATE_TEST_SUITE_P(
         CPackageCase{"no_hex_part", [] { return CompressedPackage(SmallPreviewMidi(), ""); }, "no ringtone"},
         CPackageCase{"a_ringtone_of_131_octets",
                      [] { return CompressedPackage(SmallPreviewMidi(), std::string(262, 'A')); }, "more than 130"},
+        CPackageCase{"a_midi_part_one_byte_over_16_kib",
+                     [] { return CompressedPackage(PaddedPreviewMidi(kMaxPreviewMidiBytes + 1), HexOfGoodMessage()); },
+                     "The ringtone package declares a MIDI part of 16385 bytes; the gallery takes at most 16384 "
+                     "bytes once unpacked."},
+        CPackageCase{"a_midi_part_of_a_megabyte",
+                     [] { return CompressedPackage(PaddedPreviewMidi(1 << 20), HexOfGoodMessage()); },
+                     "declares a MIDI part of 1048576 bytes"},
+        CPackageCase{"a_hex_part_that_unpacks_past_the_ceiling",
+                     [] { return CompressedPackage(SmallPreviewMidi(), std::string(20000, 'A')); },
+                     "The ringtone package unpacks to more than 16658 bytes"},
         CPackageCase{"hex_that_is_no_ringing_tone",
                      [] { return CompressedPackage(SmallPreviewMidi(), "0102030405"); },
                      "is not a valid Smart Messaging ringing tone: the command length is 1 instead of 2"}),
     [](const testing::TestParamInfo<CPackageCase>& info) { return std::string(info.param.m_szName); });
+
+TEST(UploadCheck, KeepsNamesInOneForm)
+{
+    CUploadForm form = GoodForm();
+    form.m_strSubmitter = " \uFF56\uFF49\uFF43\uFF54\uFF49\uFF4D\u00A0 \u3000the  great\u00A0";
+    form.m_strTone = "Ode\u00A0to\u2003Joy ";
+    CCheckedUpload upload;
+    std::string error;
+    ASSERT_TRUE(CheckUpload(form, upload, error)) << error;
+    EXPECT_EQ(upload.m_strAuthor, "victim the great");
+    EXPECT_EQ(upload.m_strTone, "Ode to Joy");
+}
+
+TEST(UploadCheck, TakesAMidiPartOfExactly16KiB)
+{
+    CUploadForm form = GoodForm();
+    const std::vector<std::uint8_t> midi = PaddedPreviewMidi(kMaxPreviewMidiBytes);
+    ASSERT_EQ(midi.size(), kMaxPreviewMidiBytes);
+    form.m_data = CompressedPackage(midi, HexOfGoodMessage());
+    CCheckedUpload upload;
+    std::string error;
+    ASSERT_TRUE(CheckUpload(form, upload, error)) << error;
+    EXPECT_EQ(upload.m_midi, midi);
+}
 
 TEST(UploadCheck, TakesThePackageOfTheProgramsConversion)
 {

@@ -5,10 +5,12 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "tests/ringtone/FaultyDir.h"
 #include "ringtone/LzwDecoder.h"
 #include "ringtone/LzwEncoder.h"
 #include "ringtone/LzwFile.h"
+#include "tests/support/FileSizeLimit.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -142,6 +144,34 @@ TEST(Lzw, DecoderRefusesDamagedStreams)
         EXPECT_EQ(error, k.error) << k.name;
         EXPECT_TRUE(out.empty()) << k.name;
     }
+}
+
+TEST(Lzw, PrefixStopsAtTheLimitWithExactlyTheFirstBytes)
+{
+    // Long repeats make long strings, so the limit falls inside one code's string.
+    Bytes input(20000, 'x');
+    Bytes more = RandomBytes(3000, 5, 4);
+    input.insert(input.end(), more.begin(), more.end());
+    Bytes packed = Pack(input);
+    for (std::size_t limit : {std::size_t{0}, std::size_t{14}, std::size_t{16658}, input.size() - 1}) {
+        Bytes out;
+        bool complete = true;
+        std::string error;
+        ASSERT_TRUE(LzwDecompressPrefix(packed.data(), packed.size(), limit, out, complete, error)) << error;
+        EXPECT_FALSE(complete) << limit;
+        EXPECT_TRUE(out == Bytes(input.begin(), input.begin() + static_cast<long>(limit))) << limit;
+    }
+    Bytes out;
+    bool complete = false;
+    std::string error;
+    ASSERT_TRUE(LzwDecompressPrefix(packed.data(), packed.size(), input.size(), out, complete, error)) << error;
+    EXPECT_TRUE(complete);
+    EXPECT_TRUE(out == input);
+
+    Bytes cut(packed.begin(), packed.end() - 2);
+    EXPECT_FALSE(LzwDecompressPrefix(cut.data(), cut.size(), input.size(), out, complete, error))
+        << "damage before the limit is still a fault";
+    EXPECT_TRUE(out.empty());
 }
 
 TEST(Lzw, DecoderSurvivesRandomDamage)

@@ -7,6 +7,8 @@
 #include "TestSupport.h"
 #include "ringtone/LzwEncoder.h"
 #include "ringtone/RingtonePackage.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

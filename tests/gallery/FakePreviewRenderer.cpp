@@ -1,12 +1,12 @@
-#include "gallery/FakePreviewRenderer.h"
+#include "FakePreviewRenderer.h"
 
 #include <cmath>
 #include <numbers>
 #include <vector>
 
-#include "engine/WavWriter.h"
+#include "engine/SoundFileWriter.h"
 
-bool CFakePreviewRenderer::RenderWav(std::span<const std::uint8_t>, const std::string& path, std::string& error)
+bool CFakePreviewRenderer::RenderPreview(std::span<const std::uint8_t>, std::string& ogg, std::string& error)
 {
     ++m_nCalls;
     if (m_bFail) {
@@ -17,9 +17,10 @@ bool CFakePreviewRenderer::RenderWav(std::span<const std::uint8_t>, const std::s
     std::vector<std::int16_t> samples(kRate / 4);
     for (std::size_t i = 0; i < samples.size(); ++i)
         samples[i] = static_cast<std::int16_t>(3000 * std::sin(2 * std::numbers::pi * 440 * i / kRate));
-    CWavWriter wav;
-    if (!wav.Open(path, kRate, 1) || !wav.Write(samples.data(), samples.size()) || !wav.Close()) {
-        error = "cannot write " + path;
+    CSoundFileWriter out;
+    if (!out.OpenMemory(ogg, SoundFileFormat::OggVorbis, kRate, 1) || !out.Write(samples.data(), samples.size()) ||
+        !out.Close()) {
+        error = out.LastError();
         return false;
     }
     return true;

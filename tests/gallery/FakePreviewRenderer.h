@@ -1,6 +1,7 @@
 #pragma once
-// A preview renderer for tests: a quarter of a second of a quiet 440 Hz tone at
-// 8000 Hz mono, whatever the MIDI, counting the calls. It can be told to fail.
+// A preview renderer for tests: the Ogg Vorbis of a quarter of a second of a quiet
+// 440 Hz tone at 8000 Hz mono, whatever the MIDI, counting the calls. Every preview
+// it makes has the same size. It can be told to fail.
 
 #include <atomic>
 
@@ -8,7 +9,7 @@
 
 class CFakePreviewRenderer final : public CPreviewRenderer {
 public:
-    bool RenderWav(std::span<const std::uint8_t> midi, const std::string& path, std::string& error) override;
+    bool RenderPreview(std::span<const std::uint8_t> midi, std::string& ogg, std::string& error) override;
 
     [[nodiscard]] int Calls() const { return m_nCalls.load(); }
     void SetFail(bool bFail) { m_bFail = bFail; }
