@@ -67,10 +67,13 @@ std::string CodePointName(UChar32 c)
 
 bool ToNfkc(const icu::UnicodeString& text, icu::UnicodeString& nfkc, std::string& error)
 {
-    UErrorCode status = U_ZERO_ERROR;
-    const icu::Normalizer2* normalizer = icu::Normalizer2::getNFKCInstance(status);
+    // ICU makes the instance once, behind its own atomics, which a thread checker
+    // cannot see into; a static of ours publishes it to every thread visibly.
+    static UErrorCode s_openStatus = U_ZERO_ERROR;
+    static const icu::Normalizer2* s_normalizer = icu::Normalizer2::getNFKCInstance(s_openStatus);
+    UErrorCode status = s_openStatus;
     if (U_SUCCESS(status))
-        nfkc = normalizer->normalize(text, status);
+        nfkc = s_normalizer->normalize(text, status);
     if (U_FAILURE(status)) {
         error = std::string("ICU cannot normalise the text: ") + u_errorName(status);
         return false;
