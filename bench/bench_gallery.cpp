@@ -23,7 +23,7 @@
 #include "gallery/GalleryRoutes.h"
 #include "gallery/GalleryServer.h"
 #include "gallery/GalleryService.h"
-#include "gallery/GalleryStore.h"
+#include "gallery/SqliteGalleryStore.h"
 #include "ringtone/LzwEncoder.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"
@@ -188,7 +188,7 @@ private:
     }
 
     CScratchDir m_data;
-    CGalleryStore m_store;
+    CSqliteGalleryStore m_store;
     CPasswordHasher m_hasher{PasswordCost::Minimum};
     CNoPreviewRenderer m_renderer;
     CPreviewCache m_previews{CPreviewCache::DirectoryIn(m_data.Path()), m_renderer};

@@ -1,5 +1,7 @@
 #include "gallery/GalleryCommandLine.h"
 
+#include <arpa/inet.h>
+
 #include <charconv>
 
 const char* const kGalleryUsage =
@@ -19,6 +21,11 @@ const char* const kGalleryUsage =
     "                       (default 32; more are answered 503)\n"
     "  --post-burst N       posts one address may make at once (default 30); after\n"
     "                       them, one every 20 s (more are answered 429)\n"
+    "  --database URL       where the ringtones are kept: sqlite:PATH (default\n"
+    "                       DATA_DIR/gallery.db) or postgresql://USER@HOST:PORT/DB,\n"
+    "                       which several gallery processes may share\n"
+    "  --trusted-proxy IP   a reverse proxy in front: requests from it count under the\n"
+    "                       client address its X-Forwarded-For names\n"
     "  --password-cost C    cost of new password hashes: interactive (default),\n"
     "                       moderate, or minimum (for tests only)\n"
     "  --soundfont FILE     SoundFont of the audio previews (default: $ZORVAT_SOUNDFONT,\n"
@@ -32,6 +39,12 @@ const char* const kGalleryUsage =
     "request after that, and stops cleanly on SIGINT or SIGTERM.\n";
 
 namespace {
+
+bool IsIpAddress(const std::string& text)
+{
+    unsigned char bytes[sizeof(in6_addr)];
+    return inet_pton(AF_INET, text.c_str(), bytes) == 1 || inet_pton(AF_INET6, text.c_str(), bytes) == 1;
+}
 
 bool ParseNumber(const std::string& text, int lo, int hi, int& out)
 {
@@ -79,7 +92,7 @@ bool ParseGalleryCommandLine(const std::vector<std::string>& args, CGalleryComma
         }
         if (arg != "--port" && arg != "--host" && arg != "--threads" && arg != "--password-cost" &&
             arg != "--soundfont" && arg != "--preview-cache-mb" && arg != "--connections-per-address" &&
-            arg != "--post-burst") {
+            arg != "--post-burst" && arg != "--database" && arg != "--trusted-proxy") {
             error = "unknown option " + arg;
             return false;
         }
@@ -123,6 +136,15 @@ bool ParseGalleryCommandLine(const std::vector<std::string>& args, CGalleryComma
                 return false;
             }
             out.m_options.m_strHost = value;
+        }
+        if (arg == "--database")
+            out.m_options.m_strDatabase = value;
+        if (arg == "--trusted-proxy") {
+            if (!IsIpAddress(value)) {
+                error = "--trusted-proxy takes the proxy's IP address, not \"" + value + "\"";
+                return false;
+            }
+            out.m_options.m_strTrustedProxy = value;
         }
         if (arg == "--soundfont")
             out.m_strSoundFont = value;

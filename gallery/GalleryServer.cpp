@@ -66,13 +66,17 @@ CGalleryAnswer TransportRefusal(int status, std::string text)
 // The connection limits: per client address and in all.
 class CConnectionCounter {
 public:
-    CConnectionCounter(int perAddress, int total) : m_nMaxPerAddress(perAddress), m_nMaxTotal(total) {}
+    CConnectionCounter(int perAddress, int total, std::string unlimited)
+        : m_nMaxPerAddress(perAddress), m_nMaxTotal(total), m_strUnlimited(std::move(unlimited))
+    {
+    }
 
     [[nodiscard]] bool TryEnter(const std::string& address)
     {
         std::lock_guard lock(m_mutex);
         int& count = m_byAddress[address];
-        if (count >= m_nMaxPerAddress || m_nTotal >= m_nMaxTotal) {
+        const bool bOverAddress = count >= m_nMaxPerAddress && address != m_strUnlimited;
+        if (bOverAddress || m_nTotal >= m_nMaxTotal) {
             if (count == 0)
                 m_byAddress.erase(address);
             return false;
@@ -97,6 +101,7 @@ private:
     int m_nTotal = 0;
     const int m_nMaxPerAddress;
     const int m_nMaxTotal;
+    const std::string m_strUnlimited; // the trusted proxy's: it limits its clients itself
 };
 
 // The connections the process may hold: its file limit, raised to the hard limit,
@@ -153,6 +158,7 @@ struct CServeContext {
     CConnectionCounter& m_connections;
     CConnectionRegistry& m_registry;
     const std::atomic<bool>& m_bStopping;
+    const std::string& m_strTrustedProxy;
     net::thread_pool& m_workers;
     const std::function<void(const std::string&)>& m_log;
 };
@@ -166,9 +172,7 @@ struct CGalleryServer::CImpl {
           m_hasher(m_options.m_passwordCost),
           m_previews(CPreviewCache::DirectoryIn(m_options.m_strDataDir), *m_pRenderer,
                      m_options.m_nPreviewCacheBytes),
-          m_service(m_store, m_hasher, m_previews, m_options.m_clock ? m_options.m_clock : SystemSeconds,
-                    m_options.m_abuseLimits),
-          m_connections(m_options.m_nConnectionsPerAddress, ConnectionCeiling()),
+          m_connections(m_options.m_nConnectionsPerAddress, ConnectionCeiling(), m_options.m_strTrustedProxy),
           m_workers(static_cast<std::size_t>(std::max(1, m_options.m_nThreads)))
     {
     }
@@ -183,15 +187,16 @@ struct CGalleryServer::CImpl {
     }
     [[nodiscard]] CServeContext Context()
     {
-        return {m_service, m_connections, m_registry, m_bStopping, m_workers, m_options.m_log};
+        return {*m_service, m_connections, m_registry, m_bStopping, m_options.m_strTrustedProxy, m_workers,
+                m_options.m_log};
     }
 
     CGalleryServerOptions m_options;
     std::unique_ptr<CPreviewRenderer> m_pRenderer;
-    CGalleryStore m_store;
+    std::unique_ptr<CGalleryStore> m_pStore; // opened by Start
     CPasswordHasher m_hasher;
     CPreviewCache m_previews;
-    CGalleryService m_service;
+    std::optional<CGalleryService> m_service;
     CConnectionCounter m_connections;
     CConnectionRegistry m_registry;
     std::atomic<bool> m_bStopping{false};
@@ -284,13 +289,30 @@ private:
         if (question != std::string_view::npos)
             request.m_strQuery = std::string(target.substr(question + 1));
         request.m_strContentType = std::string(message[http::field::content_type]);
-        request.m_strClient = m_strAddress;
+        request.m_strClient = ClientAddress(message["X-Forwarded-For"]);
         request.m_nBodyBytes = message.body().m_nTotal;
         request.m_strBody = std::move(message.body().m_strKept);
         m_bHead = message.method() == http::verb::head;
         m_nVersion = message.version();
         m_strLogTarget = request.m_strMethod + " " + request.m_strPath;
         return request;
+    }
+
+    // The peer, or for the trusted proxy the client it names: the last address of
+    // X-Forwarded-For is the one the proxy itself added.
+    [[nodiscard]] std::string ClientAddress(beast::string_view forwarded) const
+    {
+        if (m_server.m_strTrustedProxy.empty() || m_strAddress != m_server.m_strTrustedProxy || forwarded.empty())
+            return m_strAddress;
+        const std::string_view list(forwarded.data(), forwarded.size());
+        std::string_view last = list.substr(list.rfind(',') == std::string_view::npos ? 0 : list.rfind(',') + 1);
+        while (!last.empty() && last.front() == ' ')
+            last.remove_prefix(1);
+        while (!last.empty() && last.back() == ' ')
+            last.remove_suffix(1);
+        beast::error_code ec;
+        const net::ip::address address = net::ip::make_address(std::string(last), ec);
+        return ec ? m_strAddress : address.to_string();
     }
 
     // A body past the parser's limit: a post gets the gallery's own refusal, which
@@ -459,8 +481,11 @@ bool CGalleryServer::CImpl::Start(std::string& error)
         error = "cannot create the data directory " + m_options.m_strDataDir + ": " + ec.message();
         return false;
     }
-    if (!m_store.Open(m_options.m_strDataDir, error) || !m_previews.Open(error))
+    m_pStore = OpenGalleryStore(m_options.m_strDatabase, m_options.m_strDataDir, error);
+    if (!m_pStore || !m_previews.Open(error))
         return false;
+    m_service.emplace(*m_pStore, m_hasher, m_previews, m_options.m_clock ? m_options.m_clock : SystemSeconds,
+                      m_options.m_abuseLimits);
     const std::string where = m_options.m_strHost + " port " + std::to_string(m_options.m_nPort);
     beast::error_code netError;
     const net::ip::address address = net::ip::make_address(m_options.m_strHost, netError);

@@ -16,12 +16,17 @@
 
 struct CGalleryServerOptions {
     std::string m_strDataDir;                // created when missing
+    std::string m_strDatabase;               // see OpenGalleryStore; empty: DATA_DIR/gallery.db
     std::string m_strHost = "0.0.0.0";
     int m_nPort = kGalleryDefaultPort;       // 0: a free port, see CGalleryServer::Port
     int m_nThreads = 8;                      // requests served at once
     PasswordCost m_passwordCost = PasswordCost::Interactive;
     std::uint64_t m_nPreviewCacheBytes = CPreviewCache::kDefaultLimitBytes; // kept previews, at most
     int m_nConnectionsPerAddress = kMaxConnectionsPerAddress;
+    // A reverse proxy's address: requests from it are counted under the client address
+    // its X-Forwarded-For names (the last one), and its connections are not limited
+    // per address. Empty: no proxy is trusted and the header is ignored.
+    std::string m_strTrustedProxy;
     CAbuseLimits m_abuseLimits;              // password guessing and post floods
     std::function<std::int64_t()> m_clock;   // seconds since 1970; empty: the system clock
     std::function<void(const std::string&)> m_log; // one line per request; empty: none

@@ -1,13 +1,14 @@
 #pragma once
-// The gallery's data: authors with their password hashes, and ringtones. One SQLite
-// file, "gallery.db" in the data directory, in WAL mode with full syncs, so that a
-// ringtone whose AddTone returned is on disk before the post is answered. Safe to use
-// from several threads: every call holds the store's lock for its whole transaction.
+// The gallery's data: authors with their password hashes, ringtones, and the counters
+// of the abuse guard. Two stores keep it: SQLite in the data directory, the embedded
+// default (CSqliteGalleryStore), and PostgreSQL, shared by several gallery processes.
+// In both a ringtone whose AddTone returned is on disk before the post is answered,
+// and every call is safe from several threads at once.
 
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,8 +16,6 @@
 
 #include "gallery/AbuseGuard.h"
 #include "gallery/ToneCategory.h"
-
-struct sqlite3;
 
 struct CToneRecord {
     std::int64_t m_nId = 0;        // from 1; never reused after a deletion
@@ -61,67 +60,54 @@ public:
     enum class AddResult { Added, NicknameTaken, DiskFull, Failed };
 
     CGalleryStore() = default;
-    ~CGalleryStore();
+    virtual ~CGalleryStore() = default;
     CGalleryStore(const CGalleryStore&) = delete;
     CGalleryStore& operator=(const CGalleryStore&) = delete;
-
-    [[nodiscard]] static std::string DatabasePathIn(const std::string& dataDir) { return dataDir + "/gallery.db"; }
-
-    // Opens or creates the database in `dataDir`, which must exist. False with the
-    // reason in `error`.
-    [[nodiscard]] bool Open(const std::string& dataDir, std::string& error);
 
     // Looks a nickname up: the author registered under it, letter case aside for A-Z,
     // else one whose nickname looks like it (AuthorKeyOf in NameText.h gives both the
     // same key). `found` false when there is neither.
-    [[nodiscard]] bool FindAuthor(std::string_view nickname, CAuthorRecord& author, bool& found, std::string& error);
+    [[nodiscard]] virtual bool FindAuthor(std::string_view nickname, CAuthorRecord& author, bool& found,
+                                          std::string& error) = 0;
 
     // Stores a ringtone (m_nId and, for a new author, m_strAuthor are set on return).
     // With `newPasswordHash` the nickname is registered in the same transaction; if it
     // was registered meanwhile, nothing is stored and the result is NicknameTaken.
     // Without, the nickname must be registered (else NicknameTaken too).
-    [[nodiscard]] AddResult AddTone(CToneRecord& tone, const std::string* newPasswordHash, std::string& error);
+    [[nodiscard]] virtual AddResult AddTone(CToneRecord& tone, const std::string* newPasswordHash,
+                                            std::string& error) = 0;
 
     // Every ringtone without its MIDI, newest first (by time, then by id).
-    [[nodiscard]] bool ListTones(std::vector<CToneRecord>& tones, std::string& error);
-    [[nodiscard]] bool GetTone(std::int64_t id, CToneRecord& tone, bool& found, std::string& error);
+    [[nodiscard]] virtual bool ListTones(std::vector<CToneRecord>& tones, std::string& error) = 0;
+    [[nodiscard]] virtual bool GetTone(std::int64_t id, CToneRecord& tone, bool& found, std::string& error) = 0;
     // `deleted` false when there was no such ringtone.
-    [[nodiscard]] bool DeleteTone(std::int64_t id, bool& deleted, std::string& error);
-    [[nodiscard]] bool CountTones(std::int64_t& count, std::string& error);
+    [[nodiscard]] virtual bool DeleteTone(std::int64_t id, bool& deleted, std::string& error) = 0;
+    [[nodiscard]] virtual bool CountTones(std::int64_t& count, std::string& error) = 0;
 
     // The counters of CAbuseGuard, by key. A counter never written reads as all zero.
-    [[nodiscard]] bool ReadCounter(std::string_view key, CAbuseCounter& counter, std::string& error);
+    [[nodiscard]] virtual bool ReadCounter(std::string_view key, CAbuseCounter& counter, std::string& error) = 0;
     // Reads, changes and writes one counter in one transaction; `after` is what it became.
-    [[nodiscard]] bool UpdateCounter(std::string_view key, const std::function<void(CAbuseCounter&)>& change,
-                                     CAbuseCounter& after, std::string& error);
+    [[nodiscard]] virtual bool UpdateCounter(std::string_view key, const std::function<void(CAbuseCounter&)>& change,
+                                             CAbuseCounter& after, std::string& error) = 0;
     // Drops the counters last counted before `before` and not blocking past it.
-    [[nodiscard]] bool ForgetCounters(std::int64_t before, std::string& error);
+    [[nodiscard]] virtual bool ForgetCounters(std::int64_t before, std::string& error) = 0;
 
     // Ringtones of registered nicknames in one transaction and one sync: a large
     // gallery filled at once. Nothing is stored when a nickname is not registered.
-    [[nodiscard]] bool AddTones(std::vector<CToneRecord>& tones, std::string& error);
+    [[nodiscard]] virtual bool AddTones(std::vector<CToneRecord>& tones, std::string& error) = 0;
     // `count` ringtones of those `filter` lets through, without their MIDI, after the
     // first `skip`: newest first by time, then by id; a search by id alone, which is
     // the order of posting, and its first kMaxSearchMatches only. Every step follows
     // an index, the skip an index's entries.
-    [[nodiscard]] bool ListTonePage(const CToneFilter& filter, std::int64_t skip, int count, CTonePage& page,
-                                    std::string& error);
+    [[nodiscard]] virtual bool ListTonePage(const CToneFilter& filter, std::int64_t skip, int count,
+                                            CTonePage& page, std::string& error) = 0;
     // How many ringtones each category holds, in the order of kToneCategories.
-    [[nodiscard]] bool CountTonesByCategory(std::array<std::int64_t, kToneCategories.size()>& counts,
-                                            std::string& error);
-
-private:
-    [[nodiscard]] bool Exec(const char* sql, std::string& error);
-    [[nodiscard]] bool Migrate(std::string& error);
-    [[nodiscard]] bool Fail(const char* what, std::string& error);
-    // Fail, with DiskFull when that is why the last statement failed.
-    [[nodiscard]] AddResult FailAdd(const char* what, std::string& error);
-    [[nodiscard]] static bool KeyOf(std::string_view nickname, std::string& key, std::string& error);
-    [[nodiscard]] bool FindAuthorLocked(std::string_view nickname, CAuthorRecord& author, bool& found,
-                                        std::string& error);
-    [[nodiscard]] bool InsertTone(CToneRecord& tone, std::string& error);
-    [[nodiscard]] bool CountListing(const CToneFilter& filter, CTonePage& page, std::string& error);
-
-    std::mutex m_mutex;
-    sqlite3* m_pDb = nullptr;
+    [[nodiscard]] virtual bool CountTonesByCategory(std::array<std::int64_t, kToneCategories.size()>& counts,
+                                                    std::string& error) = 0;
 };
+
+// Opens the store `database` names: "sqlite:PATH", "postgresql://..." (or
+// "postgres://..."), or empty for "DATA_DIR/gallery.db". Null with the reason in
+// `error`.
+[[nodiscard]] std::unique_ptr<CGalleryStore> OpenGalleryStore(const std::string& database, const std::string& dataDir,
+                                                              std::string& error);

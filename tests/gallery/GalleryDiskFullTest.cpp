@@ -2,7 +2,7 @@
 
 #include "FakePreviewRenderer.h"
 #include "gallery/GalleryService.h"
-#include "gallery/GalleryStore.h"
+#include "gallery/SqliteGalleryStore.h"
 #include "ringtone/LzwEncoder.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"
@@ -47,11 +47,11 @@ std::string EmptyDatabase()
 {
     CTempDir dir;
     {
-        CGalleryStore store;
+        CSqliteGalleryStore store;
         std::string error;
         EXPECT_TRUE(store.Open(dir.Path(), error)) << error;
     } // the last connection folds the log into the database
-    return ReadFile(CGalleryStore::DatabasePathIn(dir.Path()));
+    return ReadFile(CSqliteGalleryStore::DatabasePathIn(dir.Path()));
 }
 
 // The store on a disk with room for SQLite's shared memory (32 KiB) and four or five
@@ -84,7 +84,7 @@ protected:
 
     std::unique_ptr<CFaultyDir> m_pDisk;
     std::optional<CFaultyDir::CArmed> m_armed;
-    CGalleryStore m_store;
+    CSqliteGalleryStore m_store;
     std::string m_error;
 };
 

@@ -4,6 +4,13 @@
 // --kill-at of the run the gallery is killed with SIGKILL and started again on the same
 // data directory and port. Clients count the connections that fail meanwhile and go on.
 //
+// With --cluster the same clients post through nginx (configured from
+// deploy/nginx/zorvat-gallery.conf) to --processes gallery processes sharing one
+// PostgreSQL server of their own; the first process is killed at a third of the run
+// and started again at half of it, and PostgreSQL is restarted at two thirds. Posts
+// may fail only while a process or the database is down; afterwards the page, the
+// searches and the author pages must agree with the database.
+//
 // Then, with the gallery stopped, the store is read: every post that got a 2xx answer
 // must be there once and whole, no damaged post may be there, and the database must pass
 // SQLite's own checks; the gallery must start on it again and show them all. Every
@@ -13,15 +20,18 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <random>
+#include <ranges>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,6 +39,8 @@
 #include "GalleryProcess.h"
 #include "GalleryTestData.h"
 #include "GalleryTestServer.h"
+#include "NginxProcess.h"
+#include "PostgresTestServer.h"
 #include "ringtone/SmartMessaging.h"
 #include "upload/CurlHttpTransport.h"
 #include "upload/MultipartText.h"
@@ -47,7 +59,16 @@ struct CDrillOptions {
     double m_dKillAt = 0.5; // share of the run; negative: no kill
     std::string m_strDataDir; // empty: a temporary one, removed afterwards
     unsigned m_nSeed = 1;
+    bool m_bCluster = false;
+    int m_nProcesses = 2;
+    std::string m_strSiteFile = ZT_SOURCE_DIR "/deploy/nginx/zorvat-gallery.conf";
+    std::string m_strStaticDir = ZT_SOURCE_DIR "/gallery/static";
 };
+
+// After a process or the database comes back, failures may go on this long (nginx
+// waits its fail_timeout before it tries a process again; pooled database
+// connections notice the restart on their next use).
+constexpr double kOutageGraceSeconds = 2.5;
 
 constexpr const char* kUsage =
     "Usage: gallery-drill [--clients N] [--seconds S] [--damaged-percent P] [--kill-at F | --no-kill]\n"
@@ -55,7 +76,11 @@ constexpr const char* kUsage =
     "Posts to a zorvat-gallery process (default: the one beside this program) from N\n"
     "clients for S seconds (default 8 and 30), P per cent of the posts damaged (default\n"
     "1), kills the gallery with SIGKILL at F of the run (default 0.5) and starts it again;\n"
-    "then checks that every acknowledged post is stored. Exit 0 when every check held.\n";
+    "then checks that every acknowledged post is stored. Exit 0 when every check held.\n"
+    "       gallery-drill --cluster [--processes N] [--clients N] [--seconds S] [--no-kill] ...\n"
+    "The same through nginx to N gallery processes (default 2) on one PostgreSQL server;\n"
+    "the first process is killed at S/3 and restarted at S/2, PostgreSQL restarted at\n"
+    "2S/3 (none of it with --no-kill).\n";
 
 enum class Damage { None, TruncatedBody, BadBoundary, BadRingtone, OversizedField, MissingField };
 constexpr int kDamageKinds = 5;
@@ -196,6 +221,11 @@ public:
 private:
     void Client(int client, Clock::time_point start, Clock::time_point end);
     void KillAndRestart(Clock::time_point start);
+    void ClusterEvents(Clock::time_point start);
+    [[nodiscard]] bool StartCluster(const CTempDir& scratch, std::string& error);
+    [[nodiscard]] bool InOutage(const CPostRecord& post);
+    [[nodiscard]] bool ReadTones(std::vector<CToneRecord>& tones, std::string& error);
+    void CheckListings(const std::vector<CToneRecord>& tones);
     [[nodiscard]] double Since(Clock::time_point start) const
     {
         return std::chrono::duration<double>(Clock::now() - start).count();
@@ -211,6 +241,18 @@ private:
 
     CDrillOptions m_options;
     std::optional<CGalleryProcess> m_gallery;
+    // The cluster: more processes beside m_gallery, nginx and PostgreSQL.
+    std::vector<std::unique_ptr<CGalleryProcess>> m_others;
+    std::vector<std::string> m_otherDataDirs;
+    CNginxProcess m_nginx;
+    std::optional<CPostgresTestServer> m_postgres;
+    std::string m_strDatabase;
+    struct COutage {
+        const char* m_szWhat;
+        double m_dFrom, m_dTo; // seconds from the start
+        long m_nFailed = 0;    // posts that failed meeting it
+    };
+    std::vector<COutage> m_outages;
     std::uint16_t m_wPort = 0;
     std::atomic<int> m_nDamagedSent{0};
     std::mutex m_mutex;
@@ -264,13 +306,80 @@ void CDrill::KillAndRestart(Clock::time_point start)
     if (!m_gallery->Start(m_options.m_strDataDir, m_wPort, error))
         Fail("the gallery did not start again after the kill: " + error);
     m_dListening = Since(start);
+    std::lock_guard lock(m_mutex);
+    m_outages.push_back({"the gallery down", m_dKilled, m_dListening});
+}
+
+void CDrill::ClusterEvents(Clock::time_point start)
+{
+    const auto at = [&](double share) {
+        std::this_thread::sleep_until(start + std::chrono::duration<double>(m_options.m_dSeconds * share));
+    };
+    const std::uint16_t port = m_gallery->Port();
+    at(1.0 / 3);
+    m_dKilled = Since(start);
+    m_gallery->Kill();
+    at(1.0 / 2);
+    std::string error;
+    if (!m_gallery->Start(m_options.m_strDataDir, port, error))
+        Fail("the gallery did not start again after the kill: " + error);
+    m_dListening = Since(start);
+    {
+        std::lock_guard lock(m_mutex);
+        m_outages.push_back({"a gallery process down", m_dKilled, m_dListening});
+    }
+    at(2.0 / 3);
+    const double down = Since(start);
+    if (!m_postgres->Restart(error))
+        Fail("PostgreSQL did not start again: " + error);
+    const double up = Since(start);
+    std::printf("database restart:     down at %.2f s, up again at %.2f s\n", down, up);
+    std::lock_guard lock(m_mutex);
+    m_outages.push_back({"the database restarting", down, up});
+}
+
+bool CDrill::StartCluster(const CTempDir& scratch, std::string& error)
+{
+    // Synchronous commits and fsync on, as a deployment runs.
+    m_postgres.emplace(scratch.File("postgres"), true);
+    if (!m_postgres->Start(error) || !m_postgres->CreateDatabase("gallery", error))
+        return false;
+    m_strDatabase = m_postgres->Url("gallery");
+    const std::vector<std::string> extra = {"--database", m_strDatabase, "--trusted-proxy", "127.0.0.1"};
+    m_gallery->SetExtraArguments(extra);
+    if (!m_gallery->Start(m_options.m_strDataDir, 0, error))
+        return false;
+    std::vector<std::uint16_t> ports = {m_gallery->Port()};
+    for (int i = 1; i < m_options.m_nProcesses; ++i) {
+        auto& gallery = m_others.emplace_back(std::make_unique<CGalleryProcess>(
+            m_options.m_strGallery, scratch.File("gallery" + std::to_string(i) + ".log")));
+        gallery->SetExtraArguments(extra);
+        if (!gallery->Start(scratch.File("data" + std::to_string(i)), 0, error))
+            return false;
+        ports.push_back(gallery->Port());
+    }
+    std::filesystem::create_directories(scratch.File("nginx"));
+    return m_nginx.Start(scratch.File("nginx"), m_options.m_strSiteFile, m_options.m_strStaticDir, ports, error);
+}
+
+bool CDrill::InOutage(const CPostRecord& post)
+{
+    std::lock_guard lock(m_mutex);
+    // The latest outage first: a post failing after two of them met the second.
+    for (COutage& outage : std::ranges::reverse_view(m_outages))
+        if (post.m_dEnd >= outage.m_dFrom &&
+            post.m_dStart <= outage.m_dTo + (m_options.m_bCluster ? kOutageGraceSeconds : 0)) {
+            ++outage.m_nFailed;
+            return true;
+        }
+    return false;
 }
 
 // The database as SQLite sees it: "ok" from both checks, or what they found.
 std::string DatabaseCheck(const std::string& dataDir)
 {
     sqlite3* db = nullptr;
-    std::string path = CGalleryStore::DatabasePathIn(dataDir);
+    std::string path = CSqliteGalleryStore::DatabasePathIn(dataDir);
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
         return "cannot open " + path;
@@ -294,15 +403,67 @@ std::string DatabaseCheck(const std::string& dataDir)
     return found.empty() ? "ok" : found;
 }
 
+bool CDrill::ReadTones(std::vector<CToneRecord>& tones, std::string& error)
+{
+    if (!m_options.m_bCluster)
+        return ReadStoredTones(m_options.m_strDataDir, tones, error);
+    std::unique_ptr<CGalleryStore> store = OpenGalleryStore(m_strDatabase, "", error);
+    if (!store || !store->ListTones(tones, error))
+        return false;
+    for (CToneRecord& tone : tones) {
+        bool found = false;
+        if (!store->GetTone(tone.m_nId, tone, found, error) || !found)
+            return false;
+    }
+    return true;
+}
+
+// The listings through nginx must agree with the database: all of it, each author's,
+// and a search for stored names.
+void CDrill::CheckListings(const std::vector<CToneRecord>& tones)
+{
+    const std::uint16_t port = m_nginx.Port();
+    const int onPage = TonesOnPage(port);
+    if (onPage != static_cast<int>(tones.size()))
+        Fail("the gallery lists " + std::to_string(onPage) + " ringtones, the database holds " +
+             std::to_string(tones.size()));
+    std::map<std::string, int> byAuthor;
+    for (const CToneRecord& tone : tones)
+        ++byAuthor[tone.m_strAuthor];
+    for (const auto& [author, count] : byAuthor) {
+        int total = -1;
+        std::vector<std::int64_t> ids;
+        if (!ReadJsonListing(port, "author=" + author, total, ids) || total != count)
+            Fail("the page of " + author + " lists " + std::to_string(total) + ", the database holds " +
+                 std::to_string(count));
+    }
+    int searched = 0;
+    for (std::size_t i = 0; i < tones.size() && searched < 20; i += std::max<std::size_t>(1, tones.size() / 20)) {
+        ++searched;
+        int total = -1;
+        std::vector<std::int64_t> ids;
+        // Names are "c3-17": two words, both percent-safe.
+        std::string query = tones[i].m_strName;
+        std::replace(query.begin(), query.end(), '-', '+');
+        if (!ReadJsonListing(port, "q=" + query, total, ids) ||
+            std::find(ids.begin(), ids.end(), tones[i].m_nId) == ids.end())
+            Fail("a search for \"" + tones[i].m_strName + "\" does not find ringtone " +
+                 std::to_string(tones[i].m_nId));
+    }
+    std::printf("listings:             %d in all, %zu authors and %d searches agree with the database\n", onPage,
+                byAuthor.size(), searched);
+}
+
 void CDrill::Check(const std::string& dataDir)
 {
     std::vector<CToneRecord> tones;
     std::string error;
-    if (!ReadStoredTones(dataDir, tones, error)) {
+    if (!ReadTones(tones, error)) {
         Fail("the store cannot be read: " + error);
         return;
     }
-    std::string integrity = DatabaseCheck(dataDir);
+    // PostgreSQL checks its own pages; the rows were compared above.
+    std::string integrity = m_options.m_bCluster ? "ok" : DatabaseCheck(dataDir);
     if (integrity != "ok")
         Fail("the database is damaged: " + integrity);
 
@@ -346,7 +507,10 @@ void CDrill::Check(const std::string& dataDir)
 
     // The gallery must come up on what it left and show all of it.
     std::string restart = "yes";
-    if (!m_gallery->Start(dataDir, m_wPort, error)) {
+    if (m_options.m_bCluster) {
+        CheckListings(tones);
+        restart = "running on";
+    } else if (!m_gallery->Start(dataDir, m_wPort, error)) {
         restart = "no (" + error + ")";
         Fail("the gallery does not start on the data after the run: " + error);
     } else {
@@ -377,16 +541,21 @@ int CDrill::Run()
     std::string logPath = scratch.File("gallery.log");
     m_gallery.emplace(m_options.m_strGallery, logPath);
     std::string error;
-    if (!m_gallery->Start(m_options.m_strDataDir, 0, error)) {
+    if (m_options.m_bCluster ? !StartCluster(scratch, error) : !m_gallery->Start(m_options.m_strDataDir, 0, error)) {
         std::fprintf(stderr, "gallery-drill: %s\n", error.c_str());
-        return 1;
+        return m_postgres && !m_postgres->Available() ? 77 : 1;
     }
-    m_wPort = m_gallery->Port();
+    m_wPort = m_options.m_bCluster ? m_nginx.Port() : m_gallery->Port();
 
     const bool bKill = m_options.m_dKillAt >= 0;
     char kill[64] = "no kill";
-    if (bKill)
+    if (bKill && m_options.m_bCluster)
+        std::snprintf(kill, sizeof kill, "%d processes behind nginx, kill -9 of one at %.1f s", m_options.m_nProcesses,
+                      m_options.m_dSeconds / 3);
+    else if (bKill)
         std::snprintf(kill, sizeof kill, "kill -9 at %.1f s", m_options.m_dSeconds * m_options.m_dKillAt);
+    else if (m_options.m_bCluster)
+        std::snprintf(kill, sizeof kill, "%d processes behind nginx", m_options.m_nProcesses);
     std::printf("gallery drill: %d clients, %g s, %g%% damaged, %s, port %u\n", m_options.m_nClients,
                 m_options.m_dSeconds, m_options.m_dDamagedPercent, kill, m_wPort);
     std::fflush(stdout);
@@ -396,12 +565,15 @@ int CDrill::Run()
     std::vector<std::thread> clients;
     for (int c = 0; c < m_options.m_nClients; ++c)
         clients.emplace_back([this, c, start, end] { Client(c, start, end); });
-    if (bKill)
+    if (bKill && m_options.m_bCluster)
+        ClusterEvents(start);
+    else if (bKill)
         KillAndRestart(start);
     for (std::thread& t : clients)
         t.join();
     m_dRunSeconds = Since(start);
-    int stopCode = m_gallery->Stop();
+    // The cluster keeps running for the check of its listings.
+    int stopCode = m_options.m_bCluster ? 0 : m_gallery->Stop();
     if (stopCode != 0)
         Fail("the gallery stopped with " + std::to_string(stopCode) + " at the end of the run");
 
@@ -421,8 +593,7 @@ int CDrill::Run()
             }
             ++connection;
             // Only a post that met the kill or the restart may lose its connection.
-            bool bOutage = bKill && post.m_dEnd >= m_dKilled && post.m_dStart <= m_dListening;
-            if (!bOutage) {
+            if (!InOutage(post)) {
                 ++outside;
                 Fail("the " + what + " lost its connection while the gallery was up: " + post.m_strError);
             }
@@ -433,6 +604,10 @@ int CDrill::Run()
         } else if (post.m_nStatus == 400 && post.m_damage != Damage::None) {
             ++refused400;
             ++refusedByKind[post.m_damage];
+        } else if (m_options.m_bCluster && post.m_nStatus / 100 == 5 && InOutage(post)) {
+            // nginx's 502 for a post in flight at the kill, the gallery's 500 while
+            // the database restarts.
+            ++connection;
         } else {
             ++other;
             ++otherStatuses[post.m_nStatus];
@@ -449,7 +624,10 @@ int CDrill::Run()
     for (const auto& [status, count] : otherStatuses)
         std::printf("%s%ld x %ld", status == otherStatuses.begin()->first ? " (" : ", ", count, status);
     std::printf("%s\n", otherStatuses.empty() ? "" : ")");
-    std::printf("connection errors:    %ld (%ld while the gallery was up)\n", connection, outside);
+    std::printf("failed posts:         %ld (%ld while everything was up)", connection, outside);
+    for (const COutage& outage : m_outages)
+        std::printf("; %ld with %s (%.2f to %.2f s)", outage.m_nFailed, outage.m_szWhat, outage.m_dFrom, outage.m_dTo);
+    std::printf("\n");
     std::printf("hung requests:        %ld\n", hangs);
     std::printf("posts/s:              %.1f acknowledged, %.1f answered\n", acknowledged / m_dRunSeconds,
                 (acknowledged + refused400 + other) / m_dRunSeconds);
@@ -457,6 +635,14 @@ int CDrill::Run()
         std::printf("kill and restart:     killed at %.2f s, listening again at %.2f s (%.0f ms down)\n", m_dKilled,
                     m_dListening, (m_dListening - m_dKilled) * 1000);
     Check(m_options.m_strDataDir);
+    if (m_options.m_bCluster) {
+        for (auto& gallery : m_others)
+            if (int code = gallery->Stop(); code != 0)
+                Fail("a gallery process stopped with " + std::to_string(code));
+        if (int code = m_gallery->Stop(); code != 0)
+            Fail("the restarted gallery process stopped with " + std::to_string(code));
+        m_nginx.Stop();
+    }
 
     if (m_nFailures == 0) {
         std::printf("result:               PASS\n");
@@ -494,6 +680,10 @@ bool ParseOptions(int argc, char** argv, CDrillOptions& options, std::string& er
             options.m_dKillAt = -1;
             continue;
         }
+        if (arg == "--cluster") {
+            options.m_bCluster = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             error = arg + " needs a value";
             return false;
@@ -508,6 +698,8 @@ bool ParseOptions(int argc, char** argv, CDrillOptions& options, std::string& er
             options.m_dDamagedPercent = number;
         else if (arg == "--kill-at" && ParseNumber(value, 0.05, 0.95, number))
             options.m_dKillAt = number;
+        else if (arg == "--processes" && ParseNumber(value, 1, 8, number))
+            options.m_nProcesses = static_cast<int>(number);
         else if (arg == "--seed" && ParseNumber(value, 0, 1e9, number))
             options.m_nSeed = static_cast<unsigned>(number);
         else if (arg == "--gallery")

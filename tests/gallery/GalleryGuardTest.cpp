@@ -114,6 +114,29 @@ TEST_F(GalleryGuardTest, PostsFromOneAddressPastTheBurstWaitForTheRefill)
     EXPECT_EQ(PostAs("poster", "pw")->status, 429);
 }
 
+TEST_F(GalleryGuardTest, BehindATrustedProxyEachClientIsCountedByTheAddressItForwards)
+{
+    m_limits.m_nPostBurst = 1;
+    const auto postFrom = [this](const std::string& forwarded) {
+        httplib::Headers headers = {{"X-Forwarded-For", forwarded}};
+        return Client()
+            .Post(kUpload.c_str(), headers, UploadBodyOf("poster", "pw", "Tone", "OTHERS", GoodPackage()),
+                  kUploadContentType)
+            ->status;
+    };
+    Start();
+    EXPECT_EQ(postFrom("10.0.0.1"), 200);
+    EXPECT_EQ(postFrom("10.0.0.2"), 429) << "a proxy that is not trusted names nobody";
+    m_pServer = std::make_unique<CGalleryTestServer>(m_dir.Path());
+    m_pServer->m_abuseLimits = m_limits;
+    m_pServer->m_strTrustedProxy = "127.0.0.1";
+    std::string error;
+    ASSERT_TRUE(m_pServer->Start(error)) << error;
+    EXPECT_EQ(postFrom("10.0.0.2"), 200);
+    EXPECT_EQ(postFrom("192.0.2.7, 10.0.0.3"), 200) << "the last address is the one the proxy added";
+    EXPECT_EQ(postFrom("10.0.0.3"), 429);
+}
+
 TEST_F(GalleryGuardTest, EveryAnswerCarriesTheSecurityHeaders)
 {
     Start();

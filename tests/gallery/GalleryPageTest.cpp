@@ -7,7 +7,9 @@
 
 #include "FakePreviewRenderer.h"
 #include "GalleryTestData.h"
+#include "GalleryTestStore.h"
 #include "gallery/GalleryRoutes.h"
+#include "gallery/SqliteGalleryStore.h"
 #include "gallery/GalleryService.h"
 #include "gallery/HtmlText.h"
 #include "gallery/ReplyPage.h"
@@ -70,10 +72,15 @@ TEST(ReplyPage, LinksBackToTheGalleryForABrowser)
     EXPECT_NE(page.find("<a href=\"/\">Back to the gallery</a>"), std::string::npos);
 }
 
-// The store itself: what its listings hold and in which order.
-class ToneListingStore : public testing::Test {
+// A store filled for its listings, of the kind the test runs on.
+class ListingTest : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_store.Open(m_dir.Path(), m_error)) << m_error; }
+    void OpenStore(StoreKind kind)
+    {
+        if (const std::string why = WhyNoStore(kind); !why.empty())
+            GTEST_SKIP() << why;
+        ASSERT_TRUE(m_store.Open(kind, m_error)) << m_error;
+    }
 
     // Registers the nickname with its first ringtone; later ones go in one transaction.
     void Add(std::vector<CToneRecord> tones)
@@ -81,15 +88,15 @@ protected:
         for (CToneRecord& tone : tones) {
             bool found = false;
             CAuthorRecord author;
-            ASSERT_TRUE(m_store.FindAuthor(tone.m_strAuthor, author, found, m_error)) << m_error;
+            ASSERT_TRUE(m_store->FindAuthor(tone.m_strAuthor, author, found, m_error)) << m_error;
             if (found)
                 continue;
             const std::string hash = "$argon2id$hash";
-            ASSERT_EQ(m_store.AddTone(tone, &hash, m_error), CGalleryStore::AddResult::Added) << m_error;
+            ASSERT_EQ(m_store->AddTone(tone, &hash, m_error), CGalleryStore::AddResult::Added) << m_error;
             tone.m_nId = -1;
         }
         std::erase_if(tones, [](const CToneRecord& tone) { return tone.m_nId == -1; });
-        ASSERT_TRUE(m_store.AddTones(tones, m_error)) << m_error;
+        ASSERT_TRUE(m_store->AddTones(tones, m_error)) << m_error;
     }
 
     // The names of the ringtones `filter` lets through, page by page.
@@ -98,7 +105,7 @@ protected:
         std::vector<std::string> names;
         for (std::int64_t skip = 0;; skip += perPage) {
             CTonePage page;
-            EXPECT_TRUE(m_store.ListTonePage(filter, skip, perPage, page, m_error)) << m_error;
+            EXPECT_TRUE(m_store->ListTonePage(filter, skip, perPage, page, m_error)) << m_error;
             for (const CToneRecord& tone : page.m_tones)
                 names.push_back(tone.m_strName);
             if (page.m_tones.size() < static_cast<std::size_t>(perPage)) {
@@ -108,10 +115,17 @@ protected:
         }
     }
 
-    CTempDir m_dir;
-    CGalleryStore m_store;
+    CTestStore m_store;
     std::string m_error;
 };
+
+// The store itself: what its listings hold and in which order, on each store.
+class ToneListingStore : public ListingTest, public testing::WithParamInterface<StoreKind> {
+protected:
+    void SetUp() override { OpenStore(GetParam()); }
+};
+
+constexpr StoreKind kStoreKinds[] = {StoreKind::Sqlite, StoreKind::Postgres};
 
 CToneRecord Tone(const std::string& author, const std::string& name, ToneCategory category, std::int64_t posted)
 {
@@ -127,7 +141,7 @@ CToneRecord Tone(const std::string& author, const std::string& name, ToneCategor
 
 using Names = std::vector<std::string>;
 
-TEST_F(ToneListingStore, ListsNewestFirstByTimeThenIdAcrossPages)
+TEST_P(ToneListingStore, ListsNewestFirstByTimeThenIdAcrossPages)
 {
     std::vector<CToneRecord> tones;
     for (int i = 0; i < 23; ++i)
@@ -158,7 +172,11 @@ struct CSearchCase {
     Names m_found;
 };
 
-class ToneSearch : public ToneListingStore, public testing::WithParamInterface<CSearchCase> {};
+class ToneSearch : public ListingTest, public testing::WithParamInterface<std::tuple<StoreKind, CSearchCase>> {
+protected:
+    void SetUp() override { OpenStore(std::get<0>(GetParam())); }
+    [[nodiscard]] const CSearchCase& Case() const { return std::get<1>(GetParam()); }
+};
 
 TEST_P(ToneSearch, FindsWholeWordsOfNameOrNicknameAndNoSyntax)
 {
@@ -166,17 +184,19 @@ TEST_P(ToneSearch, FindsWholeWordsOfNameOrNicknameAndNoSyntax)
          Tone("sam", "Rock NEAR Roll", ToneCategory::English, 2),
          Tone("mei", "Say \"Hi\" (now)", ToneCategory::Chinese, 3),
          Tone("Zo\xC3\xAB", "Cr\xC3\xA8me", ToneCategory::Others, 4),
-         Tone("sam", "Joy Ride", ToneCategory::English, 5)});
+         Tone("sam", "Joy Ride", ToneCategory::English, 5),
+         Tone("mei", "\xE8\x8C\x89\xE8\x8E\x89\xE8\x8A\xB1", ToneCategory::Chinese, 6),
+         Tone("sam", "Don't Stop", ToneCategory::Others, 7)});
     CToneFilter filter;
-    filter.m_strWords = GetParam().m_strWords;
-    filter.m_category = GetParam().m_category;
-    filter.m_strAuthor = GetParam().m_strAuthor;
-    EXPECT_EQ(NamesOf(filter), GetParam().m_found);
+    filter.m_strWords = Case().m_strWords;
+    filter.m_category = Case().m_category;
+    filter.m_strAuthor = Case().m_strAuthor;
+    EXPECT_EQ(NamesOf(filter), Case().m_found);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ToneSearch,
-    testing::Values(
+    testing::Combine(testing::ValuesIn(kStoreKinds), testing::Values(
         CSearchCase{"a_word_of_the_name_newest_first", "joy", {}, "", {"Joy Ride", "Ode to Joy"}},
         CSearchCase{"every_word_must_be_found", "JOY ode", {}, "", {"Ode to Joy"}},
         CSearchCase{"the_nickname_accents_aside", "zoe creme", {}, "", {"Cr\xC3\xA8me"}},
@@ -192,31 +212,45 @@ INSTANTIATE_TEST_SUITE_P(
         CSearchCase{"quotes_are_text", "\"hi\" \"now", {}, "", {"Say \"Hi\" (now)"}},
         CSearchCase{"a_column_filter_is_text", "name:ode", {}, "", {}},
         CSearchCase{"only_syntax_finds_nothing", "\" * - ( ) : ^ {name}", {}, "", {}},
-        CSearchCase{"blank_is_no_search", " \t ", ToneCategory::English, "", {"Joy Ride", "Rock NEAR Roll"}}),
-    [](const testing::TestParamInfo<CSearchCase>& info) { return std::string(info.param.m_szName); });
+        CSearchCase{"an_accent_typed_is_set_aside_too", "J\xC3\x96Y ode", {}, "", {"Ode to Joy"}},
+        CSearchCase{"a_han_word_whole", "\xE8\x8C\x89\xE8\x8E\x89\xE8\x8A\xB1", {}, "",
+                    {"\xE8\x8C\x89\xE8\x8E\x89\xE8\x8A\xB1"}},
+        CSearchCase{"part_of_a_han_word_is_no_word", "\xE8\x8C\x89\xE8\x8E\x89", {}, "", {}},
+        CSearchCase{"an_apostrophe_splits_a_word", "DON'T", {}, "", {"Don't Stop"}},
+        CSearchCase{"words_joined_by_punctuation_follow_each_other", "to-joy", {}, "", {"Ode to Joy"}},
+        CSearchCase{"joined_words_in_another_order_are_not_found", "joy-to", {}, "", {}},
+        CSearchCase{"joined_words_are_in_one_of_name_and_nickname", "ludwig-ode", {}, "", {}},
+        CSearchCase{"words_apart_may_be_in_either", "ludwig joy", {}, "", {"Ode to Joy"}},
+        CSearchCase{"blank_is_no_search", " \t ", ToneCategory::English, "", {"Joy Ride", "Rock NEAR Roll"}})),
+    [](const testing::TestParamInfo<std::tuple<StoreKind, CSearchCase>>& info) {
+        return std::string(std::get<1>(info.param).m_szName) + "_" + NameOfStore(std::get<0>(info.param));
+    });
 
-TEST_F(ToneListingStore, CountsAndSearchFollowDeletions)
+TEST_P(ToneListingStore, CountsAndSearchFollowDeletions)
 {
     Add({Tone("a", "Gone Soon", ToneCategory::English, 1), Tone("a", "Stays", ToneCategory::English, 2),
          Tone("a", "Other", ToneCategory::Others, 3)});
     std::array<std::int64_t, 4> counts{};
-    ASSERT_TRUE(m_store.CountTonesByCategory(counts, m_error));
+    ASSERT_TRUE(m_store->CountTonesByCategory(counts, m_error));
     EXPECT_EQ(counts, (std::array<std::int64_t, 4>{2, 0, 0, 1}));
     bool deleted = false;
-    ASSERT_TRUE(m_store.DeleteTone(1, deleted, m_error));
+    ASSERT_TRUE(m_store->DeleteTone(1, deleted, m_error));
     ASSERT_TRUE(deleted);
-    ASSERT_TRUE(m_store.CountTonesByCategory(counts, m_error));
+    ASSERT_TRUE(m_store->CountTonesByCategory(counts, m_error));
     EXPECT_EQ(counts, (std::array<std::int64_t, 4>{1, 0, 0, 1}));
     CToneFilter search;
     search.m_strWords = "gone";
     EXPECT_EQ(NamesOf(search), Names{});
 }
 
+INSTANTIATE_TEST_SUITE_P(Stores, ToneListingStore, testing::ValuesIn(kStoreKinds),
+                         [](const testing::TestParamInfo<StoreKind>& info) { return NameOfStore(info.param); });
+
 TEST(ToneListingUpgrade, ADatabaseOfVersionOneGetsItsListingsFromTheRowsItHolds)
 {
     CTempDir dir;
     sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(CGalleryStore::DatabasePathIn(dir.Path()).c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(CSqliteGalleryStore::DatabasePathIn(dir.Path()).c_str(), &db), SQLITE_OK);
     const char* kVersionOne = R"(
         CREATE TABLE authors (nickname TEXT PRIMARY KEY COLLATE NOCASE, password_hash TEXT NOT NULL,
                               registered INTEGER NOT NULL);
@@ -231,7 +265,7 @@ TEST(ToneListingUpgrade, ADatabaseOfVersionOneGetsItsListingsFromTheRowsItHolds)
     ASSERT_EQ(sqlite3_exec(db, kVersionOne, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
     sqlite3_close(db);
 
-    CGalleryStore store;
+    CSqliteGalleryStore store;
     std::string error;
     ASSERT_TRUE(store.Open(dir.Path(), error)) << error;
     std::array<std::int64_t, 4> counts{};
@@ -246,8 +280,14 @@ TEST(ToneListingUpgrade, ADatabaseOfVersionOneGetsItsListingsFromTheRowsItHolds)
 }
 
 // The pages and the JSON as the routes answer them, over a store filled directly.
-class GalleryPages : public ToneListingStore {
+class GalleryPages : public ListingTest {
 protected:
+    void SetUp() override
+    {
+        OpenStore(StoreKind::Sqlite);
+        m_service.emplace(*m_store, m_hasher, m_previews, [] { return std::int64_t{1765180800}; });
+    }
+
     CGalleryAnswer Get(const std::string& target, const char* method = "GET")
     {
         CGalleryRequest request;
@@ -256,7 +296,7 @@ protected:
         request.m_strPath = target.substr(0, question);
         request.m_strQuery = question == std::string::npos ? "" : target.substr(question + 1);
         request.m_strClient = "127.0.0.1";
-        return RouteGalleryRequest(m_service, request);
+        return RouteGalleryRequest(*m_service, request);
     }
 
     // `count` ringtones "Ringtone I" by author0..author9, categories in turn, posted
@@ -272,8 +312,9 @@ protected:
 
     CPasswordHasher m_hasher{PasswordCost::Minimum};
     CFakePreviewRenderer m_renderer;
+    CTempDir m_dir;
     CPreviewCache m_previews{m_dir.File("previews"), m_renderer};
-    CGalleryService m_service{m_store, m_hasher, m_previews, [] { return std::int64_t{1765180800}; }};
+    std::optional<CGalleryService> m_service;
 };
 
 // The ids of the ringtones on a page, in page order.

@@ -9,6 +9,7 @@
 #include "FakePreviewRenderer.h"
 #include "engine/SoundFontPath.h"
 #include "gallery/EnginePreviewRenderer.h"
+#include "gallery/SqliteGalleryStore.h"
 #include "gallery/GalleryCommandLine.h"
 #include "gallery/GalleryRoutes.h"
 #include "gallery/GalleryService.h"
@@ -186,7 +187,7 @@ CGalleryRequest Request(const char* method, const char* path)
 TEST(GalleryRoutes, SendsTheLinksOfWavPreviewsToTheOgg)
 {
     CTempDir dir;
-    CGalleryStore store;
+    CSqliteGalleryStore store;
     std::string error;
     ASSERT_TRUE(store.Open(dir.Path(), error)) << error;
     CPasswordHasher hasher(PasswordCost::Minimum);

@@ -70,7 +70,9 @@ bool CGalleryProcess::Start(const std::string& dataDir, std::uint16_t port, std:
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, m_strLogPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     std::vector<std::string> args = {m_strProgram, "--host", "127.0.0.1", "--port", std::to_string(port),
-                                     "--password-cost", "minimum", "--post-burst", "1000000", dataDir};
+                                     "--password-cost", "minimum", "--post-burst", "1000000"};
+    args.insert(args.end(), m_extraArgs.begin(), m_extraArgs.end());
+    args.push_back(dataDir);
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
@@ -154,7 +156,7 @@ std::uint16_t UnusedLoopbackPort()
 
 bool ReadStoredTones(const std::string& dataDir, std::vector<CToneRecord>& tones, std::string& error)
 {
-    CGalleryStore store;
+    CSqliteGalleryStore store;
     std::vector<CToneRecord> listed;
     if (!store.Open(dataDir, error) || !store.ListTones(listed, error))
         return false;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "gallery/GalleryStore.h"
+#include "gallery/SqliteGalleryStore.h"
 
 class CGalleryProcess {
 public:
@@ -24,6 +24,8 @@ public:
     // listens. False with the reason in `error` (it did not start, it exited, or it
     // printed no "listening" line within a minute).
     [[nodiscard]] bool Start(const std::string& dataDir, std::uint16_t port, std::string& error);
+    // Further options for every start, before the data directory ("--database", URL).
+    void SetExtraArguments(std::vector<std::string> args) { m_extraArgs = std::move(args); }
     // The port of the last start that succeeded.
     [[nodiscard]] std::uint16_t Port() const { return m_wPort; }
     [[nodiscard]] bool Running() const { return m_pid > 0; }
@@ -40,6 +42,7 @@ private:
 
     std::string m_strProgram;
     std::string m_strLogPath;
+    std::vector<std::string> m_extraArgs;
     pid_t m_pid = -1;
     std::uint16_t m_wPort = 0;
 };

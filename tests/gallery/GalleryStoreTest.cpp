@@ -2,10 +2,16 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "GalleryTestData.h"
-#include "gallery/GalleryStore.h"
+#include "GalleryTestStore.h"
+#include "gallery/PostgresGalleryStore.h"
+#include "gallery/SqliteGalleryStore.h"
 
 namespace {
 
@@ -22,22 +28,39 @@ CToneRecord Tone(const std::string& author, const std::string& name, std::int64_
     return tone;
 }
 
-class GalleryStoreTest : public testing::Test {
+// Every store test runs on each store.
+class StoreTest : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_store.Open(m_dir.Path(), m_error)) << m_error; }
+    void OpenStore(StoreKind kind)
+    {
+        if (const std::string why = WhyNoStore(kind); !why.empty())
+            GTEST_SKIP() << why;
+        ASSERT_TRUE(m_store.Open(kind, m_error)) << m_error;
+    }
 
     CGalleryStore::AddResult Add(CToneRecord tone, const std::string* hash = nullptr)
     {
-        return m_store.AddTone(tone, hash, m_error);
+        return m_store->AddTone(tone, hash, m_error);
     }
 
-    CTempDir m_dir;
-    CGalleryStore m_store;
+    CTestStore m_store;
     std::string m_error;
     const std::string m_hash = "$argon2id$hash";
 };
 
-TEST_F(GalleryStoreTest, RegistersANicknameWithItsFirstToneOnly)
+class GalleryStoreTest : public StoreTest, public testing::WithParamInterface<StoreKind> {
+protected:
+    void SetUp() override { OpenStore(GetParam()); }
+};
+
+constexpr StoreKind kStoreKinds[] = {StoreKind::Sqlite, StoreKind::Postgres};
+
+std::string StoreTestName(const testing::TestParamInfo<StoreKind>& info)
+{
+    return NameOfStore(info.param);
+}
+
+TEST_P(GalleryStoreTest, RegistersANicknameWithItsFirstToneOnly)
 {
     EXPECT_EQ(Add(Tone("nick", "a", 10)), CGalleryStore::AddResult::NicknameTaken) << "unknown without a hash";
     EXPECT_EQ(Add(Tone("nick", "a", 10), &m_hash), CGalleryStore::AddResult::Added);
@@ -45,27 +68,27 @@ TEST_F(GalleryStoreTest, RegistersANicknameWithItsFirstToneOnly)
         << "registered already, letter case aside";
 
     CToneRecord tone = Tone("Nick", "c", 12);
-    ASSERT_EQ(m_store.AddTone(tone, nullptr, m_error), CGalleryStore::AddResult::Added);
+    ASSERT_EQ(m_store->AddTone(tone, nullptr, m_error), CGalleryStore::AddResult::Added);
     EXPECT_EQ(tone.m_strAuthor, "nick") << "stored under the nickname as registered";
 
     CAuthorRecord author;
     bool found = false;
-    ASSERT_TRUE(m_store.FindAuthor("NiCk", author, found, m_error));
+    ASSERT_TRUE(m_store->FindAuthor("NiCk", author, found, m_error));
     EXPECT_TRUE(found);
     EXPECT_EQ(author.m_strPasswordHash, m_hash);
     std::int64_t count = 0;
-    ASSERT_TRUE(m_store.CountTones(count, m_error));
+    ASSERT_TRUE(m_store->CountTones(count, m_error));
     EXPECT_EQ(count, 2);
 }
 
-TEST_F(GalleryStoreTest, ListsNewestFirstWithoutTheMidi)
+TEST_P(GalleryStoreTest, ListsNewestFirstWithoutTheMidi)
 {
     ASSERT_EQ(Add(Tone("a", "old", 100), &m_hash), CGalleryStore::AddResult::Added);
     ASSERT_EQ(Add(Tone("a", "new", 300)), CGalleryStore::AddResult::Added);
     ASSERT_EQ(Add(Tone("a", "middle", 200, ToneCategory::Chinese)), CGalleryStore::AddResult::Added);
     ASSERT_EQ(Add(Tone("a", "new too", 300)), CGalleryStore::AddResult::Added);
     std::vector<CToneRecord> tones;
-    ASSERT_TRUE(m_store.ListTones(tones, m_error));
+    ASSERT_TRUE(m_store->ListTones(tones, m_error));
     ASSERT_EQ(tones.size(), 4u);
     EXPECT_EQ(tones[0].m_strName, "new too");
     EXPECT_EQ(tones[1].m_strName, "new");
@@ -76,46 +99,121 @@ TEST_F(GalleryStoreTest, ListsNewestFirstWithoutTheMidi)
     EXPECT_EQ(tones[0].m_message, (std::vector<std::uint8_t>{0x02, 0x4A}));
 }
 
-TEST_F(GalleryStoreTest, DeletesAndNeverGivesAnIdAgain)
+TEST_P(GalleryStoreTest, DeletesAndNeverGivesAnIdAgain)
 {
     CToneRecord first = Tone("a", "first", 1);
-    ASSERT_EQ(m_store.AddTone(first, &m_hash, m_error), CGalleryStore::AddResult::Added);
+    ASSERT_EQ(m_store->AddTone(first, &m_hash, m_error), CGalleryStore::AddResult::Added);
     CToneRecord second = Tone("a", "second", 2);
-    ASSERT_EQ(m_store.AddTone(second, nullptr, m_error), CGalleryStore::AddResult::Added);
+    ASSERT_EQ(m_store->AddTone(second, nullptr, m_error), CGalleryStore::AddResult::Added);
     bool deleted = false;
-    ASSERT_TRUE(m_store.DeleteTone(second.m_nId, deleted, m_error));
+    ASSERT_TRUE(m_store->DeleteTone(second.m_nId, deleted, m_error));
     EXPECT_TRUE(deleted);
-    ASSERT_TRUE(m_store.DeleteTone(second.m_nId, deleted, m_error));
+    ASSERT_TRUE(m_store->DeleteTone(second.m_nId, deleted, m_error));
     EXPECT_FALSE(deleted);
     CToneRecord third = Tone("a", "third", 3);
-    ASSERT_EQ(m_store.AddTone(third, nullptr, m_error), CGalleryStore::AddResult::Added);
+    ASSERT_EQ(m_store->AddTone(third, nullptr, m_error), CGalleryStore::AddResult::Added);
     EXPECT_GT(third.m_nId, second.m_nId);
 
     CToneRecord got;
     bool found = true;
-    ASSERT_TRUE(m_store.GetTone(second.m_nId, got, found, m_error));
+    ASSERT_TRUE(m_store->GetTone(second.m_nId, got, found, m_error));
     EXPECT_FALSE(found);
-    ASSERT_TRUE(m_store.GetTone(first.m_nId, got, found, m_error));
+    ASSERT_TRUE(m_store->GetTone(first.m_nId, got, found, m_error));
     EXPECT_TRUE(found);
     EXPECT_EQ(got.m_midi, SmallPreviewMidi());
 }
 
-TEST_F(GalleryStoreTest, KeepsEverythingForTheNextOpenInWalMode)
+TEST_P(GalleryStoreTest, KeepsEverythingForTheNextOpen)
 {
     CToneRecord tone = Tone("a", "kept", 5, ToneCategory::English);
-    ASSERT_EQ(m_store.AddTone(tone, &m_hash, m_error), CGalleryStore::AddResult::Added);
-    EXPECT_TRUE(std::filesystem::exists(m_dir.File("gallery.db-wal")));
+    ASSERT_EQ(m_store->AddTone(tone, &m_hash, m_error), CGalleryStore::AddResult::Added);
+    if (GetParam() == StoreKind::Sqlite) {
+        EXPECT_TRUE(std::filesystem::exists(m_store.Dir().File("gallery.db-wal"))) << "in WAL mode";
+    }
 
-    CGalleryStore again;
-    ASSERT_TRUE(again.Open(m_dir.Path(), m_error)) << m_error;
+    std::unique_ptr<CGalleryStore> again = m_store.OpenAnother(m_error);
+    ASSERT_TRUE(again) << m_error;
     CToneRecord got;
     bool found = false;
-    ASSERT_TRUE(again.GetTone(tone.m_nId, got, found, m_error));
+    ASSERT_TRUE(again->GetTone(tone.m_nId, got, found, m_error));
     ASSERT_TRUE(found);
     EXPECT_EQ(got.m_strName, "kept");
     EXPECT_EQ(got.m_category, ToneCategory::English);
     EXPECT_EQ(got.m_nPosted, 5);
 }
+
+// What is never written reads as zero; a change is read, made and written whole while
+// other threads and processes change the same counter; forgetting keeps what is recent
+// or still blocking.
+TEST_P(GalleryStoreTest, CountersChangeWholeAndAreForgottenWhenOld)
+{
+    CAbuseCounter counter{1, 2, 3};
+    ASSERT_TRUE(m_store->ReadCounter("never", counter, m_error)) << m_error;
+    EXPECT_EQ(counter.m_nCount + counter.m_nLast + counter.m_nBlockedUntil, 0);
+
+    std::unique_ptr<CGalleryStore> other = m_store.OpenAnother(m_error);
+    ASSERT_TRUE(other) << m_error;
+    constexpr int kThreads = 4;
+    constexpr int kChanges = 25;
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            CGalleryStore& store = t % 2 == 0 ? *m_store : *other;
+            for (int i = 0; i < kChanges; ++i) {
+                CAbuseCounter after;
+                std::string error;
+                if (!store.UpdateCounter("address", [&](CAbuseCounter& c) { ++c.m_nCount, c.m_nLast = 100; }, after,
+                                         error))
+                    ++failures;
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures, 0);
+    ASSERT_TRUE(other->ReadCounter("address", counter, m_error)) << m_error;
+    EXPECT_EQ(counter.m_nCount, kThreads * kChanges) << "no change lost";
+
+    CAbuseCounter after;
+    ASSERT_TRUE(m_store->UpdateCounter("recent", [](CAbuseCounter& c) { c = {1, 300, 0}; }, after, m_error));
+    ASSERT_TRUE(m_store->UpdateCounter("blocking", [](CAbuseCounter& c) { c = {9, 50, 500}; }, after, m_error));
+    EXPECT_EQ(after.m_nBlockedUntil, 500);
+    ASSERT_TRUE(m_store->ForgetCounters(200, m_error)) << m_error;
+    for (const auto& [key, count] : {std::pair{"address", 0}, {"recent", 1}, {"blocking", 9}}) {
+        ASSERT_TRUE(m_store->ReadCounter(key, counter, m_error)) << m_error;
+        EXPECT_EQ(counter.m_nCount, count) << key;
+    }
+}
+
+// Two processes registering look-alike nicknames at once: one registers it, the other
+// is told it is taken.
+TEST_P(GalleryStoreTest, RegistersANicknameTwoProcessesRaceForOnce)
+{
+    std::unique_ptr<CGalleryStore> other = m_store.OpenAnother(m_error);
+    ASSERT_TRUE(other) << m_error;
+    constexpr int kRounds = 10;
+    for (int round = 0; round < kRounds; ++round) {
+        const std::string nickname = "rose" + std::to_string(round);
+        std::array<CGalleryStore::AddResult, 2> results{};
+        std::array<std::string, 2> errors;
+        auto post = [&](CGalleryStore& store, const std::string& asTyped, std::size_t i) {
+            CToneRecord tone = Tone(asTyped, "tone", round);
+            results[i] = store.AddTone(tone, &m_hash, errors[i]);
+        };
+        std::thread first(post, std::ref(*m_store), nickname, 0);
+        std::thread second(post, std::ref(*other), "ROSE" + std::to_string(round), 1);
+        first.join();
+        second.join();
+        EXPECT_EQ(std::count(results.begin(), results.end(), CGalleryStore::AddResult::Added), 1)
+            << round << ": " << errors[0] << errors[1];
+        EXPECT_EQ(std::count(results.begin(), results.end(), CGalleryStore::AddResult::NicknameTaken), 1) << round;
+    }
+    std::int64_t count = 0;
+    ASSERT_TRUE(m_store->CountTones(count, m_error));
+    EXPECT_EQ(count, kRounds);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, GalleryStoreTest, testing::ValuesIn(kStoreKinds), StoreTestName);
 
 struct CLookAlike {
     const char* m_szName;
@@ -124,7 +222,12 @@ struct CLookAlike {
     bool m_bSameAuthor;
 };
 
-class GalleryStoreLookAlikes : public GalleryStoreTest, public testing::WithParamInterface<CLookAlike> {};
+class GalleryStoreLookAlikes : public StoreTest,
+                               public testing::WithParamInterface<std::tuple<StoreKind, CLookAlike>> {
+protected:
+    void SetUp() override { OpenStore(std::get<0>(GetParam())); }
+    [[nodiscard]] const CLookAlike& Case() const { return std::get<1>(GetParam()); }
+};
 
 // "victim" is registered; a nickname that looks the same must find it, so that a post
 // under it needs victim's password and is stored under "victim".
@@ -133,20 +236,20 @@ TEST_P(GalleryStoreLookAlikes, AreTheRegisteredAuthor)
     ASSERT_EQ(Add(Tone("victim", "first", 1), &m_hash), CGalleryStore::AddResult::Added);
     CAuthorRecord author;
     bool found = false;
-    ASSERT_TRUE(m_store.FindAuthor(GetParam().m_strNickname, author, found, m_error)) << m_error;
-    EXPECT_EQ(found, GetParam().m_bSameAuthor);
-    if (!GetParam().m_bSameAuthor)
+    ASSERT_TRUE(m_store->FindAuthor(Case().m_strNickname, author, found, m_error)) << m_error;
+    EXPECT_EQ(found, Case().m_bSameAuthor);
+    if (!Case().m_bSameAuthor)
         return;
     EXPECT_EQ(author.m_strNickname, "victim");
-    EXPECT_EQ(Add(Tone(GetParam().m_strNickname, "again", 2), &m_hash), CGalleryStore::AddResult::NicknameTaken);
-    CToneRecord tone = Tone(GetParam().m_strNickname, "second", 3);
-    ASSERT_EQ(m_store.AddTone(tone, nullptr, m_error), CGalleryStore::AddResult::Added) << m_error;
+    EXPECT_EQ(Add(Tone(Case().m_strNickname, "again", 2), &m_hash), CGalleryStore::AddResult::NicknameTaken);
+    CToneRecord tone = Tone(Case().m_strNickname, "second", 3);
+    ASSERT_EQ(m_store->AddTone(tone, nullptr, m_error), CGalleryStore::AddResult::Added) << m_error;
     EXPECT_EQ(tone.m_strAuthor, "victim");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, GalleryStoreLookAlikes,
-    testing::Values(CLookAlike{"a_trailing_blank", "victim ", true},
+    testing::Combine(testing::ValuesIn(kStoreKinds), testing::Values(CLookAlike{"a_trailing_blank", "victim ", true},
                     CLookAlike{"a_trailing_no_break_space", "victim\u00A0", true},
                     CLookAlike{"a_cyrillic_i", "v\u0456ctim", true},
                     CLookAlike{"full_width_letters", "\uFF56\uFF49\uFF43\uFF54\uFF49\uFF4D", true},
@@ -156,14 +259,16 @@ INSTANTIATE_TEST_SUITE_P(
                     CLookAlike{"r_and_n_for_m", "victirn", true},
                     CLookAlike{"another_word", "victor", false},
                     CLookAlike{"a_dot_above_a_t", "vict\u0307im", false},
-                    CLookAlike{"a_blank_inside", "vic tim", false}),
-    [](const testing::TestParamInfo<CLookAlike>& info) { return std::string(info.param.m_szName); });
+                    CLookAlike{"a_blank_inside", "vic tim", false})),
+    [](const testing::TestParamInfo<std::tuple<StoreKind, CLookAlike>>& info) {
+        return std::string(std::get<1>(info.param).m_szName) + "_" + NameOfStore(std::get<0>(info.param));
+    });
 
 // gallery.db as the first release wrote it: schema version 1, no nickname keys.
 void WriteVersion1Database(const std::string& dir)
 {
     sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(CGalleryStore::DatabasePathIn(dir).c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(CSqliteGalleryStore::DatabasePathIn(dir).c_str(), &db), SQLITE_OK);
     const char* sql = R"(
 CREATE TABLE authors (
     nickname      TEXT PRIMARY KEY COLLATE NOCASE,
@@ -196,7 +301,7 @@ TEST(GalleryStoreUpgrade, FindsTheAuthorsOfAVersion1Database)
 {
     CTempDir dir;
     ASSERT_NO_FATAL_FAILURE(WriteVersion1Database(dir.Path()));
-    CGalleryStore store;
+    CSqliteGalleryStore store;
     std::string error;
     ASSERT_TRUE(store.Open(dir.Path(), error)) << error;
 
@@ -225,10 +330,116 @@ TEST(GalleryStoreUpgrade, FindsTheAuthorsOfAVersion1Database)
 
 TEST(GalleryStore, RefusesADirectoryThatDoesNotExist)
 {
-    CGalleryStore store;
+    CSqliteGalleryStore store;
     std::string error;
     EXPECT_FALSE(store.Open("/nonexistent/zt-gallery", error));
     EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
+    CToneRecord tone;
+    EXPECT_EQ(store.AddTone(tone, nullptr, error), CGalleryStore::AddResult::Failed);
+}
+
+// A fresh database that several processes open at once: each opens it, and its schema
+// is made once.
+TEST(PostgresGalleryStore, OpenedByManyAtOnceMakesTheSchemaOnce)
+{
+    if (const std::string why = WhyNoStore(StoreKind::Postgres); !why.empty())
+        GTEST_SKIP() << why;
+    CTestDatabase database;
+    std::string error;
+    ASSERT_TRUE(database.Create(error)) << error;
+    constexpr std::size_t kStores = 4;
+    std::array<CPostgresGalleryStore, kStores> stores;
+    std::array<std::string, kStores> errors;
+    std::array<bool, kStores> opened{};
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < kStores; ++i)
+        threads.emplace_back([&, i] { opened[i] = stores[i].Open(database.Url(), errors[i]); });
+    for (std::thread& thread : threads)
+        thread.join();
+    for (std::size_t i = 0; i < kStores; ++i)
+        EXPECT_TRUE(opened[i]) << errors[i];
+    std::string once;
+    ASSERT_TRUE(database.Server().Query(
+        database.Name(), "SELECT COUNT(*) = COUNT(DISTINCT version) AND COUNT(*) = MAX(version) FROM gallery_schema",
+        once, error))
+        << error;
+    EXPECT_EQ(once, "t") << "each version applied once";
+
+    const std::string hash = "$argon2id$hash";
+    CToneRecord tone = Tone("nick", "shared", 1);
+    ASSERT_EQ(stores[0].AddTone(tone, &hash, error), CGalleryStore::AddResult::Added) << error;
+    bool found = false;
+    CToneRecord got;
+    ASSERT_TRUE(stores[kStores - 1].GetTone(tone.m_nId, got, found, error)) << error;
+    EXPECT_TRUE(found);
+}
+
+// The database is restarted while the gallery runs: calls meanwhile fail saying why,
+// and once it is back every connection of the store works again.
+TEST(PostgresGalleryStore, WorksAgainOnceTheServerIsBack)
+{
+    if (const std::string why = WhyNoStore(StoreKind::Postgres); !why.empty())
+        GTEST_SKIP() << why;
+    CTestStore store;
+    std::string error;
+    ASSERT_TRUE(store.Open(StoreKind::Postgres, error)) << error;
+    const std::string hash = "$argon2id$hash";
+    CToneRecord before = Tone("nick", "before", 1);
+    ASSERT_EQ(store->AddTone(before, &hash, error), CGalleryStore::AddResult::Added) << error;
+    // Calls on several threads, so that the store holds several connections to lose.
+    auto callsFromThreads = [&] {
+        std::atomic<int> failures{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back([&] {
+                for (int i = 0; i < 3; ++i) {
+                    std::int64_t count = 0;
+                    std::string why;
+                    if (!store->CountTones(count, why))
+                        ++failures;
+                }
+            });
+        for (std::thread& thread : threads)
+            thread.join();
+        return failures.load();
+    };
+    ASSERT_EQ(callsFromThreads(), 0);
+
+    CPostgresTestServer& server = *SharedPostgresServer(error);
+    // The server is shared with the tests after this one: up again whatever happens here.
+    struct CBackUp {
+        CPostgresTestServer& m_server;
+        ~CBackUp()
+        {
+            std::string ignored;
+            (void)m_server.Resume(ignored); // refused when it runs already
+        }
+    } backUp{server};
+    ASSERT_TRUE(server.Halt(error)) << error;
+    CToneRecord during = Tone("nick", "during", 2);
+    EXPECT_EQ(store->AddTone(during, nullptr, error), CGalleryStore::AddResult::Failed);
+    EXPECT_NE(error.find("PostgreSQL"), std::string::npos) << error;
+    std::int64_t count = 0;
+    EXPECT_FALSE(store->CountTones(count, error));
+    ASSERT_TRUE(server.Resume(error)) << error;
+
+    (void)store->CountTones(count, error); // the first call after the restart may fail
+    EXPECT_EQ(callsFromThreads(), 0);
+    CToneRecord after = Tone("nick", "after", 3);
+    ASSERT_EQ(store->AddTone(after, nullptr, error), CGalleryStore::AddResult::Added) << error;
+    std::vector<CToneRecord> tones;
+    ASSERT_TRUE(store->ListTones(tones, error)) << error;
+    ASSERT_EQ(tones.size(), 2u);
+    EXPECT_EQ(tones[0].m_strName, "after");
+    EXPECT_EQ(tones[1].m_strName, "before");
+}
+
+TEST(PostgresGalleryStore, SaysWhyItCannotReachTheDatabase)
+{
+    CPostgresGalleryStore store;
+    std::string error;
+    EXPECT_FALSE(store.Open("postgresql://postgres@127.0.0.1:1/gallery", error));
+    EXPECT_NE(error.find("cannot connect to the PostgreSQL database"), std::string::npos) << error;
     CToneRecord tone;
     EXPECT_EQ(store.AddTone(tone, nullptr, error), CGalleryStore::AddResult::Failed);
 }

@@ -24,6 +24,7 @@ bool CGalleryTestServer::Start(std::string& error)
     options.m_clock = [this] { return m_nNow.load(); };
     options.m_abuseLimits = m_abuseLimits;
     options.m_nConnectionsPerAddress = m_nConnectionsPerAddress;
+    options.m_strTrustedProxy = m_strTrustedProxy;
     auto renderer = std::make_unique<CFakePreviewRenderer>();
     m_pRenderer = renderer.get();
     m_pServer = std::make_unique<CGalleryServer>(std::move(options), std::move(renderer));
@@ -70,9 +71,25 @@ int TonesOnPage(std::uint16_t port)
 {
     // The front page shows only each category's newest; the JSON listing of every
     // category says how many there are in all.
+    int total = -1;
+    std::vector<std::int64_t> ids;
+    return ReadJsonListing(port, "", total, ids) ? total : -1;
+}
+
+bool ReadJsonListing(std::uint16_t port, const std::string& query, int& total, std::vector<std::int64_t>& ids)
+{
     httplib::Client client("127.0.0.1", port);
-    auto res = client.Get("/api/tones");
+    auto res = client.Get("/api/tones" + (query.empty() ? std::string() : "?" + query));
+    if (!res || res->status != 200)
+        return false;
     constexpr std::string_view kTotal = "\"total\":";
-    std::size_t at = res && res->status == 200 ? res->body.find(kTotal) : std::string::npos;
-    return at == std::string::npos ? -1 : std::atoi(res->body.c_str() + at + kTotal.size());
+    const std::size_t at = res->body.find(kTotal);
+    if (at == std::string::npos)
+        return false;
+    total = std::atoi(res->body.c_str() + at + kTotal.size());
+    ids.clear();
+    constexpr std::string_view kId = "{\"id\":";
+    for (std::size_t id = res->body.find(kId); id != std::string::npos; id = res->body.find(kId, id + 1))
+        ids.push_back(std::atoll(res->body.c_str() + id + kId.size()));
+    return true;
 }

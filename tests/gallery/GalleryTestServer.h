@@ -29,6 +29,7 @@ public:
     // guessing limits are the gallery's own.
     CAbuseLimits m_abuseLimits{.m_nPostBurst = 100000};
     int m_nConnectionsPerAddress = 1000;
+    std::string m_strTrustedProxy;
 
 private:
     std::string m_strDataDir;
@@ -50,3 +51,7 @@ struct CProgramPost {
 
 // The number of ringtones the gallery lists (all categories); -1 when it could not be read.
 [[nodiscard]] int TonesOnPage(std::uint16_t port);
+// The JSON listing "/api/tones?QUERY" (QUERY percent-encoded by the caller): its
+// "total", and the ids of its first page. False when it could not be read.
+[[nodiscard]] bool ReadJsonListing(std::uint16_t port, const std::string& query, int& total,
+                                   std::vector<std::int64_t>& ids);

@@ -16,7 +16,7 @@
 
 #include "GalleryTestData.h"
 #include "GalleryTestServer.h"
-#include "gallery/GalleryStore.h"
+#include "gallery/SqliteGalleryStore.h"
 #include "gallery/PasswordHasher.h"
 
 namespace {
@@ -51,7 +51,7 @@ int Fill(const std::string& dataDir, int count)
     }
     std::error_code ec;
     std::filesystem::create_directories(dataDir, ec);
-    CGalleryStore store;
+    CSqliteGalleryStore store;
     CPasswordHasher hasher(PasswordCost::Minimum);
     std::string hash;
     std::string error;

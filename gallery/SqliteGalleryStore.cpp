@@ -1,4 +1,4 @@
-#include "gallery/GalleryStore.h"
+#include "gallery/SqliteGalleryStore.h"
 
 #include <sqlite3.h>
 
@@ -291,18 +291,18 @@ void ReadListedTone(const CSqliteStatement& st, CToneRecord& tone)
 
 } // namespace
 
-CGalleryStore::~CGalleryStore()
+CSqliteGalleryStore::~CSqliteGalleryStore()
 {
     sqlite3_close(m_pDb);
 }
 
-bool CGalleryStore::Fail(const char* what, std::string& error)
+bool CSqliteGalleryStore::Fail(const char* what, std::string& error)
 {
     error = std::string(what) + ": " + (m_pDb ? sqlite3_errmsg(m_pDb) : "no database");
     return false;
 }
 
-bool CGalleryStore::Exec(const char* sql, std::string& error)
+bool CSqliteGalleryStore::Exec(const char* sql, std::string& error)
 {
     char* message = nullptr;
     if (sqlite3_exec(m_pDb, sql, nullptr, nullptr, &message) == SQLITE_OK)
@@ -312,7 +312,7 @@ bool CGalleryStore::Exec(const char* sql, std::string& error)
     return false;
 }
 
-bool CGalleryStore::Migrate(std::string& error)
+bool CSqliteGalleryStore::Migrate(std::string& error)
 {
     for (const CMigration& step : kMigrations) {
         CTransaction transaction(m_pDb);
@@ -332,14 +332,13 @@ bool CGalleryStore::Migrate(std::string& error)
     return true;
 }
 
-bool CGalleryStore::Open(const std::string& dataDir, std::string& error)
+bool CSqliteGalleryStore::OpenFile(const std::string& path, std::string& error)
 {
     std::lock_guard lock(m_mutex);
     if (m_pDb) {
         error = "the store is already open";
         return false;
     }
-    std::string path = DatabasePathIn(dataDir);
     if (sqlite3_open_v2(path.c_str(), &m_pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                         nullptr) != SQLITE_OK) {
         error = "cannot open " + path + ": " + (m_pDb ? sqlite3_errmsg(m_pDb) : "out of memory");
@@ -369,8 +368,8 @@ bool CGalleryStore::Open(const std::string& dataDir, std::string& error)
     return true;
 }
 
-bool CGalleryStore::FindAuthorLocked(std::string_view nickname, CAuthorRecord& author, bool& found,
-                                     std::string& error)
+bool CSqliteGalleryStore::FindAuthorLocked(std::string_view nickname, CAuthorRecord& author, bool& found,
+                                           std::string& error)
 {
     found = false;
     std::string key;
@@ -390,13 +389,13 @@ bool CGalleryStore::FindAuthorLocked(std::string_view nickname, CAuthorRecord& a
     return st.Failed() ? Fail("cannot look up the nickname", error) : true;
 }
 
-bool CGalleryStore::FindAuthor(std::string_view nickname, CAuthorRecord& author, bool& found, std::string& error)
+bool CSqliteGalleryStore::FindAuthor(std::string_view nickname, CAuthorRecord& author, bool& found, std::string& error)
 {
     std::lock_guard lock(m_mutex);
     return FindAuthorLocked(nickname, author, found, error);
 }
 
-bool CGalleryStore::KeyOf(std::string_view nickname, std::string& key, std::string& error)
+bool CSqliteGalleryStore::KeyOf(std::string_view nickname, std::string& key, std::string& error)
 {
     std::string why;
     if (AuthorKeyOf(nickname, key, why))
@@ -405,7 +404,7 @@ bool CGalleryStore::KeyOf(std::string_view nickname, std::string& key, std::stri
     return false;
 }
 
-bool CGalleryStore::InsertTone(CToneRecord& tone, std::string& error)
+bool CSqliteGalleryStore::InsertTone(CToneRecord& tone, std::string& error)
 {
     CSqliteStatement st(m_pDb, "INSERT INTO tones (author, name, category, posted, midi, message) "
                                "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
@@ -433,7 +432,7 @@ int LastWriteErrno(sqlite3* db)
 
 } // namespace
 
-CGalleryStore::AddResult CGalleryStore::FailAdd(const char* what, std::string& error)
+CGalleryStore::AddResult CSqliteGalleryStore::FailAdd(const char* what, std::string& error)
 {
     (void)Fail(what, error);
     // A write that comes short is SQLITE_FULL; one refused outright is an I/O error
@@ -444,8 +443,8 @@ CGalleryStore::AddResult CGalleryStore::FailAdd(const char* what, std::string& e
     return bFull ? AddResult::DiskFull : AddResult::Failed;
 }
 
-CGalleryStore::AddResult CGalleryStore::AddTone(CToneRecord& tone, const std::string* newPasswordHash,
-                                                std::string& error)
+CGalleryStore::AddResult CSqliteGalleryStore::AddTone(CToneRecord& tone, const std::string* newPasswordHash,
+                                                      std::string& error)
 {
     std::lock_guard lock(m_mutex);
     if (!m_pDb) {
@@ -482,7 +481,7 @@ CGalleryStore::AddResult CGalleryStore::AddTone(CToneRecord& tone, const std::st
     return AddResult::Added;
 }
 
-bool CGalleryStore::ListTones(std::vector<CToneRecord>& tones, std::string& error)
+bool CSqliteGalleryStore::ListTones(std::vector<CToneRecord>& tones, std::string& error)
 {
     std::lock_guard lock(m_mutex);
     tones.clear();
@@ -497,7 +496,7 @@ bool CGalleryStore::ListTones(std::vector<CToneRecord>& tones, std::string& erro
     return true;
 }
 
-bool CGalleryStore::AddTones(std::vector<CToneRecord>& tones, std::string& error)
+bool CSqliteGalleryStore::AddTones(std::vector<CToneRecord>& tones, std::string& error)
 {
     std::lock_guard lock(m_mutex);
     CTransaction transaction(m_pDb);
@@ -519,7 +518,7 @@ bool CGalleryStore::AddTones(std::vector<CToneRecord>& tones, std::string& error
     return transaction.Commit() || Fail("cannot commit the ringtones", error);
 }
 
-bool CGalleryStore::CountListing(const CToneFilter& filter, CTonePage& page, std::string& error)
+bool CSqliteGalleryStore::CountListing(const CToneFilter& filter, CTonePage& page, std::string& error)
 {
     const CListingSql sql = ListingSqlOf(filter);
     CSqliteStatement st(m_pDb, sql.m_strCount);
@@ -532,8 +531,8 @@ bool CGalleryStore::CountListing(const CToneFilter& filter, CTonePage& page, std
     return true;
 }
 
-bool CGalleryStore::ListTonePage(const CToneFilter& filter, std::int64_t skip, int count, CTonePage& page,
-                                 std::string& error)
+bool CSqliteGalleryStore::ListTonePage(const CToneFilter& filter, std::int64_t skip, int count, CTonePage& page,
+                                       std::string& error)
 {
     std::lock_guard lock(m_mutex);
     page.m_tones.clear();
@@ -559,8 +558,8 @@ bool CGalleryStore::ListTonePage(const CToneFilter& filter, std::int64_t skip, i
     return true;
 }
 
-bool CGalleryStore::CountTonesByCategory(std::array<std::int64_t, kToneCategories.size()>& counts,
-                                         std::string& error)
+bool CSqliteGalleryStore::CountTonesByCategory(std::array<std::int64_t, kToneCategories.size()>& counts,
+                                               std::string& error)
 {
     std::lock_guard lock(m_mutex);
     counts.fill(0);
@@ -570,7 +569,7 @@ bool CGalleryStore::CountTonesByCategory(std::array<std::int64_t, kToneCategorie
     return st.Failed() ? Fail("cannot count the ringtones", error) : true;
 }
 
-bool CGalleryStore::GetTone(std::int64_t id, CToneRecord& tone, bool& found, std::string& error)
+bool CSqliteGalleryStore::GetTone(std::int64_t id, CToneRecord& tone, bool& found, std::string& error)
 {
     std::lock_guard lock(m_mutex);
     found = false;
@@ -590,7 +589,7 @@ bool CGalleryStore::GetTone(std::int64_t id, CToneRecord& tone, bool& found, std
     return st.Failed() ? Fail("cannot read the ringtone", error) : true;
 }
 
-bool CGalleryStore::DeleteTone(std::int64_t id, bool& deleted, std::string& error)
+bool CSqliteGalleryStore::DeleteTone(std::int64_t id, bool& deleted, std::string& error)
 {
     std::lock_guard lock(m_mutex);
     CSqliteStatement st(m_pDb, "DELETE FROM tones WHERE id = ?1");
@@ -600,7 +599,7 @@ bool CGalleryStore::DeleteTone(std::int64_t id, bool& deleted, std::string& erro
     return true;
 }
 
-bool CGalleryStore::CountTones(std::int64_t& count, std::string& error)
+bool CSqliteGalleryStore::CountTones(std::int64_t& count, std::string& error)
 {
     std::lock_guard lock(m_mutex);
     CSqliteStatement st(m_pDb, "SELECT COUNT(*) FROM tones");
@@ -610,9 +609,8 @@ bool CGalleryStore::CountTones(std::int64_t& count, std::string& error)
     return true;
 }
 
-bool CGalleryStore::ReadCounter(std::string_view key, CAbuseCounter& counter, std::string& error)
+bool CSqliteGalleryStore::ReadCounterLocked(std::string_view key, CAbuseCounter& counter, std::string& error)
 {
-    std::lock_guard lock(m_mutex);
     counter = {};
     CSqliteStatement st(m_pDb, "SELECT count, last, blocked_until FROM counters WHERE key = ?1");
     if (!st.Bind(1, key))
@@ -625,26 +623,21 @@ bool CGalleryStore::ReadCounter(std::string_view key, CAbuseCounter& counter, st
     return st.Failed() ? Fail("cannot read a counter", error) : true;
 }
 
-bool CGalleryStore::UpdateCounter(std::string_view key, const std::function<void(CAbuseCounter&)>& change,
-                                  CAbuseCounter& after, std::string& error)
+bool CSqliteGalleryStore::ReadCounter(std::string_view key, CAbuseCounter& counter, std::string& error)
+{
+    std::lock_guard lock(m_mutex);
+    return ReadCounterLocked(key, counter, error);
+}
+
+bool CSqliteGalleryStore::UpdateCounter(std::string_view key, const std::function<void(CAbuseCounter&)>& change,
+                                        CAbuseCounter& after, std::string& error)
 {
     std::lock_guard lock(m_mutex);
     CTransaction transaction(m_pDb);
     if (!transaction.IsOpen())
         return Fail("cannot start counting", error);
-    after = {};
-    {
-        CSqliteStatement st(m_pDb, "SELECT count, last, blocked_until FROM counters WHERE key = ?1");
-        if (!st.Bind(1, key))
-            return Fail("cannot read a counter", error);
-        if (st.Step()) {
-            after.m_nCount = st.Int(0);
-            after.m_nLast = st.Int(1);
-            after.m_nBlockedUntil = st.Int(2);
-        }
-        if (st.Failed())
-            return Fail("cannot read a counter", error);
-    }
+    if (!ReadCounterLocked(key, after, error))
+        return false;
     change(after);
     CSqliteStatement st(m_pDb, "INSERT INTO counters (key, count, last, blocked_until) VALUES (?1, ?2, ?3, ?4) "
                                "ON CONFLICT (key) DO UPDATE SET count = ?2, last = ?3, blocked_until = ?4");
@@ -656,7 +649,7 @@ bool CGalleryStore::UpdateCounter(std::string_view key, const std::function<void
     return true;
 }
 
-bool CGalleryStore::ForgetCounters(std::int64_t before, std::string& error)
+bool CSqliteGalleryStore::ForgetCounters(std::int64_t before, std::string& error)
 {
     std::lock_guard lock(m_mutex);
     CSqliteStatement st(m_pDb, "DELETE FROM counters WHERE last < ?1 AND blocked_until < ?1");
