@@ -449,6 +449,19 @@ void AddCondition(CListingSql& sql, const std::string& condition)
 }
 
 // Every word through the GIN index, then each term whole in one column.
+// The narrowing every listing and search shares.
+void AddAuthorAndCategory(CListingSql& sql, const CToneFilter& filter)
+{
+    if (!filter.m_strAuthor.empty()) {
+        AddCondition(sql, "author = " + Parameter(sql));
+        sql.m_values.push_back(filter.m_strAuthor);
+    }
+    if (filter.m_category) {
+        AddCondition(sql, "category = " + Parameter(sql));
+        sql.m_values.emplace_back(WordOf(*filter.m_category));
+    }
+}
+
 CListingSql SearchSqlOf(const CToneFilter& filter, const CSearchTerms& terms, int first)
 {
     CListingSql sql;
@@ -459,14 +472,7 @@ CListingSql SearchSqlOf(const CToneFilter& filter, const CSearchTerms& terms, in
     AddCondition(sql, "NOT EXISTS (SELECT FROM unnest(string_to_array(" + Parameter(sql) +
                           ", ',')) AS term WHERE strpos(name_words, term) = 0 AND strpos(author_words, term) = 0)");
     sql.m_values.push_back(terms.m_strTerms);
-    if (!filter.m_strAuthor.empty()) {
-        AddCondition(sql, "author = " + Parameter(sql));
-        sql.m_values.push_back(filter.m_strAuthor);
-    }
-    if (filter.m_category) {
-        AddCondition(sql, "category = " + Parameter(sql));
-        sql.m_values.emplace_back(WordOf(*filter.m_category));
-    }
+    AddAuthorAndCategory(sql, filter);
     sql.m_strOrder = "id DESC";
     sql.m_strPageOrder = "t.id DESC";
     // One more than is listed tells whether there are more.
@@ -481,14 +487,7 @@ CListingSql ListingSqlOf(const CToneFilter& filter, const CSearchTerms& terms, i
         return SearchSqlOf(filter, terms, first);
     CListingSql sql;
     sql.m_nFirst = first;
-    if (!filter.m_strAuthor.empty()) {
-        AddCondition(sql, "author = " + Parameter(sql));
-        sql.m_values.push_back(filter.m_strAuthor);
-    }
-    if (filter.m_category) {
-        AddCondition(sql, "category = " + Parameter(sql));
-        sql.m_values.emplace_back(WordOf(*filter.m_category));
-    }
+    AddAuthorAndCategory(sql, filter);
     sql.m_strOrder = "posted DESC, id DESC";
     sql.m_strPageOrder = "t.posted DESC, t.id DESC";
     if (!filter.m_strAuthor.empty())
