@@ -83,10 +83,10 @@ bool ReadAll(int fd, const std::string& file, std::uint64_t maxBytes, std::uint6
     }
 }
 
-template <class Bytes>
-bool ReadFile(const std::string& path, std::uint64_t maxBytes, Bytes& out, FileError& error)
+// Opens `path` for reading into `fd` once it is known to be a regular file within
+// the limit; false with the reason otherwise. `size` receives its size.
+bool OpenChecked(const std::string& path, std::uint64_t maxBytes, int& fd, std::uint64_t& size, FileError& error)
 {
-    out.clear();
     // The type is known before anything is opened: opening a FIFO would wait for a
     // writer, and opening some devices has effects of its own.
     struct stat st {};
@@ -95,16 +95,32 @@ bool ReadFile(const std::string& path, std::uint64_t maxBytes, Bytes& out, FileE
     if (FileFault fault = Refusal(st, maxBytes); fault != FileFault::kNone)
         return Refuse(error, path, fault, maxBytes);
     // Non-blocking and checked again once open, should the name have changed hands.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return FailSystem(error, path, FileFault::kOpen, errno);
-    bool ok = false;
+    bool ok = true;
     if (::fstat(fd, &st) != 0)
         ok = FailSystem(error, path, FileFault::kOpen, errno);
     else if (FileFault fault = Refusal(st, maxBytes); fault != FileFault::kNone)
         ok = Refuse(error, path, fault, maxBytes);
-    else
-        ok = ReadAll(fd, path, maxBytes, static_cast<std::uint64_t>(st.st_size), out, error);
+    if (!ok) {
+        ::close(fd);
+        fd = -1;
+        return false;
+    }
+    size = static_cast<std::uint64_t>(st.st_size);
+    return true;
+}
+
+template <class Bytes>
+bool ReadFile(const std::string& path, std::uint64_t maxBytes, Bytes& out, FileError& error)
+{
+    out.clear();
+    std::uint64_t size = 0;
+    int fd = -1;
+    if (!OpenChecked(path, maxBytes, fd, size, error))
+        return false;
+    const bool ok = ReadAll(fd, path, maxBytes, size, out, error);
     ::close(fd);
     return ok;
 }
@@ -129,4 +145,18 @@ bool ReadStandardInput(std::uint64_t maxBytes, std::string& out, FileError& erro
     if (::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode))
         expected = static_cast<std::uint64_t>(st.st_size);
     return ReadAll(STDIN_FILENO, kStandardInputName, maxBytes, expected, out, error);
+}
+
+FilePtr OpenFileToRead(const std::string& path, std::uint64_t maxBytes, std::uint64_t& size, FileError& error)
+{
+    int fd = -1;
+    if (!OpenChecked(path, maxBytes, fd, size, error))
+        return nullptr;
+    FilePtr file(::fdopen(fd, "rb"));
+    if (!file) {
+        const int err = errno;
+        ::close(fd);
+        FailSystem(error, path, FileFault::kOpen, err);
+    }
+    return file;
 }

@@ -2,6 +2,8 @@
 // Reading a whole file into memory, never more than the caller's limit.
 
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,16 @@
                                  FileError& error);
 [[nodiscard]] bool ReadWholeFile(const std::string& path, std::uint64_t maxBytes, std::string& out,
                                  FileError& error);
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens the file at `path` for reading in pieces, refused as ReadWholeFile refuses
+// (it is then null, with the reason in `error`); `size` receives its size.
+[[nodiscard]] FilePtr OpenFileToRead(const std::string& path, std::uint64_t maxBytes, std::uint64_t& size,
+                                     FileError& error);
 
 // The name ReadStandardInput gives standard input in `error`.
 inline constexpr const char kStandardInputName[] = "standard input";

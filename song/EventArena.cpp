@@ -1,26 +1,43 @@
 #include "song/EventArena.h"
 
-#include <algorithm>
+#include <new>
+#include <stdexcept>
 
 namespace {
 
-// Blocks grow from small, for the many short tracks, to a size whose last,
-// partly used block wastes little of a long track.
-constexpr std::size_t kFirstBlock = 512;
-constexpr std::size_t kLargestBlock = 1024 * 1024;
+// The block begins with the slot that holds the head's address.
+constexpr std::size_t kSlotBytes = sizeof(CMidiEvent*);
+// What a 32-bit link reaches (EventLink.h), with room to spare.
+constexpr std::size_t kLargestBlock = std::size_t{4} << 30;
 
 } // namespace
 
-void* CEventArena::Allocate(std::size_t size, std::size_t align)
+void CEventArena::BeginMeasuring()
 {
-    std::size_t at = (m_used + align - 1) / align * align;
-    if (m_blocks.empty() || at + size > m_capacity) {
-        const std::size_t grown = m_blocks.empty() ? kFirstBlock : std::min(m_capacity * 2, kLargestBlock);
-        m_capacity = std::max(grown, size);
-        // new[] of std::byte is aligned for any fundamental type.
-        m_blocks.push_back(std::make_unique_for_overwrite<std::byte[]>(m_capacity));
-        at = 0;
-    }
-    m_used = at + size;
-    return m_blocks.back().get() + at;
+    Release();
+    m_bMeasuring = true;
+    m_used = kSlotBytes;
+}
+
+CMidiEvent* const* CEventArena::BeginPlacing(CMidiEvent* head)
+{
+    const std::size_t measured = m_used;
+    Release();
+    if (measured <= kSlotBytes)
+        return nullptr;
+    if (measured > kLargestBlock)
+        throw std::length_error("a track's events need more than 4 GiB");
+    // new[] of std::byte is aligned for any fundamental type.
+    m_block = std::make_unique_for_overwrite<std::byte[]>(measured);
+    m_capacity = measured;
+    m_used = kSlotBytes;
+    return new (m_block.get()) CMidiEvent*(head);
+}
+
+void CEventArena::Release()
+{
+    m_block.reset();
+    m_bMeasuring = false;
+    m_used = 0;
+    m_capacity = 0;
 }

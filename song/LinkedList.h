@@ -1,7 +1,7 @@
 #pragma once
 // The two list operations shared by events in a track and tracks in a track list.
-// T has m_pPrev, m_pNext (T*) and m_bLinked (byte). The lists do not own through
-// these pointers; the owner deletes the elements it unlinks.
+// T has GetPrev, GetNext, SetPrev, SetNext and m_bLinked (byte). The lists do not
+// own through these links; the owner deletes the elements it unlinks.
 
 namespace midilist {
 
@@ -10,28 +10,30 @@ void Unlink(T* self)
 {
     if (!self->m_bLinked)
         return;
-    if (self->m_pPrev)
-        self->m_pPrev->m_pNext = self->m_pNext;
-    if (self->m_pNext)
-        self->m_pNext->m_pPrev = self->m_pPrev;
-    self->m_pPrev = nullptr;
-    self->m_pNext = nullptr;
+    T* prev = self->GetPrev();
+    T* next = self->GetNext();
+    if (prev)
+        prev->SetNext(next);
+    if (next)
+        next->SetPrev(prev);
+    self->SetPrev(nullptr);
+    self->SetNext(nullptr);
     self->m_bLinked = 0;
 }
 
 template <class T>
 void InsertAfter(T* self, T* p)
 {
-    if (!p)
+    if (!p || p == self)
         return;
     if (self->m_bLinked)
         Unlink(self);
-    T* oldNext = p->m_pNext;
-    self->m_pPrev = p;
-    self->m_pNext = oldNext;
-    p->m_pNext = self;
+    T* oldNext = p->GetNext();
+    self->SetPrev(p);
+    self->SetNext(oldNext);
+    p->SetNext(self);
     if (oldNext)
-        oldNext->m_pPrev = self;
+        oldNext->SetPrev(self);
     self->m_bLinked = 1;
 }
 

@@ -1,5 +1,6 @@
 #include "song/MidiArchive.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -27,6 +28,13 @@ CMidiArchive::CMidiArchive(const std::string& path, Mode mode) : m_mode(mode)
     }
 }
 
+CMidiArchive::CMidiArchive(std::FILE* file, std::uint64_t size)
+    : m_mode(Mode::Load), m_bOpen(file != nullptr), m_pFile(file), m_fileSize(size)
+{
+    m_window.resize(kWindowSize);
+    m_pBegin = m_pCur = m_pEnd = m_window.data();
+}
+
 CMidiArchive::CMidiArchive(const std::uint8_t* data, std::size_t size)
     : m_mode(Mode::Load), m_bOpen(true), m_fileSize(size)
 {
@@ -46,7 +54,14 @@ bool CMidiArchive::Refill()
     if (!m_pFile)
         return false;
     m_windowStart += static_cast<std::uint64_t>(m_pEnd - m_pBegin);
-    std::size_t got = std::fread(m_window.data(), 1, m_window.size(), m_pFile);
+    // Never past the size: a file that grows while it is read adds nothing.
+    const std::uint64_t left = m_fileSize > m_windowStart ? m_fileSize - m_windowStart : 0;
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(m_window.size(), left));
+    std::size_t got = want ? std::fread(m_window.data(), 1, want, m_pFile) : 0;
+    if (got < want && std::ferror(m_pFile)) {
+        m_strError = std::strerror(errno);
+        m_bReadFailed = true;
+    }
     m_pBegin = m_pCur = m_window.data();
     m_pEnd = m_pBegin + got;
     return got > 0;
@@ -74,6 +89,29 @@ std::uint64_t CMidiArchive::Position() const
     if (m_mode == Mode::Store)
         return m_pFile ? m_storedOffset : m_stored.size();
     return m_windowStart + static_cast<std::uint64_t>(m_pCur - m_pBegin);
+}
+
+bool CMidiArchive::Seek(std::uint64_t offset)
+{
+    if (m_mode != Mode::Load || !m_bOpen || offset > m_fileSize)
+        return false;
+    if (!m_pFile) {
+        m_pCur = m_pBegin + offset;
+        return true;
+    }
+    const auto windowBytes = static_cast<std::uint64_t>(m_pEnd - m_pBegin);
+    if (offset >= m_windowStart && offset <= m_windowStart + windowBytes) {
+        m_pCur = m_pBegin + (offset - m_windowStart);
+        return true;
+    }
+    if (std::fseek(m_pFile, static_cast<long>(offset), SEEK_SET) != 0) {
+        m_strError = std::strerror(errno);
+        m_bReadFailed = true;
+        return false;
+    }
+    m_windowStart = offset;
+    m_pBegin = m_pCur = m_pEnd = m_window.data();
+    return true;
 }
 
 std::uint64_t CMidiArchive::BytesLeft() const

@@ -16,6 +16,9 @@ public:
 
     // Opens a file; IsOpen() tells whether that worked (the errno text is in LastError()).
     CMidiArchive(const std::string& path, Mode mode);
+    // Loads from a file already open for reading, of `size` bytes; nothing past them
+    // is read. The archive closes it.
+    CMidiArchive(std::FILE* file, std::uint64_t size);
     // Loads from a copy-free view of memory that must outlive the archive.
     CMidiArchive(const std::uint8_t* data, std::size_t size);
     // Stores into memory; Bytes() gives what was written.
@@ -50,6 +53,10 @@ public:
     [[nodiscard]] std::uint64_t BytesLeft() const;
     // Offset of the next byte to be read or written.
     [[nodiscard]] std::uint64_t Position() const;
+    // Load mode: the next read starts at `offset` (at most the size); false otherwise.
+    [[nodiscard]] bool Seek(std::uint64_t offset);
+    // Load mode over a file: true once reading it failed (not merely ended).
+    [[nodiscard]] bool ReadFailed() const { return m_bReadFailed; }
 
     // What the chunk being read still declares, counted from the event being read; event
     // bodies refuse a length beyond it (or beyond BytesLeft) without allocating it.
@@ -74,6 +81,7 @@ private:
     Mode m_mode;
     bool m_bOpen = false;
     bool m_bFailed = false;
+    bool m_bReadFailed = false;
     std::string m_strError;
     std::FILE* m_pFile = nullptr;
     std::uint64_t m_fileSize = 0;

@@ -5,7 +5,7 @@
 
 class CMidiChannelEvent final : public CMidiEvent {
 public:
-    CMidiChannelEvent(std::uint32_t delta, std::uint8_t status);
+    CMidiChannelEvent(std::uint32_t delta, std::uint8_t status) : CMidiEvent(delta, status) {}
 
     // Data bytes of a channel status by its high nibble (0 for 0xF0-0xFF).
     [[nodiscard]] static std::int32_t DataLengthOf(std::uint8_t status);

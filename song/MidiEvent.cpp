@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <stdexcept>
 
 #include "song/ByteOrder.h"
 #include "song/LinkedList.h"
@@ -121,18 +122,37 @@ void CMidiEvent::Unlink()
     midilist::Unlink(this);
 }
 
+void CMidiEvent::SetNext(CMidiEvent* next)
+{
+    if (m_next.SetDirect(this, next))
+        return;
+    // Only a head links forward to something far: its first event in a track's block.
+    if (auto* head = dynamic_cast<CMidiListHead*>(this)) {
+        head->m_pNextFar = next;
+        if (m_next.SetThroughSlot(this, &head->m_pNextFar))
+            return;
+    }
+    throw std::length_error("events of one list must lie within 8 GiB of each other");
+}
+
+void CMidiEvent::SetPrev(CMidiEvent* prev)
+{
+    if (m_prev.SetDirect(this, prev))
+        return;
+    // Only a head is linked back to from far: through the slot it keeps among the events.
+    auto* head = dynamic_cast<CMidiListHead*>(prev);
+    if (head && head->m_ppSlotNearEvents && m_prev.SetThroughSlot(this, head->m_ppSlotNearEvents))
+        return;
+    throw std::length_error("events of one list must lie within 8 GiB of each other");
+}
+
 void CMidiListHead::FillMessage(CMidiMessage& msg) const
 {
     msg.m_nKind = CMidiMessage::kEndOfList;
 }
 
 // Most events of a song are channel events: their size is most of its memory.
-static_assert(sizeof(void*) != 8 || sizeof(CMidiChannelEvent) <= 32, "a channel event grew past 32 bytes");
-
-CMidiChannelEvent::CMidiChannelEvent(std::uint32_t delta, std::uint8_t status)
-    : CMidiEvent(delta, status)
-{
-}
+static_assert(sizeof(void*) != 8 || sizeof(CMidiChannelEvent) <= 24, "a channel event grew past 24 bytes");
 
 std::int32_t CMidiChannelEvent::DataLengthOf(std::uint8_t status)
 {
@@ -141,11 +161,13 @@ std::int32_t CMidiChannelEvent::DataLengthOf(std::uint8_t status)
 
 bool CMidiChannelEvent::Read(CMidiArchive& ar, std::uint32_t& bytesRead)
 {
-    auto want = static_cast<std::size_t>(DataLength());
-    std::size_t got = ar.Read(m_byData, want);
-    bytesRead += static_cast<std::uint32_t>(got);
-    if (got != want)
-        return false;
+    // Byte by byte: a song holds millions of these one- and two-byte bodies.
+    const auto want = static_cast<std::size_t>(DataLength());
+    for (std::size_t i = 0; i < want; ++i) {
+        if (!ar.ReadByte(m_byData[i]))
+            return false;
+        ++bytesRead;
+    }
     // A byte with bit 7 set is a status, never data: taking it as data would make the
     // event unreadable once stored back under running status.
     for (std::size_t i = 0; i < want; ++i)
@@ -158,7 +180,8 @@ bool CMidiChannelEvent::Write(CMidiArchive& ar) const
 {
     if (!WriteVarLen(ar, m_dwDelta))
         return false;
-    bool runningStatus = m_pPrev && m_pPrev->m_byStatus == m_byStatus;
+    const CMidiEvent* prev = GetPrev();
+    bool runningStatus = prev && prev->m_byStatus == m_byStatus;
     if (!runningStatus && !ar.WriteByte(m_byStatus))
         return false;
     return ar.Write(m_byData, static_cast<std::size_t>(DataLength()));

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "song/EventLink.h"
 #include "song/MidiObject.h"
 
 class CMidiArchive;
@@ -33,19 +34,24 @@ public:
     // counts, whatever spelling the file that was read used.
     [[nodiscard]] virtual std::uint32_t StoredBodySize() const = 0;
 
-    [[nodiscard]] CMidiEvent* GetNext() const { return m_pNext; }
-    [[nodiscard]] CMidiEvent* GetPrev() const { return m_pPrev; }
+    [[nodiscard]] CMidiEvent* GetNext() const { return m_next.Get(this); }
+    [[nodiscard]] CMidiEvent* GetPrev() const { return m_prev.Get(this); }
     [[nodiscard]] std::uint32_t GetDelta() const { return m_dwDelta; }
     [[nodiscard]] std::uint8_t GetStatus() const { return m_byStatus; }
     [[nodiscard]] bool IsLinked() const { return m_bLinked != 0; }
     // Links this event after p (unlinking it first if it is in a list); nothing when p is null.
     void InsertAfter(CMidiEvent* p);
     void Unlink();
+    // The two links as the list operations set them. Events of one list lie within
+    // 8 GiB of each other, but for its head, which keeps slots for the far links;
+    // linking two events farther apart throws std::length_error.
+    void SetNext(CMidiEvent* next);
+    void SetPrev(CMidiEvent* prev);
 
-    CMidiEvent* m_pPrev = nullptr;
-    CMidiEvent* m_pNext = nullptr;
+    CEventLink m_prev;
+    CEventLink m_next;
     // The delta first: the flag and the status then share its word's neighbour with
-    // a channel event's data bytes, keeping that event at 32 bytes.
+    // a channel event's data bytes, keeping that event at 24 bytes.
     std::uint32_t m_dwDelta = 0;
     std::uint8_t m_bLinked = 0;
     std::uint8_t m_byStatus = 0;
@@ -63,4 +69,10 @@ public:
     std::int32_t GetCategory() const override { return 0; }
     void FillMessage(CMidiMessage& msg) const override;
     std::uint32_t StoredBodySize() const override { return 0; }
+
+    // The first event, when it lies too far from the head for a link.
+    CMidiEvent* m_pNextFar = nullptr;
+    // A slot among the events that holds this head's address, for the link back from
+    // whichever event comes first; null until the track has events.
+    CMidiEvent* const* m_ppSlotNearEvents = nullptr;
 };

@@ -19,6 +19,9 @@ public:
     [[nodiscard]] std::uint16_t GetDivision() const { return m_header.m_wDivision; }
     // Deletes every track; the header words stay.
     void Clear() { m_tracks.Clear(); }
+    // Becomes `other`, header and tracks, without copying an event; `other` is left
+    // without tracks.
+    void TakeFrom(CMidiSong& other);
 
     CMidiHeaderChunk m_header;
     CMidiTrackList m_tracks;

@@ -23,9 +23,11 @@ using EventPtr = std::unique_ptr<CMidiEvent, DestroyEvent>;
 template <typename Event>
 EventPtr Place(CEventArena& arena, std::uint32_t delta, std::uint8_t status)
 {
-    return EventPtr(new (arena.Allocate(sizeof(Event), alignof(Event))) Event(delta, status));
+    void* room = arena.Allocate(sizeof(Event), alignof(Event));
+    return EventPtr(room ? new (room) Event(delta, status) : nullptr);
 }
 
+// Null when the arena has no room left.
 EventPtr MakeEvent(CEventArena& arena, std::uint32_t delta, std::uint8_t status)
 {
     if (status == 0xFF)
@@ -39,17 +41,47 @@ EventPtr MakeEvent(CEventArena& arena, std::uint32_t delta, std::uint8_t status)
 
 CMidiTrack::~CMidiTrack()
 {
-    while (CMidiEvent* event = m_head.m_pNext) {
-        event->Unlink();
+    DeleteEvents();
+}
+
+void CMidiTrack::DeleteEvents()
+{
+    // Each event goes, and the list with it: unlinking them one by one first would
+    // only rewrite links that the block's release is about to drop.
+    CMidiEvent* event = m_head.GetNext();
+    while (event) {
+        CMidiEvent* next = event->GetNext();
         DestroyEvent()(event);
+        event = next;
     }
+    m_head.m_next.Clear();
+    m_head.m_ppSlotNearEvents = nullptr;
+    m_arena.Release();
 }
 
 bool CMidiTrack::Load(CMidiArchive& ar)
 {
+    DeleteEvents();
     if (!ReadChunkHeader(ar) || m_nKind != kTrack)
         return false;
 
+    // Twice over the events: the first pass measures the block they need, the second
+    // reads them into it. Both take the same bytes, so they stop at the same event.
+    const std::uint64_t eventsStart = ar.Position();
+    const std::uint32_t consumed = m_dwConsumed;
+    const std::uint32_t computed = m_dwComputedLength;
+    m_arena.BeginMeasuring();
+    ReadEvents(ar, true);
+    if (!ar.Seek(eventsStart))
+        return false;
+    m_dwConsumed = consumed;
+    m_dwComputedLength = computed;
+    m_head.m_ppSlotNearEvents = m_arena.BeginPlacing(&m_head);
+    return ReadEvents(ar, false);
+}
+
+bool CMidiTrack::ReadEvents(CMidiArchive& ar, bool bMeasuring)
+{
     std::uint8_t previousStatus = 0; // 0: no status seen yet in this track
     CMidiEvent* last = &m_head;
     while (m_dwConsumed < m_dwDeclaredLength) {
@@ -92,6 +124,10 @@ bool CMidiTrack::Load(CMidiArchive& ar)
         }
 
         EventPtr event = MakeEvent(m_arena, delta, status);
+        if (!event) {
+            m_dwComputedLength = computedBefore;
+            break;
+        }
         ar.SetChunkLeft(m_dwDeclaredLength - m_dwConsumed);
         std::uint32_t bodyBytes = 0;
         bool read = event->Read(ar, bodyBytes);
@@ -100,10 +136,12 @@ bool CMidiTrack::Load(CMidiArchive& ar)
             m_dwComputedLength = computedBefore;
             break;
         }
+        m_dwConsumed += bodyBytes;
+        m_dwComputedLength += event->StoredBodySize();
+        if (bMeasuring)
+            continue; // the event is destroyed; its room is counted
         event->InsertAfter(last);
         last = event.release();
-        m_dwConsumed += bodyBytes;
-        m_dwComputedLength += last->StoredBodySize();
     }
     return true;
 }
@@ -112,7 +150,7 @@ bool CMidiTrack::Store(CMidiArchive& ar) const
 {
     if (!WriteChunkHeader(ar))
         return false;
-    for (const CMidiEvent* event = m_head.m_pNext; event; event = event->m_pNext)
+    for (const CMidiEvent* event = m_head.GetNext(); event; event = event->GetNext())
         if (!event->Write(ar))
             return false;
     return true;
@@ -121,7 +159,7 @@ bool CMidiTrack::Store(CMidiArchive& ar) const
 std::uint32_t CMidiTrack::CountEvents() const
 {
     std::uint32_t n = 0;
-    for (const CMidiEvent* event = m_head.m_pNext; event; event = event->m_pNext)
+    for (const CMidiEvent* event = m_head.GetNext(); event; event = event->GetNext())
         ++n;
     return n;
 }
@@ -177,4 +215,20 @@ void CMidiTrackList::Clear()
     }
     m_pIterator = nullptr;
     m_nCount = 0;
+}
+
+void CMidiTrackList::TakeFrom(CMidiTrackList& other)
+{
+    if (&other == this)
+        return;
+    Clear();
+    if (CMidiTrack* first = other.m_head.m_pNext) {
+        m_head.m_pNext = first;
+        first->m_pPrev = &m_head;
+        other.m_head.m_pNext = nullptr;
+    }
+    m_nCount = other.m_nCount;
+    other.m_nCount = 0;
+    other.m_pIterator = nullptr;
+    ResetIterator();
 }

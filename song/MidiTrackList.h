@@ -24,6 +24,8 @@ public:
     [[nodiscard]] CMidiTrack* GetFirstTrack() const { return m_head.m_pNext; }
     // Unlinks and deletes every track.
     void Clear();
+    // Deletes every track, then takes over `other`'s, which is left empty.
+    void TakeFrom(CMidiTrackList& other);
 
 private:
     CMidiTrack m_head;

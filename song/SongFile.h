@@ -38,8 +38,9 @@ struct SongFileError {
 [[nodiscard]] bool LoadSongBytes(std::span<const std::uint8_t> bytes, const std::string& name, CMidiSong& song,
                                  SongFileError& error, std::uint64_t* pBytesAfter = nullptr);
 
-// Reads the file at `path` whole (at most kMaxSongFileBytes; see ReadWholeFile for
-// what is refused before reading) and loads it as LoadSongBytes does.
+// Reads the file at `path` (at most kMaxSongFileBytes; see ReadWholeFile for what is
+// refused before reading) in pieces as it loads it, as LoadSongBytes does. A read that
+// fails part-way fails the load (kCannotRead) and leaves `song` as it was.
 [[nodiscard]] bool LoadSongFile(const std::string& path, CMidiSong& song, SongFileError& error);
 
 // Stores `song` (it is not changed) as a Standard MIDI File in place of the file at

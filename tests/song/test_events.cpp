@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "song/GmNames.h"
@@ -10,6 +11,7 @@
 #include "song/MidiSysexEvent.h"
 #include "song/MidiTrack.h"
 #include "song/MidiTrackList.h"
+#include "tests/support/MidiBytes.h"
 
 namespace {
 
@@ -169,6 +171,30 @@ TEST(EventList, InsertAfterAndUnlinkKeepBothDirections)
     EXPECT_FALSE(b.IsLinked());
     a.Unlink();
     c.Unlink();
+}
+
+// A loaded track's head lies in the track, far from its events' block: the links
+// between them go through slots, and still hold both ways when the first event moves.
+// An event from elsewhere is refused rather than linked wrongly.
+TEST(EventList, ALoadedTrackKeepsBothDirectionsAndRefusesAFarEvent)
+{
+    CMidiSong song;
+    LoadSong(song, 96, {CTrackBytes().On(0, 0, 60).Off(96, 0, 60)});
+    CMidiListHead* head = song.GetTrackList().GetFirstTrack()->GetEventList();
+    CMidiEvent* on = head->GetNext();
+    CMidiEvent* off = on->GetNext();
+    EXPECT_EQ(on->GetPrev(), head);
+
+    on->InsertAfter(off);
+    EXPECT_EQ(head->GetNext(), off);
+    EXPECT_EQ(off->GetPrev(), head);
+    EXPECT_EQ(off->GetNext(), on);
+    EXPECT_EQ(on->GetPrev(), off);
+
+    CMidiChannelEvent stray(0, 0x90); // on the stack, terabytes from the heap
+    EXPECT_THROW(stray.InsertAfter(on), std::length_error);
+    EXPECT_FALSE(stray.IsLinked());
+    EXPECT_EQ(on->GetNext(), nullptr);
 }
 
 TEST(TrackList, IteratesInOrderAndClears)

@@ -64,3 +64,33 @@ TEST(SongFile, RefusesFilesThatAreNotMidiOrCannotBeReadAndKeepsTheSong)
         EXPECT_EQ(DumpOf(song), before) << "the song stays as it was";
     }
 }
+
+// A file is read in pieces, and each track twice (once to measure its events' room):
+// tracks longer than a piece, with text events among the notes, and a damaged last
+// track load from disk exactly as from memory.
+TEST(SongFile, ASongReadInPiecesLoadsAsFromMemory)
+{
+    std::vector<CTrackBytes> tracks(3);
+    for (int i = 0; i < 30000; ++i) {
+        tracks[0].On(static_cast<std::uint32_t>(i % 200), 0, 40 + i % 40).Off(1, 0, 40 + i % 40);
+        if (i % 1000 == 999)
+            tracks[0].Meta(0, 0x01, {'p', 'i', 'e', 'c', 'e', ' ', 'o', 'f', ' ', 't', 'e', 'x', 't'});
+    }
+    tracks[0].End();
+    tracks[1].Program(0, 1, 5).On(0, 1, 60).Off(96, 1, 60).End();
+    for (int i = 0; i < 50000; ++i)
+        tracks[2].Control(1, 2, 7, i % 128);
+    Bytes bytes = SmfBytes(96, tracks);
+    bytes.pop_back(); // the last track cut inside its End of track
+
+    CTempDir dir;
+    WriteBytes(dir.File("long.mid"), bytes);
+    CMidiSong fromFile;
+    SongFileError error;
+    ASSERT_TRUE(LoadSongFile(dir.File("long.mid"), fromFile, error)) << error.strMessage;
+    CMidiSong fromMemory;
+    LoadSong(fromMemory, bytes);
+    EXPECT_EQ(fromFile.GetTrackList().GetTrackCount(), 3);
+    EXPECT_EQ(DumpOf(fromFile), DumpOf(fromMemory));
+    EXPECT_EQ(StoreSong(fromFile), StoreSong(fromMemory));
+}
