@@ -293,9 +293,9 @@ public:
     CPgTransaction(const CPgTransaction&) = delete;
     CPgTransaction& operator=(const CPgTransaction&) = delete;
 
-    [[nodiscard]] bool Begin(const char* what, std::string& error)
+    [[nodiscard]] bool Begin(const char* what, std::string& error, const char* begin = "BEGIN")
     {
-        m_bOpen = m_db.Run("BEGIN", {}, what, error);
+        m_bOpen = m_db.Run(begin, {}, what, error);
         return m_bOpen;
     }
     [[nodiscard]] CPgResult Commit()
@@ -923,6 +923,12 @@ bool CPostgresGalleryStore::ListTonePage(const CToneFilter& filter, std::int64_t
         m_pImpl->m_pool,
         [&](CPgConnection& db, std::string& why) {
             page.m_tones.clear();
+            // The count and the page from one snapshot: a post between the two reads
+            // cannot make the page disagree with the count above it. Read only, it
+            // ends by rolling back, and a call that lost its connection may run again.
+            CPgTransaction snapshot(db);
+            if (!snapshot.Begin("cannot list the ringtones", why, "BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY"))
+                return false;
             const CPgResult counted = db.Exec(counting.m_strCount.c_str(), ParamsOf(counting));
             if (!counted.Ok())
                 return db.Fail(counted, "cannot count the ringtones", why);
