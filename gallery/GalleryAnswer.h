@@ -13,3 +13,13 @@ struct CGalleryAnswer {
     // Further header lines of this answer (Retry-After, Allow, Location and the like).
     std::vector<std::pair<std::string, std::string>> m_headers;
 };
+
+// An answer of one line of plain text: a refusal or a short confirmation.
+inline CGalleryAnswer PlainTextAnswer(int status, std::string text)
+{
+    CGalleryAnswer answer;
+    answer.m_nStatus = status;
+    answer.m_strContentType = "text/plain; charset=utf-8";
+    answer.m_strBody = std::move(text) + "\n";
+    return answer;
+}

@@ -11,23 +11,14 @@
 
 namespace {
 
-CGalleryAnswer PlainText(int status, std::string text)
-{
-    CGalleryAnswer answer;
-    answer.m_nStatus = status;
-    answer.m_strContentType = "text/plain; charset=utf-8";
-    answer.m_strBody = std::move(text) + "\n";
-    return answer;
-}
-
 CGalleryAnswer NotFound()
 {
-    return PlainText(404, "There is nothing here; the gallery is at /.");
+    return PlainTextAnswer(404, "There is nothing here; the gallery is at /.");
 }
 
 CGalleryAnswer WrongMethod(const char* allowed)
 {
-    CGalleryAnswer answer = PlainText(405, std::string("This path takes ") + allowed + " only.");
+    CGalleryAnswer answer = PlainTextAnswer(405, std::string("This path takes ") + allowed + " only.");
     answer.m_headers.emplace_back("Allow", allowed);
     return answer;
 }
@@ -64,7 +55,7 @@ std::optional<ToneDownload> DownloadOf(std::string_view extension)
 
 CGalleryAnswer MovedTo(const std::string& location)
 {
-    CGalleryAnswer answer = PlainText(301, "This is now at " + location + ".");
+    CGalleryAnswer answer = PlainTextAnswer(301, "This is now at " + location + ".");
     answer.m_headers.emplace_back("Location", location);
     return answer;
 }
@@ -151,7 +142,7 @@ CGalleryAnswer RouteGalleryRequest(CGalleryService& service, const CGalleryReque
     const std::string_view path = request.m_strPath;
     if (path == kGalleryUploadPath) {
         if (request.m_strMethod != "POST") {
-            CGalleryAnswer answer = PlainText(405, "Ringtones are posted here by ZorvatTone; the gallery is at /.");
+            CGalleryAnswer answer = PlainTextAnswer(405, "Ringtones are posted here by ZorvatTone; the gallery is at /.");
             answer.m_headers.emplace_back("Allow", "POST");
             return answer;
         }

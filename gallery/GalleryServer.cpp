@@ -54,15 +54,6 @@ bool IsMalformed(const beast::error_code& ec)
            ec != http::error::end_of_stream && ec != http::error::partial_message;
 }
 
-CGalleryAnswer TransportRefusal(int status, std::string text)
-{
-    CGalleryAnswer answer;
-    answer.m_nStatus = status;
-    answer.m_strContentType = "text/plain; charset=utf-8";
-    answer.m_strBody = std::move(text) + "\n";
-    return answer;
-}
-
 // The connection limits: per client address and in all.
 class CConnectionCounter {
 public:
@@ -350,7 +341,7 @@ private:
         m_strLogTarget = m_parser->is_header_done()
                              ? std::string(m_parser->get().method_string()) + " " + std::string(m_parser->get().target())
                              : "-";
-        Write(TransportRefusal(status, std::move(text)));
+        Write(PlainTextAnswer(status, std::move(text)));
     }
 
     void Write(CGalleryAnswer answer)

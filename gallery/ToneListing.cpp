@@ -6,21 +6,13 @@
 #include "gallery/RtttlWriter.h"
 #include "gallery/UrlForm.h"
 #include "gallery/Utf8Text.h"
+#include "text/Text.h"
 
 namespace {
 
 // Page numbers up to this many digits: far beyond any gallery, and no overflow when
 // multiplied by the page size.
 constexpr std::size_t kMaxPageDigits = 9;
-
-std::string_view Trimmed(std::string_view text)
-{
-    constexpr std::string_view kBlanks = " \t\r\n";
-    std::size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
 
 bool ReadCategory(const std::string& word, CToneFilter& filter, std::string& error)
 {

@@ -1,17 +1,8 @@
 #include "gallery/UrlForm.h"
 
-namespace {
+#include "text/Text.h"
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+namespace {
 
 bool Decode(std::string_view text, std::string& out)
 {
@@ -24,8 +15,8 @@ bool Decode(std::string_view text, std::string& out)
         } else {
             if (i + 2 >= text.size())
                 return false;
-            int high = HexDigit(text[i + 1]);
-            int low = HexDigit(text[i + 2]);
+            int high = HexDigitValue(text[i + 1]);
+            int low = HexDigitValue(text[i + 2]);
             if (high < 0 || low < 0)
                 return false;
             out += static_cast<char>(high * 16 + low);

@@ -8,6 +8,7 @@
 
 #include "ringtone/RingtoneConverter.h"
 #include "ringtone/RtttlNumber.h"
+#include "text/Text.h"
 
 namespace {
 
@@ -16,17 +17,6 @@ constexpr std::uint32_t kMaxTicks = 0x0FFFFFFF; // the longest a MIDI delta can 
 bool IsDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-// Blanks, tabs and line ends around a section or token are layout, not content: a
-// text typed over several lines, or with a blank after each comma, keeps every note.
-std::string_view Trimmed(std::string_view text)
-{
-    constexpr std::string_view kBlanks = " \t\r\n";
-    std::size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
 // The value of a trimmed "d=", "o=" or "b=" section: the letter (either case), the
@@ -64,6 +54,8 @@ bool CRingtoneConverter::NextSection(std::string& out)
         std::size_t pos = m_text.find((m_state == kName || m_state == kTempo) ? ':' : ',');
         if (pos == std::string::npos)
             return false;
+        // Blanks, tabs and line ends around a section or token are layout, not content:
+        // a text typed over several lines, or with a blank after each comma, keeps every note.
         std::string_view section = Trimmed(std::string_view(m_text).substr(0, pos));
         if (m_state == kName) {
             if (section.empty())

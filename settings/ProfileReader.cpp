@@ -4,22 +4,14 @@
 #include <fstream>
 
 #include "settings/ProfileKeys.h"
+#include "text/Text.h"
 
 namespace {
 
 // A profile is a few hundred bytes; anything past this is not one of ours.
 constexpr std::size_t kMaxLine = 64 * 1024;
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+// What getline leaves around a line's content.
+constexpr std::string_view kLineBlanks = " \t\r";
 
 void AppendUtf8(std::string& out, unsigned code)
 {
@@ -40,8 +32,8 @@ std::string PercentDecoded(const std::string& name)
 {
     std::string out;
     for (std::size_t i = 0; i < name.size(); ++i) {
-        if (name[i] == '%' && i + 2 < name.size() && HexValue(name[i + 1]) >= 0 && HexValue(name[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(name[i + 1]) * 16 + HexValue(name[i + 2]));
+        if (name[i] == '%' && i + 2 < name.size() && HexDigitValue(name[i + 1]) >= 0 && HexDigitValue(name[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigitValue(name[i + 1]) * 16 + HexDigitValue(name[i + 2]));
             i += 2;
         } else {
             out += name[i];
@@ -99,8 +91,8 @@ std::string Unescaped(const std::string& raw)
             if (e == 'x') {
                 unsigned code = 0;
                 int digits = 0;
-                while (digits < 4 && i + 1 < raw.size() && HexValue(raw[i + 1]) >= 0) {
-                    code = code * 16 + static_cast<unsigned>(HexValue(raw[++i]));
+                while (digits < 4 && i + 1 < raw.size() && HexDigitValue(raw[i + 1]) >= 0) {
+                    code = code * 16 + static_cast<unsigned>(HexDigitValue(raw[++i]));
                     ++digits;
                 }
                 AppendUtf8(out, code);
@@ -121,14 +113,6 @@ std::string Unescaped(const std::string& raw)
     if (out.rfind("@@", 0) == 0)
         out.erase(0, 1);
     return out;
-}
-
-std::string Trimmed(const std::string& text)
-{
-    const std::size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos)
-        return std::string();
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
 } // namespace
@@ -155,7 +139,7 @@ std::string ReadProfileString(const std::string& path, const std::string& sectio
     while (std::getline(in, line)) {
         if (line.size() > kMaxLine)
             return std::string();
-        line = Trimmed(line);
+        line = std::string(Trimmed(line, kLineBlanks));
         if (line.empty() || line[0] == ';')
             continue;
         if (line.front() == '[' && line.back() == ']') {
@@ -165,7 +149,7 @@ std::string ReadProfileString(const std::string& path, const std::string& sectio
         const std::size_t equals = line.find('=');
         if (equals == std::string::npos || current != section)
             continue;
-        if (PercentDecoded(Trimmed(line.substr(0, equals))) == key)
+        if (PercentDecoded(std::string(Trimmed(std::string_view(line).substr(0, equals), kLineBlanks))) == key)
             value = Unescaped(line.substr(equals + 1)); // the last one wins, as in Qt
     }
     return value;
