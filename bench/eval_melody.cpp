@@ -32,6 +32,7 @@
 #include "engine/OfflineRecorder.h"
 #include "prompt/Prompt.h"
 #include "ringtone/RingtoneConverter.h"
+#include "ringtone/SmartMessaging.h"
 #include "settings/SettingsStore.h"
 #include "song/MelodyFinder.h"
 #include "song/MidiSong.h"
@@ -42,6 +43,9 @@ namespace {
 
 constexpr int kPercussion = 9;            // channel 10
 constexpr double kCaptureSeconds = 20;
+constexpr double kFitSeconds = 40;
+// A ringtone that fits one message should still say something of the tune.
+constexpr int kFewestFitNotes = 12;
 constexpr double kOnsetTolerance = 0.25;  // quarters: a sixteenth note
 // The ringtone is read with this many ticks per quarter: every RTTTL length with
 // up to five dots is a whole number of them.
@@ -184,10 +188,27 @@ std::vector<Onset> Skyline(const CSongNotes& notes, int channel, std::uint64_t f
     return line;
 }
 
+// Who plays the text: the preview reads each dot as half of the length so far
+// (a double dot 2.25 times the plain length); a phone plays the Smart Messaging
+// specifier (dotted 1.5, double dotted 1.75, three dots 2/3).
+enum class Reading { kPreview, kPhone };
+
+double PhoneLength(const RtttlNote& note)
+{
+    const double plain = 4.0 * kReadTicksPerQuarter / (32 >> note.wDuration);
+    switch (note.dwDots) {
+    case 1: return plain * 1.5;
+    case 2: return plain * 1.75;
+    case 3: return plain * 2 / 3;
+    default: return plain;
+    }
+}
+
 // The note onsets of an RTTTL text, read token by token with the converter's
 // grammar; pauses advance the time. `tokens` counts notes and pauses read. False
 // when the header cannot be read.
-bool ReadRingtone(const std::string& text, std::vector<Onset>& onsets, int& tokens, int& unreadable)
+bool ReadRingtone(const std::string& text, Reading reading, std::vector<Onset>& onsets, int& tokens,
+                  int& unreadable)
 {
     CMemorySettingsStore settings;
     CRecordingPrompt prompt;
@@ -206,7 +227,8 @@ bool ReadRingtone(const std::string& text, std::vector<Onset>& onsets, int& toke
         ++tokens;
         if (!note.IsPause())
             onsets.push_back({now, note.wNote % 12});
-        now += static_cast<double>(note.dwTicks) / kReadTicksPerQuarter;
+        const double ticks = reading == Reading::kPhone ? PhoneLength(note) : static_cast<double>(note.dwTicks);
+        now += ticks / kReadTicksPerQuarter;
     }
     return true;
 }
@@ -269,6 +291,8 @@ Score CompareBestShift(const std::vector<Onset>& reference, const std::vector<On
 
 struct CaptureResult {
     Score a, b;
+    Score aPhone;        // a as a phone plays it
+    int doubleDotsA = 0; // tokens of A with two dots or more
     Score bShifted;      // b at its best start shift
     double shiftB = 0;   // quarters
     int tokensA = 0, tokensB = 0; // notes and pauses in the whole text
@@ -317,9 +341,11 @@ CaptureResult MeasureCapture(const CMidiSong& song, const CSongNotes& notes, int
     }
     result.textB = recording.strRtttl;
 
-    std::vector<Onset> a, b;
-    if (!ReadRingtone(result.textA, a, result.tokensA, result.unreadable) ||
-        !ReadRingtone(result.textB, b, result.tokensB, result.unreadable)) {
+    std::vector<Onset> a, b, aPhone;
+    int tokensPhone = 0;
+    if (!ReadRingtone(result.textA, Reading::kPreview, a, result.tokensA, result.unreadable) ||
+        !ReadRingtone(result.textA, Reading::kPhone, aPhone, tokensPhone, result.unreadable) ||
+        !ReadRingtone(result.textB, Reading::kPreview, b, result.tokensB, result.unreadable)) {
         result.error = "a ringtone header does not read";
         return result;
     }
@@ -329,11 +355,34 @@ CaptureResult MeasureCapture(const CMidiSong& song, const CSongNotes& notes, int
     // change restarts it. Its first note stands for the tune's first note, and
     // since that can be wrong, B is also scored at its best start shift.
     result.a = Compare(reference, Window(a, 0, rangeQuarters));
+    result.aPhone = Compare(reference, Window(aPhone, 0, rangeQuarters));
+    for (std::size_t at = result.textA.find(".."); at != std::string::npos; at = result.textA.find("..", at + 2))
+        ++result.doubleDotsA;
     const double firstB = b.empty() ? 0 : b.front().quarters;
     result.b = Compare(reference, Window(b, firstB, rangeQuarters));
     result.bShifted = CompareBestShift(reference, b, firstB, rangeQuarters, result.shiftB);
     result.ok = true;
     return result;
+}
+
+struct FitResult {
+    bool fits = false;
+    int notes = 0;
+    bool cut = false; // ended before the 40 s did
+};
+
+// A capture of at most 40 seconds from the bar where the tune starts, ended on a
+// phrase to fit one message, as `record --faithful --fit --from auto` makes it.
+FitResult MeasureFit(const CSongNotes& notes, int channel)
+{
+    FaithfulCaptureOptions options;
+    options.bChannelOn.fill(false);
+    options.bChannelOn[static_cast<std::size_t>(channel)] = true;
+    options.qwFromTick = TuneStartTick(notes, options.bChannelOn);
+    options.qwToTick = notes.TickAfterSeconds(options.qwFromTick, kFitSeconds);
+    options.bFitOneMessage = true;
+    const FaithfulCaptureResult capture = CaptureFaithful(notes, options);
+    return FitResult{capture.nOctets <= kMaxRingtoneOctets, capture.nNotes, capture.bCutToFit};
 }
 
 struct Tally {
@@ -346,6 +395,11 @@ struct Tally {
     double fA = 0, fB = 0, fShifted = 0;
     double pitchA = 0, pitchB = 0, pitchShifted = 0;
     int pitchCountA = 0, pitchCountB = 0, pitchCountShifted = 0;
+    double fPhone = 0, pitchPhone = 0;
+    int pitchCountPhone = 0;
+    int doubleDots = 0;
+    int fitFits = 0, fitKeeps = 0, fitNotes = 0;
+    int fitShort = 0; // fewer notes, all that the 40 s held
 };
 
 double Share(int hits, int of)
@@ -363,11 +417,16 @@ void PrintTally(const char* name, const Tally& t)
 void PrintCaptureTally(const char* name, const Tally& t)
 {
     const auto mean = [](double sum, int n) { return n ? sum / n : 0.0; };
-    std::printf("%-9s songs %2d  A faithful: F %.3f pitch %.3f tokens %5.1f   B recording: F %.3f pitch %.3f "
-                "tokens %5.1f   B shifted: F %.3f pitch %.3f\n",
+    std::printf("%-9s songs %2d  A faithful: F %.3f pitch %.3f tokens %5.1f, as a phone plays it: F %.3f pitch "
+                "%.3f, double dots %d   B recording: F %.3f pitch %.3f tokens %5.1f   B shifted: F %.3f pitch %.3f\n",
                 name, t.captured, mean(t.fA, t.captured), mean(t.pitchA, t.pitchCountA), mean(t.tokensA, t.captured),
+                mean(t.fPhone, t.captured), mean(t.pitchPhone, t.pitchCountPhone), t.doubleDots,
                 mean(t.fB, t.captured), mean(t.pitchB, t.pitchCountB), mean(t.tokensB, t.captured),
                 mean(t.fShifted, t.captured), mean(t.pitchShifted, t.pitchCountShifted));
+    std::printf("%-9s 40 s --fit from the tune's bar: fits one message %d of %d, keeps %d notes or more %d of %d "
+                "(%d hold fewer in all 40 s), notes %.1f on average\n",
+                name, t.fitFits, t.captured, kFewestFitNotes, t.fitKeeps, t.captured, t.fitShort,
+                mean(t.fitNotes, t.captured));
 }
 
 void PrintDemo()
@@ -393,6 +452,11 @@ void PrintDemo()
     const bool recorded = recorder.Record(song, live, recording);
     std::printf("\ndemo song data/demo.mid, channel 1, 0-20 s\n");
     std::printf("A faithful:  %s\n", CaptureFaithful(notes, faithful).strRtttl.c_str());
+    faithful.qwToTick = UINT64_MAX;
+    faithful.bFitOneMessage = true;
+    const FaithfulCaptureResult fit = CaptureFaithful(notes, faithful);
+    std::printf("--fit:       %s (%d notes, %zu of %zu octets)\n", fit.strRtttl.c_str(), fit.nNotes, fit.nOctets,
+                kMaxRingtoneOctets);
     std::printf("B recording: %s\n", recorded ? recording.strRtttl.c_str() : recorder.LastError().c_str());
 }
 
@@ -476,8 +540,19 @@ int main(int argc, char** argv)
             captureLines.push_back(entry.path + ": " + capture.error);
             continue;
         }
+        const FitResult fit = MeasureFit(notes, entry.tuneChannels[0]);
         for (Tally* t : {&bySet[entry.set], &byFolder[folder], &all}) {
             ++t->captured;
+            t->fPhone += capture.aPhone.f;
+            if (capture.aPhone.matched) {
+                t->pitchPhone += capture.aPhone.pitchShare;
+                ++t->pitchCountPhone;
+            }
+            t->doubleDots += capture.doubleDotsA;
+            t->fitFits += fit.fits;
+            t->fitKeeps += fit.notes >= kFewestFitNotes;
+            t->fitShort += fit.notes < kFewestFitNotes && !fit.cut;
+            t->fitNotes += fit.notes;
             t->fA += capture.a.f;
             t->fB += capture.b.f;
             t->fShifted += capture.bShifted.f;
@@ -499,11 +574,12 @@ int main(int argc, char** argv)
         char row[512];
         std::snprintf(row, sizeof row,
                       "%-45s ch %2d ref %3d  A: F %.2f pitch %.2f notes %3d tokens %3d  B: F %.2f pitch %.2f "
-                      "notes %3d tokens %3d  B shifted %+5.2f: F %.2f pitch %.2f%s",
+                      "notes %3d tokens %3d  B shifted %+5.2f: F %.2f pitch %.2f  fit: %d notes%s%s",
                       entry.path.c_str(), entry.tuneChannels[0] + 1, capture.a.reference, capture.a.f,
                       capture.a.pitchShare, capture.a.ringtone, capture.tokensA, capture.b.f, capture.b.pitchShare,
                       capture.b.ringtone, capture.tokensB, capture.shiftB, capture.bShifted.f,
-                      capture.bShifted.pitchShare, capture.unreadable ? "  (unreadable tokens)" : "");
+                      capture.bShifted.pitchShare, fit.notes, fit.fits ? (fit.cut ? " cut" : "") : " (too long)",
+                      capture.unreadable ? "  (unreadable tokens)" : "");
         captureLines.push_back(row);
     }
 

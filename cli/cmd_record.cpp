@@ -17,8 +17,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: zorvattone-cli record FILE [--channel N|auto ...] [--from SECONDS] [--seconds N]\n"
-    "                              [--faithful] [--pdu]\n\n"
+    "usage: zorvattone-cli record FILE [--channel N|auto ...] [--from SECONDS|auto] [--seconds N]\n"
+    "                              [--faithful [--fit]] [--pdu]\n\n"
     "Plays FILE without sound and without waiting, from second SECONDS (the song\n"
     "runs silently up to there first, as Play does), records the notes of the\n"
     "enabled channels and prints the RTTTL text, named after the file.\n\n"
@@ -27,10 +27,16 @@ constexpr const char* kUsage =
     "  --channel auto record the channel that most likely carries the tune (the\n"
     "                 first line of 'zorvattone-cli melody FILE')\n"
     "  --from S       start second (default 0)\n"
+    "  --from auto    start at the bar where the recorded channels' first note\n"
+    "                 sounds (with --channel auto: where the tune begins)\n"
     "  --seconds N    record N seconds of playing time (default: to the end of the song)\n"
     "  --faithful     keep the song's rhythm: one voice (the highest note wins),\n"
     "                 dotted lengths, no drift, b= the tempo at the start, the line\n"
     "                 moved by octaves into the ringtone range (octaves 4-7)\n"
+    "  --fit          with --faithful: end at the last phrase end (a rest, a note\n"
+    "                 of a quarter or longer, a bar line) at which the ringtone\n"
+    "                 still fits one message (130 octets); says where on standard\n"
+    "                 error\n"
     "  --pdu          also print the Smart Messaging ringtone of the recorded notes\n"
     "                 in hexadecimal, as \"Show PDU\" encodes it (name \"MyTone\");\n"
     "                 not with --faithful (convert its text with 'pdu')\n";
@@ -69,8 +75,12 @@ bool ParseOptions(const CCliArgs& parsed, OfflineRecordOptions& options, std::st
         error = "--pdu prints the records of the plain capture; convert a --faithful text with 'pdu'";
         return false;
     }
+    if (parsed.Flag("--fit") && !parsed.Flag("--faithful")) {
+        error = "--fit ends a --faithful recording on a phrase; add --faithful";
+        return false;
+    }
     long value = 0;
-    if (auto from = parsed.Value("--from")) {
+    if (auto from = parsed.Value("--from"); from && *from != "auto") {
         if (!CliParseInt(*from, 0, kMaxSeconds, value)) {
             error = "--from takes a whole number of seconds, not '" + *from + "'";
             return false;
@@ -100,10 +110,17 @@ bool ChooseTuneChannel(const CSongNotes& notes, OfflineRecordOptions& options, s
     return true;
 }
 
+// Where the recording starts: the slider's second, or with --from auto the bar
+// where the enabled channels' first note sounds.
+std::uint64_t FromTick(const CSongNotes& notes, const OfflineRecordOptions& options, bool fromTune)
+{
+    return fromTune ? TuneStartTick(notes, options.bChannelOn) : notes.TickAtSliderSecond(options.uFromSecond);
+}
+
 // The faithful capture of the same channels and span, refused where the player
 // refuses the song.
 bool RecordFaithful(const CMidiSong& song, const CSongNotes& notes, const OfflineRecordOptions& options,
-                    std::string& text, std::string& error)
+                    const CCliArgs& parsed, std::string& text, std::string& error)
 {
     std::array<std::string, CMidiEngine::kChannels> labels;
     std::uint32_t seconds = 0;
@@ -113,17 +130,22 @@ bool RecordFaithful(const CMidiSong& song, const CSongNotes& notes, const Offlin
     }
     FaithfulCaptureOptions faithful;
     faithful.bChannelOn = options.bChannelOn;
-    faithful.qwFromTick = notes.TickAtSliderSecond(options.uFromSecond);
+    faithful.qwFromTick = FromTick(notes, options, parsed.Value("--from") == "auto");
     if (options.nSeconds >= 0)
         faithful.qwToTick = notes.TickAfterSeconds(faithful.qwFromTick, static_cast<double>(options.nSeconds));
     faithful.strToneName = options.strToneName;
-    text = CaptureFaithful(notes, faithful).strRtttl;
+    faithful.bFitOneMessage = parsed.Flag("--fit");
+    const FaithfulCaptureResult result = CaptureFaithful(notes, faithful);
+    text = result.strRtttl;
+    if (faithful.bFitOneMessage)
+        std::fprintf(stderr, "zorvattone-cli: %d notes, %zu of %zu octets%s\n", result.nNotes, result.nOctets,
+                     kMaxRingtoneOctets, result.bCutToFit ? ", ended on a phrase to fit one message" : "");
     return true;
 }
 
 int RunRecord(const std::vector<std::string>& args)
 {
-    CCliArgs parsed(args, {"--channel", "--from", "--seconds"}, {"--pdu", "--faithful"});
+    CCliArgs parsed(args, {"--channel", "--from", "--seconds"}, {"--pdu", "--faithful", "--fit"});
     if (!parsed.Ok())
         return CliUsageError("record", parsed.Error());
     if (parsed.Positional().size() != 1)
@@ -145,12 +167,14 @@ int RunRecord(const std::vector<std::string>& args)
         return CliFailure(path + ": " + error);
     if (parsed.Flag("--faithful")) {
         std::string text;
-        if (!RecordFaithful(song, notes, options, text, error))
+        if (!RecordFaithful(song, notes, options, parsed, text, error))
             return CliFailure(path + ": " + error);
         std::printf("%s\n", text.c_str());
         return kExitOk;
     }
 
+    if (parsed.Value("--from") == "auto")
+        options.uFromSecond = notes.SliderSecondAt(FromTick(notes, options, true));
     OfflineRecording recording;
     COfflineRecorder recorder;
     if (!recorder.Record(song, options, recording))

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "fileio/RemoveRegularFile.h"
 #include "ringtone/StdFile.h"
@@ -131,6 +132,15 @@ std::uint8_t TempoCode(std::int32_t bpm)
 std::int32_t TempoOfCode(std::uint8_t code)
 {
     return kTempos[code % kTempos.size()];
+}
+
+std::int32_t NearestTableTempo(double bpm)
+{
+    std::int32_t nearest = kTempos.front();
+    for (std::int32_t tempo : kTempos)
+        if (bpm > 0 && std::abs(std::log(tempo / bpm)) < std::abs(std::log(nearest / bpm)))
+            nearest = tempo;
+    return nearest;
 }
 
 RingtoneNote RingtoneNoteOf(const RtttlNote& note)

@@ -44,6 +44,9 @@ bool EncodeRingtone(const std::string& path, const std::string& name, std::int32
 [[nodiscard]] std::uint8_t TempoCode(std::int32_t bpm);
 // Beats per minute of a tempo code 0..31 (the code is taken modulo 32).
 [[nodiscard]] std::int32_t TempoOfCode(std::uint8_t code);
+// The tempo of the table nearest `bpm` (by ratio): a b= value that the message says
+// exactly, so the phone plays what the preview plays. 25 for 0 or less.
+[[nodiscard]] std::int32_t NearestTableTempo(double bpm);
 
 // Writes the `bitCount` (0..8) most significant bits of `value` at bit `bitPos` of
 // `buffer`, most significant first, growing the buffer as needed. Returns the bit

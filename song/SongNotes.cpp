@@ -12,6 +12,11 @@ namespace {
 
 constexpr std::uint8_t kTrackName = 0x03;
 constexpr std::uint8_t kSetTempo = 0x51;
+constexpr std::uint8_t kTimeSignature = 0x58;
+// A bar of 4/4 where the song says nothing else.
+constexpr std::uint64_t kDefaultQuartersPerBar = 4;
+// A denominator of 2^7 (a 128th) is the smallest a bar is measured in here.
+constexpr std::uint8_t kMaxDenominatorPower = 7;
 constexpr std::size_t kNoOpenNote = SIZE_MAX;
 
 struct TrackReading {
@@ -82,6 +87,8 @@ CSongNotes::CSongNotes(const CMidiSong& song) : m_wDivision(song.GetDivision())
                 const auto* meta = static_cast<const CMidiMetaEvent*>(e);
                 if (meta->m_byMetaType == kTrackName && name.empty()) {
                     name = meta->GetText();
+                } else if (meta->m_byMetaType == kTimeSignature && meta->m_dwDataLength >= 2) {
+                    AddMeter(reading.tick, meta->m_pData[0], meta->m_pData[1]);
                 } else if (meta->m_byMetaType == kSetTempo && meta->GetValue() > 0) {
                     const auto tempo = static_cast<std::uint32_t>(meta->GetValue());
                     m_tempos.push_back(TempoChange{reading.tick, tempo});
@@ -104,6 +111,45 @@ CSongNotes::CSongNotes(const CMidiSong& song) : m_wDivision(song.GetDivision())
     });
     std::stable_sort(m_tempos.begin(), m_tempos.end(),
                      [](const TempoChange& a, const TempoChange& b) { return a.qwTick < b.qwTick; });
+    std::stable_sort(m_meters.begin(), m_meters.end(),
+                     [](const MeterChange& a, const MeterChange& b) { return a.qwTick < b.qwTick; });
+}
+
+void CSongNotes::AddMeter(std::uint64_t tick, std::uint8_t numerator, std::uint8_t denominatorPower)
+{
+    // A signature of 0 beats or a denominator finer than a 128th says nothing usable.
+    if (numerator == 0 || denominatorPower > kMaxDenominatorPower || m_wDivision == 0)
+        return;
+    const std::uint64_t ticks = std::uint64_t{numerator} * m_wDivision * 4 >> denominatorPower;
+    if (ticks > 0)
+        m_meters.push_back(MeterChange{tick, ticks});
+}
+
+MeterChange CSongNotes::MeterAt(std::uint64_t tick) const
+{
+    auto after = std::upper_bound(m_meters.begin(), m_meters.end(), tick,
+                                  [](std::uint64_t t, const MeterChange& c) { return t < c.qwTick; });
+    if (after == m_meters.begin())
+        return MeterChange{0, std::max<std::uint64_t>(1, kDefaultQuartersPerBar * m_wDivision)};
+    return *std::prev(after);
+}
+
+std::uint64_t CSongNotes::BarStartAtOrBefore(std::uint64_t tick) const
+{
+    const MeterChange meter = MeterAt(tick);
+    return meter.qwTick + (tick - meter.qwTick) / meter.qwTicksPerBar * meter.qwTicksPerBar;
+}
+
+std::uint64_t CSongNotes::DistanceToBarLine(std::uint64_t tick) const
+{
+    const std::uint64_t before = BarStartAtOrBefore(tick);
+    std::uint64_t after = before + MeterAt(tick).qwTicksPerBar;
+    // A signature that comes before the bar is full starts the next bar there.
+    auto next = std::upper_bound(m_meters.begin(), m_meters.end(), tick,
+                                 [](std::uint64_t t, const MeterChange& c) { return t < c.qwTick; });
+    if (next != m_meters.end())
+        after = std::min(after, next->qwTick);
+    return std::min(tick - before, after - tick);
 }
 
 std::uint32_t CSongNotes::TempoAt(std::uint64_t tick) const
@@ -122,6 +168,18 @@ std::uint64_t CSongNotes::TickAtSliderSecond(std::uint32_t second) const
 {
     const double tick = static_cast<double>(m_wDivision) * second * 1000000.0 / m_dwLastTempo;
     return static_cast<std::uint64_t>(std::min(tick, 1.8e19));
+}
+
+std::uint32_t CSongNotes::SliderSecondAt(std::uint64_t tick) const
+{
+    if (m_wDivision == 0)
+        return 0;
+    const double second = static_cast<double>(tick) * m_dwLastTempo / (m_wDivision * 1000000.0);
+    // The slider's second back to a tick may round a hair past `tick`: step back then.
+    auto whole = static_cast<std::uint32_t>(std::min(std::floor(second), 4.0e9));
+    while (whole > 0 && TickAtSliderSecond(whole) > tick)
+        --whole;
+    return whole;
 }
 
 std::uint64_t CSongNotes::TickAfterSeconds(std::uint64_t fromTick, double seconds) const

@@ -26,6 +26,12 @@ struct TempoChange {
     std::uint32_t dwTempo = 0; // microseconds per quarter, > 0
 };
 
+// A Time Signature: bars of `qwTicksPerBar` from `qwTick` on.
+struct MeterChange {
+    std::uint64_t qwTick = 0;
+    std::uint64_t qwTicksPerBar = 0; // > 0
+};
+
 class CSongNotes {
 public:
     static constexpr int kChannels = 16;
@@ -50,11 +56,20 @@ public:
     // The tick where a recording from `second` of the position slider starts: the
     // second at the last tempo, as the player seeks.
     [[nodiscard]] std::uint64_t TickAtSliderSecond(std::uint32_t second) const;
+    // The position slider's second at or before `tick` (the inverse of
+    // TickAtSliderSecond, rounded down).
+    [[nodiscard]] std::uint32_t SliderSecondAt(std::uint64_t tick) const;
     // The tick reached `seconds` of playing time after `fromTick`, following the
     // tempo map; EndTick() at most.
     [[nodiscard]] std::uint64_t TickAfterSeconds(std::uint64_t fromTick, double seconds) const;
     // Seconds of playing time from the song start to `tick`, following the tempo map.
     [[nodiscard]] double SecondsAt(std::uint64_t tick) const;
+
+    // Bar lines follow the Time Signatures (4/4 before the first); a signature
+    // starts a bar where it stands. The tick of the bar line at or before `tick`.
+    [[nodiscard]] std::uint64_t BarStartAtOrBefore(std::uint64_t tick) const;
+    // Ticks from `tick` to the nearest bar line, before or after it.
+    [[nodiscard]] std::uint64_t DistanceToBarLine(std::uint64_t tick) const;
 
     // The channel label as the channel panel shows it: "#04 PIPE/Flute" from the
     // channel's last program change, "#04 Unknown" without one. channel 0-15.
@@ -66,8 +81,12 @@ public:
     [[nodiscard]] std::string TrackNames(int channel) const;
 
 private:
+    [[nodiscard]] MeterChange MeterAt(std::uint64_t tick) const;
+    void AddMeter(std::uint64_t tick, std::uint8_t numerator, std::uint8_t denominatorPower);
+
     std::vector<SongNote> m_notes;
     std::vector<TempoChange> m_tempos;
+    std::vector<MeterChange> m_meters; // in tick order
     std::vector<std::string> m_trackNames; // by track index
     std::array<int, kChannels> m_programs{-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
     std::uint32_t m_dwLastTempo = kDefaultTempo;

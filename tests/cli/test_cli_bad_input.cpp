@@ -178,7 +178,10 @@ TEST(CliOutput, ALostWriteToStandardOutputFailsTheCommand)
         const std::string full = cli + " " + command + " > /dev/full 2> " + ShellQuote(dir.File("err"));
         const int status = std::system(full.c_str());
         EXPECT_EQ(WEXITSTATUS(status), 1) << command;
-        EXPECT_EQ(ReadFile(dir.File("err")), "zorvattone-cli: cannot write standard output: No space left on device\n")
+        // pdu says first how much of a message the ringtone takes.
+        const std::string err = ReadFile(dir.File("err"));
+        EXPECT_EQ(err.substr(command.rfind("pdu", 0) == 0 ? err.find('\n') + 1 : 0),
+                  "zorvattone-cli: cannot write standard output: No space left on device\n")
             << command;
     }
     // A reader that stops early: the dump of a long song (far more than a pipe holds)

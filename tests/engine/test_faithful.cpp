@@ -5,6 +5,7 @@
 #include "engine/FaithfulCapture.h"
 #include "prompt/Prompt.h"
 #include "ringtone/RingtoneConverter.h"
+#include "ringtone/SmartMessaging.h"
 #include "settings/SettingsStore.h"
 #include "song/SongNotes.h"
 #include "tests/support/MidiBytes.h"
@@ -115,11 +116,67 @@ TEST(FaithfulCapture, MovesALowLineByOctavesAndFoldsWhatStillFallsOutside)
 
 TEST(FaithfulCapture, SplitsARestThatNoOneLengthCanSay)
 {
-    // Four whole notes of silence: 2.25 + 1.5 whole notes (each dot adds half of
-    // the length so far, as the converter reads it) and a quarter.
-    EXPECT_EQ(Notes({Line(0, {{60, 0, Q}, {62, 16 * Q, Q}})}), "4c5,1p..,1p.,4p,4d5,");
+    // Four whole notes of silence: two dotted whole rests and a whole rest.
+    EXPECT_EQ(Notes({Line(0, {{60, 0, Q}, {62, 16 * Q, Q}})}), "4c5,1p.,1p.,1p,4d5,");
     // A shorter silence is one rest, the note before it growing into the silence a little.
     EXPECT_EQ(Notes({Line(0, {{60, 0, Q}, {62, 5 * Q / 2, Q}})}), "4c.5,2p,4d5,");
+}
+
+TEST(FaithfulCapture, SaysWhatADoubleDotWouldSayInTwoTokens)
+{
+    // A double-dotted quarter and a sixteenth: the note as a dotted quarter and a
+    // sixteenth rest, which every reader plays alike.
+    EXPECT_EQ(Notes({Line(0, {{64, 0, 7 * Q / 4}, {62, 0, Q / 4}, {60, 0, Q}})}), "4e.5,16p,16d5,4c5,");
+    // A note tied over two and a half whole notes sounds on: the note struck twice.
+    EXPECT_EQ(Notes({Line(0, {{64, 0, 10 * Q}, {62, 0, Q}})}), "1e5,1e.5,4d5,");
+}
+
+TEST(FaithfulCapture, TakesTheTempoFromTheTableThePhoneReads)
+{
+    CTrackBytes conductor;
+    conductor.Tempo(0, 576923).End(); // 104 beats per minute
+    CMidiSong song;
+    LoadSong(song, kDivision, {conductor, Line(0, {{60, 0, Q}})});
+    const FaithfulCaptureResult result = CaptureFaithful(CSongNotes(song), {});
+    EXPECT_EQ(result.nTempo, 100);
+    EXPECT_EQ(result.strRtttl, "ZorvatTone:d=4,o=5,b=100:4c5,");
+}
+
+TEST(FaithfulCapture, FitEndsOnThePhraseBeforeTheLastRestThatFits)
+{
+    // Phrases of six sixteenths and a quarter rest, a thirty-second off the bar
+    // lines, far longer than one message.
+    std::vector<PlayedNote> line;
+    for (int phrase = 0; phrase < 30; ++phrase)
+        for (int i = 0; i < 6; ++i)
+            line.push_back({60 + i, static_cast<std::uint32_t>(phrase == 0 && i == 0 ? Q / 8 : (i == 0 ? Q : 0)), Q / 4});
+    CMidiSong song;
+    LoadSong(song, kDivision, {Line(0, line)});
+    FaithfulCaptureOptions options;
+    options.bFitOneMessage = true;
+    const FaithfulCaptureResult fit = CaptureFaithful(CSongNotes(song), options);
+    EXPECT_TRUE(fit.bCutToFit);
+    EXPECT_EQ(fit.nNotes % 6, 0) << fit.strRtttl;
+    EXPECT_EQ(fit.strRtttl.substr(fit.strRtttl.size() - 5), "16f5,") << fit.strRtttl;
+    EXPECT_LE(fit.nOctets, kMaxRingtoneOctets);
+    // One phrase more (six notes, a rest and two changes of scale) would not fit.
+    EXPECT_GT(fit.nOctets * 8 + 7 * 12 + 2 * 5, kMaxRingtoneOctets * 8);
+    options.bFitOneMessage = false;
+    EXPECT_EQ(CaptureFaithful(CSongNotes(song), options).nNotes, 180);
+}
+
+TEST(FaithfulCapture, TheTuneStartsAtTheBarOfItsFirstNote)
+{
+    CTrackBytes conductor;
+    conductor.Meta(0, 0x58, {3, 2, 24, 8}).End(); // 3/4
+    CMidiSong song;
+    LoadSong(song, kDivision, {conductor, Line(0, {{60, 0, Q}}), Line(1, {{62, 7 * Q + Q / 2, Q}})});
+    const CSongNotes notes(song);
+    std::array<bool, 16> second{};
+    second[1] = true;
+    EXPECT_EQ(TuneStartTick(notes, second), 6 * Q);
+    second[1] = false;
+    EXPECT_EQ(TuneStartTick(notes, second), 0u);
 }
 
 TEST(FaithfulCapture, RecordsOnlyTheEnabledChannelsInTheRange)

@@ -3,7 +3,9 @@
 #include "engine/OfflineRecorder.h"
 #include "song/MidiSong.h"
 #include "tests/support/MidiBytes.h"
+#include "tests/support/Files.h"
 #include "tests/support/RunProgram.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -103,9 +105,44 @@ TEST(RecordCommand, FaithfulKeepsTheDemoTuneInPlaceAndAutoFindsItsChannel)
     const ProgramResult faithful = RunCli({"record", kDemo, "--channel", "auto", "--seconds", "8", "--faithful"});
     ASSERT_EQ(faithful.exitCode, 0) << faithful.err;
     EXPECT_NE(plain.out.find(",4e5,8d5,2d5,"), std::string::npos) << plain.out;
-    EXPECT_EQ(faithful.out, "demo:d=4,o=5,b=120:4e5,4e5,4f5,4g5,4g5,4f5,4e5,4d5,4c5,4c5,4d5,4e5,4e.5,8d5,2d5,\n");
+    EXPECT_EQ(faithful.out, "demo:d=4,o=5,b=125:4e5,4e5,4f5,4g5,4g5,4f5,4e5,4d5,4c5,4c5,4d5,4e5,4e.5,8d5,2d5,\n");
     EXPECT_EQ(RunCli({"record", kDemo, "--channel", "auto", "--channel", "2"}).exitCode, 2);
     EXPECT_EQ(RunCli({"record", kDemo, "--faithful", "--pdu"}).exitCode, 2);
+}
+
+TEST(RecordCommand, FromAutoStartsAtTheTuneAndFitKeepsItToOneMessage)
+{
+    // An accompaniment from the start; the tune enters after ten seconds and goes
+    // on far longer than one message holds, in phrases of seven eighths and a rest.
+    CTrackBytes tune, chords;
+    for (int i = 0; i < 200; ++i)
+        tune.On(i == 0 ? 20 * 480 : (i % 7 == 0 ? 240 : 0), 0, 72 + i % 7).Off(240, 0, 72 + i % 7);
+    for (int i = 0; i < 40; ++i)
+        chords.On(0, 1, 48).Off(4 * 480, 1, 48);
+    CTempDir dir;
+    const std::string path = dir.File("late.mid");
+    const Bytes bytes = SmfBytes(480, {tune.End(), chords.End()});
+    ASSERT_TRUE(WriteFile(path, std::string(bytes.begin(), bytes.end())));
+
+    const ProgramResult fromStart = RunCli({"record", path, "--channel", "1", "--seconds", "4", "--faithful"});
+    ASSERT_EQ(fromStart.exitCode, 0) << fromStart.err;
+    EXPECT_EQ(fromStart.out, "late:d=4,o=5,b=125:\n");
+    const ProgramResult fromTune =
+        RunCli({"record", path, "--channel", "1", "--from", "auto", "--seconds", "1", "--faithful"});
+    EXPECT_EQ(fromTune.out, "late:d=4,o=5,b=125:8c6,8c#6,8d6,8d#6,\n");
+    // The plain recording starts at the slider's second at or before that bar.
+    const ProgramResult plain = RunCli({"record", path, "--channel", "1", "--from", "auto", "--seconds", "1"});
+    EXPECT_EQ(plain.out.rfind("late:d=4,o=5,b=120:8c6,", 0), 0u) << plain.out;
+
+    const ProgramResult fit = RunCli({"record", path, "--channel", "1", "--from", "auto", "--faithful", "--fit"});
+    ASSERT_EQ(fit.exitCode, 0) << fit.err;
+    EXPECT_NE(fit.err.find("of 130 octets, ended on a phrase to fit one message"), std::string::npos) << fit.err;
+    EXPECT_EQ(fit.out.substr(fit.out.size() - 6), "8f#6,\n") << fit.out; // the last note before a rest
+    CTempDir temp;
+    const ProgramResult pdu = RunCli({"pdu", "--temp", temp.Path(), "-"}, {.stdinText = &fit.out});
+    ASSERT_EQ(pdu.exitCode, 0) << pdu.err;
+    EXPECT_NE(pdu.err.find(" of 130 octets\n"), std::string::npos) << pdu.err;
+    EXPECT_EQ(RunCli({"record", path, "--fit"}).exitCode, 2);
 }
 
 TEST(RecordCommand, RefusesBadChannelsAndBadNumbers)

@@ -43,7 +43,8 @@ printf 'T:d=4,o=5,b=120:8c9, 8c5,,3d5\r\n' | "$cli" pdu --temp tmp --rtttl >out.
 check "a dropped note does not fail the command" test $? -eq 0
 check "the kept note is in the rebuilt text" test "$(tail -n 1 out.txt)" = "T:d=4,o=5,b=120:8c5,"
 check "each dropped note is warned about" test "$(cat err.txt)" = 'zorvattone-cli: warning: dropped "8c9": octave 9 is outside 4-7
-zorvattone-cli: warning: dropped "3d5": length 3 is not 1, 2, 4, 8, 16 or 32'
+zorvattone-cli: warning: dropped "3d5": length 3 is not 1, 2, 4, 8, 16 or 32
+zorvattone-cli: 13 of 130 octets'
 "$cli" pdu song.txt >/dev/null 2>err.txt
 check "an empty profile has no temporary directory" grep -qx \
     "ERROR: Invalid temporary directory. Please setup first." err.txt
