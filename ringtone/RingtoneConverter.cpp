@@ -1,5 +1,7 @@
 #include "ringtone/RingtoneConverter.h"
 
+#include <cstdio>
+
 #include "fileio/RemoveRegularFile.h"
 #include "ringtone/LzwFile.h"
 #include "ringtone/PostHandler.h"
@@ -55,9 +57,10 @@ bool CRingtoneConverter::ReadHeader(std::string& rebuilt)
     return true;
 }
 
-bool CRingtoneConverter::ReadNotes(const NoteSink& accept, const std::function<bool()>& truncate)
+bool CRingtoneConverter::ReadNotes(const NoteSink& accept, const TruncateQuestion& truncate)
 {
     std::string token;
+    std::uint64_t keptTicks = 0;
     while (NextSection(token)) {
         RtttlNote note;
         DroppedToken dropped;
@@ -74,7 +77,7 @@ bool CRingtoneConverter::ReadNotes(const NoteSink& accept, const std::function<b
         m_notes.push_back(RingtoneNoteOf(note));
         auto count = static_cast<std::int32_t>(m_notes.size());
         if (!EncodeRingtone(std::string(), m_strName, m_tempo, count, m_notes.data(), false)) {
-            if (!truncate())
+            if (!truncate(m_notes.size() - 1, keptTicks))
                 return false;
             m_notes.pop_back();
             do
@@ -84,6 +87,7 @@ bool CRingtoneConverter::ReadNotes(const NoteSink& accept, const std::function<b
         }
         if (!accept(token, note))
             return false;
+        keptTicks += note.dwTicks;
     }
     // A first note without a comma after it is left, trimmed, as the unread text.
     if (m_state == kFirstNote && !m_text.empty())
@@ -111,9 +115,29 @@ RingtoneSketch CRingtoneConverter::Sketch()
             at += note.dwTicks;
             return true;
         },
-        [] { return true; });
+        [](std::size_t, std::uint64_t) { return true; });
     sketch.dropped = m_dropped;
+    sketch.nPhoneTempo = TempoOfCode(TempoCode(m_tempo));
+    // What the whole text would take: the notes a truncation cut count too.
+    std::vector<RingtoneNote> all = m_notes;
+    for (const DroppedToken& dropped : m_dropped) {
+        RtttlNote note;
+        if (dropped.reason == DroppedToken::Reason::Truncated && all.size() < kMaxRingtoneNotes &&
+            ParseNote(dropped.strToken, note) && note.wScale != kRtttlNoScale)
+            all.push_back(RingtoneNoteOf(note));
+    }
+    sketch.nOctets = BuildRingtoneMessage(m_strName, m_tempo, static_cast<std::int32_t>(all.size()), all.data()).size();
     return sketch;
+}
+
+bool CRingtoneConverter::AskToTruncate(std::size_t keptNotes, std::uint64_t keptTicks)
+{
+    const double seconds = m_tempo > 0 ? static_cast<double>(keptTicks) / m_ticksPerQuarter * 60.0 / m_tempo : 0;
+    char detail[160];
+    std::snprintf(detail, sizeof detail, "The first %zu notes (%.1f seconds) fit one message; OK keeps them.",
+                  keptNotes, seconds);
+    return m_prompt.Show("Ringtone is too long, trancate ?", "Tone Trancate", PromptIcon::Question,
+                         PromptButtons::OkCancel, detail) == PromptAnswer::Ok;
 }
 
 bool CRingtoneConverter::BuildPackage(const std::string& tempDir, const std::string& packagePath)
@@ -182,12 +206,12 @@ bool CRingtoneConverter::Convert(std::string& text, const std::string& outputPat
             rebuilt += token + ",";
             return true;
         },
-        [this] {
-            return m_prompt.Show("Ringtone is too long, trancate ?", "Tone Trancate", PromptIcon::Question,
-                                 PromptButtons::OkCancel) == PromptAnswer::Ok;
-        });
-    if (!bRead)
-        return false; // a cancelled question leaves the preview as far as it was written
+        [this](std::size_t keptNotes, std::uint64_t keptTicks) { return AskToTruncate(keptNotes, keptTicks); });
+    if (!bRead) {
+        // A cancelled question leaves no half-written preview behind.
+        RemoveRegularFile(midiPath);
+        return false;
+    }
     if (!preview.Finish()) {
         ShowFileError(m_prompt, "write", midiPath, preview.ErrorText());
         RemoveRegularFile(midiPath);

@@ -31,6 +31,10 @@ struct RingtoneSketch {
     std::uint16_t wTicksPerQuarter = 0;
     std::vector<Note> notes;    // what the ringtone keeps, pauses included
     std::vector<DroppedToken> dropped;
+    // Octets of the Smart Messaging message of every note the text holds, the ones
+    // a truncation would cut included: over 130 when it is too long for one message.
+    std::size_t nOctets = 0;
+    std::int32_t nPhoneTempo = 0; // the tempo the message says: the table's value at or above nTempo
 };
 
 class CRingtoneConverter : public CMidiObject {
@@ -103,10 +107,13 @@ private:
     [[nodiscard]] bool ReadHeader(std::string& rebuilt);
     // Receives each note that goes into the ringtone; false ends the reading with failure.
     using NoteSink = std::function<bool(const std::string& token, const RtttlNote& note)>;
-    // Reads the note tokens, records what is left out, and hands on the rest. At the
-    // first note that does not fit one message, truncate() decides: true cuts the
-    // ringtone there, false ends the reading with failure.
-    [[nodiscard]] bool ReadNotes(const NoteSink& accept, const std::function<bool()>& truncate);
+    // Decides at the first note that does not fit one message, told how many notes
+    // and ticks fit: true cuts the ringtone there, false ends the reading with failure.
+    using TruncateQuestion = std::function<bool(std::size_t keptNotes, std::uint64_t keptTicks)>;
+    // Reads the note tokens, records what is left out, and hands on the rest.
+    [[nodiscard]] bool ReadNotes(const NoteSink& accept, const TruncateQuestion& truncate);
+    // The truncation question, with what a cut would keep as its detail.
+    [[nodiscard]] bool AskToTruncate(std::size_t keptNotes, std::uint64_t keptTicks);
     [[nodiscard]] bool BuildPackage(const std::string& tempDir, const std::string& packagePath);
 
     std::uint8_t m_program = kDefaultProgram;

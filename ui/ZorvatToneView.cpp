@@ -21,6 +21,7 @@ namespace {
 
 constexpr char kMidiFilter[] = "Midi Files (*.mid *.MID);;All Files (*)";
 constexpr char kNewFileName[] = "Zorvat.mid";
+constexpr int kSliderPageSeconds = 10;
 
 } // namespace
 
@@ -97,8 +98,9 @@ void CZorvatToneView::OnInitialUpdate()
         pMeter->setRange(CChannelMeters::kLow, CChannelMeters::kHigh);
     m_pSlider->setRange(0, static_cast<int>(seconds));
     m_pSlider->setValue(0);
-    m_pSlider->setPageStep(0);
-    m_pSlider->setSingleStep(0);
+    // The arrow keys step one second, the Page keys ten.
+    m_pSlider->setSingleStep(1);
+    m_pSlider->setPageStep(kSliderPageSeconds);
     m_bAllChannels = 1;
     m_pMute->setText(QStringLiteral("Mute On"));
     ShowElapsed(0);
@@ -124,6 +126,7 @@ void CZorvatToneView::ShowNoSong()
     m_strRtttl.clear();
     m_songNotes = CSongNotes();
     m_nSuggestedChannel = -1;
+    m_bPercussionNotes = false;
     ResetMeters();
     m_pOpen->setEnabled(true);
     m_pPlay->setEnabled(false);
@@ -131,7 +134,8 @@ void CZorvatToneView::ShowNoSong()
     m_pStop->setEnabled(false);
     m_pMute->setEnabled(false);
     m_pSuggest->setEnabled(false);
-    EnableRingtoneBox(false);
+    // The box takes a typed or pasted ringtone with or without a song.
+    EnableRingtoneBox(true);
     UpdateData(false);
 }
 
@@ -157,7 +161,7 @@ bool CZorvatToneView::OpenMidiFile(const std::string& path, bool bReport)
     m_pRecordNow->setEnabled(m_bSongReady);
     m_pMute->setEnabled(m_bSongReady);
     m_pSuggest->setEnabled(m_bSongReady && m_nSuggestedChannel >= 0);
-    EnableRingtoneBox(false);
+    EnableRingtoneBox(true);
     const CMidiSong& song = m_doc.GetSong();
     const int declared = song.GetHeader().m_wNumTracks;
     const int read = song.GetTrackList().GetTrackCount();

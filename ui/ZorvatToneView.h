@@ -49,6 +49,8 @@ class CZorvatToneView final : public QWidget {
 
 public:
     static constexpr int kChannels = CMidiEngine::kChannels;
+    // What the suggestion column says beside channel 10, which General MIDI plays on drums.
+    static constexpr char kPercussionMark[] = "drums";
 
     // What the slider reports, as its notification codes name it.
     enum class SliderCode {
@@ -161,6 +163,11 @@ private:
     [[nodiscard]] std::string CaptureKeepingRhythm(int from, int seconds) const;
     // The line under the box: what the last conversion left out.
     void ShowDropped(const CRingtoneConverter& converter);
+    // The picture, the octet count and the phone's tempo for the box's text as it
+    // stands; the left-out line goes once the text is no longer the one it describes.
+    void OnRtttlEdited();
+    // What Stop and "Record without playing" tell once the box holds a recording.
+    void SayRecorded(const std::string& from, const std::string& to);
     void SetMeter(int channel, std::int32_t value);
     void ResetMeters();
     void StopSound();
@@ -203,6 +210,7 @@ private:
     CSongNotes m_songNotes;
     int m_nSuggestedChannel = -1;
     double m_dSuggestedScore = 0;
+    bool m_bPercussionNotes = false; // channel 10 has notes
 
     QTimer m_secondTimer;
     QTimer m_meterTimer;
@@ -234,7 +242,10 @@ private:
     QLabel* m_pSongNotice = nullptr;
     QPlainTextEdit* m_pRtttl = nullptr;
     CRingtonePicture* m_pPicture = nullptr;
+    QLabel* m_pOctets = nullptr;
     QLabel* m_pDropped = nullptr;
+    // The box's text that the left-out line was made from.
+    std::string m_strDroppedFor;
     QComboBox* m_pInstrument = nullptr;
     QPushButton* m_pListen = nullptr;
     QPushButton* m_pPost = nullptr;

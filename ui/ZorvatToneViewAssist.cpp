@@ -4,26 +4,65 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 #include <algorithm>
+#include <cctype>
 
 #include "engine/FaithfulCapture.h"
 #include "engine/OfflineRecorder.h"
 #include "ringtone/RingtoneConverter.h"
+#include "ringtone/SmartMessaging.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
 #include "song/MelodyFinder.h"
 #include "ui/ProfileWriteLog.h"
+#include "ui/RingtonePicture.h"
 #include "ui/ZorvatToneDoc.h"
 #include "ui/ZorvatToneView.h"
 
 namespace {
 
 constexpr char kSuggestionMark[] = "\u266A"; // a musical note
+// General MIDI plays channel 10 on drums, whatever program its label names.
+constexpr int kPercussionChannel = 9;
+
+// Whether an RTTTL text as the recordings write it holds a note: a token whose
+// name, after its length, is a letter other than p. Header sections ("d=4") and
+// names (before a colon) are not tokens.
+bool HoldsANote(const std::string& text)
+{
+    std::size_t begin = 0;
+    while (begin <= text.size()) {
+        std::size_t end = std::min(text.find(',', begin), text.size());
+        std::string token = text.substr(begin, end - begin);
+        token = token.substr(token.rfind(':') == std::string::npos ? 0 : token.rfind(':') + 1);
+        const std::size_t name = token.find_first_not_of("0123456789");
+        if (token.find('=') == std::string::npos && name != std::string::npos) {
+            const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(token[name])));
+            if (c >= 'a' && c <= 'h')
+                return true;
+        }
+        begin = end + 1;
+    }
+    return false;
+}
 
 } // namespace
+
+void CZorvatToneView::SayRecorded(const std::string& from, const std::string& to)
+{
+    if (HoldsANote(m_strRtttl)) {
+        m_services.m_prompt.Show("Ringtone's RTTTL generated.\r\nRecord Time: from " + from + " to " + to,
+                                 "RTTTL Generated", PromptIcon::Information);
+        return;
+    }
+    m_services.m_prompt.Show("No note of the checked channels sounded from " + from + " to " + to + ".",
+                             "Nothing Recorded", PromptIcon::Information, PromptButtons::Ok,
+                             "Check the channel that plays there, or move the start second.");
+}
 
 void CZorvatToneView::FindSuggestion()
 {
@@ -32,6 +71,8 @@ void CZorvatToneView::FindSuggestion()
     const bool bFound = !ranked.empty() && ranked.front().dScore > 0;
     m_nSuggestedChannel = bFound ? ranked.front().nChannel : -1;
     m_dSuggestedScore = bFound ? ranked.front().dScore : 0;
+    m_bPercussionNotes = std::any_of(ranked.begin(), ranked.end(),
+                                     [](const MelodyCandidate& c) { return c.nChannel == kPercussionChannel; });
 }
 
 void CZorvatToneView::NameChannelControls()
@@ -42,10 +83,12 @@ void CZorvatToneView::NameChannelControls()
         m_pChannelBox[c]->setAccessibleName(label + QStringLiteral(" enabled"));
         m_pChannelBox[c]->setAccessibleDescription(bSuggested ? QStringLiteral("suggested melody") : QString());
         m_pMeter[c]->setAccessibleName(label + QStringLiteral(" meter"));
-        m_pSuggestionMark[c]->setText(bSuggested ? QString::fromUtf8(kSuggestionMark) : QString());
+        const bool bDrums = static_cast<int>(c) == kPercussionChannel && m_bPercussionNotes;
+        m_pSuggestionMark[c]->setText(bSuggested ? QString::fromUtf8(kSuggestionMark)
+                                                 : (bDrums ? QString::fromUtf8(kPercussionMark) : QString()));
         m_pSuggestionMark[c]->setToolTip(
             bSuggested ? QStringLiteral("Most likely the melody (score %1)").arg(m_dSuggestedScore, 0, 'f', 2)
-                       : QString());
+                       : (bDrums ? QStringLiteral("Channel 10 plays drums in General MIDI") : QString()));
     }
 }
 
@@ -117,6 +160,8 @@ void CZorvatToneView::OnRecordWithoutPlaying()
     m_strRecordTime = "Rec Time: " + FormatTime(from) + " to " + FormatTime(m_pSlider->maximum());
     EnableRingtoneBox(true);
     UpdateData(false);
+    if (!HoldsANote(m_strRtttl))
+        SayRecorded(FormatTime(from), FormatTime(m_pSlider->maximum()));
 }
 
 void CZorvatToneView::ShowDropped(const CRingtoneConverter& converter)
@@ -124,4 +169,27 @@ void CZorvatToneView::ShowDropped(const CRingtoneConverter& converter)
     const QString line = QString::fromStdString(DroppedSummary(converter.Dropped()));
     m_pDropped->setText(line);
     m_pDropped->setToolTip(line);
+    // Convert has put the rebuilt text in place of the user's when it succeeded.
+    m_strDroppedFor = m_strRtttl;
+}
+
+void CZorvatToneView::OnRtttlEdited()
+{
+    const std::string text = m_pRtttl->toPlainText().toStdString();
+    m_pPicture->SetText(text, m_doc.GetSong().GetDivision());
+    if (text != m_strDroppedFor) {
+        m_pDropped->clear();
+        m_pDropped->setToolTip(QString());
+    }
+    const RingtoneSketch& sketch = m_pPicture->Sketch();
+    if (text.empty() || !sketch.bHeaderRead) {
+        m_pOctets->clear();
+        return;
+    }
+    const bool bFits = sketch.nOctets <= kMaxRingtoneOctets;
+    m_pOctets->setText(QStringLiteral("%1 of %2 octets, played at %3 beats a minute on a phone")
+                           .arg(sketch.nOctets)
+                           .arg(kMaxRingtoneOctets)
+                           .arg(sketch.nPhoneTempo));
+    m_pOctets->setStyleSheet(bFits ? QString() : QStringLiteral("color: #c00000;"));
 }

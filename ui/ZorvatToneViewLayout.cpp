@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -82,6 +83,10 @@ QWidget* CZorvatToneView::BuildMidiControl()
     m_pOpen = MakeButton("Open MIDI", kOpenMidi, pGroup);
     m_pPlay = MakeButton("Play", kPlay, pGroup, false);
     m_pStop = MakeButton("Stop", kStop, pGroup, false);
+    m_pPlay->setShortcut(QKeySequence(Qt::Key_F5));
+    m_pPlay->setToolTip(QStringLiteral("Play and record from the start second (F5)"));
+    m_pStop->setShortcut(QKeySequence(Qt::Key_F6));
+    m_pStop->setToolTip(QStringLiteral("Stop and write the recording into the RTTTL box (F6)"));
     m_pMute = MakeButton("Mute On", kMute, pGroup, false);
     m_pSuggest = MakeButton("Take suggested channel", 0, pGroup, false);
     m_pSuggest->setObjectName(QStringLiteral("takeSuggestion"));
@@ -95,7 +100,7 @@ QWidget* CZorvatToneView::BuildMidiControl()
     m_pSlider->setRange(0, 0);
     m_pSlider->setSingleStep(0);
     m_pSlider->setPageStep(0);
-    m_pSlider->setToolTip(QStringLiteral("Drag to the second where the recording starts"));
+    m_pSlider->setToolTip(QStringLiteral("Drag, or use the arrow and Page keys, to the second where the recording starts"));
     m_pSlider->setAccessibleName(QStringLiteral("Start second"));
 
     m_pElapsed = Named(new QLineEdit(QStringLiteral("00:00"), pGroup), kElapsed);
@@ -168,7 +173,6 @@ QWidget* CZorvatToneView::BuildRingtonePreview()
     pGroup->setObjectName(QStringLiteral("ringtonePreview"));
 
     m_pRtttl = Named(new QPlainTextEdit(pGroup), kRtttl);
-    m_pRtttl->setEnabled(false);
     m_pRtttl->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_pRtttl->setWordWrapMode(QTextOption::WrapAnywhere);
     m_pRtttl->setTabChangesFocus(true);
@@ -185,7 +189,6 @@ QWidget* CZorvatToneView::BuildRingtonePreview()
     m_pInstrument->setMaxVisibleItems(16);
     // Styles that open the list over the current item ignore the row count.
     m_pInstrument->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
-    m_pInstrument->setEnabled(false);
     auto* pInstrumentLabel = new QLabel(QStringLiteral("Select Instrument"), pGroup);
     pInstrumentLabel->setBuddy(m_pInstrument);
 
@@ -193,12 +196,19 @@ QWidget* CZorvatToneView::BuildRingtonePreview()
     m_pInstrument->setAccessibleName(QStringLiteral("Select Instrument"));
     m_pPicture = new CRingtonePicture(pGroup);
     m_pPicture->setObjectName(QStringLiteral("ringtonePicture"));
+    m_pOctets = new QLabel(pGroup);
+    m_pOctets->setObjectName(QStringLiteral("ringtoneOctets"));
+    m_pOctets->setAccessibleName(QStringLiteral("Message size"));
+    m_pOctets->setToolTip(QStringLiteral("How much of one Smart Messaging message (130 octets) the ringtone takes, "
+                                         "and the tempo a phone plays it at"));
     m_pDropped = new QLabel(pGroup);
     m_pDropped->setObjectName(QStringLiteral("droppedTokens"));
     m_pDropped->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
-    m_pListen = MakeButton("Listen", kListen, pGroup, false);
-    m_pPost = MakeButton("Post to Zorvat Ringtone Gallery", kPost, pGroup, false);
+    m_pListen = MakeButton("Listen", kListen, pGroup);
+    m_pListen->setShortcut(QKeySequence(Qt::Key_F7));
+    m_pListen->setToolTip(QStringLiteral("Play the RTTTL box's ringtone in the media player (F7)"));
+    m_pPost = MakeButton("Post to Zorvat Ringtone Gallery", kPost, pGroup);
     m_pTestUpload = Hidden(MakeButton("x", kTestUpload, pGroup));
 
     auto* pInstrumentRow = new QHBoxLayout;
@@ -215,6 +225,7 @@ QWidget* CZorvatToneView::BuildRingtonePreview()
     pLayout->addWidget(pRtttlLabel);
     pLayout->addWidget(m_pRtttl, 1);
     pLayout->addWidget(m_pPicture);
+    pLayout->addWidget(m_pOctets);
     pLayout->addWidget(m_pDropped);
     pLayout->addLayout(pInstrumentRow);
     pLayout->addLayout(pButtons);
@@ -230,7 +241,7 @@ QWidget* CZorvatToneView::BuildChannelStatistic()
     const int labelWidth = LongestChannelLabelWidth(fontMetrics());
     for (int c = 0; c < kChannels; ++c) {
         auto* pMark = new QLabel(pGroup);
-        pMark->setFixedWidth(pMark->fontMetrics().horizontalAdvance(QStringLiteral("\u266A")) + 4);
+        pMark->setFixedWidth(pMark->fontMetrics().horizontalAdvance(QString::fromUtf8(kPercussionMark)) + 4);
         auto* pLabel = Named(new QLabel(QString::fromStdString(GmUnknownChannelLabel(c)), pGroup), ChannelLabelId(c));
         pLabel->setFixedWidth(labelWidth);
         auto* pMeter = Named(new QProgressBar(pGroup), ChannelMeterId(c));
@@ -262,9 +273,7 @@ void CZorvatToneView::ConnectControls()
     connect(m_pSuggest, &QPushButton::clicked, this, &CZorvatToneView::OnTakeSuggestion);
     connect(m_pKeepRhythm, &QCheckBox::toggled, this, &CZorvatToneView::OnKeepRhythm);
     connect(m_pRecordNow, &QPushButton::clicked, this, &CZorvatToneView::OnRecordWithoutPlaying);
-    connect(m_pRtttl, &QPlainTextEdit::textChanged, this, [this] {
-        m_pPicture->SetText(m_pRtttl->toPlainText().toStdString(), m_doc.GetSong().GetDivision());
-    });
+    connect(m_pRtttl, &QPlainTextEdit::textChanged, this, &CZorvatToneView::OnRtttlEdited);
     connect(m_pShowRttl, &QPushButton::clicked, this, &CZorvatToneView::OnShowRttl);
     connect(m_pShowPdu, &QPushButton::clicked, this, &CZorvatToneView::OnShowPdu);
     connect(m_pListen, &QPushButton::clicked, this, &CZorvatToneView::OnListen);

@@ -97,6 +97,8 @@ void CZorvatToneView::OnPlay()
     m_pOpen->setEnabled(false);
     m_pStop->setEnabled(true);
     EnableRingtoneBox(false);
+    // A second Space must stop the recording, not press whatever had the focus.
+    m_pStop->setFocus(Qt::OtherFocusReason);
     m_engine.Seek(static_cast<std::uint32_t>(m_nRecordStart));
     (void)m_engine.StartClock();
     m_secondTimer.start(m_services.m_nSecondTimerMs);
@@ -120,7 +122,6 @@ void CZorvatToneView::OnStop()
     StopSound();
     m_meterTimer.stop();
     ResetMeters();
-    ShowElapsed(0);
     m_bPlaying = 0;
     const int stopSecond = GetSliderPos();
     m_strRtttl = KeepsRhythm() ? CaptureKeepingRhythm(m_nRecordStart, stopSecond - m_nRecordStart)
@@ -130,9 +131,10 @@ void CZorvatToneView::OnStop()
     m_strRecordTime = "Rec Time: " + from + " to " + to;
     UpdateData(false);
     emit playingChanged(false);
-    m_services.m_prompt.Show("Ringtone's RTTTL generated.\r\nRecord Time: from " + from + " to " + to,
-                             "RTTTL Generated", PromptIcon::Information);
-    m_pSlider->setValue(0);
+    SayRecorded(from, to);
+    // The start stays where the user put it, ready for another take.
+    m_pSlider->setValue(m_nRecordStart);
+    ShowElapsed(m_nRecordStart);
     m_pOpen->setEnabled(true);
     m_pPlay->setEnabled(true);
     m_pRecordNow->setEnabled(true);
@@ -155,10 +157,25 @@ void CZorvatToneView::OnTimer()
 
 void CZorvatToneView::OnSliderAction(int action)
 {
-    if (action == QAbstractSlider::SliderToMinimum)
-        OnHScroll(SliderCode::kTop);
-    else if (action == QAbstractSlider::SliderToMaximum)
-        OnHScroll(SliderCode::kBottom);
+    ShowElapsed(GetSliderPos());
+    switch (action) {
+    case QAbstractSlider::SliderToMinimum: OnHScroll(SliderCode::kTop); break;
+    case QAbstractSlider::SliderToMaximum: OnHScroll(SliderCode::kBottom); break;
+    case QAbstractSlider::SliderSingleStepAdd:
+    case QAbstractSlider::SliderSingleStepSub:
+    case QAbstractSlider::SliderPageStepAdd:
+    case QAbstractSlider::SliderPageStepSub:
+        // A key step while playing is a drag and a drop in one: play on from there.
+        if (m_bPlaying) {
+            StopSound();
+            QTimer::singleShot(0, this, [this] {
+                if (m_bPlaying)
+                    OnPlay();
+            });
+        }
+        break;
+    default: break;
+    }
 }
 
 void CZorvatToneView::OnHScroll(SliderCode code)
@@ -182,6 +199,7 @@ void CZorvatToneView::OnHScroll(SliderCode code)
     case SliderCode::kTop:
         if (m_bPlaying) {
             OnStop();
+            m_pSlider->setValue(0); // Stop puts back the start; Home asked for 0
             OnPlay();
         }
         break;

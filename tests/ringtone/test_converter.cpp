@@ -65,6 +65,8 @@ TEST_F(ConverterTest, TruncationAnsweredOkKeepsWhatFits)
     const auto& q = LastMessage();
     ExpectMessage(q, "Ringtone is too long, trancate ?", "Tone Trancate", PromptIcon::Question);
     EXPECT_EQ(q.buttons, PromptButtons::OkCancel);
+    // 75 eighths at 120 beats a minute.
+    EXPECT_EQ(q.detail, "The first 75 notes (18.8 seconds) fit one message; OK keeps them.");
     EXPECT_EQ(m_notes.size(), 75u);
     EXPECT_EQ(m_text, LongSong(75));
     // The 76th note, which did not fit, and the 14 after it.
@@ -77,14 +79,12 @@ TEST_F(ConverterTest, TruncationAnsweredOkKeepsWhatFits)
     EXPECT_EQ(ReadBytes(Midi()).size(), 32u + 75 * 8 + 4);
 }
 
-TEST_F(ConverterTest, TruncationCancelledFailsAndLeavesThePreviewAsWritten)
+TEST_F(ConverterTest, TruncationCancelledFailsAndLeavesNoHalfPreview)
 {
     m_prompt.QueueAnswer(PromptAnswer::Cancel);
     EXPECT_FALSE(Run(LongSong(90)));
     EXPECT_EQ(m_text, LongSong(90));
-    std::vector<std::uint8_t> midi = ReadBytes(Midi());
-    ASSERT_EQ(midi.size(), 32u + 75 * 8);
-    EXPECT_EQ(Hex("00 00 00 00"), std::vector<std::uint8_t>(midi.begin() + 18, midi.begin() + 22));
+    EXPECT_FALSE(Exists(Midi()));
 }
 
 TEST_F(ConverterTest, ASongThatFitsAsksNothing)

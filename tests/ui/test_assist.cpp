@@ -144,9 +144,21 @@ TEST_F(AssistTest, ThePictureFollowsTheTextAndTheLineUnderTheBoxReportsWhatListe
     QLabel* pDropped = Child<QLabel>("droppedTokens");
     Button(Form::kListen)->click();
     EXPECT_EQ(pDropped->text(), "1 note left out: 8c9 (octave 9)");
-    Rtttl()->setPlainText(QStringLiteral("demo:d=4,o=5,b=120:8c5,4p,e5,"));
-    Button(Form::kListen)->click();
+    // The line speaks of the text Listen rebuilt: an edit, or a new recording, takes it away.
+    EXPECT_EQ(Rtttl()->toPlainText(), "demo:d=4,o=5,b=120:8c5,4p,e5,");
+    Rtttl()->setPlainText(QStringLiteral("demo:d=4,o=5,b=120:8c5,4p,e5,8d5,"));
     EXPECT_EQ(pDropped->text(), "");
+    Rtttl()->setPlainText(QStringLiteral("demo:d=4,o=5,b=120:8c5,4p,e5,"));
+    // What one message holds of the text as it is typed, and the tempo a phone plays.
+    QLabel* pOctets = Child<QLabel>("ringtoneOctets");
+    EXPECT_EQ(pOctets->text(), "20 of 130 octets, played at 125 beats a minute on a phone");
+    EXPECT_TRUE(pOctets->styleSheet().isEmpty());
+    QString tooLong = QStringLiteral("demo:d=4,o=5,b=120:");
+    for (int i = 0; i < 90; ++i)
+        tooLong += QStringLiteral("8c5,");
+    Rtttl()->setPlainText(tooLong);
+    EXPECT_EQ(pOctets->text(), "150 of 130 octets, played at 125 beats a minute on a phone");
+    EXPECT_FALSE(pOctets->styleSheet().isEmpty()) << "red past 130";
 }
 
 TEST_F(AssistTest, EveryControlHasANameOfItsOwn)

@@ -20,8 +20,9 @@ std::ostream& operator<<(std::ostream& os, const Enabled& e)
               << ", rtttl " << e.rtttl << ", list " << e.list << ", listen " << e.listen << ", post " << e.post;
 }
 
-constexpr Enabled kNoSong{true, false, false, false, false, false, false, false};
-constexpr Enabled kLoaded{true, true, false, true, false, false, false, false};
+// The ringtone box takes a typed or pasted ringtone whenever nothing plays.
+constexpr Enabled kNoSong{true, false, false, false, true, true, true, true};
+constexpr Enabled kLoaded{true, true, false, true, true, true, true, true};
 constexpr Enabled kPlaying{false, false, true, true, false, false, false, false};
 constexpr Enabled kStopped{true, true, false, true, true, true, true, true};
 
@@ -269,7 +270,11 @@ TEST_F(ZorvatToneViewTest, TheRecordTimeOfAStartAtSecond75ReadsOneMinuteFifteen)
     Seconds(2);
     View().OnStop();
     EXPECT_EQ(LabelText(Form::kRecordTime), "Rec Time: 01:15 to 01:17");
-    EXPECT_EQ(LastMessage()->text, "Ringtone's RTTTL generated.\r\nRecord Time: from 01:15 to 01:17");
+    // The clock never ticked, so nothing was heard; Stop says so, and keeps the start.
+    EXPECT_EQ(LastMessage()->text, "No note of the checked channels sounded from 01:15 to 01:17.");
+    EXPECT_EQ(LastMessage()->caption, "Nothing Recorded");
+    EXPECT_EQ(Slider()->value(), 75);
+    EXPECT_EQ(Elapsed(), "01:15");
 }
 
 TEST_F(ZorvatToneViewTest, PlaybackEndsWhenTheSliderReachesTheSongLength)
@@ -399,6 +404,25 @@ TEST_F(ZorvatToneViewTest, DraggingTheSliderStopsTheSoundAndTheDropStartsANewRec
     EXPECT_EQ(LabelText(Form::kRecordTime), "Rec Time: 00:10 to 00:11");
 }
 
+TEST_F(ZorvatToneViewTest, TheKeysStepTheStartAndTheTimeBoxFollows)
+{
+    OpenTune();
+    const std::vector<std::pair<Qt::Key, const char*>> keys = {
+        {Qt::Key_Right, "00:01"}, {Qt::Key_PageUp, "00:11"}, {Qt::Key_Left, "00:10"},
+        {Qt::Key_End, "00:20"},   {Qt::Key_Home, "00:00"},
+    };
+    for (const auto& [key, elapsed] : keys) {
+        QTest::keyClick(Slider(), key);
+        EXPECT_EQ(Elapsed(), elapsed) << key;
+    }
+    EXPECT_FALSE(View().IsPlaying());
+    // Playing hands the focus to Stop, so a second Space stops instead of unchecking channels.
+    Slider()->setValue(3);
+    View().OnPlay();
+    EXPECT_EQ(View().focusWidget(), Button(Form::kStop));
+    EXPECT_EQ(Button(Form::kPlay)->shortcut(), QKeySequence(Qt::Key_F5));
+}
+
 TEST_F(ZorvatToneViewTest, DraggingWhileStoppedOnlyMovesTheElapsedTime)
 {
     OpenTune();
@@ -415,6 +439,7 @@ TEST_F(ZorvatToneViewTest, TheEndKeyStopsPlayback)
 {
     OpenTune();
     View().OnPlay();
+    Steps(400);
     Seconds(2);
     QTest::keyClick(Slider(), Qt::Key_End);
     EXPECT_FALSE(View().IsPlaying());
@@ -428,6 +453,7 @@ TEST_F(ZorvatToneViewTest, TheHomeKeyStopsWithTheMessageAndRestartsFromTheStart)
     OpenTune();
     Slider()->setValue(4);
     View().OnPlay();
+    Steps(400);
     Seconds(2);
     QTest::keyClick(Slider(), Qt::Key_Home);
     ASSERT_EQ(m_prompt.Entries().size(), 1u);
