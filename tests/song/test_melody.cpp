@@ -66,6 +66,37 @@ TEST(MelodyFinder, PutsTheTuneBeforeChordsAndBassAndTheDrumsLast)
     EXPECT_EQ(Ranking({Accompaniment(), Tune(5, 0)}, {.bUseTrackNames = false})[0], 6);
 }
 
+std::vector<MelodyCandidate> Ranked(const std::vector<CTrackBytes>& tracks)
+{
+    CMidiSong song;
+    LoadSong(song, static_cast<std::uint16_t>(Q), tracks);
+    return RankMelodyChannels(CSongNotes(song), {.bUseTrackNames = false});
+}
+
+TEST(MelodyFinder, ScoresShareOneSongAndSayWhenTheRunnerUpIsClose)
+{
+    const std::vector<MelodyCandidate> clear = Ranked({Accompaniment(), Tune(3, 73)});
+    double total = 0;
+    for (const MelodyCandidate& c : clear)
+        total += c.dScore;
+    EXPECT_NEAR(total, 1.0, 1e-9);
+    EXPECT_FALSE(MelodyRunnerUpIsClose(clear));
+    // The same tune on two channels: either carries it.
+    const std::vector<MelodyCandidate> doubled = Ranked({Accompaniment(), Tune(3, 73), Tune(5, 73)});
+    ASSERT_GE(doubled.size(), 2u);
+    EXPECT_EQ(doubled[0].nChannel, 3); // a tie goes to the lower channel
+    EXPECT_EQ(doubled[1].nChannel, 5);
+    EXPECT_TRUE(MelodyRunnerUpIsClose(doubled));
+    // One melodic channel, whatever follows it (the drums' 0), has no runner-up.
+    CTrackBytes drums;
+    drums.On(0, 9, 36).Off(Q, 9, 36);
+    const std::vector<MelodyCandidate> alone = Ranked({Tune(3, 73), drums.End()});
+    ASSERT_EQ(alone.size(), 2u);
+    EXPECT_EQ(alone[0].dScore, 1.0);
+    EXPECT_FALSE(MelodyRunnerUpIsClose(alone));
+    EXPECT_FALSE(MelodyRunnerUpIsClose({}));
+}
+
 TEST(SongNotes, ReadsTheNotesOfEveryTrackOnOneTimeLine)
 {
     CTrackBytes t;
