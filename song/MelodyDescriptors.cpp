@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <map>
 #include <queue>
 #include <set>
@@ -222,7 +223,7 @@ void Relate(std::vector<MelodyChannelDescriptors>& channels, D from, D to)
 
 std::string_view MelodyDescriptorName(MelodyDescriptor descriptor)
 {
-    static constexpr std::array<std::string_view, kMelodyDescriptorCount> kNames = {
+    static constexpr std::string_view kNames[] = {
         "SingleShare",     "OverlapShare",     "MeanPitch",       "PitchOutside",  "PitchRange",
         "PitchSpread",     "DistinctPitches",  "StepShare",       "LeapShare",     "RepeatShare",
         "MeanMove",        "Density",          "DensityOutside",  "RhythmVariety", "MeanLength",
@@ -232,6 +233,7 @@ std::string_view MelodyDescriptorName(MelodyDescriptor descriptor)
         "RelDistinctPitches", "HighestLine",   "ProgramBass",     "ProgramPad",    "ProgramEffects",
         "ProgramEnsemble", "ProgramSolo",
     };
+    static_assert(std::size(kNames) == kMelodyDescriptorCount, "a name for every descriptor");
     return kNames[static_cast<std::size_t>(descriptor)];
 }
 

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <initializer_list>
+#include <iterator>
 
 #include "song/SongNotes.h"
 
@@ -11,9 +12,21 @@ namespace {
 
 constexpr int kPercussionChannel = 9;
 
-constexpr MelodyWeights kModelWeights = {
+constexpr double kModelTable[] = {
 #include "song/MelodyModel.inc"
 };
+static_assert(std::size(kModelTable) == kMelodyDescriptorCount,
+              "song/MelodyModel.inc does not match the descriptors: run bench/train_melody again");
+
+constexpr MelodyWeights WeightsOf(const double (&table)[kMelodyDescriptorCount])
+{
+    MelodyWeights weights{};
+    for (std::size_t i = 0; i < kMelodyDescriptorCount; ++i)
+        weights[i] = table[i];
+    return weights;
+}
+
+constexpr MelodyWeights kModelWeights = WeightsOf(kModelTable);
 
 bool NameHas(const std::string& lowered, std::initializer_list<const char*> words)
 {

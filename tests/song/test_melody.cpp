@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "song/MelodyDescriptors.h"
 #include "song/MelodyFinder.h"
 #include "song/SongNotes.h"
 #include "tests/support/MidiBytes.h"
@@ -95,6 +96,50 @@ TEST(MelodyFinder, ScoresShareOneSongAndSayWhenTheRunnerUpIsClose)
     EXPECT_EQ(alone[0].dScore, 1.0);
     EXPECT_FALSE(MelodyRunnerUpIsClose(alone));
     EXPECT_FALSE(MelodyRunnerUpIsClose({}));
+}
+
+std::vector<MelodyChannelDescriptors> Described(const std::vector<CTrackBytes>& tracks)
+{
+    CMidiSong song;
+    LoadSong(song, static_cast<std::uint16_t>(Q), tracks);
+    return DescribeMelodyChannels(CSongNotes(song));
+}
+
+TEST(MelodyDescriptors, MeasureEachMelodicChannelAndPlaceItAmongTheOthers)
+{
+    using D = MelodyDescriptor;
+    const std::vector<MelodyChannelDescriptors> all = Described({Accompaniment(), Tune(3, 73)});
+    ASSERT_EQ(all.size(), 3u); // the drums left out
+    const MelodyChannelDescriptors& chords = all[0];
+    const MelodyChannelDescriptors& bass = all[1];
+    const MelodyChannelDescriptors& tune = all[2];
+    EXPECT_EQ(chords.nChannel, 1);
+    EXPECT_EQ(bass.nChannel, 2);
+    EXPECT_EQ(tune.nChannel, 3);
+    EXPECT_EQ(chords[D::SingleShare], 0.0);
+    EXPECT_EQ(chords[D::Chords], 2.0);
+    EXPECT_EQ(tune[D::SingleShare], 1.0);
+    EXPECT_EQ(tune[D::Chords], 0.0);
+    EXPECT_EQ(bass[D::TopShare], 0.0); // the chords always sound above it
+    EXPECT_EQ(tune[D::RelMeanPitch], 1.0);
+    EXPECT_EQ(bass[D::RelMeanPitch], 0.0);
+    EXPECT_EQ(tune[D::HighestLine], 1.0);
+    EXPECT_EQ(chords[D::HighestLine], 0.0);
+    EXPECT_EQ(tune[D::RelSingleShare], 1.0);
+    EXPECT_EQ(chords[D::RelSingleShare], 0.0);
+    EXPECT_EQ(chords[D::ProgramEnsemble], 1.0);
+    EXPECT_EQ(bass[D::ProgramBass], 1.0);
+    EXPECT_EQ(tune[D::ProgramSolo], 1.0);
+    EXPECT_EQ(tune[D::ProgramBass] + tune[D::ProgramPad] + tune[D::ProgramEffects] + tune[D::ProgramEnsemble], 0.0);
+    // Alone, a channel is neither above nor below the others.
+    const std::vector<MelodyChannelDescriptors> alone = Described({Tune(0, 73)});
+    ASSERT_EQ(alone.size(), 1u);
+    EXPECT_EQ(alone[0][D::RelMeanPitch], 0.5);
+    EXPECT_EQ(alone[0][D::RelCoverage], 0.5);
+    EXPECT_EQ(alone[0][D::HighestLine], 1.0);
+    EXPECT_EQ(alone[0][D::TopShare], 1.0);
+    EXPECT_EQ(alone[0][D::OnsetShare], 1.0);
+    EXPECT_EQ(alone[0][D::FewOnsets], 0.0);
 }
 
 TEST(SongNotes, ReadsTheNotesOfEveryTrackOnOneTimeLine)
