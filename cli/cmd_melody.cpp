@@ -18,8 +18,8 @@ constexpr const char* kUsage =
     "  CHANNEL SCORE LABEL     for example: 4 0.87 #04 PIPE/Flute\n\n"
     "CHANNEL is 1-16, SCORE between 0 and 1, LABEL the channel label the program\n"
     "shows. The scores of one song add up to 1. Channel 10 (percussion) never carries\n"
-    "the tune and comes last with 0.00. When the runner-up scores at least half of the\n"
-    "first, one line on standard error says so:\n\n"
+    "the tune and comes last with 0.00. When the runner-up scores at least two fifths\n"
+    "of the first, one line on standard error says so:\n\n"
     "  zorvattone-cli: channels 4 and 2 are close: either may carry the tune\n";
 
 int RunMelody(const std::vector<std::string>& args)
