@@ -2,12 +2,15 @@
 // that scripts/melody-corpus gathers, with the tune channels of
 // bench/melody-truth.tsv.
 //
-// usage: eval_melody CORPUS_DIR TRUTH_TSV [--set tune|held-out|all] [--verbose]
+// usage: eval_melody CORPUS_DIR TRUTH_TSV [--source PACKAGE] [--verbose]
 //
-// The finder: a hit when its best channel is a tune channel of the song, ranked
-// without track names. Beside it two baselines that know nothing of tunes: the
-// channel with the most notes and the channel with the highest mean pitch
-// (channel 10 left out of both).
+// The finder, leave one source out: for each source (the Debian package a song
+// comes from) in turn, the weights are trained on the songs of all the other
+// sources and the songs of that one are ranked with them, without track names. A
+// hit when the best channel is a tune channel of the song. Beside it the shipped
+// weights (trained on every source, so not a fair figure) and two baselines that
+// know nothing of tunes: the channel with the most notes and the channel with the
+// highest mean pitch (channel 10 left out of both).
 //
 // The capture: 20 seconds of the tune channel from its first note, as the
 // faithful capture writes them (A) and as a recording from the position slider
@@ -28,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/MelodyTraining.h"
 #include "engine/FaithfulCapture.h"
 #include "engine/OfflineRecorder.h"
 #include "prompt/Prompt.h"
@@ -51,12 +55,6 @@ constexpr double kOnsetTolerance = 0.25;  // quarters: a sixteenth note
 // up to five dots is a whole number of them.
 constexpr std::uint16_t kReadTicksPerQuarter = 384;
 
-struct Song {
-    std::string path;             // relative to the corpus folder
-    std::vector<int> tuneChannels; // 0-15; the first is the one captured
-    std::string set;              // "tune" or "held-out"
-};
-
 struct Onset {
     double quarters = 0; // from the start of the compared range
     int pitchClass = 0;  // 0 = c .. 11 = b
@@ -70,51 +68,7 @@ struct Score {
     int ringtone = 0;
 };
 
-std::vector<std::string> SplitTabs(const std::string& line)
-{
-    std::vector<std::string> fields;
-    std::stringstream in(line);
-    std::string field;
-    while (std::getline(in, field, '\t'))
-        fields.push_back(field);
-    return fields;
-}
-
-// Rows of the truth file: comments (#) and the header are skipped, excluded songs
-// counted.
-bool ReadTruth(const std::string& path, std::vector<Song>& songs, int& excluded)
-{
-    std::ifstream in(path);
-    if (!in)
-        return false;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#' || line.rfind("file\t", 0) == 0)
-            continue;
-        const std::vector<std::string> fields = SplitTabs(line);
-        if (fields.size() < 4)
-            return false;
-        if (fields[3] == "excluded") {
-            ++excluded;
-            continue;
-        }
-        Song song{fields[0], {}, fields[3]};
-        std::stringstream channels(fields[1]);
-        std::string channel;
-        while (std::getline(channels, channel, ',')) {
-            const int number = std::atoi(channel.c_str());
-            if (number < 1 || number > 16)
-                return false;
-            song.tuneChannels.push_back(number - 1);
-        }
-        if (song.tuneChannels.empty())
-            return false;
-        songs.push_back(song);
-    }
-    return true;
-}
-
-bool IsTune(const Song& song, int channel)
+bool IsTune(const LabelledSong& song, int channel)
 {
     return std::find(song.tuneChannels.begin(), song.tuneChannels.end(), channel) != song.tuneChannels.end();
 }
@@ -388,6 +342,9 @@ FitResult MeasureFit(const CSongNotes& notes, int channel)
 struct Tally {
     int songs = 0;
     int finderHits = 0;
+    int shippedHits = 0;
+    int close = 0;          // the runner-up is close
+    int runnerUpHits = 0;   // misses where the close runner-up is the tune
     int busiestHits = 0;
     int highestHits = 0;
     int captured = 0;
@@ -409,9 +366,9 @@ double Share(int hits, int of)
 
 void PrintTally(const char* name, const Tally& t)
 {
-    std::printf("%-9s songs %2d  finder %5.1f%% (%d)  busiest %5.1f%% (%d)  highest %5.1f%% (%d)\n", name, t.songs,
-                Share(t.finderHits, t.songs), t.finderHits, Share(t.busiestHits, t.songs), t.busiestHits,
-                Share(t.highestHits, t.songs), t.highestHits);
+    std::printf("%-24s %5d %5d %6.1f%% %6.1f%% %6.1f%% %6.1f%% %5d %5d\n", name, t.songs, t.finderHits,
+                Share(t.finderHits, t.songs), Share(t.shippedHits, t.songs), Share(t.busiestHits, t.songs),
+                Share(t.highestHits, t.songs), t.close, t.runnerUpHits);
 }
 
 void PrintCaptureTally(const char* name, const Tally& t)
@@ -464,58 +421,72 @@ void PrintDemo()
 
 int main(int argc, char** argv)
 {
-    std::string corpus, truth, wanted = "all";
+    std::string corpus, truth, wanted;
     bool verbose = false;
     std::vector<std::string> positional;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--verbose")
             verbose = true;
-        else if (arg == "--set" && i + 1 < argc)
+        else if (arg == "--source" && i + 1 < argc)
             wanted = argv[++i];
         else
             positional.push_back(arg);
     }
-    if (positional.size() != 2 || (wanted != "tune" && wanted != "held-out" && wanted != "all")) {
-        std::fprintf(stderr, "usage: eval_melody CORPUS_DIR TRUTH_TSV [--set tune|held-out|all] [--verbose]\n");
+    if (positional.size() != 2) {
+        std::fprintf(stderr, "usage: eval_melody CORPUS_DIR TRUTH_TSV [--source PACKAGE] [--verbose]\n");
         return 2;
     }
     corpus = positional[0];
     truth = positional[1];
 
-    std::vector<Song> songs;
+    std::vector<LabelledSong> songs;
+    std::vector<LoadedSong> loaded;
     int excluded = 0;
-    if (!ReadTruth(truth, songs, excluded)) {
-        std::fprintf(stderr, "eval_melody: cannot read %s\n", truth.c_str());
+    std::string readError;
+    if (!ReadMelodyTruth(truth, songs, excluded, readError) ||
+        !LoadLabelledSongs(corpus, songs, loaded, readError)) {
+        std::fprintf(stderr, "eval_melody: %s\n", readError.c_str());
         return 1;
     }
+    // For each source, the weights learned without any of its songs.
+    std::map<std::string, MelodyWeights> heldOutWeights;
+    for (const LabelledSong& s : songs)
+        if (!heldOutWeights.count(s.strSource))
+            heldOutWeights[s.strSource] =
+                TrainOn(loaded, [&](const LoadedSong& l) { return l.label.strSource != s.strSource; });
 
-    std::map<std::string, Tally> bySet;   // "tune", "held-out"
-    std::map<std::string, Tally> byFolder;
+    std::map<std::string, Tally> bySource;
     Tally all;
     std::vector<std::string> misses;
     std::vector<std::string> captureLines;
-    for (const Song& entry : songs) {
-        if (wanted != "all" && entry.set != wanted)
+    for (const LabelledSong& entry : songs) {
+        if (!wanted.empty() && entry.strSource != wanted)
             continue;
         CMidiSong song;
         SongFileError error;
-        if (!LoadSongFile(corpus + "/" + entry.path, song, error)) {
+        if (!LoadSongFile(corpus + "/" + entry.strPath, song, error)) {
             std::fprintf(stderr, "eval_melody: %s\n", error.strMessage.c_str());
             return 1;
         }
         const CSongNotes notes(song);
         MelodyFinderOptions options;
         options.bUseTrackNames = false;
-        const std::vector<MelodyCandidate> ranking = RankMelodyChannels(notes, options);
+        const std::vector<MelodyCandidate> ranking =
+            RankMelodyChannels(notes, options, heldOutWeights[entry.strSource]);
         const bool hit = !ranking.empty() && IsTune(entry, ranking[0].nChannel);
+        const std::vector<MelodyCandidate> shipped = RankMelodyChannels(notes, options);
+        const bool shippedHit = !shipped.empty() && IsTune(entry, shipped[0].nChannel);
+        const bool close = MelodyRunnerUpIsClose(ranking);
         const int busiest = BusiestChannel(notes);
         const int highest = HighestChannel(notes);
 
-        const std::string folder = entry.path.substr(0, entry.path.find('/'));
-        for (Tally* t : {&bySet[entry.set], &byFolder[folder], &all}) {
+        for (Tally* t : {&bySource[entry.strSource], &all}) {
             ++t->songs;
             t->finderHits += hit;
+            t->shippedHits += shippedHit;
+            t->close += close;
+            t->runnerUpHits += !hit && close && IsTune(entry, ranking[1].nChannel);
             t->busiestHits += IsTune(entry, busiest);
             t->highestHits += IsTune(entry, highest);
         }
@@ -527,8 +498,8 @@ int main(int argc, char** argv)
             top += item;
         }
         char line[512];
-        std::snprintf(line, sizeof line, "%-4s %-8s %-45s truth %-8s top %-30s busiest %d highest %d",
-                      hit ? "hit" : "MISS", entry.set.c_str(), entry.path.c_str(),
+        std::snprintf(line, sizeof line, "%-4s %-5s %-45s truth %-8s top %-30s busiest %d highest %d",
+                      hit ? "hit" : "MISS", close ? "close" : "", entry.strPath.c_str(),
                       ChannelList(entry.tuneChannels).c_str(), top.c_str(), busiest + 1, highest + 1);
         if (verbose)
             std::printf("%s\n", line);
@@ -537,11 +508,11 @@ int main(int argc, char** argv)
 
         const CaptureResult capture = MeasureCapture(song, notes, entry.tuneChannels[0]);
         if (!capture.ok) {
-            captureLines.push_back(entry.path + ": " + capture.error);
+            captureLines.push_back(entry.strPath + ": " + capture.error);
             continue;
         }
         const FitResult fit = MeasureFit(notes, entry.tuneChannels[0]);
-        for (Tally* t : {&bySet[entry.set], &byFolder[folder], &all}) {
+        for (Tally* t : {&bySource[entry.strSource], &all}) {
             ++t->captured;
             t->fPhone += capture.aPhone.f;
             if (capture.aPhone.matched) {
@@ -575,7 +546,7 @@ int main(int argc, char** argv)
         std::snprintf(row, sizeof row,
                       "%-45s ch %2d ref %3d  A: F %.2f pitch %.2f notes %3d tokens %3d  B: F %.2f pitch %.2f "
                       "notes %3d tokens %3d  B shifted %+5.2f: F %.2f pitch %.2f  fit: %d notes%s%s",
-                      entry.path.c_str(), entry.tuneChannels[0] + 1, capture.a.reference, capture.a.f,
+                      entry.strPath.c_str(), entry.tuneChannels[0] + 1, capture.a.reference, capture.a.f,
                       capture.a.pitchShare, capture.a.ringtone, capture.tokensA, capture.b.f, capture.b.pitchShare,
                       capture.b.ringtone, capture.tokensB, capture.shiftB, capture.bShifted.f,
                       capture.bShifted.pitchShare, fit.notes, fit.fits ? (fit.cut ? " cut" : "") : " (too long)",
@@ -583,14 +554,20 @@ int main(int argc, char** argv)
         captureLines.push_back(row);
     }
 
-    std::printf("\nmelody finder (track names unused): the best channel is a tune channel; %d songs excluded\n",
+    std::printf("\nmelody finder, leave one source out (track names unused): the best channel is a tune\n"
+                "channel; finder: weights trained on the other sources; shipped: the shipped weights,\n"
+                "trained on all; close: the runner-up is close; saved: misses whose close runner-up is\n"
+                "the tune. %d songs excluded\n",
                 excluded);
-    for (const auto& [name, t] : bySet)
+    std::printf("%-24s %5s %5s %7s %7s %7s %7s %5s %5s\n", "source", "songs", "hits", "finder", "shipped",
+                "busiest", "highest", "close", "saved");
+    for (const auto& [name, t] : bySource)
         PrintTally(name.c_str(), t);
     PrintTally("all", all);
-    std::printf("by folder:\n");
-    for (const auto& [name, t] : byFolder)
-        PrintTally(name.c_str(), t);
+    double macro = 0;
+    for (const auto& [name, t] : bySource)
+        macro += Share(t.finderHits, t.songs);
+    std::printf("mean over sources: %.1f%%\n", bySource.empty() ? 0.0 : macro / static_cast<double>(bySource.size()));
     if (!verbose && !misses.empty()) {
         std::printf("misses:\n");
         for (const std::string& m : misses)
@@ -603,7 +580,7 @@ int main(int argc, char** argv)
     if (verbose)
         for (const std::string& l : captureLines)
             std::printf("%s\n", l.c_str());
-    for (const auto& [name, t] : bySet)
+    for (const auto& [name, t] : bySource)
         PrintCaptureTally(name.c_str(), t);
     PrintCaptureTally("all", all);
 

@@ -17,7 +17,10 @@ constexpr const char* kUsage =
     "Prints one line per channel that has notes, best first:\n\n"
     "  CHANNEL SCORE LABEL     for example: 4 0.87 #04 PIPE/Flute\n\n"
     "CHANNEL is 1-16, SCORE between 0 and 1, LABEL the channel label the program\n"
-    "shows. Channel 10 (percussion) never carries the tune and comes last with 0.00.\n";
+    "shows. The scores of one song add up to 1. Channel 10 (percussion) never carries\n"
+    "the tune and comes last with 0.00. When the runner-up scores at least two fifths\n"
+    "of the first, one line on standard error says so:\n\n"
+    "  zorvattone-cli: channels 4 and 2 are close: either may carry the tune\n";
 
 int RunMelody(const std::vector<std::string>& args)
 {
@@ -30,8 +33,12 @@ int RunMelody(const std::vector<std::string>& args)
     SongFileError error;
     if (!LoadSongFile(parsed.Positional()[0], song, error))
         return CliFailure(error.strMessage);
-    for (const MelodyCandidate& c : RankMelodyChannels(CSongNotes(song)))
+    const std::vector<MelodyCandidate> ranked = RankMelodyChannels(CSongNotes(song));
+    for (const MelodyCandidate& c : ranked)
         std::printf("%d %.2f %s\n", c.nChannel + 1, c.dScore, c.strLabel.c_str());
+    if (MelodyRunnerUpIsClose(ranked))
+        std::fprintf(stderr, "zorvattone-cli: channels %d and %d are close: either may carry the tune\n",
+                     ranked[0].nChannel + 1, ranked[1].nChannel + 1);
     return kExitOk;
 }
 

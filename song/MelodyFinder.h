@@ -1,13 +1,17 @@
 #pragma once
 // Ranks the channels of a song by how likely each carries the tune, judged from
-// the music: how often one note sounds alone, the register, pitch variety, the
-// share of small steps, density, rhythm variety, how much of the song the channel
-// covers and how often it is the top line, and the channel's program category.
+// the music (song/MelodyDescriptors: how often one note sounds alone, the
+// register and its place among the other channels, steps and leaps, density,
+// rhythm, coverage, how often the channel is the top line, and the program's
+// family) through a model learned from labelled songs (song/MelodyModel.inc).
 // Channel 10 (General MIDI percussion) never carries it. Track names such as
 // "Melody" or "Lead" may raise a score; the ranking works without any.
 
+#include <array>
 #include <string>
 #include <vector>
+
+#include "song/MelodyDescriptors.h"
 
 class CSongNotes;
 
@@ -21,7 +25,26 @@ struct MelodyFinderOptions {
     bool bUseTrackNames = true;
 };
 
+// A weight per descriptor. A channel's strength is the weighted sum of its
+// descriptors; its score is its share of e^strength over the song's melodic
+// channels, so the scores of one song add up to 1 and compare with each other.
+using MelodyWeights = std::array<double, kMelodyDescriptorCount>;
+
+// The weights the program ships, learned by bench/train_melody.
+[[nodiscard]] const MelodyWeights& MelodyModelWeights();
+
 // Every channel that has notes, best first (ties: lower channel first); channel 10
 // comes last with the score 0. Empty when the song has no notes.
 [[nodiscard]] std::vector<MelodyCandidate> RankMelodyChannels(const CSongNotes& notes,
                                                               const MelodyFinderOptions& options = {});
+// The same with other weights (what the trainer and the evaluation try).
+[[nodiscard]] std::vector<MelodyCandidate> RankMelodyChannels(const CSongNotes& notes,
+                                                              const MelodyFinderOptions& options,
+                                                              const MelodyWeights& weights);
+
+// True when the runner-up of a ranking is close enough to the first that either
+// may carry the tune: its score is at least kMelodyCloseRatio of the first's
+// (leave one source out, the runner-up was the tune in 3 of the 4 misses, all at
+// 0.45 to 0.48 of the first). False with fewer than two melodic channels.
+constexpr double kMelodyCloseRatio = 0.4;
+[[nodiscard]] bool MelodyRunnerUpIsClose(const std::vector<MelodyCandidate>& ranked);

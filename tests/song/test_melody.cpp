@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "song/MelodyDescriptors.h"
 #include "song/MelodyFinder.h"
 #include "song/SongNotes.h"
 #include "tests/support/MidiBytes.h"
@@ -64,6 +65,81 @@ TEST(MelodyFinder, PutsTheTuneBeforeChordsAndBassAndTheDrumsLast)
     // The tune found by its music, not by its instrument, nor by being the top line.
     EXPECT_EQ(Ranking({Accompaniment(), Tune(5, 0)})[0], 6);
     EXPECT_EQ(Ranking({Accompaniment(), Tune(5, 0)}, {.bUseTrackNames = false})[0], 6);
+}
+
+std::vector<MelodyCandidate> Ranked(const std::vector<CTrackBytes>& tracks)
+{
+    CMidiSong song;
+    LoadSong(song, static_cast<std::uint16_t>(Q), tracks);
+    return RankMelodyChannels(CSongNotes(song), {.bUseTrackNames = false});
+}
+
+TEST(MelodyFinder, ScoresShareOneSongAndSayWhenTheRunnerUpIsClose)
+{
+    const std::vector<MelodyCandidate> clear = Ranked({Accompaniment(), Tune(3, 73)});
+    double total = 0;
+    for (const MelodyCandidate& c : clear)
+        total += c.dScore;
+    EXPECT_NEAR(total, 1.0, 1e-9);
+    EXPECT_FALSE(MelodyRunnerUpIsClose(clear));
+    // The same tune on two channels: either carries it.
+    const std::vector<MelodyCandidate> doubled = Ranked({Accompaniment(), Tune(3, 73), Tune(5, 73)});
+    ASSERT_GE(doubled.size(), 2u);
+    EXPECT_EQ(doubled[0].nChannel, 3); // a tie goes to the lower channel
+    EXPECT_EQ(doubled[1].nChannel, 5);
+    EXPECT_TRUE(MelodyRunnerUpIsClose(doubled));
+    // One melodic channel, whatever follows it (the drums' 0), has no runner-up.
+    CTrackBytes drums;
+    drums.On(0, 9, 36).Off(Q, 9, 36);
+    const std::vector<MelodyCandidate> alone = Ranked({Tune(3, 73), drums.End()});
+    ASSERT_EQ(alone.size(), 2u);
+    EXPECT_EQ(alone[0].dScore, 1.0);
+    EXPECT_FALSE(MelodyRunnerUpIsClose(alone));
+    EXPECT_FALSE(MelodyRunnerUpIsClose({}));
+}
+
+std::vector<MelodyChannelDescriptors> Described(const std::vector<CTrackBytes>& tracks)
+{
+    CMidiSong song;
+    LoadSong(song, static_cast<std::uint16_t>(Q), tracks);
+    return DescribeMelodyChannels(CSongNotes(song));
+}
+
+TEST(MelodyDescriptors, MeasureEachMelodicChannelAndPlaceItAmongTheOthers)
+{
+    using D = MelodyDescriptor;
+    const std::vector<MelodyChannelDescriptors> all = Described({Accompaniment(), Tune(3, 73)});
+    ASSERT_EQ(all.size(), 3u); // the drums left out
+    const MelodyChannelDescriptors& chords = all[0];
+    const MelodyChannelDescriptors& bass = all[1];
+    const MelodyChannelDescriptors& tune = all[2];
+    EXPECT_EQ(chords.nChannel, 1);
+    EXPECT_EQ(bass.nChannel, 2);
+    EXPECT_EQ(tune.nChannel, 3);
+    EXPECT_EQ(chords[D::SingleShare], 0.0);
+    EXPECT_EQ(chords[D::Chords], 2.0);
+    EXPECT_EQ(tune[D::SingleShare], 1.0);
+    EXPECT_EQ(tune[D::Chords], 0.0);
+    EXPECT_EQ(bass[D::TopShare], 0.0); // the chords always sound above it
+    EXPECT_EQ(tune[D::RelMeanPitch], 1.0);
+    EXPECT_EQ(bass[D::RelMeanPitch], 0.0);
+    EXPECT_EQ(tune[D::HighestLine], 1.0);
+    EXPECT_EQ(chords[D::HighestLine], 0.0);
+    EXPECT_EQ(tune[D::RelSingleShare], 1.0);
+    EXPECT_EQ(chords[D::RelSingleShare], 0.0);
+    EXPECT_EQ(chords[D::ProgramEnsemble], 1.0);
+    EXPECT_EQ(bass[D::ProgramBass], 1.0);
+    EXPECT_EQ(tune[D::ProgramSolo], 1.0);
+    EXPECT_EQ(tune[D::ProgramBass] + tune[D::ProgramPad] + tune[D::ProgramEffects] + tune[D::ProgramEnsemble], 0.0);
+    // Alone, a channel is neither above nor below the others.
+    const std::vector<MelodyChannelDescriptors> alone = Described({Tune(0, 73)});
+    ASSERT_EQ(alone.size(), 1u);
+    EXPECT_EQ(alone[0][D::RelMeanPitch], 0.5);
+    EXPECT_EQ(alone[0][D::RelCoverage], 0.5);
+    EXPECT_EQ(alone[0][D::HighestLine], 1.0);
+    EXPECT_EQ(alone[0][D::TopShare], 1.0);
+    EXPECT_EQ(alone[0][D::OnsetShare], 1.0);
+    EXPECT_EQ(alone[0][D::FewOnsets], 0.0);
 }
 
 TEST(SongNotes, ReadsTheNotesOfEveryTrackOnOneTimeLine)

@@ -1,0 +1,66 @@
+#pragma once
+// The labelled songs of bench/melody-truth.tsv and the training of the melody
+// finder's weights on them, shared by train_melody (which writes the shipped
+// table) and eval_melody (which trains on all sources but one and scores that one).
+
+#include <string>
+#include <vector>
+
+#include "song/MelodyFinder.h"
+
+struct LabelledSong {
+    std::string strPath;            // relative to the corpus folder
+    std::vector<int> tuneChannels;  // 0-15; the first is the one captured
+    std::string strSource;          // the Debian package the song comes from
+};
+
+// Rows of the truth file: file, tune channels 1-16 separated by commas ("-" for an
+// excluded song), how it was labelled, source. Comments (#) and the header are
+// skipped, excluded songs counted. False, with the line, on a malformed row.
+[[nodiscard]] bool ReadMelodyTruth(const std::string& path, std::vector<LabelledSong>& songs, int& excluded,
+                                   std::string& error);
+
+struct TrainingSong {
+    std::vector<MelodyChannelDescriptors> channels;
+    std::vector<int> tuneChannels;
+    double dWeight = 1; // how much the song counts in the loss
+};
+
+// Fits the weights by maximising, over the songs, the log of the share that the
+// tune channels take of the song's scores (a conditional logit), with an L2
+// penalty `ridge` on the weights of the standardised descriptors. Songs with no
+// tune channel among their descriptors are passed over.
+[[nodiscard]] MelodyWeights TrainMelodyWeights(const std::vector<TrainingSong>& songs, double ridge);
+
+// Weights that make each source count as the square root of its song count, so a
+// package of many songs in one style does not drown the others.
+void WeighBySource(std::vector<TrainingSong>& songs, const std::vector<std::string>& sources);
+
+// The ridge penalty and the song weighing train_melody ships with, and eval_melody
+// measures.
+constexpr double kMelodyRidge = 0.01;
+
+struct LoadedSong {
+    LabelledSong label;
+    std::vector<MelodyChannelDescriptors> channels;
+};
+
+// Loads each labelled song from the corpus folder and measures its channels.
+// False, with the reason, when a song does not load.
+[[nodiscard]] bool LoadLabelledSongs(const std::string& corpus, const std::vector<LabelledSong>& labels,
+                                     std::vector<LoadedSong>& songs, std::string& error);
+
+// Trains on the loaded songs for which `take` is true, weighed by source.
+template <typename Take>
+MelodyWeights TrainOn(const std::vector<LoadedSong>& songs, Take take)
+{
+    std::vector<TrainingSong> training;
+    std::vector<std::string> sources;
+    for (const LoadedSong& s : songs)
+        if (take(s)) {
+            training.push_back(TrainingSong{s.channels, s.label.tuneChannels, 1});
+            sources.push_back(s.label.strSource);
+        }
+    WeighBySource(training, sources);
+    return TrainMelodyWeights(training, kMelodyRidge);
+}

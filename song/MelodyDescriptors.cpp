@@ -1,0 +1,288 @@
+#include "song/MelodyDescriptors.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <iterator>
+#include <map>
+#include <queue>
+#include <set>
+
+#include "song/SongNotes.h"
+
+namespace {
+
+constexpr int kPercussionChannel = 9;
+// Notes struck within a 64th of each other count as struck together.
+constexpr double kTogetherQuarters = 1.0 / 16;
+
+using D = MelodyDescriptor;
+
+struct Onset {
+    std::uint64_t tick;
+    int top;   // highest pitch struck
+    int count; // notes struck
+    std::uint64_t end; // end of the top note
+    int velocity; // of the top note
+};
+
+std::vector<Onset> OnsetsOf(const std::vector<const SongNote*>& notes, std::uint64_t together)
+{
+    std::vector<Onset> onsets;
+    for (const SongNote* n : notes) {
+        if (!onsets.empty() && n->qwStart - onsets.back().tick <= together) {
+            Onset& o = onsets.back();
+            ++o.count;
+            if (n->byPitch > o.top) {
+                o.top = n->byPitch;
+                o.end = n->qwEnd;
+                o.velocity = n->byVelocity;
+            }
+            continue;
+        }
+        onsets.push_back(Onset{n->qwStart, n->byPitch, 1, n->qwEnd, n->byVelocity});
+    }
+    return onsets;
+}
+
+double Entropy(const std::map<long, int>& counts, int total)
+{
+    double bits = 0;
+    for (const auto& [value, count] : counts) {
+        const double p = static_cast<double>(count) / total;
+        bits -= p * std::log2(p);
+    }
+    return bits;
+}
+
+// Ticks in which at least one of the notes sounds.
+std::uint64_t SoundingTicks(const std::vector<const SongNote*>& notes)
+{
+    std::uint64_t total = 0;
+    std::uint64_t from = 0;
+    std::uint64_t to = 0;
+    for (const SongNote* n : notes) { // in start order
+        if (n->qwStart > to) {
+            total += to - from;
+            from = n->qwStart;
+            to = n->qwEnd;
+        } else {
+            to = std::max(to, n->qwEnd);
+        }
+    }
+    return total + (to - from);
+}
+
+// For every onset of every channel: does a note of another melodic channel sound higher?
+std::array<std::size_t, 16> CountTopOnsets(const CSongNotes& song, const std::array<std::vector<Onset>, 16>& onsets)
+{
+    // A sweep over note starts. Sounding notes are counted by pitch and channel and
+    // leave by end tick, so each onset costs the same however many notes are held.
+    std::array<std::array<int, 16>, 128> byPitch{};
+    std::array<int, 128> total{};
+    using Ending = std::pair<std::uint64_t, const SongNote*>;
+    std::priority_queue<Ending, std::vector<Ending>, std::greater<>> endings;
+    std::array<std::size_t, 16> top{};
+    std::array<std::size_t, 16> next{};
+    const auto& notes = song.Notes();
+    std::size_t i = 0;
+    while (true) {
+        int channel = -1;
+        std::uint64_t tick = UINT64_MAX;
+        for (int c = 0; c < 16; ++c)
+            if (next[c] < onsets[c].size() && onsets[c][next[c]].tick < tick) {
+                tick = onsets[c][next[c]].tick;
+                channel = c;
+            }
+        if (channel < 0)
+            break;
+        for (; i < notes.size() && notes[i].qwStart <= tick; ++i) {
+            if (notes[i].byChannel == kPercussionChannel)
+                continue;
+            ++byPitch[notes[i].byPitch][notes[i].byChannel];
+            ++total[notes[i].byPitch];
+            endings.emplace(notes[i].qwEnd, &notes[i]);
+        }
+        for (; !endings.empty() && endings.top().first <= tick; endings.pop()) {
+            const SongNote& ended = *endings.top().second;
+            --byPitch[ended.byPitch][ended.byChannel];
+            --total[ended.byPitch];
+        }
+        const Onset& o = onsets[channel][next[channel]++];
+        bool higher = false;
+        for (int p = o.top + 1; p < 128 && !higher; ++p)
+            higher = total[p] - byPitch[p][channel] > 0;
+        top[channel] += higher ? 0 : 1;
+    }
+    return top;
+}
+
+// How far x lies outside [lo, hi], in units of `scale` (0 inside).
+double Outside(double x, double lo, double hi, double scale)
+{
+    return x < lo ? (lo - x) / scale : (x > hi ? (x - hi) / scale : 0);
+}
+
+void MeasureLine(MelodyChannelDescriptors& d, const CSongNotes& song, const std::vector<const SongNote*>& notes,
+                 const std::vector<Onset>& onsets, std::uint64_t songSpan)
+{
+    std::size_t single = 0;
+    std::size_t overlaps = 0;
+    std::size_t struck = 0;
+    double pitchSum = 0;
+    double pitchSquares = 0;
+    double velocitySum = 0;
+    double lengthSum = 0;
+    double moveSum = 0;
+    int lo = 127;
+    int hi = 0;
+    std::set<int> distinct;
+    std::size_t steps = 0;
+    std::size_t leaps = 0;
+    std::size_t repeats = 0;
+    std::map<long, int> gaps;
+    const double quarter = std::max<double>(song.Division(), 1);
+    const double sixteenth = quarter / 4.0;
+    for (std::size_t k = 0; k < onsets.size(); ++k) {
+        const Onset& o = onsets[k];
+        single += o.count == 1 ? 1 : 0;
+        struck += static_cast<std::size_t>(o.count);
+        pitchSum += o.top;
+        pitchSquares += static_cast<double>(o.top) * o.top;
+        velocitySum += o.velocity;
+        lo = std::min(lo, o.top);
+        hi = std::max(hi, o.top);
+        distinct.insert(o.top);
+        std::uint64_t sounding = o.end - o.tick;
+        if (k + 1 < onsets.size()) {
+            const Onset& n = onsets[k + 1];
+            overlaps += o.end > n.tick + static_cast<std::uint64_t>(sixteenth / 2) ? 1 : 0;
+            sounding = std::min(sounding, n.tick - o.tick);
+            const int move = std::abs(n.top - o.top);
+            moveSum += move;
+            repeats += move == 0 ? 1 : 0;
+            steps += (move == 1 || move == 2) ? 1 : 0;
+            leaps += move > 7 ? 1 : 0;
+            ++gaps[std::lround(static_cast<double>(n.tick - o.tick) / sixteenth)];
+        }
+        lengthSum += static_cast<double>(sounding) / quarter;
+    }
+    const double n = static_cast<double>(onsets.size());
+    const double moves = std::max(n - 1, 1.0);
+    const double meanPitch = pitchSum / n;
+    d[D::SingleShare] = single / n;
+    d[D::OverlapShare] = overlaps / moves;
+    d[D::MeanPitch] = (meanPitch - 60) / 12;
+    d[D::PitchOutside] = Outside(meanPitch, 64, 84, 12);
+    d[D::PitchRange] = std::min((hi - lo) / 12.0, 4.0);
+    d[D::PitchSpread] = std::sqrt(std::max(0.0, pitchSquares / n - meanPitch * meanPitch)) / 12;
+    d[D::DistinctPitches] = std::min(static_cast<double>(distinct.size()) / 12, 4.0);
+    d[D::StepShare] = steps / moves;
+    d[D::LeapShare] = leaps / moves;
+    d[D::RepeatShare] = repeats / moves;
+    d[D::MeanMove] = std::min(moveSum / moves / 12, 1.0);
+    const double seconds = song.SecondsAt(notes.back()->qwEnd) - song.SecondsAt(notes.front()->qwStart);
+    const double perSecond = seconds > 0 ? n / seconds : 0;
+    d[D::Density] = std::log2(perSecond + 0.125);
+    d[D::DensityOutside] = Outside(perSecond, 1, 7, 2);
+    d[D::RhythmVariety] = onsets.size() > 1 ? std::min(Entropy(gaps, static_cast<int>(onsets.size() - 1)), 3.0) : 0;
+    d[D::MeanLength] = std::clamp(std::log2(std::max(lengthSum / n, 1e-3)), -3.0, 3.0);
+    d[D::Coverage] = songSpan ? static_cast<double>(SoundingTicks(notes)) / static_cast<double>(songSpan) : 0;
+    d[D::Chords] = std::min(static_cast<double>(struck) / n - 1, 3.0);
+    d[D::Loudness] = velocitySum / n / 127;
+}
+
+void MeasureProgram(MelodyChannelDescriptors& d, int program)
+{
+    if (program < 0)
+        return;
+    const int family = program / 8;
+    d[D::ProgramBass] = family == 4 ? 1 : 0;
+    d[D::ProgramPad] = family == 11 ? 1 : 0;
+    d[D::ProgramEffects] = (family == 12 || family >= 14) ? 1 : 0;
+    d[D::ProgramEnsemble] = family == 6 ? 1 : 0;
+    d[D::ProgramSolo] = ((family == 5 && program < 44) || family == 7 || family == 8 || family == 9 || family == 10)
+                            ? 1
+                            : 0;
+}
+
+// Each channel's measure placed between the song's lowest (0) and highest (1).
+void Relate(std::vector<MelodyChannelDescriptors>& channels, D from, D to)
+{
+    double lo = HUGE_VAL;
+    double hi = -HUGE_VAL;
+    for (const MelodyChannelDescriptors& c : channels) {
+        lo = std::min(lo, c[from]);
+        hi = std::max(hi, c[from]);
+    }
+    for (MelodyChannelDescriptors& c : channels)
+        c[to] = hi - lo > 1e-9 ? (c[from] - lo) / (hi - lo) : 0.5;
+}
+
+} // namespace
+
+std::string_view MelodyDescriptorName(MelodyDescriptor descriptor)
+{
+    static constexpr std::string_view kNames[] = {
+        "SingleShare",     "OverlapShare",     "MeanPitch",       "PitchOutside",  "PitchRange",
+        "PitchSpread",     "DistinctPitches",  "StepShare",       "LeapShare",     "RepeatShare",
+        "MeanMove",        "Density",          "DensityOutside",  "RhythmVariety", "MeanLength",
+        "Coverage",        "OnsetShare",       "FewOnsets",       "TopShare",      "Chords",
+        "Loudness",        "RelMeanPitch",     "RelSingleShare",  "RelStepShare",  "RelDensity",
+        "RelRhythmVariety", "RelMeanLength",   "RelCoverage",     "RelTopShare",   "RelLoudness",
+        "RelDistinctPitches", "HighestLine",   "ProgramBass",     "ProgramPad",    "ProgramEffects",
+        "ProgramEnsemble", "ProgramSolo",
+    };
+    static_assert(std::size(kNames) == kMelodyDescriptorCount, "a name for every descriptor");
+    return kNames[static_cast<std::size_t>(descriptor)];
+}
+
+std::vector<MelodyChannelDescriptors> DescribeMelodyChannels(const CSongNotes& song)
+{
+    std::array<std::vector<const SongNote*>, 16> byChannel;
+    std::uint64_t first = UINT64_MAX;
+    std::uint64_t last = 0;
+    for (const SongNote& n : song.Notes()) {
+        if (n.byChannel == kPercussionChannel)
+            continue;
+        byChannel[n.byChannel].push_back(&n);
+        first = std::min(first, n.qwStart);
+        last = std::max(last, n.qwEnd);
+    }
+    const auto together = static_cast<std::uint64_t>(song.Division() * kTogetherQuarters);
+    std::array<std::vector<Onset>, 16> onsets;
+    for (int c = 0; c < 16; ++c)
+        onsets[c] = OnsetsOf(byChannel[c], together);
+    const std::array<std::size_t, 16> top = CountTopOnsets(song, onsets);
+
+    std::size_t busiest = 1;
+    for (const std::vector<Onset>& o : onsets)
+        busiest = std::max(busiest, o.size());
+    std::vector<MelodyChannelDescriptors> channels;
+    for (int c = 0; c < 16; ++c) {
+        if (byChannel[c].empty())
+            continue;
+        MelodyChannelDescriptors d;
+        d.nChannel = c;
+        MeasureLine(d, song, byChannel[c], onsets[c], last > first ? last - first : 0);
+        const double share = static_cast<double>(onsets[c].size()) / static_cast<double>(busiest);
+        d[D::OnsetShare] = share;
+        d[D::FewOnsets] = std::max(0.0, 0.25 - share) * 4;
+        d[D::TopShare] = static_cast<double>(top[c]) / static_cast<double>(onsets[c].size());
+        MeasureProgram(d, song.Program(c));
+        channels.push_back(d);
+    }
+    Relate(channels, D::MeanPitch, D::RelMeanPitch);
+    Relate(channels, D::SingleShare, D::RelSingleShare);
+    Relate(channels, D::StepShare, D::RelStepShare);
+    Relate(channels, D::Density, D::RelDensity);
+    Relate(channels, D::RhythmVariety, D::RelRhythmVariety);
+    Relate(channels, D::MeanLength, D::RelMeanLength);
+    Relate(channels, D::Coverage, D::RelCoverage);
+    Relate(channels, D::TopShare, D::RelTopShare);
+    Relate(channels, D::Loudness, D::RelLoudness);
+    Relate(channels, D::DistinctPitches, D::RelDistinctPitches);
+    for (MelodyChannelDescriptors& c : channels)
+        c[D::HighestLine] = c[D::RelMeanPitch] == 1.0 || channels.size() == 1 ? 1 : 0;
+    return channels;
+}

@@ -1,0 +1,74 @@
+#pragma once
+// What the melody finder knows of each channel of a song: a fixed list of numbers
+// measured from the notes alone (never from track names), some of them as they
+// stand and some relative to the song's other channels, so that a channel is
+// judged against its neighbours rather than against one composer's habits. The
+// finder's model (song/MelodyModel.inc) weighs them; bench/train_melody learns
+// the weights from labelled songs.
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+class CSongNotes;
+
+enum class MelodyDescriptor : std::size_t {
+    SingleShare,       // onsets where one note alone is struck
+    OverlapShare,      // top-line notes still sounding when the next starts
+    MeanPitch,         // of the top line, in octaves from middle C
+    PitchOutside,      // octaves the mean pitch lies outside e4..c6
+    PitchRange,        // top line, in octaves (at most 4)
+    PitchSpread,       // standard deviation of the top line, in octaves
+    DistinctPitches,   // in dozens (at most 4)
+    StepShare,         // top-line moves of 1 or 2 semitones
+    LeapShare,         // moves of more than 7 semitones
+    RepeatShare,       // the same pitch again
+    MeanMove,          // mean top-line move, in octaves (at most 1)
+    Density,           // log2 of onsets per second (from 1/8)
+    DensityOutside,    // how far onsets per second lie outside 1..7, in halves of 2
+    RhythmVariety,     // entropy of the gaps between onsets, in bits (at most 3)
+    MeanLength,        // log2 of the top line's mean sounding length in quarters, -3..3
+    Coverage,          // share of the song's span in which the channel sounds
+    OnsetShare,        // onsets against those of the busiest channel
+    FewOnsets,         // how far the onset share falls below a quarter
+    TopShare,          // onsets at which no other channel sounds higher
+    Chords,            // mean notes struck together, less one (at most 3)
+    Loudness,          // mean velocity, 0..1
+    // The same measures relative to the song: 0 for the lowest channel, 1 for the
+    // highest, 0.5 when all channels are alike.
+    RelMeanPitch,
+    RelSingleShare,
+    RelStepShare,
+    RelDensity,
+    RelRhythmVariety,
+    RelMeanLength,
+    RelCoverage,
+    RelTopShare,
+    RelLoudness,
+    RelDistinctPitches,
+    HighestLine,       // 1 for the channel with the highest mean pitch
+    // General MIDI program families (all 0 without a program change).
+    ProgramBass,
+    ProgramPad,
+    ProgramEffects,    // synth effects, percussive and sound effects
+    ProgramEnsemble,   // strings and choirs in ensemble
+    ProgramSolo,       // solo strings, brass, reed, pipe, synth lead
+    Count
+};
+
+constexpr std::size_t kMelodyDescriptorCount = static_cast<std::size_t>(MelodyDescriptor::Count);
+
+// The descriptor names as the model table and the trainer write them, in order.
+[[nodiscard]] std::string_view MelodyDescriptorName(MelodyDescriptor descriptor);
+
+struct MelodyChannelDescriptors {
+    int nChannel = 0; // 0-15, never 9 (percussion)
+    std::array<double, kMelodyDescriptorCount> dValues{};
+
+    [[nodiscard]] double operator[](MelodyDescriptor d) const { return dValues[static_cast<std::size_t>(d)]; }
+    double& operator[](MelodyDescriptor d) { return dValues[static_cast<std::size_t>(d)]; }
+};
+
+// One entry per channel that has notes, channel 10 left out, in channel order.
+[[nodiscard]] std::vector<MelodyChannelDescriptors> DescribeMelodyChannels(const CSongNotes& notes);
