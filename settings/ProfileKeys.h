@@ -20,5 +20,6 @@ inline constexpr char kProfileMediaPlayer[] = "MPLAYER"; // full path of the med
 // remembers. Absent entries read as empty, which means the default.
 inline constexpr char kProfileOptions[] = "ZORVATTONE";
 inline constexpr char kProfileKeepRhythm[] = "KEEPRHYTHM"; // "1": Stop writes the faithful capture
+inline constexpr char kProfileFitOneMessage[] = "FITONEMESSAGE"; // "1": the faithful capture ends on a phrase that fits one message
 inline constexpr char kProfileSoundOutput[] = "OUTPUT";    // the chosen MIDI output's name; empty: the first that qualifies
 inline constexpr char kProfileSoundFont[] = "SOUNDFONT";   // the built-in synthesizer's SoundFont; empty: the default one

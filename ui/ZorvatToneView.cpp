@@ -15,6 +15,7 @@
 #include "ui/FileChooser.h"
 #include "ui/ModalRunner.h"
 #include "ui/SetupDlg.h"
+#include "ui/SongOverview.h"
 #include "ui/ZorvatToneDoc.h"
 
 namespace {
@@ -107,6 +108,8 @@ void CZorvatToneView::OnInitialUpdate()
     m_strRecordTime = "Rec Time: 00:00 to 00:00";
     m_strRtttl.clear();
     FindSuggestion();
+    m_pOverview->Model().SetSong(m_songNotes, m_ranked, static_cast<int>(seconds));
+    m_pOverview->Refresh();
     UpdateData(false);
 }
 
@@ -125,8 +128,12 @@ void CZorvatToneView::ShowNoSong()
     m_strRecordTime = "Rec Time: 00:00 to 00:00";
     m_strRtttl.clear();
     m_songNotes = CSongNotes();
+    m_ranked.clear();
     m_nSuggestedChannel = -1;
     m_bPercussionNotes = false;
+    m_pOverview->Model().Clear();
+    m_pOverview->Refresh();
+    m_pTuneStart->setEnabled(false);
     ResetMeters();
     m_pOpen->setEnabled(true);
     m_pPlay->setEnabled(false);
@@ -159,6 +166,7 @@ bool CZorvatToneView::OpenMidiFile(const std::string& path, bool bReport)
     SetCaption(m_strFileTitle);
     m_pPlay->setEnabled(m_bSongReady);
     m_pRecordNow->setEnabled(m_bSongReady);
+    m_pTuneStart->setEnabled(m_bSongReady);
     m_pMute->setEnabled(m_bSongReady);
     m_pSuggest->setEnabled(m_bSongReady && m_nSuggestedChannel >= 0);
     EnableRingtoneBox(true);
@@ -232,6 +240,7 @@ void CZorvatToneView::OnChannelToggle(int channel)
     check = !check;
     m_engine.SetChannelOn(channel, check != 0);
     SetMeter(channel, CChannelMeters::kLow);
+    ShowEnabledOnOverview();
 }
 
 void CZorvatToneView::OnMuteToggle()
@@ -245,6 +254,7 @@ void CZorvatToneView::OnMuteToggle()
     for (std::size_t c = 0; c < kChannels; ++c)
         m_pChannelBox[c]->setChecked(m_bAllChannels != 0);
     m_pMute->setText(m_bAllChannels ? QStringLiteral("Mute On") : QStringLiteral("Mute Off"));
+    ShowEnabledOnOverview();
 }
 
 void CZorvatToneView::OnSetup()

@@ -24,15 +24,18 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/ChannelMeters.h"
 #include "engine/MidiEngine.h"
+#include "song/MelodyFinder.h"
 #include "song/SongNotes.h"
 #include "ui/PreviewPlayer.h"
 #include "ui/UiServices.h"
 
 class CPostController;
 class CRingtonePicture;
+class CSongOverview;
 class CRingtoneConverter;
 class CZorvatToneDoc;
 class QCheckBox;
@@ -136,9 +139,15 @@ public slots:
     // "Keep rhythm" on or off; remembered in the profile (a profile that cannot be
     // written is said on standard error only).
     void OnKeepRhythm(bool bOn);
-    // Fills the box at once with the recording of the enabled channels from the
-    // slider's second to the end of the song, as Play and Stop would.
+    // Fills the box at once with the recording of the enabled channels over the
+    // range (from the slider's second to the range's end), as Play and Stop would.
     void OnRecordWithoutPlaying();
+    // "Fit to one message" on or off; remembered in the profile as Keep rhythm is.
+    void OnFitOneMessage(bool bOn);
+    // Moves the start to the bar where the enabled channels' first note sounds.
+    void OnStartWhereTheTuneBegins();
+    // Checks `channel` (0-15) alone, as the overview's lanes and the suggestion do.
+    void CheckChannelAlone(int channel);
 
 private slots:
     void OnSliderAction(int action);
@@ -156,6 +165,10 @@ private:
     void ShowSuggestion();
     void NameChannelControls();
     [[nodiscard]] bool KeepsRhythm() const;
+    // The overview's highlight follows the channel boxes.
+    void ShowEnabledOnOverview();
+    // The second at which the range ends: the song's end unless the user moved it.
+    [[nodiscard]] int RangeEnd() const;
     // The channels Play would record now, by channel 0-15.
     [[nodiscard]] std::array<bool, kChannels> EnabledChannels() const;
     // The faithful capture of the enabled channels from slider second `from` for
@@ -208,6 +221,7 @@ private:
 
     // The song's notes on one time line, for the finder and the faithful capture.
     CSongNotes m_songNotes;
+    std::vector<MelodyCandidate> m_ranked; // the finder's ranking of the song's channels
     int m_nSuggestedChannel = -1;
     double m_dSuggestedScore = 0;
     bool m_bPercussionNotes = false; // channel 10 has notes
@@ -225,7 +239,10 @@ private:
     QPushButton* m_pMute = nullptr;
     QPushButton* m_pSuggest = nullptr;
     QCheckBox* m_pKeepRhythm = nullptr;
+    QCheckBox* m_pFit = nullptr;
+    QPushButton* m_pTuneStart = nullptr;
     QPushButton* m_pRecordNow = nullptr;
+    CSongOverview* m_pOverview = nullptr;
     QSlider* m_pSlider = nullptr;
     QLineEdit* m_pElapsed = nullptr;
     QLabel* m_pRecordTime = nullptr;

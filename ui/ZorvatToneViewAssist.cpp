@@ -20,6 +20,7 @@
 #include "song/MelodyFinder.h"
 #include "ui/ProfileWriteLog.h"
 #include "ui/RingtonePicture.h"
+#include "ui/SongOverview.h"
 #include "ui/ZorvatToneDoc.h"
 #include "ui/ZorvatToneView.h"
 
@@ -67,7 +68,8 @@ void CZorvatToneView::SayRecorded(const std::string& from, const std::string& to
 void CZorvatToneView::FindSuggestion()
 {
     m_songNotes = CSongNotes(m_doc.GetSong());
-    const std::vector<MelodyCandidate> ranked = RankMelodyChannels(m_songNotes);
+    m_ranked = RankMelodyChannels(m_songNotes);
+    const std::vector<MelodyCandidate>& ranked = m_ranked;
     const bool bFound = !ranked.empty() && ranked.front().dScore > 0;
     m_nSuggestedChannel = bFound ? ranked.front().nChannel : -1;
     m_dSuggestedScore = bFound ? ranked.front().dScore : 0;
@@ -94,16 +96,49 @@ void CZorvatToneView::NameChannelControls()
 
 void CZorvatToneView::OnTakeSuggestion()
 {
-    if (m_nSuggestedChannel < 0)
+    if (m_nSuggestedChannel >= 0)
+        CheckChannelAlone(m_nSuggestedChannel);
+}
+
+void CZorvatToneView::CheckChannelAlone(int channel)
+{
+    if (channel < 0 || channel >= kChannels || !m_bSongReady)
         return;
     for (int c = 0; c < kChannels; ++c) {
-        const bool bOn = c == m_nSuggestedChannel;
+        const bool bOn = c == channel;
         m_bChannelCheck[static_cast<std::size_t>(c)] = bOn ? 1 : 0;
         m_pChannelBox[static_cast<std::size_t>(c)]->setChecked(bOn);
         m_engine.SetChannelOn(c, bOn);
         if (!bOn)
             SetMeter(c, CChannelMeters::kLow);
     }
+    ShowEnabledOnOverview();
+}
+
+void CZorvatToneView::ShowEnabledOnOverview()
+{
+    m_pOverview->Model().SetEnabled(EnabledChannels());
+    m_pOverview->Refresh();
+}
+
+int CZorvatToneView::RangeEnd() const
+{
+    return m_pOverview->Model().EndsEarly() ? m_pOverview->Model().RangeEnd() : m_pSlider->maximum();
+}
+
+void CZorvatToneView::OnFitOneMessage(bool bOn)
+{
+    if (!m_services.m_settings.SetString(kProfileOptions, kProfileFitOneMessage, bOn ? "1" : "0"))
+        LogProfileWriteFailure(m_services.m_settings);
+}
+
+void CZorvatToneView::OnStartWhereTheTuneBegins()
+{
+    if (!m_bSongReady || m_bPlaying)
+        return;
+    const int second = static_cast<int>(m_songNotes.SliderSecondAt(TuneStartTick(m_songNotes, EnabledChannels())));
+    m_pSlider->setValue(second);
+    ShowElapsed(second);
 }
 
 bool CZorvatToneView::KeepsRhythm() const
@@ -135,6 +170,7 @@ std::string CZorvatToneView::CaptureKeepingRhythm(int from, int seconds) const
     if (seconds >= 0)
         options.qwToTick = m_songNotes.TickAfterSeconds(options.qwFromTick, seconds);
     options.strToneName = m_engine.GetToneName();
+    options.bFitOneMessage = m_pFit->isChecked();
     return CaptureFaithful(m_songNotes, options).strRtttl;
 }
 
@@ -143,12 +179,16 @@ void CZorvatToneView::OnRecordWithoutPlaying()
     if (!m_bSongReady || m_bPlaying)
         return;
     const int from = GetSliderPos();
+    const int to = RangeEnd();
+    // To the song's end unless the range ends before it.
+    const int seconds = m_pOverview->Model().EndsEarly() ? std::max(to - from, 0) : -1;
     if (KeepsRhythm()) {
-        m_strRtttl = CaptureKeepingRhythm(from, -1);
+        m_strRtttl = CaptureKeepingRhythm(from, seconds);
     } else {
         OfflineRecordOptions options;
         options.bChannelOn = EnabledChannels();
         options.uFromSecond = static_cast<std::uint32_t>(from);
+        options.nSeconds = seconds;
         options.strToneName = m_engine.GetToneName();
         OfflineRecording recording;
         COfflineRecorder recorder;
@@ -157,11 +197,11 @@ void CZorvatToneView::OnRecordWithoutPlaying()
         m_strRtttl = recording.strRtttl;
     }
     m_nRecordStart = from;
-    m_strRecordTime = "Rec Time: " + FormatTime(from) + " to " + FormatTime(m_pSlider->maximum());
+    m_strRecordTime = "Rec Time: " + FormatTime(from) + " to " + FormatTime(to);
     EnableRingtoneBox(true);
     UpdateData(false);
     if (!HoldsANote(m_strRtttl))
-        SayRecorded(FormatTime(from), FormatTime(m_pSlider->maximum()));
+        SayRecorded(FormatTime(from), FormatTime(to));
 }
 
 void CZorvatToneView::ShowDropped(const CRingtoneConverter& converter)

@@ -18,6 +18,7 @@
 #include "song/GmNames.h"
 #include "ui/ControlIds.h"
 #include "ui/RingtonePicture.h"
+#include "ui/SongOverview.h"
 #include "ui/ZorvatToneDoc.h"
 #include "ui/ZorvatToneView.h"
 
@@ -116,9 +117,20 @@ QWidget* CZorvatToneView::BuildMidiControl()
     m_pKeepRhythm->setObjectName(QStringLiteral("keepRhythm"));
     m_pKeepRhythm->setToolTip(QStringLiteral("Record one voice with dotted lengths and every note in its place"));
     m_pKeepRhythm->setChecked(m_services.m_settings.GetString(kProfileOptions, kProfileKeepRhythm) == "1");
+    m_pFit = new QCheckBox(QStringLiteral("Fit to one message"), pGroup);
+    m_pFit->setObjectName(QStringLiteral("fitOneMessage"));
+    m_pFit->setToolTip(QStringLiteral("With Keep rhythm: end the recording on the last phrase that still fits one "
+                                      "message of 130 octets"));
+    m_pFit->setChecked(m_services.m_settings.GetString(kProfileOptions, kProfileFitOneMessage) == "1");
+    m_pFit->setEnabled(m_pKeepRhythm->isChecked());
+    m_pTuneStart = MakeButton("Start where the tune begins", 0, pGroup, false);
+    m_pTuneStart->setObjectName(QStringLiteral("startAtTune"));
+    m_pTuneStart->setToolTip(QStringLiteral("Move the start to the bar where the checked channels' first note sounds"));
+    m_pOverview = new CSongOverview(pGroup);
+    m_pOverview->setObjectName(QStringLiteral("songOverview"));
     m_pRecordNow = MakeButton("Record without playing", 0, pGroup, false);
     m_pRecordNow->setObjectName(QStringLiteral("recordWithoutPlaying"));
-    m_pRecordNow->setToolTip(QStringLiteral("Record the checked channels from the slider's second to the end, at once"));
+    m_pRecordNow->setToolTip(QStringLiteral("Record the checked channels over the range, at once"));
 
     auto* pButtons = new QHBoxLayout;
     for (QPushButton* pButton : {m_pOpen, m_pPlay, m_pStop, m_pMute, m_pSuggest})
@@ -134,13 +146,20 @@ QWidget* CZorvatToneView::BuildMidiControl()
 
     auto* pRecording = new QHBoxLayout;
     pRecording->addWidget(m_pKeepRhythm);
+    pRecording->addWidget(m_pFit);
     pRecording->addStretch(1);
     pRecording->addWidget(m_pRecordNow);
+
+    auto* pRange = new QHBoxLayout;
+    pRange->addWidget(m_pTuneStart);
+    pRange->addStretch(1);
 
     auto* pLayout = new QVBoxLayout(pGroup);
     pLayout->addLayout(pButtons);
     pLayout->addWidget(m_pSlider);
+    pLayout->addWidget(m_pOverview);
     pLayout->addLayout(pTime);
+    pLayout->addLayout(pRange);
     pLayout->addLayout(pRecording);
     return pGroup;
 }
@@ -273,6 +292,24 @@ void CZorvatToneView::ConnectControls()
     connect(m_pSuggest, &QPushButton::clicked, this, &CZorvatToneView::OnTakeSuggestion);
     connect(m_pKeepRhythm, &QCheckBox::toggled, this, &CZorvatToneView::OnKeepRhythm);
     connect(m_pRecordNow, &QPushButton::clicked, this, &CZorvatToneView::OnRecordWithoutPlaying);
+    connect(m_pFit, &QCheckBox::toggled, this, &CZorvatToneView::OnFitOneMessage);
+    connect(m_pKeepRhythm, &QCheckBox::toggled, m_pFit, &QCheckBox::setEnabled);
+    connect(m_pTuneStart, &QPushButton::clicked, this, &CZorvatToneView::OnStartWhereTheTuneBegins);
+    connect(m_pOverview, &CSongOverview::channelChosen, this, &CZorvatToneView::CheckChannelAlone);
+    // The overview's start is the slider's second; while playing the slider shows
+    // the position instead, and the range stays where the recording began.
+    connect(m_pSlider, &QSlider::valueChanged, this, [this](int second) {
+        if (m_bPlaying || m_pOverview->Model().RangeStart() == second)
+            return;
+        m_pOverview->Model().SetRangeStart(second);
+        m_pOverview->Refresh();
+    });
+    connect(m_pOverview, &CSongOverview::rangeStartChanged, this, [this](int second) {
+        if (m_bPlaying)
+            return;
+        m_pSlider->setValue(second);
+        ShowElapsed(second);
+    });
     connect(m_pRtttl, &QPlainTextEdit::textChanged, this, &CZorvatToneView::OnRtttlEdited);
     connect(m_pShowRttl, &QPushButton::clicked, this, &CZorvatToneView::OnShowRttl);
     connect(m_pShowPdu, &QPushButton::clicked, this, &CZorvatToneView::OnShowPdu);

@@ -94,6 +94,7 @@ void CZorvatToneView::OnPlay()
     UpdateData(false);
     m_pPlay->setEnabled(false);
     m_pRecordNow->setEnabled(false);
+    m_pTuneStart->setEnabled(false);
     m_pOpen->setEnabled(false);
     m_pStop->setEnabled(true);
     EnableRingtoneBox(false);
@@ -138,6 +139,7 @@ void CZorvatToneView::OnStop()
     m_pOpen->setEnabled(true);
     m_pPlay->setEnabled(true);
     m_pRecordNow->setEnabled(true);
+    m_pTuneStart->setEnabled(true);
     m_pStop->setEnabled(false);
     EnableRingtoneBox(true);
     UpdateData(false);
@@ -149,7 +151,8 @@ void CZorvatToneView::OnTimer()
     const int position = GetSliderPos() + 1;
     m_pSlider->setValue(position);
     ShowElapsed(position);
-    if (m_pSlider->maximum() > position)
+    // The recording ends at the range's end, which is the song's end unless moved.
+    if (RangeEnd() > position)
         m_secondTimer.start(m_services.m_nSecondTimerMs);
     else
         OnStop();

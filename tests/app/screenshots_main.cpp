@@ -2,8 +2,10 @@
 // its real windows on fake services (no sound device, no network needed): the main
 // window after a recording of the demo song's melody with its rhythm kept, the Post Ringtone dialog after
 // an upload, the Setup dialog, the How To box and the About box. Writes nothing outside OUTPUT_DIR and a
-// temporary directory of its own.
-// usage: zorvattone-screenshots OUTPUT_DIR DEMO.mid
+// temporary directory of its own. With a second song, also the main window on it
+// (screenshot-song.png): the suggestion taken, the start where its tune begins, the
+// recording kept to one message.
+// usage: zorvattone-screenshots OUTPUT_DIR DEMO.mid [SONG.mid]
 
 #include <QApplication>
 #include <QCheckBox>
@@ -90,13 +92,24 @@ void Record(CZorvatToneView& view, CManualClock& clock)
     Control<QComboBox>(view, ControlId::Form::kInstrument)->setCurrentIndex(kFlute);
 }
 
+// The suggested channel alone, from the bar where its tune begins, fitted to one
+// message, recorded without playing.
+void RecordFitted(CZorvatToneView& view)
+{
+    view.findChild<QPushButton*>(QStringLiteral("takeSuggestion"))->click();
+    view.findChild<QCheckBox*>(QStringLiteral("keepRhythm"))->setChecked(true);
+    view.findChild<QCheckBox*>(QStringLiteral("fitOneMessage"))->setChecked(true);
+    view.findChild<QPushButton*>(QStringLiteral("startAtTune"))->click();
+    view.findChild<QPushButton*>(QStringLiteral("recordWithoutPlaying"))->click();
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     QApplication qapp(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: zorvattone-screenshots OUTPUT_DIR DEMO.mid\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: zorvattone-screenshots OUTPUT_DIR DEMO.mid [SONG.mid]\n");
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
@@ -127,6 +140,16 @@ int main(int argc, char* argv[])
     CZorvatToneView& view = frame.GetView();
     Record(view, clock);
     bool bOk = Save(frame, out, "screenshot-main.png");
+    if (argc == 4) {
+        if (!view.OpenMidiFile(QString::fromLocal8Bit(argv[3]).toStdString())) {
+            std::fprintf(stderr, "zorvattone-screenshots: cannot open %s\n", argv[3]);
+            return 1;
+        }
+        RecordFitted(view);
+        bOk = Save(frame, out, "screenshot-song.png") && bOk;
+        (void)view.OpenMidiFile(song.toStdString());
+        Record(view, clock);
+    }
 
     modal.SetHandler([&](QDialog& dlg) {
         auto& post = dynamic_cast<CPostDlg&>(dlg);

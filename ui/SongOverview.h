@@ -1,0 +1,61 @@
+#pragma once
+// The strip that draws the whole song: a lane per channel that has notes, its
+// note onsets over time, the suggested channel (♪) and a close runner-up (♪?)
+// marked, the enabled channels highlighted, and the recording range as a window
+// whose start and end can be dragged.
+//
+// Mouse: drag the start or the end of the window; click elsewhere in a lane to
+// check that channel alone. Keys: Left and Right move the start a second, Page Up
+// and Page Down ten; with Shift they move the end; Home puts the start at 0, End
+// the end at the song's end; Up and Down pick a lane, Enter or Space checks it
+// alone.
+
+#include <QWidget>
+
+#include "ui/SongOverviewModel.h"
+
+class CSongOverview final : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit CSongOverview(QWidget* pParent = nullptr);
+
+    [[nodiscard]] CSongOverviewModel& Model() { return m_model; }
+    [[nodiscard]] const CSongOverviewModel& Model() const { return m_model; }
+    // Redraws after the model changed, and tells a screen reader what it shows.
+    void Refresh();
+    // The lane the keys pick, an index into the model's lanes (0 when there is none).
+    [[nodiscard]] int CurrentLane() const { return m_nCurrentLane; }
+
+    [[nodiscard]] QSize sizeHint() const override;
+    [[nodiscard]] QSize minimumSizeHint() const override;
+
+signals:
+    // The user moved the start or the end of the range (whole seconds).
+    void rangeStartChanged(int second);
+    void rangeEndChanged(int second);
+    // The user asked to record this channel (0-15) alone.
+    void channelChosen(int channel);
+
+protected:
+    void paintEvent(QPaintEvent* pEvent) override;
+    void mousePressEvent(QMouseEvent* pEvent) override;
+    void mouseMoveEvent(QMouseEvent* pEvent) override;
+    void mouseReleaseEvent(QMouseEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+
+private:
+    enum class Drag { kNone, kStart, kEnd };
+
+    [[nodiscard]] int LabelWidth() const;
+    [[nodiscard]] QRect LaneArea() const;
+    [[nodiscard]] int XOfSecond(int second) const;
+    [[nodiscard]] int SecondAt(int x) const;
+    [[nodiscard]] int LaneAt(int y) const;
+    void MoveStart(int second);
+    void MoveEnd(int second);
+
+    CSongOverviewModel m_model;
+    Drag m_drag = Drag::kNone;
+    int m_nCurrentLane = 0;
+};
