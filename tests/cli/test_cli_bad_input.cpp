@@ -53,6 +53,8 @@ protected:
             {"package", "--temp", temp, in, "-o", m_dir.File("pkg")},
             {"unpack", in, "-d", temp},
             {"post", "--name", "Tone", "--category", "others", "--host", "127.0.0.1:1", in},
+            {"export", in, "-o", m_dir.File("tone.ott")},
+            {"import", in},
         };
     }
     // The tool with its home here, killed should it ever wait (exit code 124).
