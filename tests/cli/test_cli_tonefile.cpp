@@ -137,4 +137,21 @@ TEST_F(CliToneFileTest, RefusesDamagedFilesAndBadUsage)
                          "for its usage.\n");
 }
 
+TEST_F(CliToneFileTest, ExportsSoundThroughTheAudioProgram)
+{
+    const std::string in = Tone("two.txt", "Two:d=4,o=5,b=120:c,d,");
+    ProgramResult r = Run({"export", "--instrument", "73", in, "-o", m_dir.File("two.ogg")});
+    if (r.exitCode == 1 && r.err.find("no General MIDI SoundFont") != std::string::npos)
+        GTEST_SKIP() << r.err;
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(ReadFile(m_dir.File("two.ogg")).substr(0, 4), "OggS");
+    r = Run({"export", "--format", "m4r", in, "-o", m_dir.File("two.bin")});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadFile(m_dir.File("two.bin")).substr(4, 8), "ftypM4A ");
+    r = Run({"export", "--instrument", "128", in, "-o", m_dir.File("bad.ogg")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(Listing(m_dir.Path()), (std::vector<std::string>{"two.bin", "two.ogg", "two.txt"}));
+}
+
 } // namespace
