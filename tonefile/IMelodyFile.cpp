@@ -201,20 +201,18 @@ private:
         m_bInRepeat = false;
         if (count == 0)
             m_losses.push_back({ToneLoss::Kind::Ignored, std::string(), "a block repeated for ever is played once"});
-        const std::size_t end = m_out.notes.size();
         // The block is in the list once already; the rest of the count appends it
         // again, never past the list's limit.
-        for (unsigned long round = 1; round < count && end > m_repeatStart; ++round) {
+        const std::vector<RingtoneNote> block(m_out.notes.begin() + static_cast<std::ptrdiff_t>(m_repeatStart),
+                                              m_out.notes.end());
+        for (unsigned long round = 1; round < count && !block.empty(); ++round) {
             const std::size_t room = static_cast<std::size_t>(kMaxRingtoneNotes) - m_out.notes.size();
-            const std::size_t block = end - m_repeatStart;
-            if (block > room) {
-                m_out.notes.insert(m_out.notes.end(), m_out.notes.begin() + static_cast<std::ptrdiff_t>(m_repeatStart),
-                                   m_out.notes.begin() + static_cast<std::ptrdiff_t>(m_repeatStart + room));
-                m_beyond += block - room + (count - round - 1) * block;
+            if (block.size() > room) {
+                m_out.notes.insert(m_out.notes.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(room));
+                m_beyond += block.size() - room + (count - round - 1) * block.size();
                 break;
             }
-            m_out.notes.insert(m_out.notes.end(), m_out.notes.begin() + static_cast<std::ptrdiff_t>(m_repeatStart),
-                               m_out.notes.begin() + static_cast<std::ptrdiff_t>(end));
+            m_out.notes.insert(m_out.notes.end(), block.begin(), block.end());
         }
         return true;
     }
