@@ -155,6 +155,7 @@ private:
             ++m_at;
             m_bInRepeat = true;
             m_repeatStart = m_out.notes.size();
+            m_beyondAtRepeat = m_beyond;
             return true;
         }
         if (c == '@')
@@ -205,11 +206,14 @@ private:
         // again, never past the list's limit.
         const std::vector<RingtoneNote> block(m_out.notes.begin() + static_cast<std::ptrdiff_t>(m_repeatStart),
                                               m_out.notes.end());
-        for (unsigned long round = 1; round < count && !block.empty(); ++round) {
+        // The notes the block holds, those past the list's limit counted too.
+        const std::size_t blockNotes = block.size() + (m_beyond - m_beyondAtRepeat);
+        for (unsigned long round = 1; round < count && blockNotes > 0; ++round) {
             const std::size_t room = static_cast<std::size_t>(kMaxRingtoneNotes) - m_out.notes.size();
-            if (block.size() > room) {
-                m_out.notes.insert(m_out.notes.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(room));
-                m_beyond += block.size() - room + (count - round - 1) * block.size();
+            if (blockNotes > room) {
+                const std::size_t taken = std::min(room, block.size());
+                m_out.notes.insert(m_out.notes.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(taken));
+                m_beyond += blockNotes - taken + (count - round - 1) * blockNotes;
                 break;
             }
             m_out.notes.insert(m_out.notes.end(), block.begin(), block.end());
@@ -286,6 +290,7 @@ private:
     bool m_bInRepeat = false;
     std::size_t m_repeatStart = 0;
     std::size_t m_beyond = 0;
+    std::size_t m_beyondAtRepeat = 0;
     bool m_bSaidVolume = false;
     bool m_bSaidEffects = false;
 };

@@ -112,7 +112,15 @@ INSTANTIATE_TEST_SUITE_P(
                          notes.push_back(i % 2 ? "32d5" : "32c5");
                      return notes;
                  }(),
-                 {{Kind::Dropped, "1999999743 notes", "more than 255 notes"}}}),
+                 {{Kind::Dropped, "1999999743 notes", "more than 255 notes"}}},
+        ReadCase{"a_block_longer_than_the_list_counts_each_repeat",
+                 [] {
+                     std::string text = kBegin + "MELODY:(";
+                     for (int i = 0; i < 300; ++i)
+                         text += "c5";
+                     return text + "@2)\r\nEND:IMELODY\r\n";
+                 }(),
+                 " 120", Strings(255, "32c5"), {{Kind::Dropped, "345 notes", "more than 255 notes"}}}),
     [](const testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
 
 struct FaultCase {
