@@ -1,6 +1,6 @@
 #pragma once
-// iMelody files (.imy), version 1.2 as EMS phones read them: the IrDA iMelody format
-// in the EMS iMelody specification ("Specifications for EMS iMelody": BEGIN:IMELODY,
+// iMelody files (.imy), version 1.2 as EMS phones read them: IrDA's iMelody format
+// as the public EMS iMelody description gives it (BEGIN:IMELODY,
 // VERSION, FORMAT, NAME, BEAT, MELODY, END:IMELODY; a note is an optional octave
 // prefix *0..*8, a name c d e f g a b with "#" sharps and "&" flats, a duration 0
 // (whole) to 5 (1/32) and an optional "." dotted, ":" double dotted or ";" 2/3

@@ -1,7 +1,7 @@
 #pragma once
 // Nokia OTT files (.ott): the Smart Messaging ringing-tone message as binary octets,
 // as phone suites and gnokii read and write them. The layout is Nokia's Smart
-// Messaging Specification (ringing-tone programming, basic song); the octets are
+// Messaging ringing-tone programming command (version 3.0, basic song); the octets are
 // those the program's encoder builds (ringtone/SmartMessaging) and its decoder reads
 // (ringtone/RingtoneMessageDecoder).
 
