@@ -1,6 +1,6 @@
 #pragma once
-// Sound ringtones: the melody played by the built-in synthesizer, as Listen plays it
-// (the preview MIDI file of the notes, in the instrument chosen), and encoded as an
+// Sound ringtones: the melody played by the built-in synthesizer through the preview
+// MIDI file Listen plays (in the instrument chosen for Listen), and encoded as an
 // Ogg Vorbis file (libsndfile) for Android or an AAC .m4r (FFmpeg) for iPhones.
 
 #include <string>

@@ -137,6 +137,22 @@ TEST_F(CliToneFileTest, RefusesDamagedFilesAndBadUsage)
                          "for its usage.\n");
 }
 
+TEST_F(CliToneFileTest, WritesAFileWholeOrNotAtAll)
+{
+    const std::string in = Tone("ode.txt", "Ode:d=4,o=5,b=120:e,e,f,g,");
+    const std::string out = Tone("ode.imy", "an earlier tone");
+    ProgramResult r = RunCli({"export", in, "-o", out}, {.fileSizeLimit = 16});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind("zorvattone-cli: cannot write " + out + ": ", 0), 0u) << r.err;
+    EXPECT_EQ(ReadFile(out), "an earlier tone");
+    EXPECT_EQ(Listing(m_dir.Path()), (std::vector<std::string>{"ode.imy", "ode.txt"}));
+
+    r = Run({"export", "--format", "rtttl", in, "-o", in});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "zorvattone-cli: cannot write " + in + ": is the same file as " + in + "\n");
+    EXPECT_EQ(ReadFile(in), "Ode:d=4,o=5,b=120:e,e,f,g,");
+}
+
 TEST_F(CliToneFileTest, ExportsSoundThroughTheAudioProgram)
 {
     const std::string in = Tone("two.txt", "Two:d=4,o=5,b=120:c,d,");
