@@ -175,6 +175,7 @@ TEST(CliOutput, ALostWriteToStandardOutputFailsTheCommand)
         "melody " + ShellQuote(demo),
         "record " + ShellQuote(demo),
         "pdu --temp " + ShellQuote(dir.Path()) + " " + ShellQuote(dir.File("tone.txt")),
+        "import " + ShellQuote(dir.File("tone.txt")),
     };
     for (const std::string& command : commands) {
         const std::string full = cli + " " + command + " > /dev/full 2> " + ShellQuote(dir.File("err"));
