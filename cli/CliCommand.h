@@ -73,6 +73,10 @@ inline constexpr std::uint64_t kMaxRtttlBytes = 64 * 1024;
 // Standard output in blocks of 64 KiB when it is not a terminal, and a closed
 // pipe made a failed write rather than the end of the process. Call first.
 void CliPrepareOutput();
+// Runs `program` in place of the tool with `args` (argv[0] is the program's name):
+// the one beside the running tool, else the one on the PATH. Returns only when it
+// cannot start, kExitFailed after the message.
+[[nodiscard]] int CliExecProgram(const char* program, const std::vector<std::string>& args);
 // Flushes standard output: `code`, or kExitFailed after a message on standard
 // error when anything written to it was lost (a full disk, a closed pipe).
 [[nodiscard]] int CliFinishOutput(int code);

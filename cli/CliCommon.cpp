@@ -151,6 +151,36 @@ bool CliReadInput(const std::string& path, std::string& out, std::string& error)
     return false;
 }
 
+namespace {
+
+// The folder of the running tool, where an installed or built helper program lies beside it.
+std::string OwnFolder()
+{
+    std::string path(4096, '\0');
+    const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
+    if (n <= 0)
+        return std::string();
+    path.resize(static_cast<std::size_t>(n));
+    return path.substr(0, path.rfind('/'));
+}
+
+} // namespace
+
+int CliExecProgram(const char* program, const std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program));
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    // What the tool printed so far must come out before the program's own output.
+    std::fflush(stdout);
+    const std::string beside = OwnFolder() + "/" + program;
+    if (::access(beside.c_str(), X_OK) == 0)
+        ::execv(beside.c_str(), argv.data());
+    ::execvp(program, argv.data());
+    return CliFailure(std::string("cannot start ") + program + ": " + std::strerror(errno));
+}
 
 void CliPrepareOutput()
 {

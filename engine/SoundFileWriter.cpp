@@ -20,6 +20,8 @@ int SfFormatOf(SoundFileFormat format)
         return SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
     case SoundFileFormat::OggVorbis:
         return SF_FORMAT_OGG | SF_FORMAT_VORBIS;
+    case SoundFileFormat::RawPcm16:
+        return SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_CPU;
     case SoundFileFormat::Wav:
         break;
     }

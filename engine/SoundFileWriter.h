@@ -7,7 +7,9 @@
 #include <memory>
 #include <string>
 
-enum class SoundFileFormat { Wav, Flac, OggVorbis };
+// RawPcm16: the interleaved 16-bit samples alone, in the machine's byte order, for
+// an encoder outside libsndfile (the AAC of an .m4r ringtone).
+enum class SoundFileFormat { Wav, Flac, OggVorbis, RawPcm16 };
 
 // The format a file name asks for by its extension, letter case aside: ".ogg" and
 // ".oga" Ogg Vorbis, ".flac" FLAC, anything else WAV.

@@ -125,7 +125,8 @@ bool CWavRenderer::RenderWith(const CMidiSong& song, const WavRenderOptions& opt
         return Fail(PrepareResultText(prepared));
 
     CSoundFileWriter out;
-    if (!open(out, synth.GetSampleRate(), options.nChannels))
+    m_nSampleRate = synth.GetSampleRate();
+    if (!open(out, m_nSampleRate, options.nChannels))
         return Fail(out.LastError());
     engine.Seek(options.uFromSecond);
     if (!engine.StartClock())

@@ -37,6 +37,8 @@ public:
     [[nodiscard]] const std::string& LastError() const { return m_strError; }
     // Frames written by the last Render.
     [[nodiscard]] std::uint64_t GetFrames() const { return m_qwFrames; }
+    // Their sample rate, the synthesizer's.
+    [[nodiscard]] int GetSampleRate() const { return m_nSampleRate; }
 
 private:
     // Opens the writer at the synthesizer's sample rate and the options' channels.
@@ -47,4 +49,5 @@ private:
 
     std::string m_strError;
     std::uint64_t m_qwFrames = 0;
+    int m_nSampleRate = 0;
 };

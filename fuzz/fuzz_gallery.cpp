@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "gallery/RingtoneMessageDecoder.h"
+#include "ringtone/RingtoneMessageDecoder.h"
 #include "gallery/RtttlWriter.h"
 #include "gallery/UploadForm.h"
 

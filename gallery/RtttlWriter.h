@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "gallery/RingtoneMessageDecoder.h"
+#include "ringtone/RingtoneMessageDecoder.h"
 
 // The title is shown as printable UTF-8: bytes that are not, and ":" (which would end
 // the name early), become U+FFFD and "_".

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "gallery/RingtoneMessageDecoder.h"
+#include "ringtone/RingtoneMessageDecoder.h"
 #include "gallery/RtttlWriter.h"
 #include "gallery/UrlForm.h"
 #include "gallery/Utf8Text.h"

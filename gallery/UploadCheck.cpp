@@ -2,7 +2,7 @@
 
 #include "gallery/GalleryLimits.h"
 #include "gallery/NameText.h"
-#include "gallery/RingtoneMessageDecoder.h"
+#include "ringtone/RingtoneMessageDecoder.h"
 #include "gallery/Utf8Text.h"
 #include "ringtone/LzwDecoder.h"
 #include "ringtone/RingtonePackage.h"

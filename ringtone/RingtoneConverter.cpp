@@ -76,7 +76,7 @@ bool CRingtoneConverter::ReadNotes(const NoteSink& accept, const TruncateQuestio
         }
         m_notes.push_back(RingtoneNoteOf(note));
         auto count = static_cast<std::int32_t>(m_notes.size());
-        if (!EncodeRingtone(std::string(), m_strName, m_tempo, count, m_notes.data(), false)) {
+        if (m_bFitOneMessage && !EncodeRingtone(std::string(), m_strName, m_tempo, count, m_notes.data(), false)) {
             if (!truncate(m_notes.size() - 1, keptTicks))
                 return false;
             m_notes.pop_back();

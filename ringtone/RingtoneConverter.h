@@ -83,6 +83,10 @@ public:
     // asked: the kept notes and the tokens left out, those past a full message as
     // cut. A header it cannot read shows its message, as Convert does.
     [[nodiscard]] RingtoneSketch Sketch();
+    // Sketch and Convert cut the notes at one message (130 octets) unless this is
+    // set false: then every note up to the 255th is kept, for a file format that
+    // holds more than one message does.
+    void SetFitOneMessage(bool bFit) { m_bFitOneMessage = bFit; }
 
     // What the last Convert accepted: the ringtone notes, the name and the tempo.
     [[nodiscard]] const std::vector<RingtoneNote>& Notes() const { return m_notes; }
@@ -123,6 +127,7 @@ private:
     std::uint16_t m_defaultDuration = 0;
     std::string m_text;      // the part of the RTTTL text not yet consumed
     std::uint16_t m_state = 0;
+    bool m_bFitOneMessage = true;
 
     CSettingsStore& m_settings;
     CPrompt& m_prompt;

@@ -15,7 +15,7 @@ if(NOT result EQUAL 0)
   message(FATAL_ERROR "CheckInstall: cmake --install failed:\n${output}")
 endif()
 
-set(programs bin/zorvattone bin/zorvattone-cli bin/zorvattone-cli-post bin/zorvattone-play)
+set(programs bin/zorvattone bin/zorvattone-cli bin/zorvattone-cli-audio bin/zorvattone-cli-post bin/zorvattone-play)
 set(files
   share/applications/zorvattone.desktop
   share/icons/hicolor/scalable/apps/zorvattone.svg

@@ -53,6 +53,8 @@ protected:
             {"package", "--temp", temp, in, "-o", m_dir.File("pkg")},
             {"unpack", in, "-d", temp},
             {"post", "--name", "Tone", "--category", "others", "--host", "127.0.0.1:1", in},
+            {"export", in, "-o", m_dir.File("tone.ott")},
+            {"import", in},
         };
     }
     // The tool with its home here, killed should it ever wait (exit code 124).
@@ -173,6 +175,7 @@ TEST(CliOutput, ALostWriteToStandardOutputFailsTheCommand)
         "melody " + ShellQuote(demo),
         "record " + ShellQuote(demo),
         "pdu --temp " + ShellQuote(dir.Path()) + " " + ShellQuote(dir.File("tone.txt")),
+        "import " + ShellQuote(dir.File("tone.txt")),
     };
     for (const std::string& command : commands) {
         const std::string full = cli + " " + command + " > /dev/full 2> " + ShellQuote(dir.File("err"));

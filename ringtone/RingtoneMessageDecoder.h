@@ -1,6 +1,7 @@
 #pragma once
 // Reads a Smart Messaging ringing-tone message back into its notes: the check of
-// what the program's encoder wrote, written from the message layout alone.
+// what the program's encoder wrote, the gallery's reading of posted ringtones and the
+// .ott file reader, written from the message layout alone.
 //
 // Accepted layout: command length 02; ringing-tone programming 0100101 and a zero
 // filler bit; sound 0011101; song type 001 (basic song); a 4-bit title length and
@@ -31,12 +32,16 @@ struct CDecodedRingtone {
     std::int32_t m_nTempo = 0;       // its beats per minute (63, the format's default, without one)
     std::uint32_t m_nInstructions = 0; // instructions declared (and read), all patterns together
     std::vector<CDecodedNote> m_notes;
+    // What a list of notes at one tempo cannot say, counted for the reader's warnings:
+    // patterns with a loop value (their notes are read once), tempo instructions that
+    // change the first tempo, styles other than natural, and volume instructions.
+    std::uint32_t m_nLoopedPatterns = 0;
+    std::uint32_t m_nTempoChanges = 0;
+    std::uint32_t m_nOtherStyles = 0;
+    std::uint32_t m_nVolumes = 0;
 };
 
 // False with the first fault (a sentence fragment that names the bit offset) in
 // `error`; `out` is then unspecified.
 [[nodiscard]] bool DecodeRingtoneMessage(std::span<const std::uint8_t> octets, CDecodedRingtone& out,
                                          std::string& error);
-
-// Beats per minute of a 5-bit tempo code (0 gives 25, 31 gives 900).
-[[nodiscard]] std::int32_t BeatsPerMinuteOfCode(std::uint8_t code);

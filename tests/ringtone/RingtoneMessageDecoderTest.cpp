@@ -2,13 +2,25 @@
 
 #include <random>
 
-#include "GalleryTestData.h"
-#include "gallery/RingtoneMessageDecoder.h"
-#include "gallery/RtttlWriter.h"
-#include "ringtone/RingtonePackage.h"
+#include "ringtone/RingtoneMessageDecoder.h"
 #include "ringtone/SmartMessaging.h"
 
 namespace {
+
+std::vector<std::uint8_t> MessageOf(const std::string& name, int tempo, const std::vector<RingtoneNote>& notes)
+{
+    return BuildRingtoneMessage(name, tempo, static_cast<std::int32_t>(notes.size()), notes.data());
+}
+
+// Eighth notes of octave 5: c, d, e, f, g, a, b, c, ...
+std::vector<RingtoneNote> ScaleNotes(int count)
+{
+    static constexpr std::uint32_t kNotes[] = {0x10, 0x30, 0x50, 0x60, 0x80, 0xA0, 0xC0};
+    std::vector<RingtoneNote> notes;
+    for (int i = 0; i < count; ++i)
+        notes.push_back({kNotes[i % 7], 0x60, 0x00, 0x40});
+    return notes;
+}
 
 // A message written field by field, for faults the program's encoder never makes.
 class CMessageBits {
@@ -64,7 +76,6 @@ TEST(RingtoneMessageDecoder, ReadsTheSeventeenOctetsOfAnEmptyTone)
     EXPECT_EQ(tone.m_nTempo, 125);
     EXPECT_EQ(tone.m_nInstructions, 3u);
     EXPECT_TRUE(tone.m_notes.empty());
-    EXPECT_EQ(RtttlTextOf(tone), "MyTone:d=4,o=5,b=125:");
 }
 
 // The encoder's records, as the decoder gives them back.
@@ -104,39 +115,34 @@ TEST(RingtoneMessageDecoder, GivesBackEveryNoteOfRandomTonesTheEncoderWrote)
     EXPECT_GT(checked, 200);
 }
 
-TEST(RingtoneMessageDecoder, AgreesWithTheProgramsConversionOfRtttl)
-{
-    CTempDir temp;
-    std::vector<std::uint8_t> package = PackageFromRtttl("Tone:d=4,o=5,b=120:8c5,8d#5,4p,c.6,16a#7,2g..4,", temp.Path());
-    RingtonePackageParts parts;
-    std::string error;
-    ASSERT_TRUE(ReadRingtonePackage(package.data(), package.size(), parts, error)) << error;
-    CDecodedRingtone tone;
-    ASSERT_TRUE(Decode(parts.message, tone, error)) << error;
-    EXPECT_EQ(RtttlTextOf(tone), "Tone:d=4,o=5,b=125:8c5,8d#5,4p,4c.6,16a#7,2g..4,");
-
-    // The decoded text converts to the same message again.
-    std::vector<std::uint8_t> again = PackageFromRtttl(RtttlTextOf(tone), temp.Path());
-    RingtonePackageParts partsAgain;
-    ASSERT_TRUE(ReadRingtonePackage(again.data(), again.size(), partsAgain, error)) << error;
-    EXPECT_EQ(partsAgain.message, parts.message);
-}
-
-TEST(RingtoneMessageDecoder, ShowsAnUnreadableTitleSafely)
-{
-    CDecodedRingtone tone;
-    std::string error;
-    ASSERT_TRUE(Decode(CMessageBits().Start("a:b\xFF", 1).Put(4, 3).Put(14, 5).End(), tone, error)) << error;
-    EXPECT_EQ(RtttlTextOf(tone), "a_b\xEF\xBF\xBD:d=4,o=5,b=125:");
-}
-
 TEST(RingtoneMessageDecoder, TakesTheDefaultTempoWithoutATempoInstruction)
 {
     CDecodedRingtone tone;
     std::string error;
     ASSERT_TRUE(Decode(CMessageBits().Start("", 1).Note(1, 2).End(), tone, error)) << error;
     EXPECT_EQ(tone.m_nTempo, 63);
-    EXPECT_EQ(RtttlTextOf(tone), ":d=4,o=5,b=63:4c5,");
+    ASSERT_EQ(tone.m_notes.size(), 1u);
+    EXPECT_EQ(tone.m_notes[0], (CDecodedNote{1, 2, 0, 1}));
+}
+
+TEST(RingtoneMessageDecoder, CountsWhatOneListOfNotesCannotSay)
+{
+    // A looped pattern, a second tempo, the staccato style and a volume.
+    CDecodedRingtone tone;
+    std::string error;
+    std::vector<std::uint8_t> octets = CMessageBits()
+                                           .Put(0x02, 8).Put(0x25, 7).Put(0, 1).Put(0x1D, 7).Put(1, 3).Put(0, 4)
+                                           .Put(1, 8).Put(0, 3).Put(0, 2).Put(2, 4).Put(6, 8)
+                                           .Put(4, 3).Put(14, 5).Put(3, 3).Put(2, 2).Put(5, 3).Put(9, 4)
+                                           .Note(1, 2).Put(4, 3).Put(16, 5).Note(3, 2)
+                                           .End();
+    ASSERT_TRUE(Decode(octets, tone, error)) << error;
+    EXPECT_EQ(tone.m_nTempo, 125);
+    EXPECT_EQ(tone.m_notes.size(), 2u);
+    EXPECT_EQ(tone.m_nLoopedPatterns, 1u);
+    EXPECT_EQ(tone.m_nTempoChanges, 1u);
+    EXPECT_EQ(tone.m_nOtherStyles, 1u);
+    EXPECT_EQ(tone.m_nVolumes, 1u);
 }
 
 struct CFaultCase {

@@ -1,4 +1,4 @@
-#include "gallery/MessageBitReader.h"
+#include "ringtone/MessageBitReader.h"
 
 bool CMessageBitReader::Read(unsigned count, std::uint32_t& value)
 {

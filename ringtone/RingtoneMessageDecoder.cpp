@@ -1,14 +1,10 @@
-#include "gallery/RingtoneMessageDecoder.h"
+#include "ringtone/RingtoneMessageDecoder.h"
 
-#include <array>
-
-#include "gallery/MessageBitReader.h"
+#include "ringtone/MessageBitReader.h"
+#include "ringtone/SmartMessaging.h"
 
 namespace {
 
-constexpr std::array<std::int32_t, 32> kTempoTable = {25,  28,  31,  35,  40,  45,  50,  56,  63,  70,  80,
-                                                      90,  100, 112, 125, 140, 160, 180, 200, 225, 250, 285,
-                                                      320, 355, 400, 450, 500, 565, 635, 715, 800, 900};
 // What a ringing tone plays at before its first tempo instruction.
 constexpr std::uint8_t kDefaultTempoCode = 8; // 63 beats per minute
 
@@ -103,7 +99,7 @@ bool CMessageDecoder::Decode()
         return Fail(std::to_string(m_reader.BitsLeft() / 8) + " octets follow the command end");
     if (!m_bTempoSeen) {
         m_out.m_byTempoCode = kDefaultTempoCode;
-        m_out.m_nTempo = BeatsPerMinuteOfCode(kDefaultTempoCode);
+        m_out.m_nTempo = TempoOfCode(kDefaultTempoCode);
     }
     return true;
 }
@@ -117,6 +113,8 @@ bool CMessageDecoder::Pattern()
         !Field(4, loop, "loop value") || !Field(8, count, "instruction count"))
         return false;
     m_out.m_nInstructions += count;
+    if (loop != 0)
+        ++m_out.m_nLoopedPatterns;
     for (std::uint32_t i = 0; i < count; ++i) {
         if (!Instruction()) {
             // Says which instruction broke, so a count larger than what was written
@@ -166,6 +164,8 @@ bool CMessageDecoder::Instruction()
             m_error = "a style instruction holds the reserved style 3 (at bit " + std::to_string(at) + ")";
             return false;
         }
+        if (a != 0)
+            ++m_out.m_nOtherStyles;
         return true;
     case kTempoId:
         if (!Field(5, a, "tempo"))
@@ -174,11 +174,16 @@ bool CMessageDecoder::Instruction()
         if (!m_bTempoSeen) {
             m_bTempoSeen = true;
             m_out.m_byTempoCode = static_cast<std::uint8_t>(a);
-            m_out.m_nTempo = BeatsPerMinuteOfCode(static_cast<std::uint8_t>(a));
+            m_out.m_nTempo = TempoOfCode(static_cast<std::uint8_t>(a));
+        } else if (a != m_out.m_byTempoCode) {
+            ++m_out.m_nTempoChanges;
         }
         return true;
     case kVolumeId:
-        return Field(4, a, "volume");
+        if (!Field(4, a, "volume"))
+            return false;
+        ++m_out.m_nVolumes;
+        return true;
     default:
         m_error = "an instruction has the unknown id " + std::to_string(id) + " (at bit " + std::to_string(at) + ")";
         return false;
@@ -191,9 +196,4 @@ bool DecodeRingtoneMessage(std::span<const std::uint8_t> octets, CDecodedRington
 {
     CMessageDecoder decoder(octets, out, error);
     return decoder.Decode();
-}
-
-std::int32_t BeatsPerMinuteOfCode(std::uint8_t code)
-{
-    return kTempoTable[code % kTempoTable.size()];
 }

@@ -1,0 +1,99 @@
+// The sound ringtones as an independent reader sees them: ffprobe (Debian's ffmpeg)
+// finds Vorbis in our .ogg and AAC in our .m4r, mono, the .m4r at most 40 s.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "ToneTestSupport.h"
+#include "engine/SoundFontPath.h"
+#include "tests/support/Files.h"
+#include "tests/support/RunProgram.h"
+#include "tests/support/TempDir.h"
+#include "tonefile/ToneAudio.h"
+
+namespace {
+
+struct Probe {
+    std::string codec;
+    int channels = 0;
+    double seconds = 0;
+};
+
+bool Probed(const std::string& path, Probe& probe)
+{
+    const ProgramResult r = RunProgram({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
+                                        "stream=codec_name,channels:format=duration", "-of", "default=nw=1", path});
+    if (r.exitCode != 0)
+        return false;
+    for (std::size_t at = 0; at < r.out.size();) {
+        const std::size_t end = r.out.find('\n', at);
+        const std::string line = r.out.substr(at, end - at);
+        at = end == std::string::npos ? r.out.size() : end + 1;
+        const std::string value = line.substr(line.find('=') + 1);
+        if (line.rfind("codec_name=", 0) == 0)
+            probe.codec = value;
+        else if (line.rfind("channels=", 0) == 0)
+            probe.channels = std::atoi(value.c_str());
+        else if (line.rfind("duration=", 0) == 0)
+            probe.seconds = std::atof(value.c_str());
+    }
+    return true;
+}
+
+class ToneAudioTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (std::system("command -v ffprobe >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "ffprobe is not installed (scripts/setup installs ffmpeg)";
+        if (FindSoundFont().empty())
+            GTEST_SKIP() << "no General MIDI SoundFont";
+    }
+
+    Probe Render(const CToneMelody& melody, ToneFormat format, std::vector<ToneLoss>& losses)
+    {
+        std::string bytes;
+        std::string error;
+        EXPECT_TRUE(RenderToneAudio(melody, format, 57, m_dir.File("tone.mid"), bytes, losses, error)) << error;
+        const std::string path = m_dir.File(std::string("tone.") + ToneFormatName(format));
+        EXPECT_TRUE(WriteFile(path, bytes));
+        Probe probe;
+        EXPECT_TRUE(Probed(path, probe)) << path;
+        return probe;
+    }
+
+    CTempDir m_dir;
+};
+
+TEST_F(ToneAudioTest, IsVorbisInOggAndAacInMpeg4)
+{
+    // 2 s of notes at 120 and the 1.5 s ring-out after them.
+    const CToneMelody melody{"Four", 120, {N(60, 2), N(64, 2), N(67, 2, 1), N(72, 3)}};
+    std::vector<ToneLoss> losses;
+    for (ToneFormat format : {ToneFormat::Ogg, ToneFormat::M4r}) {
+        SCOPED_TRACE(ToneFormatName(format));
+        const Probe probe = Render(melody, format, losses);
+        EXPECT_EQ(probe.codec, format == ToneFormat::Ogg ? "vorbis" : "aac");
+        EXPECT_EQ(probe.channels, 1);
+        EXPECT_NEAR(probe.seconds, 2.0 + 1.5, 0.1);
+    }
+    EXPECT_TRUE(losses.empty());
+}
+
+TEST_F(ToneAudioTest, CutsAnM4rAtFortySecondsAndSaysWhichNotesAreLost)
+{
+    // 50 whole notes at 60: 200 s, so the notes from the eleventh on start at 40 s or later.
+    const CToneMelody melody{"Long", 60, std::vector<RingtoneNote>(50, N(60, 0))};
+    std::vector<ToneLoss> losses;
+    const Probe probe = Render(melody, ToneFormat::M4r, losses);
+    EXPECT_EQ(probe.codec, "aac");
+    EXPECT_LE(probe.seconds, 40.0);
+    EXPECT_GT(probe.seconds, 39.0);
+    ASSERT_EQ(losses.size(), 40u);
+    EXPECT_EQ(losses[0], (ToneLoss{ToneLoss::Kind::Cut, "1c5", "an .m4r ringtone plays at most 40 s"}));
+}
+
+} // namespace

@@ -1,0 +1,150 @@
+#include "tonefile/RtttlFile.h"
+
+#include <algorithm>
+
+#include "prompt/Prompt.h"
+#include "ringtone/RingtoneConverter.h"
+#include "ringtone/SmartMessaging.h"
+#include "settings/SettingsStore.h"
+#include "text/Text.h"
+
+namespace {
+
+constexpr unsigned kShortestCode = 5; // 1/32
+
+bool StartsTone(std::string_view line)
+{
+    return std::count(line.begin(), line.end(), ':') >= 2;
+}
+
+std::vector<std::string_view> Lines(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        lines.push_back(text.substr(0, end));
+        if (end == std::string_view::npos)
+            break;
+        text.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+std::string NameForText(const std::string& name, std::vector<ToneLoss>& losses)
+{
+    std::string out(Trimmed(name));
+    bool bChanged = false;
+    for (char& c : out) {
+        if (c == ':' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = '_';
+            bChanged = true;
+        }
+    }
+    if (out.empty()) {
+        out = "Tone";
+        bChanged = !name.empty();
+    }
+    if (bChanged)
+        losses.push_back({ToneLoss::Kind::Ignored, name, "RTTTL names hold no \":\" or control characters: written \"" +
+                                                            out + "\""});
+    return out;
+}
+
+RingtoneNote WithSpecifier(RingtoneNote note, unsigned specifier, unsigned durationCode)
+{
+    note.dwSpecifier = specifier << 6;
+    note.dwDuration = durationCode << 5;
+    return note;
+}
+
+// The tokens of one note in plain and single-dotted lengths.
+void WriteNote(const RingtoneNote& note, std::string& text, std::vector<ToneLoss>& losses)
+{
+    const unsigned code = (note.dwDuration >> 5) % 6;
+    const unsigned specifier = (note.dwSpecifier >> 6) & 3;
+    const bool bPause = NotePitch(note) < 0;
+    std::string written;
+    if (specifier == 2) {
+        // 1 + 1/2 + 1/4: the dotted note, and the quarter it lacks as a rest.
+        written = NoteToken(WithSpecifier(note, 1, code));
+        if (code + 2 <= kShortestCode)
+            written += "," + NoteToken(MakeNote(-1, code + 2, 0));
+    } else if (specifier == 3) {
+        // 2/3 is nearest 3/4, the next shorter length dotted.
+        written = code < kShortestCode ? NoteToken(WithSpecifier(note, 1, code + 1))
+                                       : NoteToken(WithSpecifier(note, 0, code));
+    } else {
+        written = NoteToken(note);
+    }
+    if (specifier >= 2) {
+        const bool bSameLength = bPause && specifier == 2 && code + 2 <= kShortestCode;
+        if (!bSameLength)
+            losses.push_back({ToneLoss::Kind::Changed, NoteToken(note),
+                              std::string(specifier == 2 ? "RTTTL has no double dot" : "RTTTL has no 2/3 length") +
+                                  ": written " + written});
+    }
+    text += written + ",";
+}
+
+} // namespace
+
+std::vector<std::string> SplitRtttlFile(std::string_view text)
+{
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
+    const std::vector<std::string_view> lines = Lines(text);
+    const auto starts = std::count_if(lines.begin(), lines.end(), StartsTone);
+    std::vector<std::string> tones;
+    if (starts <= 1) {
+        if (!Trimmed(text).empty())
+            tones.emplace_back(text);
+        return tones;
+    }
+    for (std::string_view line : lines) {
+        if (Trimmed(line).empty())
+            continue;
+        if (StartsTone(line) || tones.empty())
+            tones.emplace_back(line);
+        else
+            tones.back().append("\n").append(line);
+    }
+    return tones;
+}
+
+std::string RtttlNameOf(std::string_view text)
+{
+    return std::string(Trimmed(text.substr(0, text.find(':'))));
+}
+
+bool ReadRtttlTone(const std::string& text, CToneMelody& out, std::vector<ToneLoss>& losses, std::string& error)
+{
+    CMemorySettingsStore settings;
+    CRecordingPrompt prompt;
+    CRingtoneConverter converter(text, 0, settings, prompt);
+    converter.SetFitOneMessage(false);
+    const RingtoneSketch sketch = converter.Sketch();
+    if (!sketch.bHeaderRead) {
+        error = prompt.Entries().empty() ? std::string("the RTTTL header cannot be read") : prompt.Entries().back().text;
+        return false;
+    }
+    out.strName = converter.ToneName();
+    out.nTempo = converter.Tempo();
+    out.notes = converter.Notes();
+    for (const DroppedToken& dropped : converter.Dropped())
+        losses.push_back({ToneLoss::Kind::Dropped, dropped.strToken, dropped.strReason});
+    return true;
+}
+
+std::string WriteRtttlText(const CToneMelody& melody, std::vector<ToneLoss>& losses)
+{
+    std::string text = NameForText(melody.strName, losses);
+    text += ":d=4,o=5,b=" + std::to_string(TempoOfCode(TempoCode(melody.nTempo))) + ":";
+    const std::size_t notesAt = text.size();
+    for (const RingtoneNote& note : melody.notes)
+        WriteNote(note, text, losses);
+    // Other readers take a comma after the last note for one more note (gnokii adds a
+    // quarter rest); the program's reader needs it after a single note only.
+    if (std::count(text.begin() + static_cast<std::ptrdiff_t>(notesAt), text.end(), ',') > 1)
+        text.pop_back();
+    return text;
+}

@@ -1,0 +1,84 @@
+#include "tonefile/ToneAudio.h"
+
+#include <cstring>
+
+
+#include "engine/WavRenderer.h"
+#include "ringtone/PreviewMidiWriter.h"
+#include "ringtone/RtttlNote.h"
+#include "song/MidiSong.h"
+#include "song/SongFile.h"
+#include "tonefile/AacM4rEncoder.h"
+
+namespace {
+
+constexpr std::uint16_t kTicksPerQuarter = 96;
+constexpr int kChannels = 1;
+
+bool WritePreview(const CToneMelody& melody, int program, const std::string& path, std::string& error)
+{
+    CPreviewMidiWriter preview;
+    bool ok = preview.Open(path, kTicksPerQuarter, melody.nTempo, static_cast<std::uint8_t>(program & 0x7F));
+    for (std::size_t i = 0; ok && i < melody.notes.size(); ++i) {
+        const int pitch = NotePitch(melody.notes[i]);
+        ok = preview.AddNote(NoteTicks(melody.notes[i], kTicksPerQuarter),
+                             pitch < 0 ? kRtttlPause : static_cast<std::uint16_t>(pitch));
+    }
+    ok = ok && preview.Finish();
+    if (!ok)
+        error = "cannot write " + path + ": " + preview.ErrorText();
+    return ok;
+}
+
+void NotesPastTheCut(const CToneMelody& melody, std::vector<ToneLoss>& losses)
+{
+    const double secondsPerTick =
+        CPreviewMidiWriter::MicrosecondsPerQuarter(melody.nTempo) / 1e6 / kTicksPerQuarter;
+    double start = 0;
+    for (const RingtoneNote& note : melody.notes) {
+        if (start >= kMaxM4rSeconds && NotePitch(note) >= 0)
+            losses.push_back({ToneLoss::Kind::Cut, NoteToken(note),
+                              "an .m4r ringtone plays at most " + std::to_string(kMaxM4rSeconds) + " s"});
+        start += NoteTicks(note, kTicksPerQuarter) * secondsPerTick;
+    }
+}
+
+} // namespace
+
+bool RenderToneAudio(const CToneMelody& melody, ToneFormat format, int program, const std::string& previewPath,
+                     std::string& bytes, std::vector<ToneLoss>& losses, std::string& error)
+{
+    if (!IsAudioFormat(format)) {
+        error = std::string("the format ") + ToneFormatName(format) + " is not sound";
+        return false;
+    }
+    if (!WritePreview(melody, program, previewPath, error))
+        return false;
+    CMidiSong song;
+    SongFileError loaded;
+    if (!LoadSongFile(previewPath, song, loaded)) {
+        error = loaded.strMessage;
+        return false;
+    }
+    WavRenderOptions options;
+    options.nChannels = kChannels;
+    CWavRenderer renderer;
+    if (format == ToneFormat::Ogg) {
+        if (!renderer.RenderToMemory(song, SoundFileFormat::OggVorbis, bytes, options)) {
+            error = renderer.LastError();
+            return false;
+        }
+        return true;
+    }
+    options.uMaxSeconds = kMaxM4rSeconds;
+    options.uFadeMilliseconds = kM4rFadeMilliseconds;
+    std::string pcm;
+    if (!renderer.RenderToMemory(song, SoundFileFormat::RawPcm16, pcm, options)) {
+        error = renderer.LastError();
+        return false;
+    }
+    NotesPastTheCut(melody, losses);
+    std::vector<std::int16_t> samples(pcm.size() / sizeof(std::int16_t));
+    std::memcpy(samples.data(), pcm.data(), samples.size() * sizeof(std::int16_t));
+    return EncodeAacM4r(samples.data(), samples.size() / kChannels, renderer.GetSampleRate(), kChannels, bytes, error);
+}

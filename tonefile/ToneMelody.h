@@ -1,0 +1,49 @@
+#pragma once
+// The one note list every ringtone file format reads into and writes from: the
+// ringtone's name, its tempo and its notes as the Smart Messaging encoder holds them.
+// Each format's reader and writer knows this list and nothing of the other formats.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ringtone/RingtoneNote.h"
+
+struct CToneMelody {
+    std::string strName;           // as the file gave it; may be empty
+    std::int32_t nTempo = 0;       // beats (quarter notes) per minute
+    std::vector<RingtoneNote> notes; // at most kMaxRingtoneNotes, pauses included
+};
+
+// What a format could not hold, or a file held that the note list cannot: one line
+// for the user each, so that nothing changes without a word.
+struct ToneLoss {
+    enum class Kind {
+        Dropped, // the note is not in the result
+        Changed, // the note is, but not as it was (a length it could not say)
+        Cut,     // the note, and every one after it, did not fit one message
+        Ignored, // something of the whole tone (a loop, a volume, a second tempo)
+    };
+    Kind kind = Kind::Dropped;
+    std::string strToken;  // the note as RTTTL writes it ("8c#5", "4p"), or the item read
+    std::string strReason; // one short clause: "iMelody octave *8 is outside 4-7"
+
+    friend bool operator==(const ToneLoss&, const ToneLoss&) = default;
+};
+
+// The note as an RTTTL token: length, name, dots and octave (a pause has none):
+// "8c#5", "4p.", "2g..4". The 2/3 length, which RTTTL cannot say, is three dots,
+// as the program's RTTTL reader takes them.
+[[nodiscard]] std::string NoteToken(const RingtoneNote& note);
+
+// The note's length in MIDI ticks as a phone plays it, at ticksPerQuarter: a dot
+// adds a half, a double dot three quarters, the 2/3 length takes two thirds.
+[[nodiscard]] std::uint32_t NoteTicks(const RingtoneNote& note, std::uint16_t ticksPerQuarter);
+
+// The note's MIDI note number (c5 = 60), or -1 for a pause.
+[[nodiscard]] int NotePitch(const RingtoneNote& note);
+
+// The note of MIDI number `pitch` (its octave 4..7 must be checked by the caller)
+// with the message's duration code (0 whole .. 5 1/32) and specifier code (0 none,
+// 1 dotted, 2 double dotted, 3 2/3 length). pitch -1 gives a pause.
+[[nodiscard]] RingtoneNote MakeNote(int pitch, unsigned durationCode, unsigned specifierCode);
