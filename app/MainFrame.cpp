@@ -103,7 +103,7 @@ void CMainFrame::OnDocumentOpened(const QString& path)
 
 void CMainFrame::OnPlayingChanged(bool bPlaying)
 {
-    for (QAction* pAction : {m_pNew, m_pOpen, m_pSave})
+    for (QAction* pAction : {m_pNew, m_pOpen, m_pSave, m_pImport, m_pExport})
         pAction->setEnabled(!bPlaying);
     for (QAction* pAction : m_recentActions)
         pAction->setEnabled(!bPlaying);

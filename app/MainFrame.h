@@ -69,6 +69,8 @@ private:
     QAction* m_pNew = nullptr;
     QAction* m_pOpen = nullptr;
     QAction* m_pSave = nullptr;
+    QAction* m_pImport = nullptr;
+    QAction* m_pExport = nullptr;
     QList<QAction*> m_recentActions;
     QString m_strProgramDir;
 };

@@ -25,6 +25,14 @@ void CMainFrame::CreateMenu()
     // them ambiguous, and one press must run its command once.
     m_pFileMenu->addActions({m_pOpen, m_pSave, m_pNew});
     m_pFileMenu->addSeparator();
+    m_pImport = MakeAction("&Import Ringtone...", CommandId::kImportRingtone,
+                           "Read an .rtttl, .ott or .imy ringtone file into the RTTTL box");
+    connect(m_pImport, &QAction::triggered, m_pView, &CZorvatToneView::OnImportRingtone);
+    m_pExport = MakeAction("&Export Ringtone...", CommandId::kExportRingtone,
+                           "Save the RTTTL box's ringtone as an .rtttl, .ott, .imy, .ogg or .m4r file");
+    connect(m_pExport, &QAction::triggered, m_pView, &CZorvatToneView::OnExportRingtone);
+    m_pFileMenu->addActions({m_pImport, m_pExport});
+    m_pFileMenu->addSeparator();
     m_pExit = MakeAction("E&xit", CommandId::kExit, "Quit the application; prompts to save documents", "Exit");
     m_pFileMenu->addAction(m_pExit);
     connect(m_pExit, &QAction::triggered, this, &CMainFrame::close);
@@ -87,8 +95,9 @@ void CMainFrame::RebuildRecentFiles()
         pAction->setStatusTip(QStringLiteral("Open this document"));
         pAction->setEnabled(bEnabled);
         connect(pAction, &QAction::triggered, this, [this, path] { OnRecentFile(path); });
-        m_pFileMenu->insertAction(m_pExit, pAction);
+        m_pFileMenu->insertAction(m_pImport, pAction);
         m_recentActions.append(pAction);
     }
-    m_recentActions.append(m_pFileMenu->insertSeparator(m_pExit));
+    // The last files follow New, as they always have; the ringtone files come after them.
+    m_recentActions.append(m_pFileMenu->insertSeparator(m_pImport));
 }

@@ -6,9 +6,7 @@
 #include <vector>
 
 #include "cli/CliToneFile.h"
-#include "tonefile/IMelodyFile.h"
-#include "tonefile/OttFile.h"
-#include "tonefile/RtttlFile.h"
+#include "tonefile/ToneFile.h"
 
 namespace {
 
@@ -24,25 +22,13 @@ int RunExport(const std::vector<std::string>& args)
     std::vector<ToneLoss> losses;
     if (int rc = CliReadRtttlFile(parsed.strInput, parsed.index, parsed.tone, melody, losses); rc != kExitOk)
         return rc;
-    std::string text;
-    std::vector<std::uint8_t> octets;
+    std::string bytes;
     std::string error;
-    switch (parsed.format) {
-    case ToneFormat::Rtttl: text = WriteRtttlText(melody, losses) + "\n"; break;
-    case ToneFormat::IMelody: text = WriteIMelodyFile(melody, losses); break;
-    case ToneFormat::Ott:
-        if (!WriteOttFile(melody, parsed.bTruncate, octets, losses, error)) {
-            CliWarnLosses(losses);
-            return CliFailure(error);
-        }
-        break;
-    case ToneFormat::Ogg:
-    case ToneFormat::M4r: break;
-    }
+    const bool bWritten = WriteNoteToneFile(parsed.format, melody, parsed.bTruncate, bytes, losses, error);
     CliWarnLosses(losses);
-    if (parsed.format == ToneFormat::Ott)
-        return CliWriteOutput(parsed.strOutput, octets.data(), octets.size(), parsed.strInput);
-    return CliWriteOutput(parsed.strOutput, text.data(), text.size(), parsed.strInput);
+    if (!bWritten)
+        return CliFailure(error);
+    return CliWriteOutput(parsed.strOutput, bytes.data(), bytes.size(), parsed.strInput);
 }
 
 } // namespace

@@ -5,9 +5,8 @@
 #include <vector>
 
 #include "cli/CliToneFile.h"
-#include "tonefile/IMelodyFile.h"
-#include "tonefile/OttFile.h"
 #include "tonefile/RtttlFile.h"
+#include "tonefile/ToneFile.h"
 
 namespace {
 
@@ -23,16 +22,6 @@ constexpr const char* kUsage =
     "                FILE begins with)\n"
     "  --index N     the Nth ringtone of an RTTTL file that holds several\n"
     "  --tone NAME   the ringtone of that name\n";
-
-// The format of a file without a telling extension, from its first octets.
-ToneFormat SniffedFormat(const std::string& bytes)
-{
-    if (bytes.find("BEGIN:IMELODY") < 8 || bytes.find("begin:imelody") < 8)
-        return ToneFormat::IMelody;
-    if (!bytes.empty() && (bytes[0] == '\x02' || bytes[0] == '\x4A'))
-        return ToneFormat::Ott;
-    return ToneFormat::Rtttl;
-}
 
 int PrintRtttlFile(const std::string& path, const std::string& text, const std::optional<long>& index,
                    const std::optional<std::string>& tone)
@@ -92,11 +81,8 @@ int RunImport(const std::vector<std::string>& args)
     std::string error;
     if (!CliReadInput(path, bytes, error))
         return CliFailure(error);
-    if (!format) {
-        format = ToneFormatOfPath(path);
-        if (!format || IsAudioFormat(*format))
-            format = SniffedFormat(bytes);
-    }
+    if (!format)
+        format = NoteFormatOfFile(path, bytes);
     if (*format == ToneFormat::Rtttl)
         return PrintRtttlFile(path, bytes, index, tone);
     if ((index && *index != 1) || tone)
@@ -104,11 +90,8 @@ int RunImport(const std::vector<std::string>& args)
 
     CToneMelody melody;
     std::vector<ToneLoss> losses;
-    const bool bRead =
-        *format == ToneFormat::Ott
-            ? ReadOttFile({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, melody, losses, error)
-            : ReadIMelodyFile(bytes, melody, losses, error);
-    if (!bRead)
+    std::size_t tones = 0;
+    if (!ReadNoteToneFile(*format, bytes, melody, losses, tones, error))
         return CliFailure(path + ": " + error);
     const std::string rtttl = WriteRtttlText(melody, losses);
     CliWarnLosses(losses);

@@ -106,6 +106,8 @@ namespace CommandId {
 inline constexpr int kSetup = 32771;
 inline constexpr int kHowTo = 32773;
 inline constexpr int kRtttlFormat = 32774;
+inline constexpr int kImportRingtone = 32780;
+inline constexpr int kExportRingtone = 32781;
 inline constexpr int kNew = 57600;
 inline constexpr int kOpen = 57601;
 inline constexpr int kSaveAs = 57603;

@@ -124,6 +124,12 @@ public slots:
     // Converts the RTTTL box into the ringtone package "<TEMP>/<seconds>" and opens
     // the Post Ringtone dialog on it.
     void OnPostRingtone();
+    // Writes the box's ringtone as a file of the format the chosen name ends in
+    // (.rtttl, .ott, .imy, .ogg, .m4r), as zorvattone-cli export does; the line
+    // under the box says where and what the format could not hold.
+    void OnExportRingtone();
+    // Reads an .rtttl, .ott or .imy file into the box, as zorvattone-cli import does.
+    void OnImportRingtone();
     // Write the captured RTTTL text to "ZvTone.nok", or the captured ringtone as hex
     // text to "zorvat.pdu", in the working directory and open it with xdg-open. A
     // file that cannot be written gets the stop message naming it, and the one that
@@ -179,6 +185,8 @@ private:
     // The picture, the octet count and the phone's tempo for the box's text as it
     // stands; the left-out line goes once the text is no longer the one it describes.
     void OnRtttlEdited();
+    // The line under the box after an export or an import; it belongs to the box's text.
+    void ShowToneFileLine(const std::string& line);
     // What Stop and "Record without playing" tell once the box holds a recording.
     void SayRecorded(const std::string& from, const std::string& to);
     void SetMeter(int channel, std::int32_t value);

@@ -12,7 +12,7 @@
 namespace {
 
 // Open MIDI, Save As, New, a separator and Exit.
-constexpr qsizetype kFixedItems = 5;
+constexpr qsizetype kFixedItems = 8;
 
 class RecentFilesTest : public AppTest {
 protected:
@@ -39,7 +39,8 @@ TEST_F(RecentFilesTest, EachOpenedFileGoesFirstInTheProfileAndTheFileMenu)
     EXPECT_EQ(Entry(2), m_dir.filePath("a.mid").toStdString());
     EXPECT_EQ(Entry(3), "");
     EXPECT_EQ(FileMenu(), QStringList({"&Open MIDI...", "Save &As...", "&New", "-", "&1 " + m_dir.filePath("b.mid"),
-                                       "&2 " + m_dir.filePath("a.mid"), "-", "E&xit"}));
+                                       "&2 " + m_dir.filePath("a.mid"), "-",
+                           "&Import Ringtone...", "&Export Ringtone...", "-", "E&xit"}));
 }
 
 TEST_F(RecentFilesTest, KeepsFourEntriesAndMovesAReopenedFileUp)
@@ -79,7 +80,8 @@ TEST_F(RecentFilesTest, AListedFileThatNoLongerOpensLeavesTheList)
     ASSERT_EQ(m_prompt.Entries().size(), 1u);
     EXPECT_EQ(m_prompt.Entries()[0].text, "Failed to open document.");
     EXPECT_EQ(Entry(1), "");
-    EXPECT_EQ(FileMenu(), QStringList({"&Open MIDI...", "Save &As...", "&New", "-", "E&xit"}));
+    EXPECT_EQ(FileMenu(), QStringList({"&Open MIDI...", "Save &As...", "&New", "-", "&Import Ringtone...",
+                                       "&Export Ringtone...", "-", "E&xit"}));
 }
 
 TEST_F(RecentFilesTest, ASongTheProgramRefusesToPlayIsNotListedAndLeavesTheListWhenOpenedFromIt)

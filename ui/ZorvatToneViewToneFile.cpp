@@ -1,0 +1,147 @@
+// Export Ringtone and Import Ringtone: the box's text as a file that phones and
+// players read, and such a file back into the box, as zorvattone-cli export and
+// import make and read them.
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+
+#include "fileio/FileReplacer.h"
+#include "fileio/ReadWholeFile.h"
+#include "prompt/Prompt.h"
+#include "ringtone/RingtoneConverter.h"
+#include "settings/ProfileKeys.h"
+#include "settings/SettingsStore.h"
+#include "tonefile/RtttlFile.h"
+#include "tonefile/ToneAudio.h"
+#include "tonefile/ToneFile.h"
+#include "ui/FileChooser.h"
+#include "ui/ZorvatToneDoc.h"
+#include "ui/ZorvatToneView.h"
+
+namespace {
+
+constexpr char kError[] = "ERROR";
+constexpr char kExportFilter[] = "RTTTL ringtone (*.rtttl);;Nokia ringtone (*.ott);;iMelody ringtone (*.imy);;"
+                                 "Android ringtone, Ogg Vorbis (*.ogg);;iPhone ringtone (*.m4r)";
+constexpr char kImportFilter[] = "Ringtones (*.rtttl *.txt *.ott *.imy);;All Files (*)";
+// A ringtone file is small; a larger one is not a ringtone.
+constexpr std::uint64_t kMaxToneFileBytes = 1024 * 1024;
+constexpr std::size_t kNamedLosses = 3;
+
+// One line for the line under the box: "2 notes changed: 4c..5 (a double dot...)".
+std::string LossSummary(const std::vector<ToneLoss>& losses)
+{
+    if (losses.empty())
+        return std::string();
+    std::string line = std::to_string(losses.size()) + (losses.size() == 1 ? " thing" : " things") +
+                       " the file could not hold as it was: ";
+    for (std::size_t i = 0; i < losses.size() && i < kNamedLosses; ++i)
+        line += (i ? ", " : "") + losses[i].strToken + " (" + losses[i].strReason + ")";
+    if (losses.size() > kNamedLosses)
+        line += ", and " + std::to_string(losses.size() - kNamedLosses) + " more";
+    return line;
+}
+
+} // namespace
+
+void CZorvatToneView::ShowToneFileLine(const std::string& line)
+{
+    const QString text = QString::fromStdString(line);
+    m_pDropped->setText(text);
+    m_pDropped->setToolTip(text);
+    m_strDroppedFor = m_pRtttl->toPlainText().toStdString();
+}
+
+void CZorvatToneView::OnExportRingtone()
+{
+    UpdateData(true);
+    if (m_strRtttl.empty()) {
+        m_services.m_prompt.Show("No RTTL information.", kError, PromptIcon::Stop);
+        return;
+    }
+    CToneMelody melody;
+    std::vector<ToneLoss> losses;
+    std::string error;
+    if (!ReadRtttlTone(m_strRtttl, melody, losses, error)) {
+        m_services.m_prompt.Show(error, "Format Error", PromptIcon::Stop);
+        return;
+    }
+    const QString initial = QString::fromStdString((m_strFileTitle.empty() ? melody.strName : m_strFileTitle) + ".rtttl");
+    QString chosen;
+    if (!m_services.m_files.GetSaveFileName(this, QStringLiteral("Export Ringtone"), QString::fromUtf8(kExportFilter),
+                                            QStringLiteral("rtttl"), initial, chosen))
+        return;
+    const std::string path = chosen.toStdString();
+    const std::optional<ToneFormat> format = ToneFormatOfPath(path);
+    if (!format) {
+        m_services.m_prompt.Show("Cannot tell the ringtone format of \"" + path +
+                                     "\": end its name in .rtttl, .ott, .imy, .ogg or .m4r.",
+                                 kError, PromptIcon::Stop);
+        return;
+    }
+    std::string bytes;
+    bool bMade = false;
+    if (IsAudioFormat(*format)) {
+        const std::string tempDir = GetProfile(kProfileSystem, kProfileTempDir);
+        if (tempDir.empty()) {
+            m_services.m_prompt.Show("Invalid temporary directory. Please setup first.", kError, PromptIcon::Stop);
+            return;
+        }
+        const int position = m_pInstrument->currentIndex();
+        const int program = position >= 0 && position < 128 ? position : CRingtoneConverter::kDefaultProgram;
+        bMade = RenderToneAudio(melody, *format, program, CRingtoneConverter::MidiPathIn(tempDir), bytes, losses,
+                                error);
+    } else {
+        bMade = WriteNoteToneFile(*format, melody, false, bytes, losses, error);
+        // One message holds no more than 130 octets: the question Listen asks.
+        if (!bMade && *format == ToneFormat::Ott &&
+            m_services.m_prompt.Show("Ringtone is too long, trancate ?", "Tone Trancate", PromptIcon::Question,
+                                     PromptButtons::OkCancel) == PromptAnswer::Ok)
+            bMade = WriteNoteToneFile(*format, melody, true, bytes, losses, error);
+    }
+    if (!bMade) {
+        if (!error.empty())
+            m_services.m_prompt.Show("Cannot export the ringtone: " + error + ".", kError, PromptIcon::Stop);
+        return;
+    }
+    FileError written;
+    if (!ReplaceFileWith(path, bytes.data(), bytes.size(), written)) {
+        ShowFileError(m_services.m_prompt, "write", path, written.strReason);
+        return;
+    }
+    const std::string lost = LossSummary(losses);
+    ShowToneFileLine("Exported to " + path + (lost.empty() ? "" : "; " + lost));
+}
+
+void CZorvatToneView::OnImportRingtone()
+{
+    if (m_bPlaying)
+        return;
+    QString chosen;
+    if (!m_services.m_files.GetOpenFileName(this, QStringLiteral("Import Ringtone"), QString::fromUtf8(kImportFilter),
+                                            QStringLiteral("rtttl"), chosen))
+        return;
+    const std::string path = chosen.toStdString();
+    std::string bytes;
+    FileError read;
+    if (!ReadWholeFile(path, kMaxToneFileBytes, bytes, read)) {
+        ShowFileError(m_services.m_prompt, "read", path, read.strReason);
+        return;
+    }
+    CToneMelody melody;
+    std::vector<ToneLoss> losses;
+    std::size_t tones = 0;
+    std::string error;
+    if (!ReadNoteToneFile(NoteFormatOfFile(path, bytes), bytes, melody, losses, tones, error)) {
+        m_services.m_prompt.Show("Cannot import \"" + path + "\": " + error + ".", kError, PromptIcon::Stop);
+        return;
+    }
+    m_strRtttl = WriteRtttlText(melody, losses);
+    UpdateData(false);
+    std::string line = LossSummary(losses);
+    if (tones > 1)
+        line = "The file holds " + std::to_string(tones) + " ringtones; this is the first" +
+               (line.empty() ? "" : "; " + line);
+    ShowToneFileLine(line);
+}
