@@ -77,12 +77,5 @@ int Run(const std::vector<std::string>& args)
 
 int main(int argc, char** argv)
 {
-    CliPrepareOutput();
-    std::vector<std::string> args(argv + 1, argv + argc);
-    for (const std::string& arg : args)
-        if (arg == "--help") {
-            std::fputs(kExportUsage, stdout);
-            return CliFinishOutput(kExitOk);
-        }
-    return CliFinishOutput(Run(args));
+    return CliCommandProgramMain(argc, argv, kExportUsage, &Run);
 }

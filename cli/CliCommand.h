@@ -80,3 +80,7 @@ void CliPrepareOutput();
 // Flushes standard output: `code`, or kExitFailed after a message on standard
 // error when anything written to it was lost (a full disk, a closed pipe).
 [[nodiscard]] int CliFinishOutput(int code);
+// The main of a program that zorvattone-cli starts for one command: --help prints
+// `usage`, anything else runs `run` on the arguments; output prepared and flushed.
+[[nodiscard]] int CliCommandProgramMain(int argc, char** argv, const char* usage,
+                                        int (*run)(const std::vector<std::string>&));

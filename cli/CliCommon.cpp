@@ -189,6 +189,18 @@ void CliPrepareOutput()
         std::setvbuf(stdout, nullptr, _IOFBF, 64 * 1024);
 }
 
+int CliCommandProgramMain(int argc, char** argv, const char* usage, int (*run)(const std::vector<std::string>&))
+{
+    CliPrepareOutput();
+    std::vector<std::string> args(argv + 1, argv + argc);
+    for (const std::string& arg : args)
+        if (arg == "--help") {
+            std::fputs(usage, stdout);
+            return CliFinishOutput(kExitOk);
+        }
+    return CliFinishOutput(run(args));
+}
+
 int CliFinishOutput(int code)
 {
     errno = 0;

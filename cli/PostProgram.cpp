@@ -183,12 +183,5 @@ int RunPost(const std::vector<std::string>& args)
 // The program zorvattone-cli starts for "post": only it loads the HTTP library.
 int main(int argc, char** argv)
 {
-    CliPrepareOutput();
-    std::vector<std::string> args(argv + 1, argv + argc);
-    for (const std::string& arg : args)
-        if (arg == "--help") {
-            std::fputs(kPostUsage, stdout);
-            return CliFinishOutput(kExitOk);
-        }
-    return CliFinishOutput(RunPost(args));
+    return CliCommandProgramMain(argc, argv, kPostUsage, &RunPost);
 }
