@@ -46,7 +46,6 @@ constexpr std::array<Length, 12> kLengths = {{
 // A second note of the same pitch says a length longer than any token, at the
 // price of one onset more than the song has: it costs as much as a token more.
 constexpr double kRestrikeCost = kTokenCost;
-constexpr double kLongestToken = 192;
 // A note this long or longer ends a phrase.
 constexpr int kPhraseNoteUnits = 32;
 
@@ -213,7 +212,7 @@ NoteStep PlanNote(double slot, double wanted, bool restAllowed)
             bestCost = cost;
         }
     };
-    const bool tied = wanted > kLongestToken + kTolerance;
+    const bool tied = wanted > kLengths.back().units + kTolerance;
     const int count = static_cast<int>(kLengths.size());
     for (int note = 0; note < count; ++note) {
         consider(note, -1, false);
