@@ -67,7 +67,10 @@ bool CSongOverviewModel::IsEnabled(int channel) const
 void CSongOverviewModel::SetRangeStart(int second)
 {
     m_nStart = std::clamp(second, 0, m_nLength);
-    m_nEnd = std::max(m_nEnd, m_nStart);
+    // A start moved past the end (by the slider) opens the range to the song's end
+    // again: a range of nothing would end a recording as soon as it began.
+    if (m_nEnd < m_nStart)
+        m_nEnd = m_nLength;
 }
 
 void CSongOverviewModel::SetRangeEnd(int second)

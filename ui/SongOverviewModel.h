@@ -50,7 +50,7 @@ public:
     // The range in whole seconds of the slider: 0 <= start <= end <= length.
     [[nodiscard]] int RangeStart() const { return m_nStart; }
     [[nodiscard]] int RangeEnd() const { return m_nEnd; }
-    // Moves the start, clamped to the song; an end before it moves with it.
+    // Moves the start, clamped to the song; past the end, the end goes back to the song's end.
     void SetRangeStart(int second);
     // Moves the end, clamped between the start and the song's end.
     void SetRangeEnd(int second);

@@ -50,8 +50,9 @@ TEST(SongOverviewModel, LanesMarksAndARangeThatStaysInOrder)
 
     EXPECT_EQ(model.RangeEnd(), 40);
     model.SetRangeEnd(25);
-    model.SetRangeStart(30); // past the end: the end follows
-    EXPECT_EQ(model.RangeEnd(), 30);
+    EXPECT_TRUE(model.EndsEarly());
+    model.SetRangeStart(30); // past the end: the range opens to the song's end
+    EXPECT_EQ(model.RangeEnd(), 40);
     model.SetRangeEnd(5); // before the start: held at it
     EXPECT_EQ(model.RangeEnd(), 30);
     model.SetRangeStart(-3);
