@@ -16,7 +16,7 @@
 
 bool CGalleryTestServer::Start(std::string& error)
 {
-    CGalleryServerOptions options;
+    CGalleryProgramOptions options;
     options.m_strDataDir = m_strDataDir;
     options.m_strHost = "127.0.0.1";
     options.m_nPort = 0;
@@ -27,7 +27,7 @@ bool CGalleryTestServer::Start(std::string& error)
     options.m_strTrustedProxy = m_strTrustedProxy;
     auto renderer = std::make_unique<CFakePreviewRenderer>();
     m_pRenderer = renderer.get();
-    m_pServer = std::make_unique<CGalleryServer>(std::move(options), std::move(renderer));
+    m_pServer = std::make_unique<CGalleryProgram>(std::move(options), std::move(renderer));
     return m_pServer->Start(error);
 }
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "FakePreviewRenderer.h"
-#include "gallery/GalleryServer.h"
+#include "tests/support/FakePreviewRenderer.h"
+#include "gallery/GalleryProgram.h"
 
 class CGalleryTestServer {
 public:
@@ -34,7 +34,7 @@ public:
 private:
     std::string m_strDataDir;
     CFakePreviewRenderer* m_pRenderer = nullptr;
-    std::unique_ptr<CGalleryServer> m_pServer;
+    std::unique_ptr<CGalleryProgram> m_pServer;
 };
 
 struct CProgramPost {

@@ -1,0 +1,112 @@
+#include "gallery/service/AbuseGuard.h"
+
+#include <algorithm>
+
+#include "gallery/store/GalleryStore.h"
+
+namespace {
+
+std::string AddressKey(std::string_view address)
+{
+    return "password-address:" + std::string(address);
+}
+
+std::string AuthorKey(std::string_view author)
+{
+    return "password-author:" + std::string(author);
+}
+
+std::string PostKey(std::string_view address)
+{
+    return "post-address:" + std::string(address);
+}
+
+} // namespace
+
+CAbuseCounter CAbuseGuard::AfterFailure(CAbuseCounter counter, int freeFailures, std::int64_t now,
+                                        const CAbuseLimits& limits)
+{
+    if (now - counter.m_nLast >= limits.m_nForgetSeconds)
+        counter = {};
+    ++counter.m_nCount;
+    counter.m_nLast = now;
+    const std::int64_t over = counter.m_nCount - freeFailures;
+    if (over > 0) {
+        // 1, 2, 4, ... seconds: a mistyping author hardly notices, a guesser soon waits
+        // an hour per guess.
+        const std::int64_t wait = over > 12 ? limits.m_nMaxWaitSeconds
+                                            : std::min<std::int64_t>(std::int64_t{1} << (over - 1),
+                                                                     limits.m_nMaxWaitSeconds);
+        counter.m_nBlockedUntil = now + wait;
+    }
+    return counter;
+}
+
+std::int64_t CAbuseGuard::WaitOf(const CAbuseCounter& counter, std::int64_t now)
+{
+    return std::max<std::int64_t>(0, counter.m_nBlockedUntil - now);
+}
+
+bool CAbuseGuard::PasswordWait(std::string_view address, std::string_view authorKey, std::int64_t now,
+                               std::int64_t& wait, bool& bCounted, std::string& error)
+{
+    CAbuseCounter byAddress;
+    CAbuseCounter byAuthor;
+    if (!m_store.ReadCounter(AddressKey(address), byAddress, error) ||
+        !m_store.ReadCounter(AuthorKey(authorKey), byAuthor, error))
+        return false;
+    wait = std::max(WaitOf(byAddress, now), WaitOf(byAuthor, now));
+    bCounted = byAddress.m_nCount > 0 || byAuthor.m_nCount > 0;
+    return true;
+}
+
+bool CAbuseGuard::CountFailure(std::string_view address, std::string_view authorKey, std::int64_t now,
+                               std::int64_t& wait, std::string& error)
+{
+    CAbuseCounter byAddress;
+    CAbuseCounter byAuthor;
+    const CAbuseLimits& limits = m_limits;
+    if (!m_store.UpdateCounter(AddressKey(address),
+                               [&](CAbuseCounter& c) { c = AfterFailure(c, limits.m_nFreeFailuresPerAddress, now, limits); },
+                               byAddress, error) ||
+        !m_store.UpdateCounter(AuthorKey(authorKey),
+                               [&](CAbuseCounter& c) { c = AfterFailure(c, limits.m_nFreeFailuresPerAuthor, now, limits); },
+                               byAuthor, error))
+        return false;
+    wait = std::max(WaitOf(byAddress, now), WaitOf(byAuthor, now));
+    return true;
+}
+
+bool CAbuseGuard::CountSuccess(std::string_view address, std::string_view authorKey, std::string& error)
+{
+    CAbuseCounter ignored;
+    const auto clear = [](CAbuseCounter& c) { c = {}; };
+    return m_store.UpdateCounter(AddressKey(address), clear, ignored, error) &&
+           m_store.UpdateCounter(AuthorKey(authorKey), clear, ignored, error);
+}
+
+bool CAbuseGuard::TakePost(std::string_view address, std::int64_t now, std::int64_t& wait, std::string& error)
+{
+    const CAbuseLimits& limits = m_limits;
+    wait = 0;
+    CAbuseCounter after;
+    return m_store.UpdateCounter(
+        PostKey(address),
+        [&](CAbuseCounter& c) {
+            // The count drains by one post per refill period since the last one counted.
+            const std::int64_t refill = std::max(1, limits.m_nPostRefillSeconds);
+            const std::int64_t drained = std::max<std::int64_t>(0, now - c.m_nLast) / refill;
+            if (drained > 0) {
+                c.m_nCount = std::max<std::int64_t>(0, c.m_nCount - drained);
+                c.m_nLast += drained * refill;
+            }
+            if (c.m_nCount == 0)
+                c.m_nLast = now;
+            if (c.m_nCount >= limits.m_nPostBurst) {
+                wait = std::max<std::int64_t>(1, c.m_nLast + refill - now);
+                return;
+            }
+            ++c.m_nCount;
+        },
+        after, error);
+}

@@ -1,0 +1,50 @@
+#pragma once
+// Slows down password guessing and post floods. Failed password checks are counted
+// per client address and per author; past the free failures every further check must
+// wait, twice as long after each further failure, up to an hour. Posts are counted per
+// address: a burst is free, then one post per refill period. Counts are forgotten an
+// hour after the last failure. The counters live in the store, so that every gallery
+// process sharing it sees the same ones.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "gallery/store/GalleryStore.h"
+
+struct CAbuseLimits {
+    int m_nFreeFailuresPerAuthor = 5;
+    int m_nFreeFailuresPerAddress = 20;
+    int m_nPostBurst = 30;          // posts an address may make at once
+    int m_nPostRefillSeconds = 20;  // then one more for each such period
+    int m_nMaxWaitSeconds = 3600;
+    int m_nForgetSeconds = 3600;
+};
+
+class CAbuseGuard {
+public:
+    CAbuseGuard(CGalleryStore& store, CAbuseLimits limits) : m_store(store), m_limits(limits) {}
+
+    // Seconds until a password may be checked for `authorKey` from `address`; 0 when
+    // it may be now. bCounted: whether either has failures counted. False with the
+    // reason in `error`.
+    [[nodiscard]] bool PasswordWait(std::string_view address, std::string_view authorKey, std::int64_t now,
+                                    std::int64_t& wait, bool& bCounted, std::string& error);
+    // Counts a wrong password; returns through `wait` how long the next check waits.
+    [[nodiscard]] bool CountFailure(std::string_view address, std::string_view authorKey, std::int64_t now,
+                                    std::int64_t& wait, std::string& error);
+    // A right password clears the author's count and the address's.
+    [[nodiscard]] bool CountSuccess(std::string_view address, std::string_view authorKey, std::string& error);
+    // Takes one post from the address's allowance: wait 0 when the post may go on,
+    // else the seconds until it may.
+    [[nodiscard]] bool TakePost(std::string_view address, std::int64_t now, std::int64_t& wait, std::string& error);
+
+    // The rules, on one counter; public for the tests.
+    [[nodiscard]] static CAbuseCounter AfterFailure(CAbuseCounter counter, int freeFailures, std::int64_t now,
+                                                    const CAbuseLimits& limits);
+    [[nodiscard]] static std::int64_t WaitOf(const CAbuseCounter& counter, std::int64_t now);
+
+private:
+    CGalleryStore& m_store;
+    CAbuseLimits m_limits;
+};

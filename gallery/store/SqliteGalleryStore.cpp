@@ -1,0 +1,659 @@
+#include "gallery/store/SqliteGalleryStore.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "gallery/names/NameText.h"
+#include "gallery/store/SqliteStatement.h"
+
+namespace {
+
+// The schema, one step per version; a database at version N gets the steps after N,
+// each in its own transaction, so an old gallery.db is brought up to date in place.
+// Version 1: AUTOINCREMENT keeps the id of a deleted ringtone from coming back, so
+// nothing cached under an id (the preview) can belong to another.
+constexpr const char* kSchemaVersion1 = R"(
+CREATE TABLE IF NOT EXISTS authors (
+    nickname      TEXT PRIMARY KEY COLLATE NOCASE,
+    password_hash TEXT NOT NULL,
+    registered    INTEGER NOT NULL
+);
+CREATE TABLE IF NOT EXISTS tones (
+    id       INTEGER PRIMARY KEY AUTOINCREMENT,
+    author   TEXT NOT NULL REFERENCES authors(nickname),
+    name     TEXT NOT NULL,
+    category TEXT NOT NULL CHECK (category IN ('ENGLISH', 'CHINESE', 'CLASSICAL', 'OTHERS')),
+    posted   INTEGER NOT NULL,
+    midi     BLOB NOT NULL,
+    message  BLOB NOT NULL
+);
+CREATE INDEX IF NOT EXISTS tones_by_time ON tones (posted DESC, id DESC);
+)";
+
+// Version 3: the listings of the page. A category's pages and an author's page follow
+// an index by time; the count of each category is kept by triggers, so the page's
+// header costs no scan; the search index holds each ringtone's name, nickname and
+// category (external content: the text stays in tones only) and is kept in step by
+// triggers; it is filled from the ringtones already stored.
+constexpr const char* kSchemaVersion3 = R"(
+CREATE INDEX tones_by_category ON tones (category, posted DESC, id DESC);
+CREATE INDEX tones_by_author ON tones (author, posted DESC, id DESC);
+
+CREATE TABLE tone_counts (
+    category TEXT PRIMARY KEY,
+    tones    INTEGER NOT NULL
+) WITHOUT ROWID;
+INSERT INTO tone_counts (category, tones)
+    SELECT word, (SELECT COUNT(*) FROM tones WHERE category = word)
+    FROM (SELECT 'ENGLISH' AS word UNION ALL SELECT 'CHINESE' UNION ALL SELECT 'CLASSICAL' UNION ALL SELECT 'OTHERS');
+
+CREATE VIRTUAL TABLE tone_search USING fts5 (
+    name, author, category,
+    content = 'tones', content_rowid = 'id', tokenize = 'unicode61 remove_diacritics 2'
+);
+INSERT INTO tone_search (tone_search) VALUES ('rebuild');
+
+CREATE TRIGGER tones_added AFTER INSERT ON tones BEGIN
+    UPDATE tone_counts SET tones = tones + 1 WHERE category = new.category;
+    INSERT INTO tone_search (rowid, name, author, category) VALUES (new.id, new.name, new.author, new.category);
+END;
+CREATE TRIGGER tones_deleted AFTER DELETE ON tones BEGIN
+    UPDATE tone_counts SET tones = tones - 1 WHERE category = old.category;
+    INSERT INTO tone_search (tone_search, rowid, name, author, category)
+        VALUES ('delete', old.id, old.name, old.author, old.category);
+END;
+CREATE TRIGGER tones_changed AFTER UPDATE OF name, author, category ON tones BEGIN
+    UPDATE tone_counts SET tones = tones - 1 WHERE category = old.category;
+    UPDATE tone_counts SET tones = tones + 1 WHERE category = new.category;
+    INSERT INTO tone_search (tone_search, rowid, name, author, category)
+        VALUES ('delete', old.id, old.name, old.author, old.category);
+    INSERT INTO tone_search (rowid, name, author, category) VALUES (new.id, new.name, new.author, new.category);
+END;
+)";
+
+struct CMigration {
+    int m_nVersion;
+    // Runs inside the step's transaction; false with the reason in `error`.
+    bool (*m_pApply)(sqlite3* db, std::string& error);
+};
+
+bool ExecSql(sqlite3* db, const char* sql, std::string& error)
+{
+    char* message = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK)
+        return true;
+    error = message ? message : sqlite3_errmsg(db);
+    sqlite3_free(message);
+    return false;
+}
+
+// Version 2: nicknames that look alike are one author, found through a key column
+// (LookAlikeKeyOf). Old rows get their key here, in C++ like new ones; two old authors
+// may share a key, so its index is not unique and FindAuthorLocked says which wins.
+bool AddNicknameKeys(sqlite3* db, std::string& error)
+{
+    if (!ExecSql(db, "ALTER TABLE authors ADD COLUMN nickname_key TEXT NOT NULL DEFAULT ''", error))
+        return false;
+    std::vector<std::pair<std::int64_t, std::string>> authors;
+    CSqliteStatement select(db, "SELECT rowid, nickname FROM authors");
+    while (select.Step())
+        authors.emplace_back(select.Int(0), select.Text(1));
+    if (select.Failed()) {
+        error = std::string("cannot read the authors: ") + sqlite3_errmsg(db);
+        return false;
+    }
+    for (const auto& [rowid, nickname] : authors) {
+        std::string key;
+        if (!LookAlikeKeyOf(nickname, key, error))
+            return false;
+        CSqliteStatement update(db, "UPDATE authors SET nickname_key = ?1 WHERE rowid = ?2");
+        if (!update.Bind(1, key) || !update.Bind(2, rowid) || !update.Run()) {
+            error = std::string("cannot store the key of a nickname: ") + sqlite3_errmsg(db);
+            return false;
+        }
+    }
+    return ExecSql(db, "CREATE INDEX authors_by_key ON authors (nickname_key)", error);
+}
+
+// Version 4: the counters of failed password checks and posts (see CAbuseGuard).
+constexpr const char* kSchemaVersion4 = R"(
+CREATE TABLE IF NOT EXISTS counters (
+    key           TEXT PRIMARY KEY,
+    count         INTEGER NOT NULL,
+    last          INTEGER NOT NULL,
+    blocked_until INTEGER NOT NULL
+) WITHOUT ROWID;
+CREATE INDEX IF NOT EXISTS counters_by_time ON counters (last);
+)";
+
+constexpr CMigration kMigrations[] = {
+    {1, [](sqlite3* db, std::string& error) { return ExecSql(db, kSchemaVersion1, error); }},
+    {2, AddNicknameKeys},
+    {3, [](sqlite3* db, std::string& error) { return ExecSql(db, kSchemaVersion3, error); }},
+    {4, [](sqlite3* db, std::string& error) { return ExecSql(db, kSchemaVersion4, error); }},
+};
+
+// The column holds one of the four words (the schema checks it).
+ToneCategory CategoryOfColumn(const std::string& word)
+{
+    ToneCategory category = ToneCategory::Others;
+    (void)CategoryOfWord(word, category);
+    return category;
+}
+
+// Rolls back an open transaction unless Commit was called.
+class CTransaction {
+public:
+    explicit CTransaction(sqlite3* db) : m_pDb(db)
+    {
+        m_bOpen = sqlite3_exec(m_pDb, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    ~CTransaction() { RollBack(); }
+    CTransaction(const CTransaction&) = delete;
+    CTransaction& operator=(const CTransaction&) = delete;
+
+    [[nodiscard]] bool IsOpen() const { return m_bOpen; }
+    [[nodiscard]] bool Commit()
+    {
+        if (!m_bOpen)
+            return false;
+        m_bOpen = false;
+        if (sqlite3_exec(m_pDb, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
+            return true;
+        m_bOpen = true;
+        RollBack();
+        return false;
+    }
+
+private:
+    // SQLite rolls back by itself after some errors (a full disk among them); a second
+    // ROLLBACK would then replace the error message with "no transaction is active".
+    void RollBack()
+    {
+        if (m_bOpen && !sqlite3_get_autocommit(m_pDb))
+            sqlite3_exec(m_pDb, "ROLLBACK", nullptr, nullptr, nullptr);
+        m_bOpen = false;
+    }
+
+    sqlite3* m_pDb;
+    bool m_bOpen = false;
+};
+
+// The FTS5 query of words as typed: every word in double quotes (a quote inside
+// doubled), so nothing the user typed is FTS5 syntax ("NEAR", "*", "-", ":" and
+// quotes are text to find). All words must be in the name or the nickname. Empty
+// when there are no words.
+std::string FtsQueryOf(std::string_view words, std::optional<ToneCategory> category)
+{
+    std::string phrases;
+    std::string word;
+    auto endWord = [&] {
+        if (!word.empty())
+            phrases += (phrases.empty() ? "\"" : " \"") + word + "\"";
+        word.clear();
+    };
+    for (char c : words) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte <= ' ' || byte == 0x7F)
+            endWord();
+        else
+            word += c == '"' ? std::string("\"\"") : std::string(1, c);
+    }
+    endWord();
+    if (phrases.empty())
+        return {};
+    std::string query = "{name author} : (" + phrases + ")";
+    if (category)
+        query += " AND category : \"" + std::string(WordOf(*category)) + "\"";
+    return query;
+}
+
+// A listing in SQL: the ids of one page, in order (?1 how many, ?2 how many to skip),
+// the order of the rows they select, how many ringtones the listing holds, and the
+// values of ?3 onwards.
+struct CListingSql {
+    std::string m_strIds;
+    std::string m_strOrder;
+    std::string m_strCount;
+    std::vector<std::string> m_values;
+    bool m_bSearch = false;        // its count stops past kMaxSearchMatches
+};
+
+std::string Parameter(const CListingSql& sql)
+{
+    return "?" + std::to_string(3 + sql.m_values.size());
+}
+
+CListingSql SearchSqlOf(const CToneFilter& filter, std::string ftsQuery)
+{
+    CListingSql sql;
+    sql.m_bSearch = true;
+    std::string where = "tone_search MATCH " + Parameter(sql);
+    sql.m_values.push_back(std::move(ftsQuery));
+    if (!filter.m_strAuthor.empty()) {
+        where += " AND rowid IN (SELECT id FROM tones WHERE author = " + Parameter(sql) + ")";
+        sql.m_values.push_back(filter.m_strAuthor);
+    }
+    sql.m_strIds = "SELECT rowid AS id FROM tone_search WHERE " + where + " ORDER BY rowid DESC";
+    sql.m_strOrder = "t.id DESC";
+    // One more than is listed tells whether there are more.
+    sql.m_strCount = "SELECT COUNT(*) FROM (SELECT rowid FROM tone_search WHERE " + where + " LIMIT " +
+                     std::to_string(kMaxSearchMatches + 1) + ")";
+    return sql;
+}
+
+CListingSql ListingSqlOf(const CToneFilter& filter)
+{
+    std::string ftsQuery = FtsQueryOf(filter.m_strWords, filter.m_category);
+    if (!ftsQuery.empty())
+        return SearchSqlOf(filter, std::move(ftsQuery));
+    CListingSql sql;
+    std::string where;
+    if (!filter.m_strAuthor.empty()) {
+        where = " WHERE author = " + Parameter(sql);
+        sql.m_values.push_back(filter.m_strAuthor);
+    }
+    if (filter.m_category) {
+        where += (where.empty() ? " WHERE category = " : " AND category = ") + Parameter(sql);
+        sql.m_values.emplace_back(WordOf(*filter.m_category));
+    }
+    sql.m_strIds = "SELECT id FROM tones" + where + " ORDER BY posted DESC, id DESC";
+    sql.m_strOrder = "t.posted DESC, t.id DESC";
+    if (!filter.m_strAuthor.empty())
+        sql.m_strCount = "SELECT COUNT(*) FROM tones" + where;
+    else if (filter.m_category)
+        sql.m_strCount = "SELECT tones FROM tone_counts WHERE category = ?3";
+    else
+        sql.m_strCount = "SELECT COALESCE(SUM(tones), 0) FROM tone_counts";
+    return sql;
+}
+
+bool BindValues(CSqliteStatement& st, const std::vector<std::string>& values)
+{
+    for (std::size_t i = 0; i < values.size(); ++i)
+        if (!st.Bind(static_cast<int>(3 + i), values[i]))
+            return false;
+    return true;
+}
+
+// A row of id, author, name, category, posted, message.
+void ReadListedTone(const CSqliteStatement& st, CToneRecord& tone)
+{
+    tone.m_nId = st.Int(0);
+    tone.m_strAuthor = st.Text(1);
+    tone.m_strName = st.Text(2);
+    tone.m_category = CategoryOfColumn(st.Text(3));
+    tone.m_nPosted = st.Int(4);
+    tone.m_message = st.Blob(5);
+}
+
+} // namespace
+
+CSqliteGalleryStore::~CSqliteGalleryStore()
+{
+    sqlite3_close(m_pDb);
+}
+
+bool CSqliteGalleryStore::Fail(const char* what, std::string& error)
+{
+    error = std::string(what) + ": " + (m_pDb ? sqlite3_errmsg(m_pDb) : "no database");
+    return false;
+}
+
+bool CSqliteGalleryStore::Exec(const char* sql, std::string& error)
+{
+    char* message = nullptr;
+    if (sqlite3_exec(m_pDb, sql, nullptr, nullptr, &message) == SQLITE_OK)
+        return true;
+    error = message ? message : sqlite3_errmsg(m_pDb);
+    sqlite3_free(message);
+    return false;
+}
+
+bool CSqliteGalleryStore::Migrate(std::string& error)
+{
+    for (const CMigration& step : kMigrations) {
+        CTransaction transaction(m_pDb);
+        if (!transaction.IsOpen())
+            return Fail("cannot start the schema update", error);
+        CSqliteStatement version(m_pDb, "PRAGMA user_version");
+        if (!version.Step())
+            return Fail("cannot read the schema version", error);
+        if (version.Int(0) >= step.m_nVersion)
+            continue;
+        const std::string set = "PRAGMA user_version = " + std::to_string(step.m_nVersion);
+        if (!step.m_pApply(m_pDb, error) || !Exec(set.c_str(), error))
+            return false;
+        if (!transaction.Commit())
+            return Fail("cannot commit the schema update", error);
+    }
+    return true;
+}
+
+bool CSqliteGalleryStore::OpenFile(const std::string& path, std::string& error)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_pDb) {
+        error = "the store is already open";
+        return false;
+    }
+    if (sqlite3_open_v2(path.c_str(), &m_pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                        nullptr) != SQLITE_OK) {
+        error = "cannot open " + path + ": " + (m_pDb ? sqlite3_errmsg(m_pDb) : "out of memory");
+        sqlite3_close(m_pDb);
+        m_pDb = nullptr;
+        return false;
+    }
+    sqlite3_busy_timeout(m_pDb, 5000);
+    // WAL lets the page be read while a post is written; FULL syncs the log at every
+    // commit, so an acknowledged post survives a crash or a power cut, not only a
+    // clean stop.
+    std::string why;
+    if (!Exec("PRAGMA journal_mode = WAL", why) || !Exec("PRAGMA synchronous = FULL", why) ||
+        !Exec("PRAGMA foreign_keys = ON", why) || !Migrate(why)) {
+        error = "cannot set up " + path + ": " + why;
+        sqlite3_close(m_pDb);
+        m_pDb = nullptr;
+        return false;
+    }
+    CSqliteStatement mode(m_pDb, "PRAGMA journal_mode");
+    if (!mode.Step() || mode.Text(0) != "wal") {
+        error = "cannot set up " + path + ": the database does not run in WAL mode";
+        sqlite3_close(m_pDb);
+        m_pDb = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool CSqliteGalleryStore::FindAuthorLocked(std::string_view nickname, CAuthorRecord& author, bool& found,
+                                           std::string& error)
+{
+    found = false;
+    std::string key;
+    if (!KeyOf(nickname, key, error))
+        return false;
+    // The nickname itself (letter case aside for A-Z) wins over a look-alike; of two
+    // look-alikes registered before keys existed, the first registered.
+    CSqliteStatement st(m_pDb, "SELECT nickname, password_hash FROM authors WHERE nickname = ?1 OR nickname_key = ?2 "
+                               "ORDER BY nickname = ?1 DESC, registered, rowid LIMIT 1");
+    if (!st.Bind(1, nickname) || !st.Bind(2, key))
+        return Fail("cannot look up the nickname", error);
+    if (st.Step()) {
+        author.m_strNickname = st.Text(0);
+        author.m_strPasswordHash = st.Text(1);
+        found = true;
+    }
+    return st.Failed() ? Fail("cannot look up the nickname", error) : true;
+}
+
+bool CSqliteGalleryStore::FindAuthor(std::string_view nickname, CAuthorRecord& author, bool& found, std::string& error)
+{
+    std::lock_guard lock(m_mutex);
+    return FindAuthorLocked(nickname, author, found, error);
+}
+
+bool CSqliteGalleryStore::KeyOf(std::string_view nickname, std::string& key, std::string& error)
+{
+    std::string why;
+    if (LookAlikeKeyOf(nickname, key, why))
+        return true;
+    error = "cannot look up the nickname: " + why;
+    return false;
+}
+
+bool CSqliteGalleryStore::InsertTone(CToneRecord& tone, std::string& error)
+{
+    CSqliteStatement st(m_pDb, "INSERT INTO tones (author, name, category, posted, midi, message) "
+                               "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+    if (!st.Bind(1, tone.m_strAuthor) || !st.Bind(2, tone.m_strName) || !st.Bind(3, WordOf(tone.m_category)) ||
+        !st.Bind(4, tone.m_nPosted) || !st.BindBlob(5, tone.m_midi) || !st.BindBlob(6, tone.m_message) || !st.Run())
+        return Fail("cannot store the ringtone", error);
+    tone.m_nId = sqlite3_last_insert_rowid(m_pDb);
+    return true;
+}
+
+namespace {
+
+// The system's reason for the last failed write to the database or its log.
+// sqlite3_system_errno cannot tell: it reads errno only after the rollback.
+int LastWriteErrno(sqlite3* db)
+{
+    int err = 0;
+    sqlite3_file* log = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) == SQLITE_OK && log && log->pMethods)
+        log->pMethods->xFileControl(log, SQLITE_FCNTL_LAST_ERRNO, &err);
+    if (err == 0)
+        sqlite3_file_control(db, "main", SQLITE_FCNTL_LAST_ERRNO, &err);
+    return err;
+}
+
+} // namespace
+
+CGalleryStore::AddResult CSqliteGalleryStore::FailAdd(const char* what, std::string& error)
+{
+    (void)Fail(what, error);
+    // A write that comes short is SQLITE_FULL; one refused outright is an I/O error
+    // with the system's reason. A quota or a file-size limit leaves no room either.
+    const int code = sqlite3_extended_errcode(m_pDb) & 0xFF;
+    const int system = code == SQLITE_IOERR ? LastWriteErrno(m_pDb) : 0;
+    const bool bFull = code == SQLITE_FULL || system == ENOSPC || system == EDQUOT || system == EFBIG;
+    return bFull ? AddResult::DiskFull : AddResult::Failed;
+}
+
+CGalleryStore::AddResult CSqliteGalleryStore::AddTone(CToneRecord& tone, const std::string* newPasswordHash,
+                                                      std::string& error)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_pDb) {
+        (void)Fail("cannot store the ringtone", error);
+        return AddResult::Failed;
+    }
+    CTransaction transaction(m_pDb);
+    if (!transaction.IsOpen()) {
+        (void)Fail("cannot start storing the ringtone", error);
+        return AddResult::Failed;
+    }
+    CAuthorRecord author;
+    bool found = false;
+    if (!FindAuthorLocked(tone.m_strAuthor, author, found, error))
+        return AddResult::Failed;
+    if (found == (newPasswordHash != nullptr))
+        return AddResult::NicknameTaken;
+    if (newPasswordHash) {
+        std::string key;
+        if (!KeyOf(tone.m_strAuthor, key, error))
+            return AddResult::Failed;
+        CSqliteStatement st(m_pDb, "INSERT INTO authors (nickname, password_hash, registered, nickname_key) "
+                                   "VALUES (?1, ?2, ?3, ?4)");
+        if (!st.Bind(1, tone.m_strAuthor) || !st.Bind(2, *newPasswordHash) || !st.Bind(3, tone.m_nPosted) ||
+            !st.Bind(4, key) || !st.Run())
+            return FailAdd("cannot register the nickname", error);
+    } else {
+        tone.m_strAuthor = author.m_strNickname;
+    }
+    if (!InsertTone(tone, error))
+        return FailAdd("cannot store the ringtone", error);
+    if (!transaction.Commit())
+        return FailAdd("cannot commit the ringtone", error);
+    return AddResult::Added;
+}
+
+bool CSqliteGalleryStore::ListTones(std::vector<CToneRecord>& tones, std::string& error)
+{
+    std::lock_guard lock(m_mutex);
+    tones.clear();
+    CSqliteStatement st(m_pDb, "SELECT id, author, name, category, posted, message FROM tones "
+                               "ORDER BY posted DESC, id DESC");
+    while (st.Step())
+        ReadListedTone(st, tones.emplace_back());
+    if (st.Failed()) {
+        tones.clear();
+        return Fail("cannot list the ringtones", error);
+    }
+    return true;
+}
+
+bool CSqliteGalleryStore::AddTones(std::vector<CToneRecord>& tones, std::string& error)
+{
+    std::lock_guard lock(m_mutex);
+    CTransaction transaction(m_pDb);
+    if (!transaction.IsOpen())
+        return Fail("cannot start storing the ringtones", error);
+    for (CToneRecord& tone : tones) {
+        CAuthorRecord author;
+        bool found = false;
+        if (!FindAuthorLocked(tone.m_strAuthor, author, found, error))
+            return false;
+        if (!found) {
+            error = "the nickname " + tone.m_strAuthor + " is not registered";
+            return false;
+        }
+        tone.m_strAuthor = author.m_strNickname;
+        if (!InsertTone(tone, error))
+            return false;
+    }
+    return transaction.Commit() || Fail("cannot commit the ringtones", error);
+}
+
+bool CSqliteGalleryStore::CountListing(const CToneFilter& filter, CTonePage& page, std::string& error)
+{
+    const CListingSql sql = ListingSqlOf(filter);
+    CSqliteStatement st(m_pDb, sql.m_strCount);
+    if (!BindValues(st, sql.m_values) || !st.Step())
+        return Fail("cannot count the ringtones", error);
+    page.m_nTotal = st.Int(0);
+    page.m_bMoreMatches = sql.m_bSearch && page.m_nTotal > kMaxSearchMatches;
+    if (page.m_bMoreMatches)
+        page.m_nTotal = kMaxSearchMatches;
+    return true;
+}
+
+bool CSqliteGalleryStore::ListTonePage(const CToneFilter& filter, std::int64_t skip, int count, CTonePage& page,
+                                       std::string& error)
+{
+    std::lock_guard lock(m_mutex);
+    page.m_tones.clear();
+    if (!CountListing(filter, page, error))
+        return false;
+    const std::int64_t rows = std::min<std::int64_t>(count, page.m_nTotal - skip);
+    if (rows <= 0)
+        return true;
+    // The page's ids come from an index alone (skipping costs no row reads); only the
+    // rows of the page are read.
+    const CListingSql sql = ListingSqlOf(filter);
+    CSqliteStatement st(m_pDb, "SELECT t.id, t.author, t.name, t.category, t.posted, t.message FROM (" +
+                                   sql.m_strIds + " LIMIT ?1 OFFSET ?2) AS p JOIN tones AS t ON t.id = p.id "
+                                   "ORDER BY " + sql.m_strOrder);
+    if (!st.Bind(1, rows) || !st.Bind(2, skip) || !BindValues(st, sql.m_values))
+        return Fail("cannot list the ringtones", error);
+    while (st.Step())
+        ReadListedTone(st, page.m_tones.emplace_back());
+    if (st.Failed()) {
+        page.m_tones.clear();
+        return Fail("cannot list the ringtones", error);
+    }
+    return true;
+}
+
+bool CSqliteGalleryStore::CountTonesByCategory(std::array<std::int64_t, kToneCategories.size()>& counts,
+                                               std::string& error)
+{
+    std::lock_guard lock(m_mutex);
+    counts.fill(0);
+    CSqliteStatement st(m_pDb, "SELECT category, tones FROM tone_counts");
+    while (st.Step())
+        counts[static_cast<std::size_t>(CategoryOfColumn(st.Text(0)))] = st.Int(1);
+    return st.Failed() ? Fail("cannot count the ringtones", error) : true;
+}
+
+bool CSqliteGalleryStore::GetTone(std::int64_t id, CToneRecord& tone, bool& found, std::string& error)
+{
+    std::lock_guard lock(m_mutex);
+    found = false;
+    CSqliteStatement st(m_pDb, "SELECT id, author, name, category, posted, message, midi FROM tones WHERE id = ?1");
+    if (!st.Bind(1, id))
+        return Fail("cannot read the ringtone", error);
+    if (st.Step()) {
+        tone.m_nId = st.Int(0);
+        tone.m_strAuthor = st.Text(1);
+        tone.m_strName = st.Text(2);
+        tone.m_category = CategoryOfColumn(st.Text(3));
+        tone.m_nPosted = st.Int(4);
+        tone.m_message = st.Blob(5);
+        tone.m_midi = st.Blob(6);
+        found = true;
+    }
+    return st.Failed() ? Fail("cannot read the ringtone", error) : true;
+}
+
+bool CSqliteGalleryStore::DeleteTone(std::int64_t id, bool& deleted, std::string& error)
+{
+    std::lock_guard lock(m_mutex);
+    CSqliteStatement st(m_pDb, "DELETE FROM tones WHERE id = ?1");
+    if (!st.Bind(1, id) || !st.Run())
+        return Fail("cannot delete the ringtone", error);
+    deleted = sqlite3_changes(m_pDb) > 0;
+    return true;
+}
+
+bool CSqliteGalleryStore::CountTones(std::int64_t& count, std::string& error)
+{
+    std::lock_guard lock(m_mutex);
+    CSqliteStatement st(m_pDb, "SELECT COUNT(*) FROM tones");
+    if (!st.Step())
+        return Fail("cannot count the ringtones", error);
+    count = st.Int(0);
+    return true;
+}
+
+bool CSqliteGalleryStore::ReadCounterLocked(std::string_view key, CAbuseCounter& counter, std::string& error)
+{
+    counter = {};
+    CSqliteStatement st(m_pDb, "SELECT count, last, blocked_until FROM counters WHERE key = ?1");
+    if (!st.Bind(1, key))
+        return Fail("cannot read a counter", error);
+    if (st.Step()) {
+        counter.m_nCount = st.Int(0);
+        counter.m_nLast = st.Int(1);
+        counter.m_nBlockedUntil = st.Int(2);
+    }
+    return st.Failed() ? Fail("cannot read a counter", error) : true;
+}
+
+bool CSqliteGalleryStore::ReadCounter(std::string_view key, CAbuseCounter& counter, std::string& error)
+{
+    std::lock_guard lock(m_mutex);
+    return ReadCounterLocked(key, counter, error);
+}
+
+bool CSqliteGalleryStore::UpdateCounter(std::string_view key, const std::function<void(CAbuseCounter&)>& change,
+                                        CAbuseCounter& after, std::string& error)
+{
+    std::lock_guard lock(m_mutex);
+    CTransaction transaction(m_pDb);
+    if (!transaction.IsOpen())
+        return Fail("cannot start counting", error);
+    if (!ReadCounterLocked(key, after, error))
+        return false;
+    change(after);
+    CSqliteStatement st(m_pDb, "INSERT INTO counters (key, count, last, blocked_until) VALUES (?1, ?2, ?3, ?4) "
+                               "ON CONFLICT (key) DO UPDATE SET count = ?2, last = ?3, blocked_until = ?4");
+    if (!st.Bind(1, key) || !st.Bind(2, after.m_nCount) || !st.Bind(3, after.m_nLast) ||
+        !st.Bind(4, after.m_nBlockedUntil) || !st.Run())
+        return Fail("cannot count", error);
+    if (!transaction.Commit())
+        return Fail("cannot commit a counter", error);
+    return true;
+}
+
+bool CSqliteGalleryStore::ForgetCounters(std::int64_t before, std::string& error)
+{
+    std::lock_guard lock(m_mutex);
+    CSqliteStatement st(m_pDb, "DELETE FROM counters WHERE last < ?1 AND blocked_until < ?1");
+    if (!st.Bind(1, before) || !st.Run())
+        return Fail("cannot forget old counters", error);
+    return true;
+}

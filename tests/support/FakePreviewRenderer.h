@@ -1,0 +1,20 @@
+#pragma once
+// A preview renderer for tests: the Ogg Vorbis of a quarter of a second of a quiet
+// 440 Hz tone at 8000 Hz mono, whatever the MIDI, counting the calls. Every preview
+// it makes has the same size. It can be told to fail.
+
+#include <atomic>
+
+#include "gallery/preview/PreviewRenderer.h"
+
+class CFakePreviewRenderer final : public CPreviewRenderer {
+public:
+    bool RenderPreview(std::span<const std::uint8_t> midi, std::string& ogg, std::string& error) override;
+
+    [[nodiscard]] int Calls() const { return m_nCalls.load(); }
+    void SetFail(bool bFail) { m_bFail = bFail; }
+
+private:
+    std::atomic<int> m_nCalls{0};
+    std::atomic<bool> m_bFail{false};
+};
