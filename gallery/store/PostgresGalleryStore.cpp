@@ -8,8 +8,8 @@
 #include <set>
 #include <span>
 
-#include "gallery/names/NameText.h"
 #include "gallery/store/SearchWords.h"
+#include "gallery/store/StoreSql.h"
 
 namespace {
 
@@ -78,15 +78,6 @@ CREATE TABLE counters (
 );
 CREATE INDEX counters_by_time ON counters (last);
 )";
-
-struct CMigration {
-    int m_nVersion;
-    const char* m_szSql;
-};
-
-constexpr CMigration kMigrations[] = {
-    {1, kSchemaVersion1},
-};
 
 // The advisory lock of the gallery's schema in its database ("ZorvatGS").
 constexpr std::int64_t kSchemaLock = 0x5A6F727661744753;
@@ -331,32 +322,12 @@ bool RunWrite(CPgConnection& db, const char* sql, const CPgParams& params, const
     return transaction.Commit(what, error);
 }
 
-// The column holds one of the four words (the schema checks it).
-ToneCategory CategoryOfColumn(const std::string& word)
-{
-    ToneCategory category = ToneCategory::Others;
-    (void)CategoryOfWord(word, category);
-    return category;
-}
-
-// A row of id, author, name, category, posted, message.
+// A row of kListedToneColumns.
 void ReadListedTone(const CPgResult& result, int row, CToneRecord& tone)
 {
-    tone.m_nId = result.Int(row, 0);
-    tone.m_strAuthor = result.Text(row, 1);
-    tone.m_strName = result.Text(row, 2);
-    tone.m_category = CategoryOfColumn(result.Text(row, 3));
-    tone.m_nPosted = result.Int(row, 4);
-    tone.m_message = result.Bytes(row, 5);
-}
-
-bool KeyOf(std::string_view nickname, std::string& key, std::string& error)
-{
-    std::string why;
-    if (LookAlikeKeyOf(nickname, key, why))
-        return true;
-    error = "cannot look up the nickname: " + why;
-    return false;
+    ToneFromColumns({result.Int(row, 0), result.Text(row, 1), result.Text(row, 2), result.Text(row, 3),
+                     result.Int(row, 4), result.Bytes(row, 5)},
+                    tone);
 }
 
 // Words between single spaces with a space at each end, so that a run of words is
@@ -425,77 +396,22 @@ bool SearchTermsOf(std::string_view text, CSearchTerms& terms, std::string& erro
     return true;
 }
 
-// A listing in SQL: the condition on tones, the order of the page, how many rows it
-// holds, and the values of the condition's placeholders, numbered from m_nFirst (the
-// page's statement has its count and skip before them).
-struct CListingSql {
-    int m_nFirst = 1;
-    std::string m_strWhere;
-    std::string m_strOrder;        // of tones; of the page's rows, as "t"
-    std::string m_strPageOrder;
-    std::string m_strCount;
-    std::vector<std::string> m_values;
-    bool m_bSearch = false;        // its count stops past kMaxSearchMatches
-};
-
-std::string Parameter(const CListingSql& sql)
-{
-    return "$" + std::to_string(static_cast<std::size_t>(sql.m_nFirst) + sql.m_values.size());
-}
-
-void AddCondition(CListingSql& sql, const std::string& condition)
-{
-    sql.m_strWhere += (sql.m_strWhere.empty() ? " WHERE " : " AND ") + condition;
-}
-
 // Every word through the GIN index, then each term whole in one column.
-// The narrowing every listing and search shares.
-void AddAuthorAndCategory(CListingSql& sql, const CToneFilter& filter)
+CListingSql ListingSqlOf(const CToneFilter& filter, const CSearchTerms& terms, std::size_t first)
 {
-    if (!filter.m_strAuthor.empty()) {
-        AddCondition(sql, "author = " + Parameter(sql));
-        sql.m_values.push_back(filter.m_strAuthor);
-    }
-    if (filter.m_category) {
-        AddCondition(sql, "category = " + Parameter(sql));
-        sql.m_values.emplace_back(WordOf(*filter.m_category));
-    }
-}
-
-CListingSql SearchSqlOf(const CToneFilter& filter, const CSearchTerms& terms, int first)
-{
+    if (!terms.m_bSearch)
+        return PlainListingSqlOf(filter, SqlDialect::Postgres, first);
     CListingSql sql;
+    sql.m_dialect = SqlDialect::Postgres;
     sql.m_nFirst = first;
-    sql.m_bSearch = true;
-    AddCondition(sql, "words @> string_to_array(" + Parameter(sql) + ", ' ')");
+    sql.AddCondition("words @> string_to_array(" + sql.Next() + ", ' ')");
     sql.m_values.push_back(terms.m_strWords);
-    AddCondition(sql, "NOT EXISTS (SELECT FROM unnest(string_to_array(" + Parameter(sql) +
-                          ", ',')) AS term WHERE strpos(name_words, term) = 0 AND strpos(author_words, term) = 0)");
+    sql.AddCondition("NOT EXISTS (SELECT FROM unnest(string_to_array(" + sql.Next() +
+                     ", ',')) AS term WHERE strpos(name_words, term) = 0 AND strpos(author_words, term) = 0)");
     sql.m_values.push_back(terms.m_strTerms);
-    AddAuthorAndCategory(sql, filter);
-    sql.m_strOrder = "id DESC";
-    sql.m_strPageOrder = "t.id DESC";
-    // One more than is listed tells whether there are more.
-    sql.m_strCount = "SELECT COUNT(*) FROM (SELECT FROM tones" + sql.m_strWhere + " LIMIT " +
-                     std::to_string(kMaxSearchMatches + 1) + ") AS matches";
-    return sql;
-}
-
-CListingSql ListingSqlOf(const CToneFilter& filter, const CSearchTerms& terms, int first)
-{
-    if (terms.m_bSearch)
-        return SearchSqlOf(filter, terms, first);
-    CListingSql sql;
-    sql.m_nFirst = first;
-    AddAuthorAndCategory(sql, filter);
-    sql.m_strOrder = "posted DESC, id DESC";
-    sql.m_strPageOrder = "t.posted DESC, t.id DESC";
-    if (!filter.m_strAuthor.empty())
-        sql.m_strCount = "SELECT COUNT(*) FROM tones" + sql.m_strWhere;
-    else if (filter.m_category)
-        sql.m_strCount = "SELECT tones FROM tone_counts WHERE category = $" + std::to_string(first);
-    else
-        sql.m_strCount = "SELECT COALESCE(SUM(tones), 0)::BIGINT FROM tone_counts";
+    NarrowByAuthorAndCategory(sql, filter);
+    sql.m_strIds = "SELECT id FROM tones" + sql.m_strWhere + " ORDER BY id DESC";
+    FinishSearchSql(sql, "FROM tones" + sql.m_strWhere);
     return sql;
 }
 
@@ -574,25 +490,37 @@ bool OnConnection(CPgPool& pool, Body body, std::string& error)
     }
 }
 
-bool ApplyMigration(CPgConnection& db, const CMigration& step, std::string& error)
+constexpr CSchemaStep<CPgConnection> kSchemaSteps[] = {
+    {1, [](CPgConnection& db, std::string& error) {
+         return db.RunScript(kSchemaVersion1, "cannot update the schema to version 1", error);
+     }},
+};
+
+// Each step under the advisory lock, so that processes starting together apply it
+// once; the versions applied are recorded in gallery_schema.
+bool UpdatePostgresSchema(CPgConnection& db, std::string& error)
 {
-    CPgTransaction transaction(db);
-    if (!transaction.Begin("cannot start the schema update", error) ||
-        !db.Run("SELECT pg_advisory_xact_lock($1)", CPgParams().Int(kSchemaLock), "cannot lock the schema", error) ||
-        !db.Run("CREATE TABLE IF NOT EXISTS gallery_schema (version INTEGER PRIMARY KEY, "
-                "applied TIMESTAMPTZ NOT NULL DEFAULT now())",
-                {}, "cannot record the schema version", error))
-        return false;
-    const CPgResult version = db.Exec("SELECT COALESCE(MAX(version), 0)::BIGINT FROM gallery_schema");
-    if (!version.Ok())
-        return db.Fail(version, "cannot read the schema version", error);
-    if (version.Int(0, 0) >= step.m_nVersion)
-        return transaction.Commit("cannot commit the schema update", error);
-    const std::string what = "cannot update the schema to version " + std::to_string(step.m_nVersion);
-    return db.RunScript(step.m_szSql, what.c_str(), error) &&
-           db.Run("INSERT INTO gallery_schema (version) VALUES ($1)", CPgParams().Int(step.m_nVersion),
-                  what.c_str(), error) &&
-           transaction.Commit("cannot commit the schema update", error);
+    const auto inTransaction = [&db](int version, const auto& apply, std::string& why) {
+        CPgTransaction transaction(db);
+        if (!transaction.Begin("cannot start the schema update", why) ||
+            !db.Run("SELECT pg_advisory_xact_lock($1)", CPgParams().Int(kSchemaLock), "cannot lock the schema", why) ||
+            !db.Run("CREATE TABLE IF NOT EXISTS gallery_schema (version INTEGER PRIMARY KEY, "
+                    "applied TIMESTAMPTZ NOT NULL DEFAULT now())",
+                    {}, "cannot record the schema version", why))
+            return false;
+        const CPgResult current = db.Exec("SELECT COALESCE(MAX(version), 0)::BIGINT FROM gallery_schema");
+        if (!current.Ok())
+            return db.Fail(current, "cannot read the schema version", why);
+        bool bApplied = false;
+        if (!apply(static_cast<int>(current.Int(0, 0)), bApplied, why))
+            return false;
+        const std::string what = "cannot update the schema to version " + std::to_string(version);
+        return (!bApplied ||
+                db.Run("INSERT INTO gallery_schema (version) VALUES ($1)", CPgParams().Int(version), what.c_str(),
+                       why)) &&
+               transaction.Commit("cannot commit the schema update", why);
+    };
+    return UpdateSchema<CPgConnection>(db, kSchemaSteps, inTransaction, error);
 }
 
 } // namespace
@@ -616,9 +544,8 @@ bool CPostgresGalleryStore::Open(const std::string& url, std::string& error)
     CPgConnection& db = lease.Connection();
     if (!db.Connect(url, error))
         return false;
-    for (const CMigration& step : kMigrations)
-        if (!ApplyMigration(db, step, error))
-            return false;
+    if (!UpdatePostgresSchema(db, error))
+        return false;
     pool.m_strUrl = url;
     return true;
 }
@@ -630,7 +557,7 @@ bool FindAuthorOn(CPgConnection& db, std::string_view nickname, CAuthorRecord& a
 {
     found = false;
     std::string key;
-    if (!KeyOf(nickname, key, error))
+    if (!AuthorKeyForLookUp(nickname, key, error))
         return false;
     // The key is unique: the nickname itself and every look-alike have it.
     const CPgResult result =
@@ -698,7 +625,7 @@ CGalleryStore::AddResult AddToneOn(CPgConnection& db, CToneRecord& tone, const s
         return AddResult::NicknameTaken;
     if (newPasswordHash) {
         std::string key;
-        if (!KeyOf(tone.m_strAuthor, key, error))
+        if (!AuthorKeyForLookUp(tone.m_strAuthor, key, error))
             return AddResult::Failed;
         // Another process may have registered the nickname or a look-alike since the
         // look-up: the unique key refuses this one once that commits.
@@ -787,8 +714,8 @@ bool CPostgresGalleryStore::ListTones(std::vector<CToneRecord>& tones, std::stri
     return OnConnection(
         m_pImpl->m_pool,
         [&](CPgConnection& db, std::string& why) {
-            const CPgResult result = db.Exec("SELECT id, author, name, category, posted, message FROM tones "
-                                             "ORDER BY posted DESC, id DESC");
+            const CPgResult result =
+                db.Exec((std::string("SELECT ") + kListedToneColumns + " FROM tones ORDER BY posted DESC, id DESC").c_str());
             if (!result.Ok())
                 return db.Fail(result, "cannot list the ringtones", why);
             tones.resize(static_cast<std::size_t>(result.Rows()));
@@ -806,7 +733,7 @@ bool CPostgresGalleryStore::GetTone(std::int64_t id, CToneRecord& tone, bool& fo
         m_pImpl->m_pool,
         [&](CPgConnection& db, std::string& why) {
             const CPgResult result = db.Exec(
-                "SELECT id, author, name, category, posted, message, midi FROM tones WHERE id = $1",
+                (std::string("SELECT ") + kListedToneColumns + ", midi FROM tones WHERE id = $1").c_str(),
                 CPgParams().Int(id));
             if (!result.Ok())
                 return db.Fail(result, "cannot read the ringtone", why);
@@ -855,8 +782,7 @@ bool CPostgresGalleryStore::ReadCounter(std::string_view key, CAbuseCounter& cou
     return OnConnection(
         m_pImpl->m_pool,
         [&](CPgConnection& db, std::string& why) {
-            const CPgResult result =
-                db.Exec("SELECT count, last, blocked_until FROM counters WHERE key = $1", CPgParams().Text(key));
+            const CPgResult result = db.Exec(ReadCounterSql(SqlDialect::Postgres).c_str(), CPgParams().Text(key));
             if (!result.Ok())
                 return db.Fail(result, "cannot read a counter", why);
             if (result.Rows() > 0)
@@ -898,7 +824,7 @@ bool CPostgresGalleryStore::ForgetCounters(std::int64_t before, std::string& err
     return OnConnection(
         m_pImpl->m_pool,
         [&](CPgConnection& db, std::string& why) {
-            return RunWrite(db, "DELETE FROM counters WHERE last < $1 AND blocked_until < $1", CPgParams().Int(before),
+            return RunWrite(db, ForgetCountersSql(SqlDialect::Postgres).c_str(), CPgParams().Int(before),
                             "cannot forget old counters", why);
         },
         error);
@@ -932,18 +858,11 @@ bool CPostgresGalleryStore::ListTonePage(const CToneFilter& filter, std::int64_t
             const CPgResult counted = db.Exec(counting.m_strCount.c_str(), ParamsOf(counting));
             if (!counted.Ok())
                 return db.Fail(counted, "cannot count the ringtones", why);
-            page.m_nTotal = counted.Int(0, 0);
-            page.m_bMoreMatches = counting.m_bSearch && page.m_nTotal > kMaxSearchMatches;
-            if (page.m_bMoreMatches)
-                page.m_nTotal = kMaxSearchMatches;
+            SetPageTotal(counting, counted.Int(0, 0), page);
             const std::int64_t rows = std::min<std::int64_t>(count, page.m_nTotal - skip);
             if (rows <= 0)
                 return true;
-            // The page's ids come from an index alone; only the rows of the page are read.
-            const std::string pageSql = "SELECT t.id, t.author, t.name, t.category, t.posted, t.message FROM "
-                                        "(SELECT id FROM tones" + listing.m_strWhere + " ORDER BY " +
-                                        listing.m_strOrder + " LIMIT $1 OFFSET $2) AS p JOIN tones AS t "
-                                        "ON t.id = p.id ORDER BY " + listing.m_strPageOrder;
+            const std::string pageSql = PageSqlOf(listing);
             const CPgResult listed = db.Exec(pageSql.c_str(), ParamsOf(listing, CPgParams().Int(rows).Int(skip)));
             if (!listed.Ok())
                 return db.Fail(listed, "cannot list the ringtones", why);
@@ -966,7 +885,8 @@ bool CPostgresGalleryStore::CountTonesByCategory(std::array<std::int64_t, kToneC
             if (!result.Ok())
                 return db.Fail(result, "cannot count the ringtones", why);
             for (int row = 0; row < result.Rows(); ++row)
-                counts[static_cast<std::size_t>(CategoryOfColumn(result.Text(row, 0)))] = result.Int(row, 1);
+                if (ToneCategory category = ToneCategory::Others; CategoryOfWord(result.Text(row, 0), category))
+                    counts[static_cast<std::size_t>(category)] = result.Int(row, 1);
             return true;
         },
         error);

@@ -7,6 +7,7 @@
 
 #include "gallery/names/NameText.h"
 #include "gallery/store/SqliteStatement.h"
+#include "gallery/store/StoreSql.h"
 
 namespace {
 
@@ -73,12 +74,6 @@ CREATE TRIGGER tones_changed AFTER UPDATE OF name, author, category ON tones BEG
 END;
 )";
 
-struct CMigration {
-    int m_nVersion;
-    // Runs inside the step's transaction; false with the reason in `error`.
-    bool (*m_pApply)(sqlite3* db, std::string& error);
-};
-
 bool ExecSql(sqlite3* db, const char* sql, std::string& error)
 {
     char* message = nullptr;
@@ -128,20 +123,12 @@ CREATE TABLE IF NOT EXISTS counters (
 CREATE INDEX IF NOT EXISTS counters_by_time ON counters (last);
 )";
 
-constexpr CMigration kMigrations[] = {
-    {1, [](sqlite3* db, std::string& error) { return ExecSql(db, kSchemaVersion1, error); }},
-    {2, AddNicknameKeys},
-    {3, [](sqlite3* db, std::string& error) { return ExecSql(db, kSchemaVersion3, error); }},
-    {4, [](sqlite3* db, std::string& error) { return ExecSql(db, kSchemaVersion4, error); }},
+constexpr CSchemaStep<sqlite3> kSchemaSteps[] = {
+    {1, [](sqlite3& db, std::string& error) { return ExecSql(&db, kSchemaVersion1, error); }},
+    {2, [](sqlite3& db, std::string& error) { return AddNicknameKeys(&db, error); }},
+    {3, [](sqlite3& db, std::string& error) { return ExecSql(&db, kSchemaVersion3, error); }},
+    {4, [](sqlite3& db, std::string& error) { return ExecSql(&db, kSchemaVersion4, error); }},
 };
-
-// The column holds one of the four words (the schema checks it).
-ToneCategory CategoryOfColumn(const std::string& word)
-{
-    ToneCategory category = ToneCategory::Others;
-    (void)CategoryOfWord(word, category);
-    return category;
-}
 
 // Rolls back an open transaction unless Commit was called.
 class CTransaction {
@@ -210,83 +197,40 @@ std::string FtsQueryOf(std::string_view words, std::optional<ToneCategory> categ
     return query;
 }
 
-// A listing in SQL: the ids of one page, in order (?1 how many, ?2 how many to skip),
-// the order of the rows they select, how many ringtones the listing holds, and the
-// values of ?3 onwards.
-struct CListingSql {
-    std::string m_strIds;
-    std::string m_strOrder;
-    std::string m_strCount;
-    std::vector<std::string> m_values;
-    bool m_bSearch = false;        // its count stops past kMaxSearchMatches
-};
-
-std::string Parameter(const CListingSql& sql)
-{
-    return "?" + std::to_string(3 + sql.m_values.size());
-}
-
-CListingSql SearchSqlOf(const CToneFilter& filter, std::string ftsQuery)
-{
-    CListingSql sql;
-    sql.m_bSearch = true;
-    std::string where = "tone_search MATCH " + Parameter(sql);
-    sql.m_values.push_back(std::move(ftsQuery));
-    if (!filter.m_strAuthor.empty()) {
-        where += " AND rowid IN (SELECT id FROM tones WHERE author = " + Parameter(sql) + ")";
-        sql.m_values.push_back(filter.m_strAuthor);
-    }
-    sql.m_strIds = "SELECT rowid AS id FROM tone_search WHERE " + where + " ORDER BY rowid DESC";
-    sql.m_strOrder = "t.id DESC";
-    // One more than is listed tells whether there are more.
-    sql.m_strCount = "SELECT COUNT(*) FROM (SELECT rowid FROM tone_search WHERE " + where + " LIMIT " +
-                     std::to_string(kMaxSearchMatches + 1) + ")";
-    return sql;
-}
+// The values of a listing go from ?3 on, after the page's count and skip.
+constexpr std::size_t kFirstListingValue = 3;
 
 CListingSql ListingSqlOf(const CToneFilter& filter)
 {
     std::string ftsQuery = FtsQueryOf(filter.m_strWords, filter.m_category);
-    if (!ftsQuery.empty())
-        return SearchSqlOf(filter, std::move(ftsQuery));
+    if (ftsQuery.empty())
+        return PlainListingSqlOf(filter, SqlDialect::Sqlite, kFirstListingValue);
+    // The search index holds the category too: only the author narrows it further.
     CListingSql sql;
-    std::string where;
+    sql.m_nFirst = kFirstListingValue;
+    std::string where = "tone_search MATCH " + sql.Next();
+    sql.m_values.push_back(std::move(ftsQuery));
     if (!filter.m_strAuthor.empty()) {
-        where = " WHERE author = " + Parameter(sql);
+        where += " AND rowid IN (SELECT id FROM tones WHERE author = " + sql.Next() + ")";
         sql.m_values.push_back(filter.m_strAuthor);
     }
-    if (filter.m_category) {
-        where += (where.empty() ? " WHERE category = " : " AND category = ") + Parameter(sql);
-        sql.m_values.emplace_back(WordOf(*filter.m_category));
-    }
-    sql.m_strIds = "SELECT id FROM tones" + where + " ORDER BY posted DESC, id DESC";
-    sql.m_strOrder = "t.posted DESC, t.id DESC";
-    if (!filter.m_strAuthor.empty())
-        sql.m_strCount = "SELECT COUNT(*) FROM tones" + where;
-    else if (filter.m_category)
-        sql.m_strCount = "SELECT tones FROM tone_counts WHERE category = ?3";
-    else
-        sql.m_strCount = "SELECT COALESCE(SUM(tones), 0) FROM tone_counts";
+    sql.m_strIds = "SELECT rowid AS id FROM tone_search WHERE " + where + " ORDER BY rowid DESC";
+    FinishSearchSql(sql, "FROM tone_search WHERE " + where);
     return sql;
 }
 
-bool BindValues(CSqliteStatement& st, const std::vector<std::string>& values)
+bool BindValues(CSqliteStatement& st, const CListingSql& sql)
 {
-    for (std::size_t i = 0; i < values.size(); ++i)
-        if (!st.Bind(static_cast<int>(3 + i), values[i]))
+    for (std::size_t i = 0; i < sql.m_values.size(); ++i)
+        if (!st.Bind(static_cast<int>(sql.m_nFirst + i), sql.m_values[i]))
             return false;
     return true;
 }
 
-// A row of id, author, name, category, posted, message.
+// A row of kListedToneColumns.
 void ReadListedTone(const CSqliteStatement& st, CToneRecord& tone)
 {
-    tone.m_nId = st.Int(0);
-    tone.m_strAuthor = st.Text(1);
-    tone.m_strName = st.Text(2);
-    tone.m_category = CategoryOfColumn(st.Text(3));
-    tone.m_nPosted = st.Int(4);
-    tone.m_message = st.Blob(5);
+    ToneFromColumns({st.Int(0), st.Text(1), st.Text(2), st.Text(3), st.Int(4), st.Blob(5)}, tone);
 }
 
 } // namespace
@@ -314,22 +258,25 @@ bool CSqliteGalleryStore::Exec(const char* sql, std::string& error)
 
 bool CSqliteGalleryStore::Migrate(std::string& error)
 {
-    for (const CMigration& step : kMigrations) {
+    // The version is the database's user_version.
+    const auto inTransaction = [this](int version, const auto& apply, std::string& why) {
         CTransaction transaction(m_pDb);
         if (!transaction.IsOpen())
-            return Fail("cannot start the schema update", error);
-        CSqliteStatement version(m_pDb, "PRAGMA user_version");
-        if (!version.Step())
-            return Fail("cannot read the schema version", error);
-        if (version.Int(0) >= step.m_nVersion)
-            continue;
-        const std::string set = "PRAGMA user_version = " + std::to_string(step.m_nVersion);
-        if (!step.m_pApply(m_pDb, error) || !Exec(set.c_str(), error))
+            return Fail("cannot start the schema update", why);
+        CSqliteStatement current(m_pDb, "PRAGMA user_version");
+        if (!current.Step())
+            return Fail("cannot read the schema version", why);
+        bool bApplied = false;
+        if (!apply(static_cast<int>(current.Int(0)), bApplied, why))
             return false;
-        if (!transaction.Commit())
-            return Fail("cannot commit the schema update", error);
-    }
-    return true;
+        if (!bApplied)
+            return true;
+        const std::string set = "PRAGMA user_version = " + std::to_string(version);
+        if (!Exec(set.c_str(), why))
+            return false;
+        return transaction.Commit() || Fail("cannot commit the schema update", why);
+    };
+    return UpdateSchema<sqlite3>(*m_pDb, kSchemaSteps, inTransaction, error);
 }
 
 bool CSqliteGalleryStore::OpenFile(const std::string& path, std::string& error)
@@ -373,7 +320,7 @@ bool CSqliteGalleryStore::FindAuthorLocked(std::string_view nickname, CAuthorRec
 {
     found = false;
     std::string key;
-    if (!KeyOf(nickname, key, error))
+    if (!AuthorKeyForLookUp(nickname, key, error))
         return false;
     // The nickname itself (letter case aside for A-Z) wins over a look-alike; of two
     // look-alikes registered before keys existed, the first registered.
@@ -393,15 +340,6 @@ bool CSqliteGalleryStore::FindAuthor(std::string_view nickname, CAuthorRecord& a
 {
     std::lock_guard lock(m_mutex);
     return FindAuthorLocked(nickname, author, found, error);
-}
-
-bool CSqliteGalleryStore::KeyOf(std::string_view nickname, std::string& key, std::string& error)
-{
-    std::string why;
-    if (LookAlikeKeyOf(nickname, key, why))
-        return true;
-    error = "cannot look up the nickname: " + why;
-    return false;
 }
 
 bool CSqliteGalleryStore::InsertTone(CToneRecord& tone, std::string& error)
@@ -464,7 +402,7 @@ CGalleryStore::AddResult CSqliteGalleryStore::AddTone(CToneRecord& tone, const s
         return AddResult::NicknameTaken;
     if (newPasswordHash) {
         std::string key;
-        if (!KeyOf(tone.m_strAuthor, key, error))
+        if (!AuthorKeyForLookUp(tone.m_strAuthor, key, error))
             return AddResult::Failed;
         CSqliteStatement st(m_pDb, "INSERT INTO authors (nickname, password_hash, registered, nickname_key) "
                                    "VALUES (?1, ?2, ?3, ?4)");
@@ -485,8 +423,7 @@ bool CSqliteGalleryStore::ListTones(std::vector<CToneRecord>& tones, std::string
 {
     std::lock_guard lock(m_mutex);
     tones.clear();
-    CSqliteStatement st(m_pDb, "SELECT id, author, name, category, posted, message FROM tones "
-                               "ORDER BY posted DESC, id DESC");
+    CSqliteStatement st(m_pDb, std::string("SELECT ") + kListedToneColumns + " FROM tones ORDER BY posted DESC, id DESC");
     while (st.Step())
         ReadListedTone(st, tones.emplace_back());
     if (st.Failed()) {
@@ -518,16 +455,12 @@ bool CSqliteGalleryStore::AddTones(std::vector<CToneRecord>& tones, std::string&
     return transaction.Commit() || Fail("cannot commit the ringtones", error);
 }
 
-bool CSqliteGalleryStore::CountListing(const CToneFilter& filter, CTonePage& page, std::string& error)
+bool CSqliteGalleryStore::CountListing(const CListingSql& sql, CTonePage& page, std::string& error)
 {
-    const CListingSql sql = ListingSqlOf(filter);
     CSqliteStatement st(m_pDb, sql.m_strCount);
-    if (!BindValues(st, sql.m_values) || !st.Step())
+    if (!BindValues(st, sql) || !st.Step())
         return Fail("cannot count the ringtones", error);
-    page.m_nTotal = st.Int(0);
-    page.m_bMoreMatches = sql.m_bSearch && page.m_nTotal > kMaxSearchMatches;
-    if (page.m_bMoreMatches)
-        page.m_nTotal = kMaxSearchMatches;
+    SetPageTotal(sql, st.Int(0), page);
     return true;
 }
 
@@ -536,18 +469,14 @@ bool CSqliteGalleryStore::ListTonePage(const CToneFilter& filter, std::int64_t s
 {
     std::lock_guard lock(m_mutex);
     page.m_tones.clear();
-    if (!CountListing(filter, page, error))
+    const CListingSql sql = ListingSqlOf(filter);
+    if (!CountListing(sql, page, error))
         return false;
     const std::int64_t rows = std::min<std::int64_t>(count, page.m_nTotal - skip);
     if (rows <= 0)
         return true;
-    // The page's ids come from an index alone (skipping costs no row reads); only the
-    // rows of the page are read.
-    const CListingSql sql = ListingSqlOf(filter);
-    CSqliteStatement st(m_pDb, "SELECT t.id, t.author, t.name, t.category, t.posted, t.message FROM (" +
-                                   sql.m_strIds + " LIMIT ?1 OFFSET ?2) AS p JOIN tones AS t ON t.id = p.id "
-                                   "ORDER BY " + sql.m_strOrder);
-    if (!st.Bind(1, rows) || !st.Bind(2, skip) || !BindValues(st, sql.m_values))
+    CSqliteStatement st(m_pDb, PageSqlOf(sql));
+    if (!st.Bind(1, rows) || !st.Bind(2, skip) || !BindValues(st, sql))
         return Fail("cannot list the ringtones", error);
     while (st.Step())
         ReadListedTone(st, page.m_tones.emplace_back());
@@ -565,7 +494,8 @@ bool CSqliteGalleryStore::CountTonesByCategory(std::array<std::int64_t, kToneCat
     counts.fill(0);
     CSqliteStatement st(m_pDb, "SELECT category, tones FROM tone_counts");
     while (st.Step())
-        counts[static_cast<std::size_t>(CategoryOfColumn(st.Text(0)))] = st.Int(1);
+        if (ToneCategory category = ToneCategory::Others; CategoryOfWord(st.Text(0), category))
+            counts[static_cast<std::size_t>(category)] = st.Int(1);
     return st.Failed() ? Fail("cannot count the ringtones", error) : true;
 }
 
@@ -573,16 +503,11 @@ bool CSqliteGalleryStore::GetTone(std::int64_t id, CToneRecord& tone, bool& foun
 {
     std::lock_guard lock(m_mutex);
     found = false;
-    CSqliteStatement st(m_pDb, "SELECT id, author, name, category, posted, message, midi FROM tones WHERE id = ?1");
+    CSqliteStatement st(m_pDb, std::string("SELECT ") + kListedToneColumns + ", midi FROM tones WHERE id = ?1");
     if (!st.Bind(1, id))
         return Fail("cannot read the ringtone", error);
     if (st.Step()) {
-        tone.m_nId = st.Int(0);
-        tone.m_strAuthor = st.Text(1);
-        tone.m_strName = st.Text(2);
-        tone.m_category = CategoryOfColumn(st.Text(3));
-        tone.m_nPosted = st.Int(4);
-        tone.m_message = st.Blob(5);
+        ReadListedTone(st, tone);
         tone.m_midi = st.Blob(6);
         found = true;
     }
@@ -612,7 +537,7 @@ bool CSqliteGalleryStore::CountTones(std::int64_t& count, std::string& error)
 bool CSqliteGalleryStore::ReadCounterLocked(std::string_view key, CAbuseCounter& counter, std::string& error)
 {
     counter = {};
-    CSqliteStatement st(m_pDb, "SELECT count, last, blocked_until FROM counters WHERE key = ?1");
+    CSqliteStatement st(m_pDb, ReadCounterSql(SqlDialect::Sqlite));
     if (!st.Bind(1, key))
         return Fail("cannot read a counter", error);
     if (st.Step()) {
@@ -652,7 +577,7 @@ bool CSqliteGalleryStore::UpdateCounter(std::string_view key, const std::functio
 bool CSqliteGalleryStore::ForgetCounters(std::int64_t before, std::string& error)
 {
     std::lock_guard lock(m_mutex);
-    CSqliteStatement st(m_pDb, "DELETE FROM counters WHERE last < ?1 AND blocked_until < ?1");
+    CSqliteStatement st(m_pDb, ForgetCountersSql(SqlDialect::Sqlite));
     if (!st.Bind(1, before) || !st.Run())
         return Fail("cannot forget old counters", error);
     return true;

@@ -8,6 +8,7 @@
 #include "gallery/store/GalleryStore.h"
 
 struct sqlite3;
+struct CListingSql;
 
 class CSqliteGalleryStore final : public CGalleryStore {
 public:
@@ -49,12 +50,11 @@ private:
     [[nodiscard]] bool Fail(const char* what, std::string& error);
     // Fail, with DiskFull when that is why the last statement failed.
     [[nodiscard]] AddResult FailAdd(const char* what, std::string& error);
-    [[nodiscard]] static bool KeyOf(std::string_view nickname, std::string& key, std::string& error);
     [[nodiscard]] bool FindAuthorLocked(std::string_view nickname, CAuthorRecord& author, bool& found,
                                         std::string& error);
     [[nodiscard]] bool InsertTone(CToneRecord& tone, std::string& error);
     [[nodiscard]] bool ReadCounterLocked(std::string_view key, CAbuseCounter& counter, std::string& error);
-    [[nodiscard]] bool CountListing(const CToneFilter& filter, CTonePage& page, std::string& error);
+    [[nodiscard]] bool CountListing(const CListingSql& sql, CTonePage& page, std::string& error);
 
     std::mutex m_mutex;
     sqlite3* m_pDb = nullptr;
