@@ -47,9 +47,25 @@ std::int64_t CAbuseGuard::WaitOf(const CAbuseCounter& counter, std::int64_t now)
     return std::max<std::int64_t>(0, counter.m_nBlockedUntil - now);
 }
 
+bool CAbuseGuard::ForgetStale(std::int64_t now, std::string& error)
+{
+    // One thread of the process forgets; the others go on meanwhile.
+    std::int64_t due = m_nNextForget.load();
+    if (now < due || !m_nNextForget.compare_exchange_strong(due, now + m_limits.m_nForgetEverySeconds))
+        return true;
+    return m_store.ForgetCounters(now - m_limits.m_nForgetSeconds, error);
+}
+
+void CAbuseGuard::ForgetStaleOnTheWay(std::int64_t now)
+{
+    std::string ignored;
+    (void)ForgetStale(now, ignored);
+}
+
 bool CAbuseGuard::PasswordWait(std::string_view address, std::string_view authorKey, std::int64_t now,
                                std::int64_t& wait, bool& bCounted, std::string& error)
 {
+    ForgetStaleOnTheWay(now);
     CAbuseCounter byAddress;
     CAbuseCounter byAuthor;
     if (!m_store.ReadCounter(AddressKey(address), byAddress, error) ||
@@ -87,6 +103,7 @@ bool CAbuseGuard::CountSuccess(std::string_view address, std::string_view author
 
 bool CAbuseGuard::TakePost(std::string_view address, std::int64_t now, std::int64_t& wait, std::string& error)
 {
+    ForgetStaleOnTheWay(now);
     const CAbuseLimits& limits = m_limits;
     wait = 0;
     CAbuseCounter after;

@@ -3,9 +3,13 @@
 // per client address and per author; past the free failures every further check must
 // wait, twice as long after each further failure, up to an hour. Posts are counted per
 // address: a burst is free, then one post per refill period. Counts are forgotten an
-// hour after the last failure. The counters live in the store, so that every gallery
-// process sharing it sees the same ones.
+// hour after the last failure: the guard drops such counters from the store on the
+// way of its checks, at most once a minute, so the store holds the counters of the
+// clients of the last hour (and of blocks that ran into it), not of every client
+// ever seen. The counters live in the store, so that every gallery process sharing
+// it sees the same ones.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,6 +23,7 @@ struct CAbuseLimits {
     int m_nPostRefillSeconds = 20;  // then one more for each such period
     int m_nMaxWaitSeconds = 3600;
     int m_nForgetSeconds = 3600;
+    int m_nForgetEverySeconds = 60;  // how often stale counters are dropped, at most
 };
 
 class CAbuseGuard {
@@ -39,12 +44,20 @@ public:
     // else the seconds until it may.
     [[nodiscard]] bool TakePost(std::string_view address, std::int64_t now, std::int64_t& wait, std::string& error);
 
+    // Drops the counters of clients quiet for m_nForgetSeconds, unless that was done
+    // less than m_nForgetEverySeconds ago. The checks above call it on their way.
+    [[nodiscard]] bool ForgetStale(std::int64_t now, std::string& error);
+
     // The rules, on one counter; public for the tests.
     [[nodiscard]] static CAbuseCounter AfterFailure(CAbuseCounter counter, int freeFailures, std::int64_t now,
                                                     const CAbuseLimits& limits);
     [[nodiscard]] static std::int64_t WaitOf(const CAbuseCounter& counter, std::int64_t now);
 
 private:
+    // ForgetStale on the way of a check: a store that cannot forget now still counts.
+    void ForgetStaleOnTheWay(std::int64_t now);
+
     CGalleryStore& m_store;
     CAbuseLimits m_limits;
+    std::atomic<std::int64_t> m_nNextForget{0}; // seconds since 1970
 };
