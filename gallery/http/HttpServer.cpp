@@ -43,6 +43,26 @@ bool IsMalformed(const beast::error_code& ec)
            ec != http::error::end_of_stream && ec != http::error::partial_message;
 }
 
+// A request whose Transfer-Encoding does not end in "chunked" has a body of unknown
+// length: the parser would take it for none and read the body as the next request
+// (request smuggling behind a proxy that reads it otherwise).
+bool HasUnframedBody(const http::fields& fields)
+{
+    bool bUnframed = false;
+    const auto [first, last] = fields.equal_range(http::field::transfer_encoding);
+    for (auto field = first; field != last; ++field) {
+        std::string_view codings(field->value().data(), field->value().size());
+        while (!codings.empty() && (codings.back() == ' ' || codings.back() == '\t'))
+            codings.remove_suffix(1);
+        const std::size_t comma = codings.rfind(',');
+        std::string_view coding = codings.substr(comma == std::string_view::npos ? 0 : comma + 1);
+        while (!coding.empty() && (coding.front() == ' ' || coding.front() == '\t'))
+            coding.remove_prefix(1);
+        bUnframed = !beast::iequals(beast::string_view(coding.data(), coding.size()), "chunked");
+    }
+    return bUnframed;
+}
+
 // The connection limits: per client address and in all.
 class CConnectionCounter {
 public:
@@ -242,6 +262,8 @@ private:
             Refuse(431, "The request's header lines are longer than the gallery takes.");
         } else if (IsMalformed(ec)) {
             Refuse(400, "The request is not HTTP the gallery understands.");
+        } else if (m_parser->is_header_done() && HasUnframedBody(m_parser->get())) {
+            Refuse(400, "The request's Transfer-Encoding does not end in chunked; the gallery takes no other.");
         } else if (ec) {
             // The client went away, or the request did not arrive in time (the stream
             // has closed the socket then).

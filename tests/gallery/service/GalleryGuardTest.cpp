@@ -193,6 +193,29 @@ TEST_F(GalleryGuardTest, AChunkedBodyPastTheLimitIsRefusedWithoutReadingItWhole)
     EXPECT_LT(offered, std::size_t{16} << 20) << "the server stopped reading long before the end";
 }
 
+// A body whose length the gallery cannot know must not be read as a request of its own.
+TEST_F(GalleryGuardTest, ATransferEncodingThatDoesNotEndInChunkedIsRefusedAndItsBodyNotServed)
+{
+    Start();
+    // (Two header lines the parser refuses itself, as not HTTP it understands.)
+    for (const std::string coding : {"gzip", "chunked, identity", "chunked\r\nTransfer-Encoding: gzip"}) {
+        const int fd = ConnectToServer();
+        const std::string request = "POST /tone/1/delete HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: " +
+                                    coding + "\r\n\r\nGET /api/tones HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+        ASSERT_EQ(send(fd, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
+        std::string answer;
+        char buffer[4096];
+        for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;)
+            answer.append(buffer, static_cast<std::size_t>(n));
+        close(fd);
+        EXPECT_TRUE(answer.starts_with("HTTP/1.1 400")) << coding << ": " << answer.substr(0, 200);
+        EXPECT_TRUE(answer.find("does not end in chunked") != std::string::npos ||
+                    answer.find("not HTTP the gallery understands") != std::string::npos)
+            << coding;
+        EXPECT_EQ(answer.find("HTTP/1.1", 1), std::string::npos) << coding << ": a second answer came";
+    }
+}
+
 TEST_F(GalleryGuardTest, ConnectionsPastTheLimitOfAnAddressAreTurnedAway)
 {
     m_pServer = std::make_unique<CGalleryTestServer>(m_dir.Path());
