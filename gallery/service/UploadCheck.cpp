@@ -1,9 +1,14 @@
 #include "gallery/service/UploadCheck.h"
 
+#include <array>
+#include <cctype>
+
 #include "gallery/service/UploadLimits.h"
 #include "gallery/names/NameText.h"
 #include "gallery/RingtoneMessageDecoder.h"
 #include "gallery/names/Utf8Text.h"
+#include "engine/OfflineRecorder.h"
+#include "engine/PrepareResult.h"
 #include "ringtone/LzwDecoder.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"
@@ -122,6 +127,10 @@ bool CheckPackage(const std::vector<std::uint8_t>& data, CCheckedUpload& out, st
         error = "The ringtone package is damaged: " + why + ".";
         return false;
     }
+    if (!CheckPreviewPlays(parts.midi, why)) {
+        error = "The ringtone package's preview cannot be played: " + why;
+        return false;
+    }
     CDecodedRingtone decoded;
     if (parts.message.size() > kMaxRingtoneOctets) {
         error = "The ringtone has " + std::to_string(parts.message.size()) + " octets; a ringing tone has at most " +
@@ -174,6 +183,25 @@ bool CheckPreviewMidi(std::span<const std::uint8_t> midi, std::string& error)
         return false;
     }
     return true;
+}
+
+bool CheckPreviewPlays(std::span<const std::uint8_t> midi, std::string& error)
+{
+    CMidiSong song;
+    SongFileError loadError;
+    if (!LoadSongBytes(midi, "the MIDI part", song, loadError)) {
+        error = "the MIDI part does not load.";
+        return false;
+    }
+    std::array<std::string, 16> labels;
+    std::uint32_t seconds = 0;
+    const PrepareResult result = ScanAsThePlayer(song, labels, seconds);
+    if (result == PrepareResult::kOk)
+        return true;
+    error = PrepareResultText(result);
+    if (!error.empty())
+        error[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(error[0])));
+    return false;
 }
 
 bool CheckUpload(const CUploadForm& form, CCheckedUpload& out, std::string& error)

@@ -182,6 +182,27 @@ std::vector<std::uint8_t> MidiWithBrokenEvent()
     return midi;
 }
 
+// SmallPreviewMidi at 0 ticks per quarter.
+std::vector<std::uint8_t> MidiOfDivisionZero()
+{
+    std::vector<std::uint8_t> midi = SmallPreviewMidi();
+    midi[12] = 0x00;
+    midi[13] = 0x00;
+    return midi;
+}
+
+// SmallPreviewMidi with the longest delta time before its end of track: 268,435,455
+// ticks, about 390 hours at 96 ticks a quarter and 120 quarters a minute.
+std::vector<std::uint8_t> MidiOfFourHundredHours()
+{
+    std::vector<std::uint8_t> midi = SmallPreviewMidi();
+    midi[21] += 3;
+    const auto endOfTrack = midi.end() - 4;
+    *endOfTrack = 0xFF;
+    midi.insert(endOfTrack + 1, {0xFF, 0xFF, 0x7F});
+    return midi;
+}
+
 std::string HexOfGoodMessage()
 {
     return HexOf(MessageOf("Tone", 120, ScaleNotes(3)));
@@ -239,6 +260,13 @@ INSTANTIATE_TEST_SUITE_P(
         CPackageCase{"a_hex_part_that_unpacks_past_the_ceiling",
                      [] { return CompressedPackage(SmallPreviewMidi(), std::string(20000, 'A')); },
                      "The ringtone package unpacks to more than 16658 bytes"},
+        CPackageCase{"a_midi_part_of_0_ticks_per_quarter",
+                     [] { return CompressedPackage(MidiOfDivisionZero(), HexOfGoodMessage()); },
+                     "The ringtone package's preview cannot be played: the MIDI file's timing is not supported "
+                     "(fewer than 8 ticks per quarter note)."},
+        CPackageCase{"a_midi_part_longer_than_four_hours",
+                     [] { return CompressedPackage(MidiOfFourHundredHours(), HexOfGoodMessage()); },
+                     "The ringtone package's preview cannot be played: the MIDI file plays for more than 4 hours."},
         CPackageCase{"hex_that_is_no_ringing_tone",
                      [] { return CompressedPackage(SmallPreviewMidi(), "0102030405"); },
                      "is not a valid Smart Messaging ringing tone: the command length is 1 instead of 2"}),
