@@ -16,6 +16,12 @@ std::string AuthorKey(std::string_view author)
     return "password-author:" + std::string(author);
 }
 
+// The checks of one author from one address.
+std::string AuthorAtAddressKey(std::string_view author, std::string_view address)
+{
+    return "password-author-address:" + std::string(address) + " " + std::string(author);
+}
+
 std::string PostKey(std::string_view address)
 {
     return "post-address:" + std::string(address);
@@ -62,42 +68,53 @@ void CAbuseGuard::ForgetStaleOnTheWay(std::int64_t now)
     (void)ForgetStale(now, ignored);
 }
 
-bool CAbuseGuard::PasswordWait(std::string_view address, std::string_view authorKey, std::int64_t now,
-                               std::int64_t& wait, bool& bCounted, std::string& error)
+bool CAbuseGuard::BeginPasswordCheck(std::string_view address, std::string_view authorKey, std::int64_t now,
+                                     std::int64_t& wait, std::string& error)
 {
     ForgetStaleOnTheWay(now);
+    const CAbuseLimits& limits = m_limits;
+    // Refused checks change nothing: a first look spares the counting transactions.
+    CAbuseCounter pair;
     CAbuseCounter byAddress;
     CAbuseCounter byAuthor;
-    if (!m_store.ReadCounter(AddressKey(address), byAddress, error) ||
+    if (!m_store.ReadCounter(AuthorAtAddressKey(authorKey, address), pair, error) ||
+        !m_store.ReadCounter(AddressKey(address), byAddress, error) ||
         !m_store.ReadCounter(AuthorKey(authorKey), byAuthor, error))
         return false;
-    wait = std::max(WaitOf(byAddress, now), WaitOf(byAuthor, now));
-    bCounted = byAddress.m_nCount > 0 || byAuthor.m_nCount > 0;
-    return true;
-}
-
-bool CAbuseGuard::CountFailure(std::string_view address, std::string_view authorKey, std::int64_t now,
-                               std::int64_t& wait, std::string& error)
-{
-    CAbuseCounter byAddress;
-    CAbuseCounter byAuthor;
-    const CAbuseLimits& limits = m_limits;
-    if (!m_store.UpdateCounter(AddressKey(address),
-                               [&](CAbuseCounter& c) { c = AfterFailure(c, limits.m_nFreeFailuresPerAddress, now, limits); },
-                               byAddress, error) ||
-        !m_store.UpdateCounter(AuthorKey(authorKey),
-                               [&](CAbuseCounter& c) { c = AfterFailure(c, limits.m_nFreeFailuresPerAuthor, now, limits); },
-                               byAuthor, error))
-        return false;
-    wait = std::max(WaitOf(byAddress, now), WaitOf(byAuthor, now));
-    return true;
+    const auto authorWait = [&](const CAbuseCounter& author, const CAbuseCounter& guessed) {
+        return guessed.m_nCount > 0 ? WaitOf(author, now) : 0;
+    };
+    wait = std::max({WaitOf(pair, now), WaitOf(byAddress, now), authorWait(byAuthor, pair)});
+    if (wait > 0)
+        return true;
+    // Then each count in a transaction of its own, which refuses the check when another
+    // one counted meanwhile has made it wait.
+    const auto countOrRefuse = [&](const std::string& key, int freeChecks, const CAbuseCounter* guessed) {
+        CAbuseCounter after;
+        std::int64_t refused = 0;
+        const bool bOk = m_store.UpdateCounter(
+            key,
+            [&](CAbuseCounter& c) {
+                refused = guessed ? authorWait(c, *guessed) : WaitOf(c, now);
+                if (refused == 0)
+                    c = AfterFailure(c, freeChecks, now, limits);
+            },
+            after, error);
+        wait = std::max(wait, refused);
+        return bOk;
+    };
+    CAbuseCounter pairBefore = pair;
+    return countOrRefuse(AuthorAtAddressKey(authorKey, address), limits.m_nFreeFailuresPerAuthor, nullptr) &&
+           (wait > 0 || countOrRefuse(AddressKey(address), limits.m_nFreeFailuresPerAddress, nullptr)) &&
+           (wait > 0 || countOrRefuse(AuthorKey(authorKey), limits.m_nFreeFailuresPerAuthor, &pairBefore));
 }
 
 bool CAbuseGuard::CountSuccess(std::string_view address, std::string_view authorKey, std::string& error)
 {
     CAbuseCounter ignored;
     const auto clear = [](CAbuseCounter& c) { c = {}; };
-    return m_store.UpdateCounter(AddressKey(address), clear, ignored, error) &&
+    return m_store.UpdateCounter(AuthorAtAddressKey(authorKey, address), clear, ignored, error) &&
+           m_store.UpdateCounter(AddressKey(address), clear, ignored, error) &&
            m_store.UpdateCounter(AuthorKey(authorKey), clear, ignored, error);
 }
 

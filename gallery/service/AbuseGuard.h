@@ -1,13 +1,15 @@
 #pragma once
-// Slows down password guessing and post floods. Failed password checks are counted
-// per client address and per author; past the free failures every further check must
-// wait, twice as long after each further failure, up to an hour. Posts are counted per
-// address: a burst is free, then one post per refill period. Counts are forgotten an
-// hour after the last failure: the guard drops such counters from the store on the
-// way of its checks, at most once a minute, so the store holds the counters of the
-// clients of the last hour (and of blocks that ran into it), not of every client
-// ever seen. The counters live in the store, so that every gallery process sharing
-// it sees the same ones.
+// Slows down password guessing and post floods. Password checks are counted before
+// they run, per client address, per author and address, and per author; past the free
+// checks of a count every further check must wait, twice as long after each further
+// one, up to an hour. The author's count slows only the addresses that have guessed
+// at that author: the rightful author, from an address of their own, is never kept
+// out by guesses from another. Posts are counted per address: a burst is free, then
+// one post per refill period. Counts are forgotten an hour after the last check
+// counted: the guard drops such counters from the store on the way of its checks, at
+// most once a minute, so the store holds the counters of the clients of the last hour
+// (and of blocks that ran into it), not of every client ever seen. The counters live
+// in the store, so that every gallery process sharing it sees the same ones.
 
 #include <atomic>
 #include <cstdint>
@@ -30,15 +32,13 @@ class CAbuseGuard {
 public:
     CAbuseGuard(CGalleryStore& store, CAbuseLimits limits) : m_store(store), m_limits(limits) {}
 
-    // Seconds until a password may be checked for `authorKey` from `address`; 0 when
-    // it may be now. bCounted: whether either has failures counted. False with the
-    // reason in `error`.
-    [[nodiscard]] bool PasswordWait(std::string_view address, std::string_view authorKey, std::int64_t now,
-                                    std::int64_t& wait, bool& bCounted, std::string& error);
-    // Counts a wrong password; returns through `wait` how long the next check waits.
-    [[nodiscard]] bool CountFailure(std::string_view address, std::string_view authorKey, std::int64_t now,
-                                    std::int64_t& wait, std::string& error);
-    // A right password clears the author's count and the address's.
+    // Counts a password check for `authorKey` from `address` before it runs, each
+    // count in one store transaction, so that checks made at once are counted one by
+    // one. `wait` 0: the check may run; else the seconds until one may, and nothing
+    // is counted. False with the reason in `error`.
+    [[nodiscard]] bool BeginPasswordCheck(std::string_view address, std::string_view authorKey, std::int64_t now,
+                                          std::int64_t& wait, std::string& error);
+    // A right password clears the counts of the address, the author and both.
     [[nodiscard]] bool CountSuccess(std::string_view address, std::string_view authorKey, std::string& error);
     // Takes one post from the address's allowance: wait 0 when the post may go on,
     // else the seconds until it may.

@@ -118,15 +118,13 @@ CGalleryService::PasswordVerdict CGalleryService::VerifyGuarded(const CAuthorRec
                                                                std::int64_t& wait, std::string& error)
 {
     const std::string key = GuessCounterKeyOf(author);
-    const std::int64_t now = m_clock();
-    bool bCounted = false;
-    if (!m_guard.PasswordWait(client, key, now, wait, bCounted, error))
+    if (!m_guard.BeginPasswordCheck(client, key, m_clock(), wait, error))
         return PasswordVerdict::Failed;
     if (wait > 0)
         return PasswordVerdict::TooManyWrong;
     if (m_hasher.Verify(author.m_strPasswordHash, password))
-        return !bCounted || m_guard.CountSuccess(client, key, error) ? PasswordVerdict::Known : PasswordVerdict::Failed;
-    return m_guard.CountFailure(client, key, now, wait, error) ? PasswordVerdict::Wrong : PasswordVerdict::Failed;
+        return m_guard.CountSuccess(client, key, error) ? PasswordVerdict::Known : PasswordVerdict::Failed;
+    return PasswordVerdict::Wrong;
 }
 
 CGalleryService::PasswordVerdict CGalleryService::CheckPassword(const CCheckedUpload& upload, std::string_view client,

@@ -1,8 +1,13 @@
-// The abuse guard forgets the counters of clients gone quiet, so that the store holds
-// the counters of the last hour's clients, not of every client ever seen.
+// The abuse guard: it counts each password check before the check runs, and forgets
+// the counters of clients gone quiet, so that the store holds the counters of the last
+// hour's clients, not of every client ever seen.
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
 
 #include "GalleryTestStore.h"
 #include "gallery/service/AbuseGuard.h"
@@ -31,37 +36,73 @@ TEST(AbuseGuard, ForgetsTheCountersOfClientsQuietForAnHourOnTheWayOfItsChecks)
     CTestStore store;
     std::string error;
     ASSERT_TRUE(store.Open(StoreKind::Sqlite, error)) << error;
-    const CAbuseLimits limits;
+    // Nobody is blocked here: only the age of the counters counts.
+    CAbuseLimits limits{.m_nFreeFailuresPerAuthor = 1000, .m_nFreeFailuresPerAddress = 1000};
     CAbuseGuard guard(*store, limits);
     constexpr std::int64_t kStart = 1765180800;
     std::int64_t wait = 0;
-    // 40 addresses guess once at one author, 10 of them again half an hour later; 20
-    // addresses post.
+    const auto check = [&](const std::string& address, std::int64_t at) {
+        ASSERT_TRUE(guard.BeginPasswordCheck(address, "victim", at, wait, error)) << error;
+        ASSERT_EQ(wait, 0);
+    };
+    const auto post = [&](const std::string& address, std::int64_t at) {
+        ASSERT_TRUE(guard.TakePost(address, at, wait, error)) << error;
+    };
+    // 40 addresses try a password (a counter of each, of each with the author, and of
+    // the author), 20 post, and 10 of the 40 try again half an hour later.
     for (int i = 0; i < 40; ++i)
-        ASSERT_TRUE(guard.CountFailure("10.0.0." + std::to_string(i), "victim", kStart, wait, error)) << error;
+        check("10.0.0." + std::to_string(i), kStart);
     for (int i = 0; i < 20; ++i)
-        ASSERT_TRUE(guard.TakePost("10.0.1." + std::to_string(i), kStart, wait, error)) << error;
+        post("10.0.1." + std::to_string(i), kStart);
     for (int i = 0; i < 10; ++i)
-        ASSERT_TRUE(guard.CountFailure("10.0.0." + std::to_string(i), "victim", kStart + 1800, wait, error)) << error;
-    EXPECT_EQ(CounterRows(store), 40 + 1 + 20);
+        check("10.0.0." + std::to_string(i), kStart + 1800);
+    EXPECT_EQ(CounterRows(store), 40 + 40 + 1 + 20);
 
-    // A check within the hour forgets nothing.
-    bool bCounted = false;
-    ASSERT_TRUE(guard.PasswordWait("10.0.2.1", "other", kStart + 3000, wait, bCounted, error)) << error;
-    EXPECT_EQ(CounterRows(store), 61);
-    // An hour after the first round, its 30 guessers and the 20 posters are forgotten
-    // by the next check; the 10 who came back and the author they guessed at are not.
-    ASSERT_TRUE(guard.TakePost("10.0.2.2", kStart + limits.m_nForgetSeconds + 60, wait, error)) << error;
-    EXPECT_EQ(CounterRows(store), 10 + 1 + 1);
-    CAbuseCounter counter;
-    ASSERT_TRUE(store->ReadCounter("password-address:10.0.0.3", counter, error)) << error;
-    EXPECT_EQ(counter.m_nCount, 2);
-    // Half an hour later the 10 go; the author, blocked for an hour by then, stays
-    // until an hour after the block ended, and then only the newest poster is left.
-    ASSERT_TRUE(guard.TakePost("10.0.2.3", kStart + 1800 + limits.m_nForgetSeconds + 60, wait, error)) << error;
-    EXPECT_EQ(CounterRows(store), 1 + 2);
-    ASSERT_TRUE(guard.TakePost("10.0.2.4", kStart + 1800 + 2 * limits.m_nForgetSeconds + 120, wait, error)) << error;
-    EXPECT_EQ(CounterRows(store), 1);
+    post("10.0.2.1", kStart + 3000);
+    EXPECT_EQ(CounterRows(store), 102) << "within the hour nothing is forgotten";
+    // An hour after the first round, its 30 quiet addresses and the 20 posters go at
+    // the next check; those who came back and the author stay.
+    post("10.0.2.2", kStart + limits.m_nForgetSeconds + 60);
+    EXPECT_EQ(CounterRows(store), 10 + 10 + 1 + 2);
+    // An hour after the second round only the posts of the last hour are left.
+    post("10.0.2.3", kStart + 1800 + limits.m_nForgetSeconds + 120);
+    EXPECT_EQ(CounterRows(store), 3);
 }
+
+// Checks made at once, as guesses sent in parallel, are counted one by one: no more
+// run than the limit lets through, in either store.
+class AbuseGuardOnStore : public testing::TestWithParam<StoreKind> {};
+
+TEST_P(AbuseGuardOnStore, CountsEachCheckBeforeItRunsEvenWhenManyComeAtOnce)
+{
+    if (const std::string why = WhyNoStore(GetParam()); !why.empty())
+        GTEST_SKIP() << why;
+    CTestStore store;
+    std::string error;
+    ASSERT_TRUE(store.Open(GetParam(), error)) << error;
+    const CAbuseLimits limits;
+    CAbuseGuard guard(*store, limits);
+    constexpr std::int64_t kNow = 1765180800;
+    std::atomic<int> allowed{0};
+    std::atomic<int> failures{0};
+    std::vector<std::thread> guessers;
+    for (int i = 0; i < 16; ++i)
+        guessers.emplace_back([&] {
+            std::int64_t wait = 0;
+            std::string why;
+            if (!guard.BeginPasswordCheck("10.0.0.1", "victim", kNow, wait, why))
+                ++failures;
+            else if (wait == 0)
+                ++allowed;
+        });
+    for (std::thread& guesser : guessers)
+        guesser.join();
+    EXPECT_EQ(failures.load(), 0);
+    // The free checks, and the one after them that starts the waiting.
+    EXPECT_EQ(allowed.load(), limits.m_nFreeFailuresPerAuthor + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, AbuseGuardOnStore, testing::Values(StoreKind::Sqlite, StoreKind::Postgres),
+                         [](const testing::TestParamInfo<StoreKind>& info) { return NameOfStore(info.param); });
 
 } // namespace

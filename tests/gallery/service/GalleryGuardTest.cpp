@@ -137,6 +137,32 @@ TEST_F(GalleryGuardTest, BehindATrustedProxyEachClientIsCountedByTheAddressItFor
     EXPECT_EQ(postFrom("10.0.0.3"), 429);
 }
 
+TEST_F(GalleryGuardTest, GuessesFromOneAddressDoNotKeepTheAuthorOutFromAnother)
+{
+    m_pServer = std::make_unique<CGalleryTestServer>(m_dir.Path());
+    m_pServer->m_abuseLimits = m_limits;
+    m_pServer->m_strTrustedProxy = "127.0.0.1";
+    std::string error;
+    ASSERT_TRUE(m_pServer->Start(error)) << error;
+    const auto postFrom = [this](const std::string& address, const std::string& password) {
+        httplib::Headers headers = {{"X-Forwarded-For", address}};
+        return Client()
+            .Post(kUpload.c_str(), headers, UploadBodyOf("victim", password, "Tone", "OTHERS", GoodPackage()),
+                  kUploadContentType)
+            ->status;
+    };
+    ASSERT_EQ(postFrom("10.0.0.2", "right"), 200);
+    // The guesser keeps guessing each time its wait ends.
+    for (int i = 0; i < 12; ++i) {
+        if (i > m_limits.m_nFreeFailuresPerAuthor)
+            Wait(std::int64_t{1} << (i - m_limits.m_nFreeFailuresPerAuthor - 1));
+        EXPECT_EQ(postFrom("10.0.0.1", "guess"), 403) << i;
+    }
+    EXPECT_EQ(postFrom("10.0.0.1", "guess"), 429);
+    EXPECT_EQ(postFrom("10.0.0.2", "right"), 200) << "the author's own address is not slowed";
+    EXPECT_EQ(postFrom("10.0.0.1", "right"), 429) << "the guessing address waits even with the password";
+}
+
 TEST_F(GalleryGuardTest, EveryAnswerCarriesTheSecurityHeaders)
 {
     Start();
