@@ -1,5 +1,6 @@
 #include "gallery/names/NameText.h"
 
+#include <unicode/locid.h>
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
@@ -103,18 +104,18 @@ icu::UnicodeString TidySpaces(const icu::UnicodeString& text, bool bDropSilent)
     return out;
 }
 
-// Case folding gives İ (U+0130) as "i" and U+0307 COMBINING DOT ABOVE, and the
-// skeleton keeps that dot. On i and j, which lose their own dot under a mark above,
-// the dot shows as the letter's own, so "vİctim" (and "victim" with U+0307 after
-// its first i) look like "victim" and must have its key. The skeleton is in NFD, so the dot follows the
-// letter directly.
+// İ (U+0130) is I with U+0307 COMBINING DOT ABOVE in NFD, and case folding gives it
+// as "i" and the dot; the skeleton keeps the dot. On i and j, which lose their own dot
+// under a mark above, and on l, the skeleton of I, the dot shows as the letter's own,
+// so "vİctim" (and "victim" with U+0307 after its first i) look like "victim" and
+// must have its key. The skeleton is in NFD, so the dot follows the letter directly.
 icu::UnicodeString WithoutDotAboveIJ(const icu::UnicodeString& skeleton)
 {
     icu::UnicodeString out;
     UChar32 previous = 0;
     for (std::int32_t i = 0; i < skeleton.length(); i = skeleton.moveIndex32(i, 1)) {
         const UChar32 c = skeleton.char32At(i);
-        if (!(c == kCombiningDotAbove && (previous == u'i' || previous == u'j')))
+        if (!(c == kCombiningDotAbove && (previous == u'i' || previous == u'j' || previous == u'l')))
             out.append(c);
         previous = c;
     }
@@ -157,13 +158,24 @@ bool LookAlikeKeyOf(std::string_view nickname, std::string& key, std::string& er
     icu::UnicodeString nfkc;
     if (!ToNfkc(FromUtf8(nickname), nfkc, error))
         return false;
-    icu::UnicodeString folded = TidySpaces(nfkc, true);
-    folded.foldCase(U_FOLD_CASE_DEFAULT);
     UErrorCode status = U_ZERO_ERROR;
     const USpoofChecker* checker = SpoofChecker(status);
-    icu::UnicodeString skeleton;
-    if (U_SUCCESS(status))
-        uspoof_getSkeletonUnicodeString(checker, 0, folded, skeleton, &status);
+    const auto skeletonOf = [&](const icu::UnicodeString& text) {
+        icu::UnicodeString skeleton;
+        if (U_SUCCESS(status))
+            uspoof_getSkeletonUnicodeString(checker, 0, text, skeleton, &status);
+        return skeleton;
+    };
+    // The skeleton is taken before any case folding (TR39), of the nickname in
+    // capitals: "paypaI" with a capital I is then "paypal" in any letter case, as
+    // "userI" is "useri" and "userl", "agentOO7" is "agent007", and Cherokee letters,
+    // small ones too, are the Latin ones they look like. Folded, the skeleton is taken
+    // once more for the small letters' own look-alikes ("rn" for m).
+    icu::UnicodeString capitals = TidySpaces(nfkc, true);
+    capitals.toUpper(icu::Locale::getRoot());
+    icu::UnicodeString folded = skeletonOf(capitals);
+    folded.foldCase(U_FOLD_CASE_DEFAULT);
+    const icu::UnicodeString skeleton = skeletonOf(WithoutDotAboveIJ(folded));
     if (U_FAILURE(status)) {
         error = std::string("ICU cannot take the skeleton of the nickname: ") + u_errorName(status);
         return false;

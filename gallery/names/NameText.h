@@ -16,8 +16,9 @@
 [[nodiscard]] bool NormaliseName(std::string_view text, std::string_view field, std::string& normalised,
                                  std::string& error);
 
-// The key under which nicknames that look alike are one author: the confusable
-// skeleton (Unicode TR39) of the case-folded, normalised nickname. Takes any
+// The key under which nicknames that look alike are one author, whatever their letter
+// case: the confusable skeleton (Unicode TR39) of the normalised nickname in
+// capitals, taken before case folding, then folded and taken again. Takes any
 // nickname, also one stored before names were normalised: characters NormaliseName
 // refuses as invisible are left out of the key. False only when ICU fails.
 [[nodiscard]] bool LookAlikeKeyOf(std::string_view nickname, std::string& key, std::string& error);

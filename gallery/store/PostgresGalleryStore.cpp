@@ -8,6 +8,7 @@
 #include <set>
 #include <span>
 
+#include "gallery/names/NameText.h"
 #include "gallery/store/SearchWords.h"
 #include "gallery/store/StoreSql.h"
 
@@ -490,10 +491,38 @@ bool OnConnection(CPgPool& pool, Body body, std::string& error)
     }
 }
 
+// Version 2: the keys take the skeleton before letter case is folded. Authors whose
+// nicknames now share a key were registered apart: the first registered keeps the key
+// (and is the author its look-alikes post as from now on); a later one keeps a key of
+// its own, made unique by its nickname, and its ringtones stay under its nickname.
+bool RecomputeNicknameKeys(CPgConnection& db, std::string& error)
+{
+    const char* what = "cannot update the keys of the nicknames";
+    const CPgResult authors = db.Exec("SELECT nickname FROM authors ORDER BY registered, nickname");
+    if (!authors.Ok())
+        return db.Fail(authors, what, error);
+    if (!db.Run("UPDATE authors SET nickname_key = chr(1) || nickname", {}, what, error))
+        return false;
+    std::set<std::string> taken;
+    for (int row = 0; row < authors.Rows(); ++row) {
+        const std::string nickname = authors.Text(row, 0);
+        std::string key;
+        if (!LookAlikeKeyOf(nickname, key, error))
+            return false;
+        if (!taken.insert(key).second)
+            key += std::string(1, '\x01') + nickname;
+        if (!db.Run("UPDATE authors SET nickname_key = $1 WHERE nickname = $2", CPgParams().Text(key).Text(nickname),
+                    what, error))
+            return false;
+    }
+    return true;
+}
+
 constexpr CSchemaStep<CPgConnection> kSchemaSteps[] = {
     {1, [](CPgConnection& db, std::string& error) {
          return db.RunScript(kSchemaVersion1, "cannot update the schema to version 1", error);
      }},
+    {2, RecomputeNicknameKeys},
 };
 
 // Each step under the advisory lock, so that processes starting together apply it

@@ -84,13 +84,9 @@ bool ExecSql(sqlite3* db, const char* sql, std::string& error)
     return false;
 }
 
-// Version 2: nicknames that look alike are one author, found through a key column
-// (LookAlikeKeyOf). Old rows get their key here, in C++ like new ones; two old authors
-// may share a key, so its index is not unique and FindAuthorLocked says which wins.
-bool AddNicknameKeys(sqlite3* db, std::string& error)
+// Every author's key (LookAlikeKeyOf), computed in C++ like those of new authors.
+bool StoreNicknameKeys(sqlite3* db, std::string& error)
 {
-    if (!ExecSql(db, "ALTER TABLE authors ADD COLUMN nickname_key TEXT NOT NULL DEFAULT ''", error))
-        return false;
     std::vector<std::pair<std::int64_t, std::string>> authors;
     CSqliteStatement select(db, "SELECT rowid, nickname FROM authors");
     while (select.Step())
@@ -109,7 +105,16 @@ bool AddNicknameKeys(sqlite3* db, std::string& error)
             return false;
         }
     }
-    return ExecSql(db, "CREATE INDEX authors_by_key ON authors (nickname_key)", error);
+    return true;
+}
+
+// Version 2: nicknames that look alike are one author, found through a key column.
+// Old rows get their key here; two old authors may share a key, so its index is not
+// unique and FindAuthorLocked says which wins.
+bool AddNicknameKeys(sqlite3* db, std::string& error)
+{
+    return ExecSql(db, "ALTER TABLE authors ADD COLUMN nickname_key TEXT NOT NULL DEFAULT ''", error) &&
+           StoreNicknameKeys(db, error) && ExecSql(db, "CREATE INDEX authors_by_key ON authors (nickname_key)", error);
 }
 
 // Version 4: the counters of failed password checks and posts (see CAbuseGuard).
@@ -128,6 +133,8 @@ constexpr CSchemaStep<sqlite3> kSchemaSteps[] = {
     {2, [](sqlite3& db, std::string& error) { return AddNicknameKeys(&db, error); }},
     {3, [](sqlite3& db, std::string& error) { return ExecSql(&db, kSchemaVersion3, error); }},
     {4, [](sqlite3& db, std::string& error) { return ExecSql(&db, kSchemaVersion4, error); }},
+    // Version 5: the keys take the skeleton before letter case is folded.
+    {5, [](sqlite3& db, std::string& error) { return StoreNicknameKeys(&db, error); }},
 };
 
 // Rolls back an open transaction unless Commit was called.

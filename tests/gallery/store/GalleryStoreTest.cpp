@@ -257,6 +257,8 @@ INSTANTIATE_TEST_SUITE_P(
                     CLookAlike{"a_dotted_capital_i", "v\u0130ctim", true},
                     CLookAlike{"a_dotless_i", "v\u0131ctim", true},
                     CLookAlike{"r_and_n_for_m", "victirn", true},
+                    CLookAlike{"a_capital_i_for_an_l", "victlm", true},
+                    CLookAlike{"capitals_with_a_capital_i", "VICTIM", true},
                     CLookAlike{"another_word", "victor", false},
                     CLookAlike{"a_dot_above_a_t", "vict\u0307im", false},
                     CLookAlike{"a_blank_inside", "vic tim", false})),
