@@ -25,6 +25,8 @@ CHttpServerOptions HttpOptionsOf(const CGalleryProgramOptions& options)
     http.m_nPort = options.m_nPort;
     http.m_nThreads = options.m_nThreads;
     http.m_nConnectionsPerAddress = options.m_nConnectionsPerAddress;
+    http.m_nMaxConnections = options.m_nMaxConnections;
+    http.m_nIdleSeconds = options.m_nIdleSeconds;
     http.m_strTrustedProxy = options.m_strTrustedProxy;
     http.m_nKeptBodyBytes = kMaxUploadBodyBytes;
     http.m_log = options.m_log;

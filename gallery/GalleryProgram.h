@@ -23,6 +23,8 @@ struct CGalleryProgramOptions {
     PasswordCost m_passwordCost = PasswordCost::Interactive;
     std::uint64_t m_nPreviewCacheBytes = CPreviewCache::kDefaultLimitBytes; // kept previews, at most
     int m_nConnectionsPerAddress = kMaxConnectionsPerAddress;
+    int m_nMaxConnections = kMaxConnections;  // in all (lowered to the file limit)
+    int m_nIdleSeconds = kIdleSeconds;        // a connection waiting for its first byte
     // A reverse proxy's address: requests from it are counted under the client address
     // its X-Forwarded-For names (the last one), and its connections are not limited
     // per address. Empty: no proxy is trusted and the header is ignored.

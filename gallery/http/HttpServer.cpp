@@ -71,19 +71,25 @@ public:
     {
     }
 
-    [[nodiscard]] bool TryEnter(const std::string& address)
+    enum class Entry { Entered, AddressFull, ServerFull };
+
+    // bForce: enters at the limit in all too (a connection is being closed for it).
+    [[nodiscard]] Entry TryEnter(const std::string& address, bool bForce = false)
     {
         std::lock_guard lock(m_mutex);
         int& count = m_byAddress[address];
         const bool bOverAddress = count >= m_nMaxPerAddress && address != m_strUnlimited;
-        if (bOverAddress || m_nTotal >= m_nMaxTotal) {
+        const Entry entry = bOverAddress                          ? Entry::AddressFull
+                            : m_nTotal >= m_nMaxTotal && !bForce ? Entry::ServerFull
+                                                                  : Entry::Entered;
+        if (entry != Entry::Entered) {
             if (count == 0)
                 m_byAddress.erase(address);
-            return false;
+            return entry;
         }
         ++count;
         ++m_nTotal;
-        return true;
+        return entry;
     }
 
     void Leave(const std::string& address)
@@ -106,20 +112,20 @@ private:
 
 // The connections the process may hold: its file limit, raised to the hard limit,
 // less some for the database, the previews and the log.
-int ConnectionCeiling()
+int ConnectionCeiling(int wanted)
 {
     rlimit files{};
     if (getrlimit(RLIMIT_NOFILE, &files) != 0)
-        return kMaxConnections;
+        return wanted;
     if (files.rlim_cur < files.rlim_max) {
         files.rlim_cur = files.rlim_max;
         (void)setrlimit(RLIMIT_NOFILE, &files);
         (void)getrlimit(RLIMIT_NOFILE, &files);
     }
     constexpr rlim_t kReserved = 64;
-    if (files.rlim_cur == RLIM_INFINITY || files.rlim_cur > static_cast<rlim_t>(kMaxConnections) + kReserved)
-        return kMaxConnections;
-    return files.rlim_cur > kReserved * 2 ? static_cast<int>(files.rlim_cur - kReserved) : 16;
+    if (files.rlim_cur == RLIM_INFINITY || files.rlim_cur > static_cast<rlim_t>(wanted) + kReserved)
+        return wanted;
+    return files.rlim_cur > kReserved * 2 ? static_cast<int>(files.rlim_cur - kReserved) : std::min(wanted, 16);
 }
 
 class CConnection;
@@ -137,6 +143,9 @@ public:
         std::lock_guard lock(m_mutex);
         m_live.erase(connection);
     }
+    // The connection that has waited longest for a request of which nothing came; null
+    // when none waits so.
+    [[nodiscard]] std::shared_ptr<CConnection> OldestIdle();
     [[nodiscard]] std::vector<std::shared_ptr<CConnection>> Live()
     {
         std::lock_guard lock(m_mutex);
@@ -156,6 +165,7 @@ private:
 struct CServeContext {
     const HttpHandler& m_handler;
     std::size_t m_nKeptBodyBytes;
+    std::chrono::seconds m_idleDeadline;
     CConnectionCounter& m_connections;
     CConnectionRegistry& m_registry;
     const std::atomic<bool>& m_bStopping;
@@ -170,7 +180,8 @@ struct CHttpServer::CImpl {
     CImpl(CHttpServerOptions options, HttpHandler handler)
         : m_options(std::move(options)),
           m_handler(std::move(handler)),
-          m_connections(m_options.m_nConnectionsPerAddress, ConnectionCeiling(), m_options.m_strTrustedProxy),
+          m_connections(m_options.m_nConnectionsPerAddress, ConnectionCeiling(m_options.m_nMaxConnections),
+                        m_options.m_strTrustedProxy),
           m_workers(static_cast<std::size_t>(std::max(1, m_options.m_nThreads)))
     {
     }
@@ -185,8 +196,8 @@ struct CHttpServer::CImpl {
     }
     [[nodiscard]] CServeContext Context()
     {
-        return {m_handler,  m_options.m_nKeptBodyBytes, m_connections, m_registry, m_bStopping,
-                m_options.m_strTrustedProxy, m_workers, m_options.m_log};
+        return {m_handler,   m_options.m_nKeptBodyBytes, std::chrono::seconds(m_options.m_nIdleSeconds),
+                m_connections, m_registry, m_bStopping, m_options.m_strTrustedProxy, m_workers, m_options.m_log};
     }
 
     CHttpServerOptions m_options;
@@ -237,9 +248,39 @@ public:
         m_parser->body_limit(std::numeric_limits<std::uint64_t>::max());
         m_parser->get().body().m_nKeep = m_server.m_nKeptBodyBytes;
         m_parser->get().body().m_nLimit = kMaxDrainedBodyBytes;
-        m_stream.expires_after(kRequestDeadline);
-        http::async_read(m_stream, m_buffer, *m_parser,
-                         [self = shared_from_this()](beast::error_code ec, std::size_t) { self->OnRead(ec); });
+        // The whole request within the deadline from now; its first byte within the
+        // shorter idle deadline (unless it came already, with the last request).
+        m_requestDeadline = std::chrono::steady_clock::now() + kRequestDeadline;
+        if (m_buffer.size() > 0) {
+            ReadRest();
+            return;
+        }
+        m_idleSince = std::chrono::steady_clock::now().time_since_epoch().count();
+        m_stream.expires_after(std::min<std::chrono::steady_clock::duration>(m_server.m_idleDeadline, kRequestDeadline));
+        m_stream.async_read_some(m_buffer.prepare(kMaxHeaderBytes), [self = shared_from_this()](beast::error_code ec,
+                                                                                              std::size_t bytes) {
+            self->m_idleSince = 0;
+            self->m_buffer.commit(bytes);
+            if (ec) {
+                self->m_bReading = false;
+                self->Close(); // idle past its deadline, or gone
+                return;
+            }
+            self->ReadRest();
+        });
+    }
+
+    // Nanoseconds of the steady clock since when it waits for a request of which
+    // nothing came; 0 when it does not.
+    [[nodiscard]] std::int64_t IdleSince() const { return m_idleSince; }
+
+    // Closes the connection if it is still idle.
+    void CloseIfIdle()
+    {
+        net::post(m_stream.get_executor(), [self = shared_from_this()] {
+            if (self->m_idleSince != 0)
+                self->Close();
+        });
     }
 
     // Ends the connection if it waits for a request of which nothing came yet; one
@@ -253,6 +294,13 @@ public:
     }
 
 private:
+    void ReadRest()
+    {
+        m_stream.expires_at(m_requestDeadline);
+        http::async_read(m_stream, m_buffer, *m_parser,
+                         [self = shared_from_this()](beast::error_code ec, std::size_t) { self->OnRead(ec); });
+    }
+
     void OnRead(beast::error_code ec)
     {
         m_bReading = false;
@@ -421,7 +469,19 @@ private:
     bool m_bKeepAlive = false;
     bool m_bHead = false;
     bool m_bReading = false;
+    std::atomic<std::int64_t> m_idleSince{0};
+    std::chrono::steady_clock::time_point m_requestDeadline;
 };
+
+std::shared_ptr<CConnection> CConnectionRegistry::OldestIdle()
+{
+    std::shared_ptr<CConnection> oldest;
+    for (const std::shared_ptr<CConnection>& connection : Live())
+        if (const std::int64_t since = connection->IdleSince();
+            since != 0 && (!oldest || since < oldest->IdleSince()))
+            oldest = connection;
+    return oldest;
+}
 
 } // namespace
 
@@ -442,7 +502,16 @@ void CHttpServer::CImpl::Accept()
         }
         beast::error_code addressError;
         std::string address = socket.remote_endpoint(addressError).address().to_string();
-        if (!addressError && m_connections.TryEnter(address)) {
+        CConnectionCounter::Entry entry =
+            addressError ? CConnectionCounter::Entry::AddressFull : m_connections.TryEnter(address);
+        if (entry == CConnectionCounter::Entry::ServerFull) {
+            // At the limit in all: the connection idle the longest makes room.
+            if (std::shared_ptr<CConnection> idle = m_registry.OldestIdle()) {
+                idle->CloseIfIdle();
+                entry = m_connections.TryEnter(address, true);
+            }
+        }
+        if (entry == CConnectionCounter::Entry::Entered) {
             auto connection = std::make_shared<CConnection>(Context(), std::move(socket), std::move(address));
             m_registry.Add(connection);
             connection->Read();

@@ -20,6 +20,8 @@ struct CHttpServerOptions {
     int m_nPort = kGalleryDefaultPort;       // 0: a free port, see CHttpServer::Port
     int m_nThreads = 8;                      // requests handled at once
     int m_nConnectionsPerAddress = kMaxConnectionsPerAddress;
+    int m_nMaxConnections = kMaxConnections; // lowered to what the file limit allows
+    int m_nIdleSeconds = kIdleSeconds;
     // A reverse proxy's address: requests from it name the client by the last address
     // of X-Forwarded-For, and its connections are not limited per address. Empty: no
     // proxy is trusted and the header is ignored.

@@ -24,6 +24,8 @@ bool CGalleryTestServer::Start(std::string& error)
     options.m_clock = [this] { return m_nNow.load(); };
     options.m_abuseLimits = m_abuseLimits;
     options.m_nConnectionsPerAddress = m_nConnectionsPerAddress;
+    options.m_nMaxConnections = m_nMaxConnections;
+    options.m_nIdleSeconds = m_nIdleSeconds;
     options.m_strTrustedProxy = m_strTrustedProxy;
     auto renderer = std::make_unique<CFakePreviewRenderer>();
     m_pRenderer = renderer.get();

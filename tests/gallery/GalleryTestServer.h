@@ -29,6 +29,8 @@ public:
     // guessing limits are the gallery's own.
     CAbuseLimits m_abuseLimits{.m_nPostBurst = 100000};
     int m_nConnectionsPerAddress = 1000;
+    int m_nMaxConnections = kMaxConnections;
+    int m_nIdleSeconds = kIdleSeconds;
     std::string m_strTrustedProxy;
 
 private:

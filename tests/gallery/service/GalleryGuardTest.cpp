@@ -264,4 +264,31 @@ TEST_F(GalleryGuardTest, ConnectionsPastTheLimitOfAnAddressAreTurnedAway)
         close(fd);
 }
 
+// Idle connections from many clients, each within its address's limit, must not shut
+// out a newcomer: the one idle the longest makes room, and idle ones end soon anyway.
+TEST_F(GalleryGuardTest, IdleConnectionsGiveWayToANewClientAndEndOnTheirOwnDeadline)
+{
+    m_pServer = std::make_unique<CGalleryTestServer>(m_dir.Path());
+    m_pServer->m_nMaxConnections = 4;
+    m_pServer->m_nIdleSeconds = 1;
+    std::string error;
+    ASSERT_TRUE(m_pServer->Start(error)) << error;
+    std::vector<int> idle;
+    for (int i = 0; i < 4; ++i) {
+        idle.push_back(ConnectToServer());
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    auto newcomer = Client().Get("/");
+    ASSERT_TRUE(newcomer);
+    EXPECT_EQ(newcomer->status, 200);
+    char byte = 0;
+    EXPECT_EQ(recv(idle.front(), &byte, 1, 0), 0) << "the oldest idle connection was closed";
+    pollfd p{idle.back(), POLLIN, 0};
+    EXPECT_EQ(poll(&p, 1, 3000), 1) << "an idle connection ends after its own deadline";
+    EXPECT_EQ(recv(idle.back(), &byte, 1, 0), 0);
+    for (int fd : idle)
+        close(fd);
+}
+
 } // namespace
