@@ -30,6 +30,12 @@ CHttpServerOptions HttpOptionsOf(const CGalleryProgramOptions& options)
     http.m_strTrustedProxy = options.m_strTrustedProxy;
     http.m_nKeptBodyBytes = kMaxUploadBodyBytes;
     http.m_log = options.m_log;
+    // A preview not yet in the cache is rendered on first request: on threads of its
+    // own, so that renders never hold the threads that serve the pages.
+    http.m_isSlow = [](const CGalleryRequest& request) {
+        return request.m_strPath.starts_with("/tone/") && request.m_strPath.ends_with(".ogg");
+    };
+    http.m_nSlowThreads = options.m_nRenderThreads;
     return http;
 }
 

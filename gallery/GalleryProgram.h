@@ -20,6 +20,7 @@ struct CGalleryProgramOptions {
     std::string m_strHost = "0.0.0.0";
     int m_nPort = kGalleryDefaultPort;       // 0: a free port, see CGalleryProgram::Port
     int m_nThreads = 8;                      // requests served at once
+    int m_nRenderThreads = 2;                // previews served (rendered) at once, beside them
     PasswordCost m_passwordCost = PasswordCost::Interactive;
     std::uint64_t m_nPreviewCacheBytes = CPreviewCache::kDefaultLimitBytes; // kept previews, at most
     int m_nConnectionsPerAddress = kMaxConnectionsPerAddress;

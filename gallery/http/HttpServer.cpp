@@ -172,6 +172,10 @@ struct CServeContext {
     const std::string& m_strTrustedProxy;
     net::thread_pool& m_workers;
     const std::function<void(const std::string&)>& m_log;
+    const std::function<bool(const CGalleryRequest&)>& m_isSlow;
+    net::thread_pool& m_slowWorkers;
+    std::atomic<int>& m_nSlowTaken; // slow requests waiting or handled
+    int m_nSlowQueue;
 };
 
 } // namespace
@@ -182,7 +186,8 @@ struct CHttpServer::CImpl {
           m_handler(std::move(handler)),
           m_connections(m_options.m_nConnectionsPerAddress, ConnectionCeiling(m_options.m_nMaxConnections),
                         m_options.m_strTrustedProxy),
-          m_workers(static_cast<std::size_t>(std::max(1, m_options.m_nThreads)))
+          m_workers(static_cast<std::size_t>(std::max(1, m_options.m_nThreads))),
+          m_slowWorkers(static_cast<std::size_t>(std::max(1, m_options.m_nSlowThreads)))
     {
     }
 
@@ -197,7 +202,8 @@ struct CHttpServer::CImpl {
     [[nodiscard]] CServeContext Context()
     {
         return {m_handler,   m_options.m_nKeptBodyBytes, std::chrono::seconds(m_options.m_nIdleSeconds),
-                m_connections, m_registry, m_bStopping, m_options.m_strTrustedProxy, m_workers, m_options.m_log};
+                m_connections, m_registry, m_bStopping, m_options.m_strTrustedProxy, m_workers, m_options.m_log,
+                m_options.m_isSlow, m_slowWorkers, m_nSlowTaken, m_options.m_nSlowQueue};
     }
 
     CHttpServerOptions m_options;
@@ -212,6 +218,8 @@ struct CHttpServer::CImpl {
     net::steady_timer m_acceptPause{m_io};
     std::thread m_ioThread;
     net::thread_pool m_workers;
+    net::thread_pool m_slowWorkers;
+    std::atomic<int> m_nSlowTaken{0};
     int m_nPort = 0;
     bool m_bStarted = false;
 };
@@ -373,14 +381,25 @@ private:
 
     void Dispatch(CGalleryRequest request)
     {
+        const bool bSlow = m_server.m_isSlow && m_server.m_isSlow(request);
+        if (bSlow && ++m_server.m_nSlowTaken > m_server.m_nSlowQueue) {
+            --m_server.m_nSlowTaken;
+            CGalleryAnswer busy = PlainTextAnswer(503, "The gallery has too much to render at the moment; try again.");
+            busy.m_headers.emplace_back("Retry-After", "5");
+            Write(std::move(busy));
+            return;
+        }
         // The guard keeps the I/O thread running while a worker serves the request, so
         // that stopping waits for the answer to be written.
-        net::post(m_server.m_workers, [self = shared_from_this(), request = std::move(request),
-                                       guard = net::make_work_guard(m_stream.get_executor())] {
-            CGalleryAnswer answer = self->m_server.m_handler(request);
-            net::post(self->m_stream.get_executor(),
-                      [self, answer = std::move(answer)]() mutable { self->Write(std::move(answer)); });
-        });
+        net::post(bSlow ? m_server.m_slowWorkers : m_server.m_workers,
+                  [self = shared_from_this(), request = std::move(request), bSlow,
+                   guard = net::make_work_guard(m_stream.get_executor())] {
+                      CGalleryAnswer answer = self->m_server.m_handler(request);
+                      if (bSlow)
+                          --self->m_server.m_nSlowTaken;
+                      net::post(self->m_stream.get_executor(),
+                                [self, answer = std::move(answer)]() mutable { self->Write(std::move(answer)); });
+                  });
     }
 
     void Refuse(int status, std::string text)
@@ -575,6 +594,7 @@ void CHttpServer::CImpl::Stop()
     // once, requests being read or served once they are answered (within the deadlines).
     m_ioThread.join();
     m_workers.join();
+    m_slowWorkers.join();
     m_bStarted = false;
 }
 

@@ -30,6 +30,12 @@ struct CHttpServerOptions {
     // kMaxDrainedBodyBytes (past that the request has m_bBodyComplete false).
     std::size_t m_nKeptBodyBytes = 8192;
     std::function<void(const std::string&)> m_log; // one line per request; empty: none
+    // Requests that may take long (the handler renders something): they are handled
+    // by threads of their own, m_nSlowThreads, at most m_nSlowQueue waiting or handled
+    // at once (more are answered 503), never by the threads of the others. Empty: none.
+    std::function<bool(const CGalleryRequest&)> m_isSlow;
+    int m_nSlowThreads = 2;
+    int m_nSlowQueue = 64;
 };
 
 // Called on a worker thread, from several at once.

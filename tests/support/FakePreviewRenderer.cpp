@@ -1,6 +1,8 @@
 #include "tests/support/FakePreviewRenderer.h"
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 #include <numbers>
 #include <vector>
 
@@ -9,6 +11,7 @@
 bool CFakePreviewRenderer::RenderPreview(std::span<const std::uint8_t>, std::string& ogg, std::string& error)
 {
     ++m_nCalls;
+    std::this_thread::sleep_for(std::chrono::milliseconds(m_nDelayMs.load()));
     if (m_bFail) {
         error = "the fake renderer was told to fail";
         return false;

@@ -1,7 +1,7 @@
 #pragma once
 // A preview renderer for tests: the Ogg Vorbis of a quarter of a second of a quiet
 // 440 Hz tone at 8000 Hz mono, whatever the MIDI, counting the calls. Every preview
-// it makes has the same size. It can be told to fail.
+// it makes has the same size. It can be told to fail, or to take its time.
 
 #include <atomic>
 
@@ -13,8 +13,11 @@ public:
 
     [[nodiscard]] int Calls() const { return m_nCalls.load(); }
     void SetFail(bool bFail) { m_bFail = bFail; }
+    // Each render takes this long, as a real one may.
+    void SetDelayMs(int ms) { m_nDelayMs = ms; }
 
 private:
     std::atomic<int> m_nCalls{0};
     std::atomic<bool> m_bFail{false};
+    std::atomic<int> m_nDelayMs{0};
 };

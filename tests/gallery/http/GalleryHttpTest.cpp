@@ -112,6 +112,31 @@ TEST_F(GalleryHttpTest, RendersEachPreviewOnceAndKeepsIt)
               std::string::npos);
 }
 
+TEST_F(GalleryHttpTest, PreviewsBeingRenderedNeverHoldThePagesUp)
+{
+    // More renders than the gallery has threads for its pages (8).
+    for (int i = 0; i < 10; ++i)
+        ASSERT_TRUE(Post("nick", "pw").m_bPosted);
+    m_pServer->Renderer().SetDelayMs(300);
+    std::vector<std::thread> listeners;
+    std::atomic<int> answered{0};
+    for (int id = 1; id <= 10; ++id)
+        listeners.emplace_back([&, id] {
+            if (auto ogg = Client().Get("/tone/" + std::to_string(id) + ".ogg"); ogg && ogg->status == 200)
+                ++answered;
+        });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto start = std::chrono::steady_clock::now();
+    auto page = Client().Get("/");
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    for (std::thread& listener : listeners)
+        listener.join();
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    EXPECT_LT(seconds, 0.5) << "the page waited for renders";
+    EXPECT_EQ(answered.load(), 10);
+}
+
 struct CBadPost {
     const char* m_szName;
     friend void PrintTo(const CBadPost& c, std::ostream* os) { *os << c.m_szName; }
