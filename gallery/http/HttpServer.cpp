@@ -7,6 +7,7 @@
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <boost/beast/http/span_body.hpp>
 
 #include <chrono>
 #include <limits>
@@ -417,7 +418,12 @@ private:
         if (m_server.m_log)
             m_server.m_log(m_strAddress + " " + m_strLogTarget + " " + std::to_string(answer.m_nStatus));
         m_response.emplace(static_cast<http::status>(answer.m_nStatus), m_nVersion);
-        http::response<http::string_body>& response = *m_response;
+        http::response<http::span_body<const char>>& response = *m_response;
+        // The body stays with the connection until it is written: its own text, or the
+        // copy it shares with other answers.
+        m_pSharedBody = answer.m_pSharedBody;
+        m_strBody = std::move(answer.m_strBody);
+        const std::string& body = m_pSharedBody ? *m_pSharedBody : m_strBody;
         response.set(http::field::content_type, answer.m_strContentType);
         if (!answer.m_strFileName.empty())
             response.set(http::field::content_disposition, "attachment; filename=\"" + answer.m_strFileName + "\"");
@@ -425,11 +431,11 @@ private:
             response.set(name, value);
         for (const auto& [name, value] : answer.m_headers)
             response.set(name, value);
-        response.body() = std::move(answer.m_strBody);
+        response.body() = {body.data(), body.size()};
         response.keep_alive(m_bKeepAlive);
         response.prepare_payload();
         if (m_bHead)
-            response.body().clear(); // the length stays that of the body not sent
+            response.body() = {}; // the length stays that of the body not sent
         m_stream.expires_after(kRequestDeadline);
         http::async_write(m_stream, response, [self = shared_from_this()](beast::error_code ec, std::size_t) {
             if (ec)
@@ -480,7 +486,9 @@ private:
     beast::tcp_stream m_stream;
     beast::flat_buffer m_buffer{kMaxHeaderBytes};
     std::optional<http::request_parser<CCappedBody>> m_parser;
-    std::optional<http::response<http::string_body>> m_response;
+    std::optional<http::response<http::span_body<const char>>> m_response;
+    std::shared_ptr<const std::string> m_pSharedBody;
+    std::string m_strBody;
     const std::string m_strAddress;
     std::string m_strLogTarget;
     std::size_t m_nDiscarded = 0;

@@ -116,6 +116,30 @@ bool CPreviewCache::Get(std::int64_t id, std::span<const std::uint8_t> midi, std
     return bRendered;
 }
 
+std::shared_ptr<const std::string> CPreviewCache::GetShared(std::int64_t id, std::span<const std::uint8_t> midi,
+                                                            std::string& error)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (auto it = m_shared.find(id); it != m_shared.end()) {
+            if (std::shared_ptr<const std::string> shared = it->second.lock())
+                return shared;
+            m_shared.erase(it);
+        }
+    }
+    std::string ogg;
+    if (!Get(id, midi, ogg, error))
+        return nullptr;
+    auto shared = std::make_shared<const std::string>(std::move(ogg));
+    std::lock_guard lock(m_mutex);
+    // Another request may have read it meanwhile: the first copy stays the shared one.
+    std::weak_ptr<const std::string>& entry = m_shared[id];
+    if (std::shared_ptr<const std::string> earlier = entry.lock())
+        return earlier;
+    entry = shared;
+    return shared;
+}
+
 bool CPreviewCache::ReadKept(std::int64_t id, std::string& ogg)
 {
     {
@@ -162,6 +186,7 @@ void CPreviewCache::Forget(std::int64_t id)
     // A render under way would keep the preview of a ringtone that is gone.
     if (id == m_nRenderingId)
         m_bRenderingForgotten = true;
+    m_shared.erase(id);
     DropLocked(id);
     RemoveRegularFile(PathOf(id));
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <list>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -37,6 +38,11 @@ public:
     // from `midi` and kept when the disk has room. False with the reason in `error`.
     [[nodiscard]] bool Get(std::int64_t id, std::span<const std::uint8_t> midi, std::string& ogg,
                            std::string& error);
+    // The same, as one copy shared by every answer that holds it: while one is being
+    // sent, further requests for that preview share it instead of reading their own.
+    // Null with the reason in `error`.
+    [[nodiscard]] std::shared_ptr<const std::string> GetShared(std::int64_t id, std::span<const std::uint8_t> midi,
+                                                               std::string& error);
     // Drops the kept preview of a deleted ringtone.
     void Forget(std::int64_t id);
 
@@ -69,6 +75,9 @@ private:
     std::unordered_map<std::int64_t, CEntry> m_entries;
     std::list<std::int64_t> m_uses; // least recently used first
     std::uint64_t m_nKeptBytes = 0;
+    // The previews answers hold, by id; an entry outlives its copy by little (a
+    // lookup that finds it gone drops it).
+    std::unordered_map<std::int64_t, std::weak_ptr<const std::string>> m_shared;
     std::int64_t m_nRenderingId = 0; // the preview being rendered, 0 for none
     bool m_bRenderingForgotten = false; // its ringtone was deleted meanwhile
 };

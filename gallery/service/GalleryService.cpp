@@ -300,8 +300,9 @@ CGalleryAnswer CGalleryService::Fetch(std::int64_t id, ToneDownload kind)
         answer.m_strFileName = FileNameOf(tone.m_strName, ".txt");
         break;
     case ToneDownload::Preview:
-        // Straight into the answer: one copy of the preview per request.
-        if (!m_previews.Get(id, tone.m_midi, answer.m_strBody, error))
+        // One copy of the preview, whatever number of clients it is being sent to.
+        answer.m_pSharedBody = m_previews.GetShared(id, tone.m_midi, error);
+        if (!answer.m_pSharedBody)
             return Reply(503, "Preview unavailable", {"The preview could not be rendered: " + error + "."}, true);
         answer.m_strContentType = "audio/ogg";
         break;

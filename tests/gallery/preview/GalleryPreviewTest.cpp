@@ -49,6 +49,28 @@ protected:
     std::string m_error;
 };
 
+// Many slow readers of one preview hold one copy of it between them, not one each.
+TEST_F(PreviewCacheTest, AnswersBeingSentShareOneCopyOfAPreview)
+{
+    CPreviewCache cache(Dir(), m_renderer);
+    ASSERT_TRUE(cache.Open(m_error)) << m_error;
+    std::vector<std::shared_ptr<const std::string>> sending;
+    for (int i = 0; i < 100; ++i) {
+        sending.push_back(cache.GetShared(1, {}, m_error));
+        ASSERT_TRUE(sending.back()) << m_error;
+    }
+    EXPECT_EQ(sending.front().use_count(), 100);
+    EXPECT_EQ(sending.front()->substr(0, 4), "OggS");
+    EXPECT_EQ(m_renderer.Calls(), 1);
+    const std::shared_ptr<const std::string> other = cache.GetShared(2, {}, m_error);
+    ASSERT_TRUE(other) << m_error;
+    EXPECT_NE(other, sending.front());
+    sending.clear();
+    // Once sent, the next request reads the kept file again.
+    ASSERT_TRUE(cache.GetShared(1, {}, m_error)) << m_error;
+    EXPECT_EQ(m_renderer.Calls(), 2);
+}
+
 TEST_F(PreviewCacheTest, KeepsNoMoreThanItsLimitDroppingTheLeastRecentlyUsed)
 {
     const std::uint64_t bytes = PreviewBytes();
