@@ -270,7 +270,9 @@ public:
                                                                                               std::size_t bytes) {
             self->m_idleSince = 0;
             self->m_buffer.commit(bytes);
-            if (ec) {
+            // Closed meanwhile as idle (stopping, or room for a newcomer) while these
+            // bytes were on their way: the client is told nothing, so nothing is done.
+            if (ec || !self->m_stream.socket().is_open()) {
                 self->m_bReading = false;
                 self->Close(); // idle past its deadline, or gone
                 return;
