@@ -87,35 +87,30 @@ bool CAbuseGuard::BeginPasswordCheck(std::string_view address, std::string_view 
     wait = std::max({WaitOf(pair, now), WaitOf(byAddress, now), authorWait(byAuthor, pair)});
     if (wait > 0)
         return true;
-    // Then each count in a transaction of its own, which refuses the check when another
+    // Then all three counted in one transaction, which refuses the check when another
     // one counted meanwhile has made it wait.
-    const auto countOrRefuse = [&](const std::string& key, int freeChecks, const CAbuseCounter* guessed) {
-        CAbuseCounter after;
-        std::int64_t refused = 0;
-        const bool bOk = m_store.UpdateCounter(
-            key,
-            [&](CAbuseCounter& c) {
-                refused = guessed ? authorWait(c, *guessed) : WaitOf(c, now);
-                if (refused == 0)
-                    c = AfterFailure(c, freeChecks, now, limits);
-            },
-            after, error);
-        wait = std::max(wait, refused);
-        return bOk;
-    };
-    CAbuseCounter pairBefore = pair;
-    return countOrRefuse(AuthorAtAddressKey(authorKey, address), limits.m_nFreeFailuresPerAuthor, nullptr) &&
-           (wait > 0 || countOrRefuse(AddressKey(address), limits.m_nFreeFailuresPerAddress, nullptr)) &&
-           (wait > 0 || countOrRefuse(AuthorKey(authorKey), limits.m_nFreeFailuresPerAuthor, &pairBefore));
+    const std::string keys[] = {AuthorAtAddressKey(authorKey, address), AddressKey(address), AuthorKey(authorKey)};
+    std::vector<CAbuseCounter> after;
+    return m_store.UpdateCounters(
+        keys,
+        [&](std::span<CAbuseCounter> c) {
+            wait = std::max({WaitOf(c[0], now), WaitOf(c[1], now), authorWait(c[2], c[0])});
+            if (wait > 0)
+                return;
+            c[0] = AfterFailure(c[0], limits.m_nFreeFailuresPerAuthor, now, limits);
+            c[1] = AfterFailure(c[1], limits.m_nFreeFailuresPerAddress, now, limits);
+            c[2] = AfterFailure(c[2], limits.m_nFreeFailuresPerAuthor, now, limits);
+        },
+        after, error);
 }
 
 bool CAbuseGuard::CountSuccess(std::string_view address, std::string_view authorKey, std::string& error)
 {
-    CAbuseCounter ignored;
-    const auto clear = [](CAbuseCounter& c) { c = {}; };
-    return m_store.UpdateCounter(AuthorAtAddressKey(authorKey, address), clear, ignored, error) &&
-           m_store.UpdateCounter(AddressKey(address), clear, ignored, error) &&
-           m_store.UpdateCounter(AuthorKey(authorKey), clear, ignored, error);
+    const std::string keys[] = {AuthorAtAddressKey(authorKey, address), AddressKey(address), AuthorKey(authorKey)};
+    std::vector<CAbuseCounter> ignored;
+    return m_store.UpdateCounters(
+        keys, [](std::span<CAbuseCounter> counters) { std::fill(counters.begin(), counters.end(), CAbuseCounter{}); },
+        ignored, error);
 }
 
 bool CAbuseGuard::TakePost(std::string_view address, std::int64_t now, std::int64_t& wait, std::string& error)

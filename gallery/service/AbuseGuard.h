@@ -32,9 +32,8 @@ class CAbuseGuard {
 public:
     CAbuseGuard(CGalleryStore& store, CAbuseLimits limits) : m_store(store), m_limits(limits) {}
 
-    // Counts a password check for `authorKey` from `address` before it runs, each
-    // count in one store transaction, so that checks made at once are counted one by
-    // one. `wait` 0: the check may run; else the seconds until one may, and nothing
+    // Counts a password check for `authorKey` from `address` before it runs, in one
+    // store transaction, so that checks made at once are counted one by one. `wait` 0: the check may run; else the seconds until one may, and nothing
     // is counted. False with the reason in `error`.
     [[nodiscard]] bool BeginPasswordCheck(std::string_view address, std::string_view authorKey, std::int64_t now,
                                           std::int64_t& wait, std::string& error);

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -92,9 +93,23 @@ public:
 
     // The counters of CAbuseGuard, by key. A counter never written reads as all zero.
     [[nodiscard]] virtual bool ReadCounter(std::string_view key, CAbuseCounter& counter, std::string& error) = 0;
-    // Reads, changes and writes one counter in one transaction; `after` is what it became.
-    [[nodiscard]] virtual bool UpdateCounter(std::string_view key, const std::function<void(CAbuseCounter&)>& change,
-                                             CAbuseCounter& after, std::string& error) = 0;
+    // Reads, changes and writes counters in one transaction: `change` gets them in the
+    // order of `keys` (at most a few, all different) and may change any; `after` is
+    // what they became. Calls at once under the same keys wait for each other.
+    [[nodiscard]] virtual bool UpdateCounters(std::span<const std::string> keys,
+                                              const std::function<void(std::span<CAbuseCounter>)>& change,
+                                              std::vector<CAbuseCounter>& after, std::string& error) = 0;
+    // The same for one counter.
+    [[nodiscard]] bool UpdateCounter(std::string_view key, const std::function<void(CAbuseCounter&)>& change,
+                                     CAbuseCounter& after, std::string& error)
+    {
+        const std::string keys[] = {std::string(key)};
+        std::vector<CAbuseCounter> counters;
+        if (!UpdateCounters(keys, [&](std::span<CAbuseCounter> c) { change(c[0]); }, counters, error))
+            return false;
+        after = counters.front();
+        return true;
+    }
     // Drops the counters last counted before `before` and not blocking past it.
     [[nodiscard]] virtual bool ForgetCounters(std::int64_t before, std::string& error) = 0;
 

@@ -821,29 +821,42 @@ bool CPostgresGalleryStore::ReadCounter(std::string_view key, CAbuseCounter& cou
         error);
 }
 
-bool CPostgresGalleryStore::UpdateCounter(std::string_view key, const std::function<void(CAbuseCounter&)>& change,
-                                          CAbuseCounter& after, std::string& error)
+bool CPostgresGalleryStore::UpdateCounters(std::span<const std::string> keys,
+                                           const std::function<void(std::span<CAbuseCounter>)>& change,
+                                           std::vector<CAbuseCounter>& after, std::string& error)
 {
+    // The rows are locked in the order of their keys, so that two calls on the same
+    // keys never wait for each other in a circle.
+    std::vector<std::size_t> order(keys.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
     return OnConnection(
         m_pImpl->m_pool,
         [&](CPgConnection& db, std::string& why) {
             CPgTransaction transaction(db);
             if (!transaction.Begin("cannot start counting", why))
                 return false;
-            // The row is made if it is not there, and locked either way, so that other
+            after.assign(keys.size(), {});
+            // Each row is made if it is not there, and locked either way, so that other
             // processes counting under the same key wait for this change.
-            const CPgResult current = db.Exec(
-                "INSERT INTO counters (key, count, last, blocked_until) VALUES ($1, 0, 0, 0) "
-                "ON CONFLICT (key) DO UPDATE SET count = counters.count RETURNING count, last, blocked_until",
-                CPgParams().Text(key));
-            if (!current.Ok())
-                return db.Fail(current, "cannot read a counter", why);
-            after = {current.Int(0, 0), current.Int(0, 1), current.Int(0, 2)};
+            for (const std::size_t i : order) {
+                const CPgResult current = db.Exec(
+                    "INSERT INTO counters (key, count, last, blocked_until) VALUES ($1, 0, 0, 0) "
+                    "ON CONFLICT (key) DO UPDATE SET count = counters.count RETURNING count, last, blocked_until",
+                    CPgParams().Text(keys[i]));
+                if (!current.Ok())
+                    return db.Fail(current, "cannot read a counter", why);
+                after[i] = {current.Int(0, 0), current.Int(0, 1), current.Int(0, 2)};
+            }
             change(after);
-            return db.Run("UPDATE counters SET count = $2, last = $3, blocked_until = $4 WHERE key = $1",
-                          CPgParams().Text(key).Int(after.m_nCount).Int(after.m_nLast).Int(after.m_nBlockedUntil),
-                          "cannot count", why) &&
-                   transaction.Commit("cannot commit a counter", why);
+            for (const std::size_t i : order)
+                if (!db.Run("UPDATE counters SET count = $2, last = $3, blocked_until = $4 WHERE key = $1",
+                            CPgParams().Text(keys[i]).Int(after[i].m_nCount).Int(after[i].m_nLast).Int(
+                                after[i].m_nBlockedUntil),
+                            "cannot count", why))
+                    return false;
+            return transaction.Commit("cannot commit a counter", why);
         },
         error);
 }

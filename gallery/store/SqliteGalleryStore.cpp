@@ -561,21 +561,26 @@ bool CSqliteGalleryStore::ReadCounter(std::string_view key, CAbuseCounter& count
     return ReadCounterLocked(key, counter, error);
 }
 
-bool CSqliteGalleryStore::UpdateCounter(std::string_view key, const std::function<void(CAbuseCounter&)>& change,
-                                        CAbuseCounter& after, std::string& error)
+bool CSqliteGalleryStore::UpdateCounters(std::span<const std::string> keys,
+                                         const std::function<void(std::span<CAbuseCounter>)>& change,
+                                         std::vector<CAbuseCounter>& after, std::string& error)
 {
     std::lock_guard lock(m_mutex);
     CTransaction transaction(m_pDb);
     if (!transaction.IsOpen())
         return Fail("cannot start counting", error);
-    if (!ReadCounterLocked(key, after, error))
-        return false;
+    after.assign(keys.size(), {});
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        if (!ReadCounterLocked(keys[i], after[i], error))
+            return false;
     change(after);
-    CSqliteStatement st(m_pDb, "INSERT INTO counters (key, count, last, blocked_until) VALUES (?1, ?2, ?3, ?4) "
-                               "ON CONFLICT (key) DO UPDATE SET count = ?2, last = ?3, blocked_until = ?4");
-    if (!st.Bind(1, key) || !st.Bind(2, after.m_nCount) || !st.Bind(3, after.m_nLast) ||
-        !st.Bind(4, after.m_nBlockedUntil) || !st.Run())
-        return Fail("cannot count", error);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        CSqliteStatement st(m_pDb, "INSERT INTO counters (key, count, last, blocked_until) VALUES (?1, ?2, ?3, ?4) "
+                                   "ON CONFLICT (key) DO UPDATE SET count = ?2, last = ?3, blocked_until = ?4");
+        if (!st.Bind(1, keys[i]) || !st.Bind(2, after[i].m_nCount) || !st.Bind(3, after[i].m_nLast) ||
+            !st.Bind(4, after[i].m_nBlockedUntil) || !st.Run())
+            return Fail("cannot count", error);
+    }
     if (!transaction.Commit())
         return Fail("cannot commit a counter", error);
     return true;

@@ -35,8 +35,9 @@ public:
     [[nodiscard]] bool DeleteTone(std::int64_t id, bool& deleted, std::string& error) override;
     [[nodiscard]] bool CountTones(std::int64_t& count, std::string& error) override;
     [[nodiscard]] bool ReadCounter(std::string_view key, CAbuseCounter& counter, std::string& error) override;
-    [[nodiscard]] bool UpdateCounter(std::string_view key, const std::function<void(CAbuseCounter&)>& change,
-                                     CAbuseCounter& after, std::string& error) override;
+    [[nodiscard]] bool UpdateCounters(std::span<const std::string> keys,
+                                      const std::function<void(std::span<CAbuseCounter>)>& change,
+                                      std::vector<CAbuseCounter>& after, std::string& error) override;
     [[nodiscard]] bool ForgetCounters(std::int64_t before, std::string& error) override;
     [[nodiscard]] bool AddTones(std::vector<CToneRecord>& tones, std::string& error) override;
     [[nodiscard]] bool ListTonePage(const CToneFilter& filter, std::int64_t skip, int count, CTonePage& page,
