@@ -20,10 +20,10 @@
 #include <filesystem>
 #include <thread>
 
-#include "gallery/GalleryRoutes.h"
-#include "gallery/GalleryServer.h"
-#include "gallery/GalleryService.h"
-#include "gallery/SqliteGalleryStore.h"
+#include "gallery/service/GalleryRoutes.h"
+#include "gallery/GalleryProgram.h"
+#include "gallery/service/GalleryService.h"
+#include "gallery/store/SqliteGalleryStore.h"
 #include "ringtone/LzwEncoder.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"
@@ -94,12 +94,12 @@ void BM_PostsPerSecond(benchmark::State& state)
 {
     const bool bRealHashes = state.range(0) != 0;
     CScratchDir data;
-    CGalleryServerOptions options;
+    CGalleryProgramOptions options;
     options.m_strDataDir = data.Path();
     options.m_strHost = "127.0.0.1";
     options.m_nPort = 0;
     options.m_passwordCost = bRealHashes ? PasswordCost::Interactive : PasswordCost::Minimum;
-    CGalleryServer server(options, std::make_unique<CNoPreviewRenderer>());
+    CGalleryProgram server(options, std::make_unique<CNoPreviewRenderer>());
     std::string error;
     if (!server.Start(error)) {
         state.SkipWithError(error.c_str());

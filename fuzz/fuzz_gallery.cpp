@@ -9,7 +9,7 @@
 
 #include "ringtone/RingtoneMessageDecoder.h"
 #include "gallery/RtttlWriter.h"
-#include "gallery/UploadForm.h"
+#include "gallery/service/UploadForm.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "gallery/GalleryServer.h"
+#include "gallery/GalleryProgram.h"
 
 // The --help text.
 extern const char* const kGalleryUsage;
 
 struct CGalleryCommandLine {
-    CGalleryServerOptions m_options;
+    CGalleryProgramOptions m_options;
     std::string m_strSoundFont; // empty: the engine's own search
     bool m_bHelp = false;
 };

@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-#include "gallery/Utf8Text.h"
+#include "gallery/names/Utf8Text.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <iostream>
 #include <mutex>
 
-#include "gallery/EnginePreviewRenderer.h"
+#include "gallery/preview/EnginePreviewRenderer.h"
 #include "gallery/GalleryCommandLine.h"
-#include "gallery/GalleryServer.h"
+#include "gallery/GalleryProgram.h"
 
 int main(int argc, char** argv)
 {
@@ -36,7 +36,7 @@ int main(int argc, char** argv)
         std::lock_guard lock(*logMutex);
         std::cout << line << std::endl;
     };
-    CGalleryServer server(commandLine.m_options,
+    CGalleryProgram server(commandLine.m_options,
                           std::make_unique<CEnginePreviewRenderer>(commandLine.m_strSoundFont));
     if (!server.Start(error)) {
         std::cerr << "zorvat-gallery: " << error << "\n";

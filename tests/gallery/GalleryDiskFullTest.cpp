@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "FakePreviewRenderer.h"
-#include "gallery/GalleryService.h"
-#include "gallery/SqliteGalleryStore.h"
+#include "tests/support/FakePreviewRenderer.h"
+#include "gallery/service/GalleryService.h"
+#include "gallery/store/SqliteGalleryStore.h"
 #include "ringtone/LzwEncoder.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"

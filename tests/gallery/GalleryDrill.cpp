@@ -219,10 +219,14 @@ public:
     int Run();
 
 private:
+    int RunAndCheck();
+    // Stops every process the run started, before their folders go; a stop that fails
+    // is a fault of the run.
+    void StopAll();
     void Client(int client, Clock::time_point start, Clock::time_point end);
     void KillAndRestart(Clock::time_point start);
     void ClusterEvents(Clock::time_point start);
-    [[nodiscard]] bool StartCluster(const CTempDir& scratch, std::string& error);
+    [[nodiscard]] bool StartCluster(std::string& error);
     [[nodiscard]] bool InOutage(const CPostRecord& post);
     [[nodiscard]] bool ReadTones(std::vector<CToneRecord>& tones, std::string& error);
     void CheckListings(const std::vector<CToneRecord>& tones);
@@ -240,6 +244,9 @@ private:
     }
 
     CDrillOptions m_options;
+    // First of the members, so that it goes last: the servers below keep their data
+    // and logs in it, and a server whose folder is gone can no longer be stopped.
+    CTempDir m_scratch;
     std::optional<CGalleryProcess> m_gallery;
     // The cluster: more processes beside m_gallery, nginx and PostgreSQL.
     std::vector<std::unique_ptr<CGalleryProcess>> m_others;
@@ -338,8 +345,9 @@ void CDrill::ClusterEvents(Clock::time_point start)
     m_outages.push_back({"the database restarting", down, up});
 }
 
-bool CDrill::StartCluster(const CTempDir& scratch, std::string& error)
+bool CDrill::StartCluster(std::string& error)
 {
+    const CTempDir& scratch = m_scratch;
     // Synchronous commits and fsync on, as a deployment runs.
     m_postgres.emplace(scratch.File("postgres"), true);
     if (!m_postgres->Start(error) || !m_postgres->CreateDatabase("gallery", error))
@@ -534,14 +542,41 @@ void CDrill::Check(const std::string& dataDir)
 
 int CDrill::Run()
 {
-    CTempDir scratch;
+    const int code = RunAndCheck();
+    StopAll();
+    if (code != 0)
+        return code;
+    if (m_nFailures == 0) {
+        std::printf("result:               PASS\n");
+        return 0;
+    }
+    std::printf("result:               FAIL, %ld faults; the first ones:\n", m_nFailures);
+    for (const std::string& failure : m_failures)
+        std::printf("  %s\n", failure.c_str());
+    return 1;
+}
+
+void CDrill::StopAll()
+{
+    for (auto& gallery : m_others)
+        gallery->Kill();
+    if (m_gallery)
+        m_gallery->Kill();
+    m_nginx.Stop();
+    std::string error;
+    if (m_postgres && !m_postgres->Stop(error))
+        Fail(error);
+}
+
+int CDrill::RunAndCheck()
+{
     const bool bOwnDataDir = m_options.m_strDataDir.empty();
     if (bOwnDataDir)
-        m_options.m_strDataDir = scratch.File("data");
-    std::string logPath = scratch.File("gallery.log");
+        m_options.m_strDataDir = m_scratch.File("data");
+    std::string logPath = m_scratch.File("gallery.log");
     m_gallery.emplace(m_options.m_strGallery, logPath);
     std::string error;
-    if (m_options.m_bCluster ? !StartCluster(scratch, error) : !m_gallery->Start(m_options.m_strDataDir, 0, error)) {
+    if (m_options.m_bCluster ? !StartCluster(error) : !m_gallery->Start(m_options.m_strDataDir, 0, error)) {
         std::fprintf(stderr, "gallery-drill: %s\n", error.c_str());
         return m_postgres && !m_postgres->Available() ? 77 : 1;
     }
@@ -642,16 +677,11 @@ int CDrill::Run()
         if (int code = m_gallery->Stop(); code != 0)
             Fail("the restarted gallery process stopped with " + std::to_string(code));
         m_nginx.Stop();
+        std::string stopError;
+        if (!m_postgres->Stop(stopError))
+            Fail(stopError);
     }
-
-    if (m_nFailures == 0) {
-        std::printf("result:               PASS\n");
-        return 0;
-    }
-    std::printf("result:               FAIL, %ld faults; the first ones:\n", m_nFailures);
-    for (const std::string& failure : m_failures)
-        std::printf("  %s\n", failure.c_str());
-    return 1;
+    return 0;
 }
 
 std::string ProgramBesideThis(const char* name)

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "gallery/SqliteGalleryStore.h"
+#include "gallery/store/SqliteGalleryStore.h"
 
 class CGalleryProcess {
 public:

@@ -16,7 +16,7 @@
 
 bool CGalleryTestServer::Start(std::string& error)
 {
-    CGalleryServerOptions options;
+    CGalleryProgramOptions options;
     options.m_strDataDir = m_strDataDir;
     options.m_strHost = "127.0.0.1";
     options.m_nPort = 0;
@@ -24,10 +24,12 @@ bool CGalleryTestServer::Start(std::string& error)
     options.m_clock = [this] { return m_nNow.load(); };
     options.m_abuseLimits = m_abuseLimits;
     options.m_nConnectionsPerAddress = m_nConnectionsPerAddress;
+    options.m_nMaxConnections = m_nMaxConnections;
+    options.m_nIdleSeconds = m_nIdleSeconds;
     options.m_strTrustedProxy = m_strTrustedProxy;
     auto renderer = std::make_unique<CFakePreviewRenderer>();
     m_pRenderer = renderer.get();
-    m_pServer = std::make_unique<CGalleryServer>(std::move(options), std::move(renderer));
+    m_pServer = std::make_unique<CGalleryProgram>(std::move(options), std::move(renderer));
     return m_pServer->Start(error);
 }
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "FakePreviewRenderer.h"
-#include "gallery/GalleryServer.h"
+#include "tests/support/FakePreviewRenderer.h"
+#include "gallery/GalleryProgram.h"
 
 class CGalleryTestServer {
 public:
@@ -29,12 +29,14 @@ public:
     // guessing limits are the gallery's own.
     CAbuseLimits m_abuseLimits{.m_nPostBurst = 100000};
     int m_nConnectionsPerAddress = 1000;
+    int m_nMaxConnections = kMaxConnections;
+    int m_nIdleSeconds = kIdleSeconds;
     std::string m_strTrustedProxy;
 
 private:
     std::string m_strDataDir;
     CFakePreviewRenderer* m_pRenderer = nullptr;
-    std::unique_ptr<CGalleryServer> m_pServer;
+    std::unique_ptr<CGalleryProgram> m_pServer;
 };
 
 struct CProgramPost {

@@ -2,8 +2,8 @@
 
 #include <atomic>
 
-#include "gallery/PostgresGalleryStore.h"
-#include "gallery/SqliteGalleryStore.h"
+#include "gallery/store/PostgresGalleryStore.h"
+#include "gallery/store/SqliteGalleryStore.h"
 
 std::string NameOfStore(StoreKind kind)
 {

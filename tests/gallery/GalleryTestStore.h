@@ -7,7 +7,7 @@
 #include <string>
 
 #include "PostgresTestServer.h"
-#include "gallery/GalleryStore.h"
+#include "gallery/store/GalleryStore.h"
 #include "tests/support/TempDir.h"
 
 enum class StoreKind { Sqlite, Postgres };

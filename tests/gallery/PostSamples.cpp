@@ -16,8 +16,8 @@
 
 #include "GalleryTestData.h"
 #include "GalleryTestServer.h"
-#include "gallery/SqliteGalleryStore.h"
-#include "gallery/PasswordHasher.h"
+#include "gallery/store/SqliteGalleryStore.h"
+#include "gallery/service/PasswordHasher.h"
 
 namespace {
 

@@ -1,15 +1,21 @@
 #include "PostgresTestServer.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <pwd.h>
 #include <spawn.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "GalleryProcess.h"
 #include "tests/support/Files.h"
@@ -22,13 +28,22 @@ namespace {
 constexpr const char* kVersionsDir = "/usr/lib/postgresql";
 constexpr const char* kFallbackPattern = "/tmp/zt-postgres-XXXXXX";
 
-// Removes `folder` once this process is gone, however it ended (a crash, a kill by the
-// test runner): the server then finds its lock file gone and shuts itself down within
-// a minute, rather than running on. The watcher holds none of this process's files.
-void RemoveWhenGone(const std::string& folder)
+// Once this process is gone, however it ended (a crash, a kill by the test runner),
+// ends the server still running on `folder` and removes the folder. The server is the
+// process named in the lock file whose command line holds that folder (its -D), so a
+// process that took a reused number is left alone. The watcher holds none of this
+// process's files.
+void StopWhenGone(const std::string& folder)
 {
     const std::string script =
-        "while kill -0 " + std::to_string(::getpid()) + " 2>/dev/null; do sleep 1; done; rm -rf -- \"$1\"";
+        "while kill -0 " + std::to_string(::getpid()) + " 2>/dev/null; do sleep 1; done\n"
+        "pid=$(head -n 1 \"$1/data/postmaster.pid\" 2>/dev/null)\n"
+        "if [ -n \"$pid\" ] && tr '\\0' ' ' < /proc/$pid/cmdline 2>/dev/null | grep -qF -- \"$1/data\"; then\n"
+        "  kill -QUIT \"$pid\"\n"
+        "  for i in 1 2 3 4 5 6 7 8 9 10; do kill -0 \"$pid\" 2>/dev/null || break; sleep 1; done\n"
+        "  kill -KILL \"$pid\" 2>/dev/null\n"
+        "fi\n"
+        "rm -rf -- \"$1\"";
     std::vector<std::string> args = {"/bin/sh", "-c", script, "zt-postgres-watch", folder};
     std::vector<char*> argv;
     for (std::string& arg : args)
@@ -144,8 +159,11 @@ bool CPostgresTestServer::MakeFolder(std::string& error)
         // In memory when nothing needs to survive: making a database on a disk costs a
         // third of a second, on tmpfs a fiftieth.
         std::error_code ec;
-        std::string pattern = (!m_bFsync && std::filesystem::is_directory("/dev/shm", ec)
-                                   ? std::filesystem::path("/dev/shm")
+        // scripts/test names a folder of its own there, to find what a test leaves running.
+        const char* memory = std::getenv("ZT_TEST_MEMORY_DIR");
+        const std::filesystem::path memoryDir = memory && *memory ? memory : "/dev/shm";
+        std::string pattern = (!m_bFsync && std::filesystem::is_directory(memoryDir, ec)
+                                   ? memoryDir
                                    : std::filesystem::temp_directory_path(ec)) /
                               "zt-postgres-XXXXXX";
         if (!::mkdtemp(pattern.data()) && !::mkdtemp((pattern = kFallbackPattern).data())) {
@@ -159,7 +177,7 @@ bool CPostgresTestServer::MakeFolder(std::string& error)
         return false;
     }
     m_bStarted = true;
-    RemoveWhenGone(m_strDir);
+    StopWhenGone(m_strDir);
     return GiveToServerUser(m_strDir, error);
 }
 
@@ -168,7 +186,8 @@ bool CPostgresTestServer::GiveToServerUser(const std::string& folder, std::strin
     if (::geteuid() != 0)
         return true;
     // initdb and the server refuse to run as root: a system user owns the folder, and
-    // may pass through its parent (a test's own temporary folder is private).
+    // may pass through the folders above it (a test's own temporary folder is private,
+    // and so may be the TMPDIR of a test run).
     const passwd* user = ::getpwnam("postgres");
     if (!user)
         user = ::getpwnam("nobody");
@@ -179,12 +198,14 @@ bool CPostgresTestServer::GiveToServerUser(const std::string& folder, std::strin
     m_strUser = user->pw_name;
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::path parent = fs::path(folder).parent_path();
-    if ((fs::status(parent, ec).permissions() & fs::perms::others_exec) == fs::perms::none)
-        fs::permissions(parent, fs::perms::others_exec, fs::perm_options::add, ec);
-    if (ec) {
-        error = "cannot let " + m_strUser + " through " + parent.string() + ": " + ec.message();
-        return false;
+    for (fs::path parent = fs::path(folder).parent_path(); !parent.empty() && parent != parent.root_path();
+         parent = parent.parent_path()) {
+        if ((fs::status(parent, ec).permissions() & fs::perms::others_exec) == fs::perms::none)
+            fs::permissions(parent, fs::perms::others_exec, fs::perm_options::add, ec);
+        if (ec) {
+            error = "cannot let " + m_strUser + " through " + parent.string() + ": " + ec.message();
+            return false;
+        }
     }
     return true;
 }
@@ -268,7 +289,30 @@ bool CPostgresTestServer::StartOnPort(std::uint16_t port, std::string& error)
     }
     m_wPort = port;
     m_bRunning = true;
+    m_nServerPid = ReadServerPid();
     return true;
+}
+
+int CPostgresTestServer::ReadServerPid() const
+{
+    std::ifstream lock(DataDir() + "/postmaster.pid");
+    int pid = -1;
+    return lock >> pid && pid > 0 ? pid : -1;
+}
+
+bool CPostgresTestServer::EndServerProcess() const
+{
+    if (m_nServerPid <= 0)
+        return false;
+    const auto gone = [this] { return ::kill(m_nServerPid, 0) != 0 && errno == ESRCH; };
+    for (const int signal : {SIGQUIT, SIGKILL}) {
+        if (gone())
+            return true;
+        (void)::kill(m_nServerPid, signal);
+        for (int i = 0; i < 100 && !gone(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return gone();
 }
 
 bool CPostgresTestServer::Start(std::string& error)
@@ -297,6 +341,7 @@ bool CPostgresTestServer::Halt(std::string& error)
     if (!RunServerProgram("pg_ctl", {"-D", DataDir(), "-m", "fast", "-w", "stop"}, "cannot stop PostgreSQL", error))
         return false;
     m_bRunning = false;
+    m_nServerPid = -1;
     return true;
 }
 
@@ -309,19 +354,33 @@ bool CPostgresTestServer::Resume(std::string& error)
     return StartOnPort(m_wPort, error);
 }
 
-void CPostgresTestServer::Stop()
+CPostgresTestServer::~CPostgresTestServer()
 {
-    std::string ignored;
-    if (m_bRunning)
-        (void)RunServerProgram("pg_ctl", {"-D", DataDir(), "-m", "immediate", "-w", "stop"}, "", ignored);
-    m_bRunning = false;
+    if (std::string error; !Stop(error))
+        std::fprintf(stderr, "PostgreSQL test server: %s\n", error.c_str());
+}
+
+bool CPostgresTestServer::Stop(std::string& error)
+{
+    if (m_bRunning) {
+        std::string why;
+        if (!RunServerProgram("pg_ctl", {"-D", DataDir(), "-m", "immediate", "-w", "stop"}, "cannot stop PostgreSQL",
+                              why) &&
+            !EndServerProcess()) {
+            error = why + "; its server process " + std::to_string(m_nServerPid) + " still runs, on " + m_strDir;
+            return false;
+        }
+        m_bRunning = false;
+        m_nServerPid = -1;
+    }
     if (!m_bStarted)
-        return;
+        return true;
     m_bStarted = false;
     std::error_code ec;
     std::filesystem::remove_all(m_strDir, ec);
     if (m_bOwnFolder)
         m_strDir.clear();
+    return true;
 }
 
 std::string CPostgresTestServer::Url(const std::string& database) const

@@ -1,7 +1,7 @@
 #pragma once
 // A PostgreSQL server of its own for the tests, drills and benchmarks of the shared
 // store: Debian's server binaries (package postgresql) on a data folder of its own (in
-// memory, /dev/shm, when it need not sync), on a free port of 127.0.0.1 with the Unix
+// memory when it need not sync: $ZT_TEST_MEMORY_DIR, else /dev/shm), on a free port of 127.0.0.1 with the Unix
 // socket in that folder, trusting every local connection as the superuser "postgres".
 // PostgreSQL refuses to run as root: as root the folder is given to the system user
 // "postgres" (else "nobody"), its parent is made searchable by others, and the server
@@ -20,7 +20,7 @@ public:
         : m_strDir(std::move(folder)), m_bFsync(bFsync)
     {
     }
-    ~CPostgresTestServer() { Stop(); }
+    ~CPostgresTestServer(); // stops a server still running, saying so on stderr if it cannot
     CPostgresTestServer(const CPostgresTestServer&) = delete;
     CPostgresTestServer& operator=(const CPostgresTestServer&) = delete;
 
@@ -37,8 +37,10 @@ public:
     // Starts a halted server again on the same data and port.
     [[nodiscard]] bool Resume(std::string& error);
     [[nodiscard]] bool Restart(std::string& error) { return Halt(error) && Resume(error); }
-    // Stops the server and removes its folder.
-    void Stop();
+    // Stops the server and removes its folder. When pg_ctl cannot stop it, the server
+    // process itself is ended by signal; false with the reason in `error` when it
+    // still runs (the folder is then kept).
+    [[nodiscard]] bool Stop(std::string& error);
 
     [[nodiscard]] std::uint16_t Port() const { return m_wPort; }
     // "postgresql://postgres@127.0.0.1:PORT/DATABASE", as CPostgresGalleryStore takes it.
@@ -67,6 +69,10 @@ private:
     [[nodiscard]] std::string File(const std::string& name) const { return m_strDir + "/" + name; }
     [[nodiscard]] std::string DataDir() const { return File("data"); }
     [[nodiscard]] std::string LogTail() const;
+    // The server process of the running server, from its lock file; -1 when unknown.
+    [[nodiscard]] int ReadServerPid() const;
+    // SIGQUIT (immediate shutdown) to the server process, then SIGKILL; true when gone.
+    [[nodiscard]] bool EndServerProcess() const;
 
     std::string m_strDir;
     bool m_bFsync;
@@ -76,6 +82,7 @@ private:
     std::string m_strUser;         // the user that runs the server as root; empty when not root
     std::uint16_t m_wPort = 0;
     bool m_bRunning = false;
+    int m_nServerPid = -1;         // the postmaster while running
 };
 
 // The server the tests of this process share: started at its first use and stopped

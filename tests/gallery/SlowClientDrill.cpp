@@ -25,7 +25,7 @@
 
 #include "GalleryProcess.h"
 #include "GalleryTestData.h"
-#include "gallery/GalleryLimits.h"
+#include "gallery/http/HttpLimits.h"
 
 namespace {
 

@@ -30,6 +30,8 @@ const failures = [];
 process.on('exit', () => {
   if (gallery && gallery.exitCode === null) gallery.kill('SIGKILL');
 });
+// A signal (the test runner's time-out) would end node without the handler above.
+for (const signal of ['SIGTERM', 'SIGINT', 'SIGHUP']) process.on(signal, () => process.exit(1));
 
 function check(condition, what) {
   console.log(`${condition ? 'ok' : 'FAILED'}: ${what}`);

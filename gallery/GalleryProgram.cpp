@@ -1,0 +1,109 @@
+#include "gallery/GalleryProgram.h"
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+
+#include "gallery/http/HttpServer.h"
+#include "gallery/service/GalleryRoutes.h"
+#include "gallery/service/GalleryService.h"
+#include "gallery/service/UploadLimits.h"
+#include "gallery/store/GalleryStore.h"
+
+namespace {
+
+std::int64_t SystemSeconds()
+{
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+CHttpServerOptions HttpOptionsOf(const CGalleryProgramOptions& options)
+{
+    CHttpServerOptions http;
+    http.m_strHost = options.m_strHost;
+    http.m_nPort = options.m_nPort;
+    http.m_nThreads = options.m_nThreads;
+    http.m_nConnectionsPerAddress = options.m_nConnectionsPerAddress;
+    http.m_nMaxConnections = options.m_nMaxConnections;
+    http.m_nIdleSeconds = options.m_nIdleSeconds;
+    http.m_strTrustedProxy = options.m_strTrustedProxy;
+    http.m_nKeptBodyBytes = kMaxUploadBodyBytes;
+    http.m_log = options.m_log;
+    // A preview not yet in the cache is rendered on first request: on threads of its
+    // own, so that renders never hold the threads that serve the pages.
+    http.m_isSlow = [](const CGalleryRequest& request) {
+        return request.m_strPath.starts_with("/tone/") && request.m_strPath.ends_with(".ogg");
+    };
+    http.m_nSlowThreads = options.m_nRenderThreads;
+    return http;
+}
+
+} // namespace
+
+struct CGalleryProgram::CImpl {
+    CImpl(CGalleryProgramOptions options, std::unique_ptr<CPreviewRenderer> renderer)
+        : m_options(std::move(options)),
+          m_pRenderer(std::move(renderer)),
+          m_hasher(m_options.m_passwordCost),
+          m_previews(CPreviewCache::DirectoryIn(m_options.m_strDataDir), *m_pRenderer,
+                     m_options.m_nPreviewCacheBytes),
+          m_http(HttpOptionsOf(m_options),
+                 [this](const CGalleryRequest& request) { return RouteGalleryRequest(*m_service, request); })
+    {
+    }
+
+    CGalleryProgramOptions m_options;
+    std::unique_ptr<CPreviewRenderer> m_pRenderer;
+    std::unique_ptr<CGalleryStore> m_pStore; // opened by Start
+    CPasswordHasher m_hasher;
+    CPreviewCache m_previews;
+    std::optional<CGalleryService> m_service;
+    CHttpServer m_http; // last: stopped first, while what it serves is still there
+};
+
+CGalleryProgram::CGalleryProgram(CGalleryProgramOptions options, std::unique_ptr<CPreviewRenderer> renderer)
+    : m_pImpl(std::make_unique<CImpl>(std::move(options), std::move(renderer)))
+{
+}
+
+CGalleryProgram::~CGalleryProgram()
+{
+    Stop();
+}
+
+bool CGalleryProgram::Start(std::string& error)
+{
+    CImpl& impl = *m_pImpl;
+    if (impl.m_service) {
+        error = "the gallery server is already running";
+        return false;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(impl.m_options.m_strDataDir + "/wav", ec);
+    if (ec) {
+        error = "cannot create the data directory " + impl.m_options.m_strDataDir + ": " + ec.message();
+        return false;
+    }
+    impl.m_pStore = OpenGalleryStore(impl.m_options.m_strDatabase, impl.m_options.m_strDataDir, error);
+    if (!impl.m_pStore || !impl.m_previews.Open(error))
+        return false;
+    impl.m_service.emplace(*impl.m_pStore, impl.m_hasher, impl.m_previews,
+                           impl.m_options.m_clock ? impl.m_options.m_clock : SystemSeconds,
+                           impl.m_options.m_abuseLimits);
+    if (!impl.m_http.Start(error)) {
+        impl.m_service.reset();
+        return false;
+    }
+    return true;
+}
+
+void CGalleryProgram::Stop()
+{
+    m_pImpl->m_http.Stop();
+}
+
+std::uint16_t CGalleryProgram::Port() const
+{
+    return m_pImpl->m_http.Port();
+}

@@ -1,0 +1,30 @@
+#include "tests/support/FakePreviewRenderer.h"
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <numbers>
+#include <vector>
+
+#include "engine/SoundFileWriter.h"
+
+bool CFakePreviewRenderer::RenderPreview(std::span<const std::uint8_t>, std::string& ogg, std::string& error)
+{
+    ++m_nCalls;
+    std::this_thread::sleep_for(std::chrono::milliseconds(m_nDelayMs.load()));
+    if (m_bFail) {
+        error = "the fake renderer was told to fail";
+        return false;
+    }
+    constexpr int kRate = 8000;
+    std::vector<std::int16_t> samples(kRate / 4);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::int16_t>(3000 * std::sin(2 * std::numbers::pi * 440 * i / kRate));
+    CSoundFileWriter out;
+    if (!out.OpenMemory(ogg, SoundFileFormat::OggVorbis, kRate, 1) || !out.Write(samples.data(), samples.size()) ||
+        !out.Close()) {
+        error = out.LastError();
+        return false;
+    }
+    return true;
+}
