@@ -1,5 +1,7 @@
 #include "engine/MidiEngine.h"
 
+#include "song/MidiMetaTypes.h"
+
 bool CMidiEngine::StartClock()
 {
     if (m_bClockRunning.load())
@@ -78,7 +80,7 @@ bool CMidiEngine::PlayNextEvent(CMidiTrackCursor& cursor)
         m_observer(msg);
     if (msg.m_nKind == CMidiMessage::kChannel) {
         (void)SendLocked(msg.m_byStatus, msg.m_byData1, msg.m_byData2, msg.m_dwDelta);
-    } else if (msg.m_nKind == CMidiMessage::kMeta && msg.m_byMetaType == 0x51) {
+    } else if (msg.m_nKind == CMidiMessage::kMeta && msg.m_byMetaType == MidiMeta::kSetTempo) {
         const std::int32_t tempo = cursor.GetEventValue();
         if (tempo > 0)
             TempoStep(static_cast<std::uint32_t>(tempo));

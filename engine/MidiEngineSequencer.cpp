@@ -3,15 +3,15 @@
 #include "engine/MidiEngine.h"
 #include "song/GmNames.h"
 #include "song/MidiSong.h"
+#include "song/MidiMetaTypes.h"
 
 namespace {
 
-constexpr std::uint8_t kSetTempo = 0x51;
 constexpr std::uint64_t kPassesPerSecond = 1000000 / CMidiTrackCursor::kStepMicroseconds;
 
 bool IsSetTempo(const CMidiMessage& msg)
 {
-    return msg.m_nKind == CMidiMessage::kMeta && msg.m_byMetaType == kSetTempo;
+    return msg.m_nKind == CMidiMessage::kMeta && msg.m_byMetaType == MidiMeta::kSetTempo;
 }
 
 // A Set Tempo whose data are missing or zero carries no tempo.

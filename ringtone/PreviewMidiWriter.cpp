@@ -4,6 +4,7 @@
 
 #include "ringtone/RtttlNote.h"
 #include "song/ByteOrder.h"
+#include "song/MidiMetaTypes.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ bool CPreviewMidiWriter::Open(const std::string& path, std::uint16_t ticksPerQua
         'M', 'T', 'h', 'd', 0x00, 0x00, 0x00, 0x06, 0x00, 0x00, 0x00, 0x01,
         static_cast<std::uint8_t>(ticksPerQuarter >> 8), static_cast<std::uint8_t>(ticksPerQuarter & 0xFF),
         'M', 'T', 'r', 'k', 0x00, 0x00, 0x00, 0x00,
-        0x00, 0xFF, 0x51, 0x03, static_cast<std::uint8_t>(us >> 16), static_cast<std::uint8_t>(us >> 8),
+        0x00, 0xFF, MidiMeta::kSetTempo, 0x03, static_cast<std::uint8_t>(us >> 16), static_cast<std::uint8_t>(us >> 8),
         static_cast<std::uint8_t>(us), 0x00, 0xC0, program,
     };
     return m_file.Write(header, sizeof header);
@@ -65,7 +66,7 @@ bool CPreviewMidiWriter::AddNote(std::uint32_t ticks, std::uint16_t note)
 
 bool CPreviewMidiWriter::Finish()
 {
-    const std::uint8_t end[] = {0x00, 0xFF, 0x2F, 0x00};
+    const std::uint8_t end[] = {0x00, 0xFF, MidiMeta::kEndOfTrack, 0x00};
     std::uint64_t length = 0;
     if (!m_file.Write(end, sizeof end) || !m_file.Length(length) || !m_file.Seek(kTrackLengthOffset))
         return false;

@@ -6,6 +6,7 @@
 
 #include "fileio/RemoveRegularFile.h"
 #include "ringtone/StdFile.h"
+#include "text/Text.h"
 
 namespace {
 
@@ -175,13 +176,10 @@ std::vector<std::uint8_t> BuildRingtoneMessage(const std::string& name, std::int
 
 std::string HexOf(const std::vector<std::uint8_t>& octets)
 {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string hex;
     hex.reserve(octets.size() * 2);
-    for (std::uint8_t b : octets) {
-        hex.push_back(kDigits[b >> 4]);
-        hex.push_back(kDigits[b & 0x0F]);
-    }
+    for (std::uint8_t b : octets)
+        AppendHexOctet(hex, b);
     return hex;
 }
 

@@ -10,6 +10,7 @@
 #include "song/MidiChannelEvent.h"
 #include "song/MidiMessage.h"
 #include "song/MidiMetaEvent.h"
+#include "text/Text.h"
 #include "song/MidiSysexEvent.h"
 
 namespace {
@@ -31,16 +32,16 @@ constexpr MetaTypeInfo kMetaTypes[15] = {
     {0x00, "Sequence number", CMidiMetaEvent::kNone},
     {0x01, "General text   ", CMidiMetaEvent::kText},
     {0x02, "Copyright text ", CMidiMetaEvent::kText},
-    {0x03, "Track name     ", CMidiMetaEvent::kText},
+    {MidiMeta::kTrackName, "Track name     ", CMidiMetaEvent::kText},
     {0x04, "Instrument name", CMidiMetaEvent::kText},
     {0x05, "Song lyric     ", CMidiMetaEvent::kText},
     {0x06, "Marking        ", CMidiMetaEvent::kText},
     {0x07, "Cue point      ", CMidiMetaEvent::kText},
     {0x20, "Channel prefix ", CMidiMetaEvent::kNone},
-    {0x2F, "End of track   ", CMidiMetaEvent::kNone},
-    {0x51, "Set tempo      ", CMidiMetaEvent::kTempo},
+    {MidiMeta::kEndOfTrack, "End of track   ", CMidiMetaEvent::kNone},
+    {MidiMeta::kSetTempo, "Set tempo      ", CMidiMetaEvent::kTempo},
     {0x54, "SMPTE offset   ", CMidiMetaEvent::kNone},
-    {0x58, "Time signature ", CMidiMetaEvent::kTimeSignature},
+    {MidiMeta::kTimeSignature, "Time signature ", CMidiMetaEvent::kTimeSignature},
     {0x59, "Key signature  ", CMidiMetaEvent::kKeySignature},
     {0x7F, "Sequencer      ", CMidiMetaEvent::kNone},
 };
@@ -55,9 +56,7 @@ const MetaTypeInfo* FindMetaType(std::uint8_t type)
 
 void AppendHex(std::string& sink, std::uint8_t byte)
 {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    sink += kDigits[byte >> 4];
-    sink += kDigits[byte & 0x0F];
+    AppendHexOctet(sink, byte);
 }
 
 void AppendDecimal(std::string& sink, std::uint32_t value)
@@ -247,11 +246,11 @@ std::int32_t CMidiMetaEvent::GetValue() const
 {
     const std::uint8_t* d = m_pData.get();
     switch (m_byMetaType) {
-    case 0x51:
+    case MidiMeta::kSetTempo:
         if (m_dwDataLength < 3)
             return 0;
         return (d[0] << 16) | (d[1] << 8) | d[2];
-    case 0x58: {
+    case MidiMeta::kTimeSignature: {
         if (m_dwDataLength < 4)
             return 0;
         // 2 to the power d1, keeping the low 8 bits: anything from 2^8 up is 0.

@@ -5,6 +5,7 @@
 
 #include "song/ByteOrder.h"
 #include "song/MidiEvent.h"
+#include "song/MidiMetaTypes.h"
 
 class CMidiMetaEvent final : public CMidiEvent {
 public:

@@ -10,9 +10,6 @@
 
 namespace {
 
-constexpr std::uint8_t kTrackName = 0x03;
-constexpr std::uint8_t kSetTempo = 0x51;
-constexpr std::uint8_t kTimeSignature = 0x58;
 // A bar of 4/4 where the song says nothing else.
 constexpr std::uint64_t kDefaultQuartersPerBar = 4;
 // A denominator of 2^7 (a 128th) is the smallest a bar is measured in here.
@@ -85,11 +82,11 @@ CSongNotes::CSongNotes(const CMidiSong& song) : m_wDivision(song.GetDivision())
                 }
             } else if (status == 0xFF) {
                 const auto* meta = static_cast<const CMidiMetaEvent*>(e);
-                if (meta->m_byMetaType == kTrackName && name.empty()) {
+                if (meta->m_byMetaType == MidiMeta::kTrackName && name.empty()) {
                     name = meta->GetText();
-                } else if (meta->m_byMetaType == kTimeSignature && meta->m_dwDataLength >= 2) {
+                } else if (meta->m_byMetaType == MidiMeta::kTimeSignature && meta->m_dwDataLength >= 2) {
                     AddMeter(reading.tick, meta->m_pData[0], meta->m_pData[1]);
-                } else if (meta->m_byMetaType == kSetTempo && meta->GetValue() > 0) {
+                } else if (meta->m_byMetaType == MidiMeta::kSetTempo && meta->GetValue() > 0) {
                     const auto tempo = static_cast<std::uint32_t>(meta->GetValue());
                     m_tempos.push_back(TempoChange{reading.tick, tempo});
                     if (!haveTempo || reading.tick >= lastTempoTick) {

@@ -1,7 +1,8 @@
 #pragma once
-// Small pieces of text handling that the ringtone parser, the profile reader and the
-// gallery's forms share: header-only, plain C++.
+// Small pieces of text handling that the ringtone parser, the profile reader, the
+// song's event dump and the gallery share: header-only, plain C++.
 
+#include <string>
 #include <string_view>
 
 // `text` without the blanks around it (by default blanks, tabs and line ends).
@@ -23,4 +24,12 @@ inline int HexDigitValue(char c)
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
+}
+
+// Appends `byte` as two hexadecimal digits, upper case unless bLowerCase.
+inline void AppendHexOctet(std::string& out, unsigned char byte, bool bLowerCase = false)
+{
+    const char* digits = bLowerCase ? "0123456789abcdef" : "0123456789ABCDEF";
+    out += digits[byte >> 4];
+    out += digits[byte & 0x0F];
 }

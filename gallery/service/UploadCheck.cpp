@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr std::uint8_t kEndOfTrack = 0x2F;
 // The largest unpacked package with a MIDI part the gallery takes: nothing past it is
 // unpacked.
 constexpr std::size_t kMaxUnpackedBytes = kPackageHeaderSize + kMaxPreviewMidiBytes + 2 * kMaxRingtoneOctets;
@@ -174,7 +173,7 @@ bool CheckPreviewMidi(std::span<const std::uint8_t> midi, std::string& error)
     while (last && last->GetNext())
         last = last->GetNext();
     const auto* meta = dynamic_cast<const CMidiMetaEvent*>(last);
-    if (!meta || meta->m_byMetaType != kEndOfTrack) {
+    if (!meta || meta->m_byMetaType != MidiMeta::kEndOfTrack) {
         error = "the MIDI part's track does not end with an end of track";
         return false;
     }

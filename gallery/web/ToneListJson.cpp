@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "gallery/web/HtmlText.h"
+#include "text/Text.h"
 
 namespace {
 
@@ -45,7 +46,6 @@ std::size_t SequenceLength(std::string_view text)
 
 void AppendEscapedAscii(std::string& out, char c)
 {
-    constexpr char kHex[] = "0123456789abcdef";
     switch (c) {
     case '"':
         out += "\\\"";
@@ -68,8 +68,7 @@ void AppendEscapedAscii(std::string& out, char c)
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || c == '<' || c == '>') {
         out += "\\u00";
-        out += kHex[byte >> 4];
-        out += kHex[byte & 0x0F];
+        AppendHexOctet(out, byte, true);
     } else {
         out += c;
     }

@@ -114,7 +114,6 @@ bool ReadFrontPage(CGalleryStore& store, CFrontPage& front, std::string& error)
 
 std::string PercentEncode(std::string_view text)
 {
-    constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     for (char c : text) {
         const bool bPlain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -123,10 +122,8 @@ std::string PercentEncode(std::string_view text)
             out += c;
             continue;
         }
-        const auto byte = static_cast<unsigned char>(c);
         out += '%';
-        out += kHex[byte >> 4];
-        out += kHex[byte & 0x0F];
+        AppendHexOctet(out, static_cast<unsigned char>(c));
     }
     return out;
 }

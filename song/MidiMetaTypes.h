@@ -1,0 +1,12 @@
+#pragma once
+// The meta event types the program acts on, named once for every reader and writer
+// of a song.
+
+#include <cstdint>
+
+namespace MidiMeta {
+inline constexpr std::uint8_t kTrackName = 0x03;
+inline constexpr std::uint8_t kEndOfTrack = 0x2F;
+inline constexpr std::uint8_t kSetTempo = 0x51;
+inline constexpr std::uint8_t kTimeSignature = 0x58;
+} // namespace MidiMeta
