@@ -4,11 +4,10 @@
 #include <string_view>
 
 #include "gallery/names/Utf8Text.h"
+#include "ringtone/RtttlNote.h"
 
 namespace {
 
-constexpr std::array<std::string_view, 13> kNoteNames = {"p", "c",  "c#", "d",  "d#", "e", "f",
-                                                         "f#", "g", "g#", "a", "a#", "b"};
 // RTTTL durations by the 3-bit code: whole, half, quarter, 1/8, 1/16, 1/32.
 constexpr std::array<int, 6> kDurations = {1, 2, 4, 8, 16, 32};
 
@@ -23,7 +22,8 @@ std::string RtttlTextOf(const CDecodedRingtone& tone)
     std::string out = title + ":d=4,o=5,b=" + std::to_string(tone.m_nTempo) + ":";
     for (const CDecodedNote& note : tone.m_notes) {
         out += std::to_string(kDurations[note.m_byDuration % kDurations.size()]);
-        out += kNoteNames[note.m_byNote % kNoteNames.size()];
+        // The decoder takes note values 0 (a pause) to 12 (b) only.
+        out += note.IsPause() ? std::string_view("p") : kRtttlNoteNames[(note.m_byNote - 1u) % 12];
         out.append(note.m_bySpecifier, '.');
         if (!note.IsPause())
             out += std::to_string(4 + note.m_byScale);
