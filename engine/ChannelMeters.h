@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "song/MidiChannels.h"
 #include "song/MidiMessage.h"
 
 class CChannelMeters {
@@ -22,7 +23,7 @@ public:
     {
         if (msg.m_nKind != CMidiMessage::kChannel || (msg.m_byStatus & 0xF0) != 0x90 || !channelOn)
             return;
-        Set(msg.m_byStatus & 0x0F, MeterValueOf(msg.m_byData1));
+        Set(ChannelOfStatus(msg.m_byStatus), MeterValueOf(msg.m_byData1));
     }
     // channel 0-15; others are ignored (Get gives 0).
     void Set(int channel, std::int32_t value)
@@ -50,5 +51,5 @@ public:
     }
 
 private:
-    std::array<std::atomic<std::int32_t>, 16> m_nPitch;
+    std::array<std::atomic<std::int32_t>, kMidiChannels> m_nPitch;
 };

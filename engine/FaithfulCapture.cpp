@@ -293,7 +293,7 @@ std::size_t TokensThatFit(const std::vector<Token>& tokens, const std::vector<Ri
 
 } // namespace
 
-std::uint64_t TuneStartTick(const CSongNotes& notes, const std::array<bool, 16>& channelOn)
+std::uint64_t TuneStartTick(const CSongNotes& notes, const std::array<bool, kMidiChannels>& channelOn)
 {
     for (const SongNote& n : notes.Notes()) // in start order
         if (channelOn[n.byChannel & 15])

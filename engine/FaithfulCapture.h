@@ -23,11 +23,13 @@
 #include <cstdint>
 #include <string>
 
+#include "song/MidiChannels.h"
+
 class CSongNotes;
 
 struct FaithfulCaptureOptions {
-    std::array<bool, 16> bChannelOn{true, true, true, true, true, true, true, true,
-                                    true, true, true, true, true, true, true, true}; // index = channel 0-15
+    std::array<bool, kMidiChannels> bChannelOn{true, true, true, true, true, true, true, true,
+                                               true, true, true, true, true, true, true, true}; // index = channel 0-15
     std::uint64_t qwFromTick = 0;
     std::uint64_t qwToTick = UINT64_MAX; // notes starting at or after this are left out
     std::string strToneName = "ZorvatTone";
@@ -50,6 +52,6 @@ struct FaithfulCaptureResult {
 
 // Where a ringtone of the enabled channels' tune starts: the bar line at or before
 // their first note. 0 when they have none.
-[[nodiscard]] std::uint64_t TuneStartTick(const CSongNotes& notes, const std::array<bool, 16>& channelOn);
+[[nodiscard]] std::uint64_t TuneStartTick(const CSongNotes& notes, const std::array<bool, kMidiChannels>& channelOn);
 
 [[nodiscard]] FaithfulCaptureResult CaptureFaithful(const CSongNotes& notes, const FaithfulCaptureOptions& options);

@@ -1,4 +1,5 @@
 #include "engine/MidiEngine.h"
+#include "song/MidiChannels.h"
 
 #include <utility>
 
@@ -136,7 +137,7 @@ bool CMidiEngine::SendLocked(std::uint8_t status, std::uint8_t data1, std::uint8
     if (kind == 0x80 || kind == 0x90) {
         if (m_bChasing)
             return true;
-        const bool on = IsChannelOn(status & 0x0F);
+        const bool on = IsChannelOn(ChannelOfStatus(status));
         m_capture.Capture(status, data1, data2, delta, on);
         if (kind == 0x90 && data2 > 0 && !on)
             return true;

@@ -33,6 +33,7 @@
 #include "ringtone/RingtoneNote.h"
 #include "song/MidiMessage.h"
 #include "song/MidiTrackCursor.h"
+#include "song/MidiChannels.h"
 
 class CMidiSong;
 
@@ -41,7 +42,7 @@ using EventObserver = std::function<void(const CMidiMessage&)>;
 
 class CMidiEngine {
 public:
-    static constexpr int kChannels = 16;
+    static constexpr int kChannels = kMidiChannels;
     static constexpr std::size_t kMaxTracks = 256;
     static constexpr std::uint16_t kMinDivision = 8;
     // Microseconds per quarter before the first Set Tempo (the Standard MIDI File

@@ -4,6 +4,7 @@
 #include "song/GmNames.h"
 #include "song/MidiSong.h"
 #include "song/MidiMetaTypes.h"
+#include "song/MidiChannels.h"
 
 namespace {
 
@@ -144,7 +145,7 @@ void CMidiEngine::ScanRecord(const CMidiMessage& msg, const CMidiTrackCursor& cu
                              std::array<std::string, kChannels>& names, std::uint32_t& lengthTempo)
 {
     if (msg.m_nKind == CMidiMessage::kChannel && (msg.m_byStatus & 0xF0) == 0xC0) {
-        const int channel = msg.m_byStatus & 0x0F;
+        const int channel = ChannelOfStatus(msg.m_byStatus);
         names[static_cast<std::size_t>(channel)] = GmChannelLabel(channel, msg.m_byData1);
     } else if (IsSetTempo(msg)) {
         const std::uint32_t tempo = TempoOf(cursor);

@@ -10,7 +10,7 @@ constexpr std::uint64_t kTicksPerSecond = 1000000 / CClockSource::kPeriodMicrose
 
 } // namespace
 
-PrepareResult ScanAsThePlayer(const CMidiSong& song, std::array<std::string, 16>& labels, std::uint32_t& seconds)
+PrepareResult ScanAsThePlayer(const CMidiSong& song, std::array<std::string, kMidiChannels>& labels, std::uint32_t& seconds)
 {
     CSilentMidiOutput output;
     CManualClock clock;

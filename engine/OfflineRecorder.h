@@ -11,12 +11,13 @@
 
 #include "engine/PrepareResult.h"
 #include "ringtone/RingtoneNote.h"
+#include "song/MidiChannels.h"
 
 class CMidiSong;
 
 struct OfflineRecordOptions {
-    std::array<bool, 16> bChannelOn{true, true, true, true, true, true, true, true,
-                                    true, true, true, true, true, true, true, true}; // index = channel 0-15
+    std::array<bool, kMidiChannels> bChannelOn{true, true, true, true, true, true, true, true,
+                                               true, true, true, true, true, true, true, true}; // index = channel 0-15
     std::uint32_t uFromSecond = 0;
     // Seconds of the live clock to record; negative: until every track has ended.
     std::int64_t nSeconds = -1;
@@ -34,7 +35,7 @@ struct OfflineRecording {
 // What the player finds when it loads `song`, without a device: the channel labels
 // and the length in seconds, or why it refuses the song (labels and seconds then
 // left as they were).
-[[nodiscard]] PrepareResult ScanAsThePlayer(const CMidiSong& song, std::array<std::string, 16>& labels,
+[[nodiscard]] PrepareResult ScanAsThePlayer(const CMidiSong& song, std::array<std::string, kMidiChannels>& labels,
                                             std::uint32_t& seconds);
 
 class COfflineRecorder {

@@ -9,10 +9,10 @@
 #include <set>
 
 #include "song/SongNotes.h"
+#include "song/MidiChannels.h"
 
 namespace {
 
-constexpr int kPercussionChannel = 9;
 // Notes struck within a 64th of each other count as struck together.
 constexpr double kTogetherQuarters = 1.0 / 16;
 

@@ -10,10 +10,10 @@
 
 namespace {
 
-constexpr int kPercussionChannel = 9;
 
 constexpr double kModelTable[] = {
 #include "song/MelodyModel.inc"
+#include "song/MidiChannels.h"
 };
 static_assert(std::size(kModelTable) == kMelodyDescriptorCount,
               "song/MelodyModel.inc does not match the descriptors: run bench/train_melody again");

@@ -7,6 +7,7 @@
 #include "song/MidiChannelEvent.h"
 #include "song/MidiMetaEvent.h"
 #include "song/MidiSong.h"
+#include "song/MidiChannels.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ CSongNotes::CSongNotes(const CMidiSong& song) : m_wDivision(song.GetDivision())
             const std::uint8_t status = e->GetStatus();
             if (status >= 0x80 && status < 0xF0) {
                 const auto* channelEvent = static_cast<const CMidiChannelEvent*>(e);
-                const std::uint8_t channel = status & 0x0F;
+                const auto channel = static_cast<std::uint8_t>(ChannelOfStatus(status));
                 const std::uint8_t d1 = channelEvent->m_byData[0] & 0x7F;
                 const std::uint8_t d2 = channelEvent->m_byData[1] & 0x7F;
                 switch (status & 0xF0) {

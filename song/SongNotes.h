@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "song/MidiChannels.h"
+
 class CMidiSong;
 
 struct SongNote {
@@ -34,7 +36,7 @@ struct MeterChange {
 
 class CSongNotes {
 public:
-    static constexpr int kChannels = 16;
+    static constexpr int kChannels = kMidiChannels;
     static constexpr std::uint32_t kDefaultTempo = 500000;
 
     CSongNotes() = default;

@@ -2,13 +2,8 @@
 
 #include <algorithm>
 
+#include "song/MidiChannels.h"
 #include "song/SongNotes.h"
-
-namespace {
-
-constexpr int kPercussionChannel = 9;
-
-} // namespace
 
 void CSongOverviewModel::SetSong(const CSongNotes& notes, const std::vector<MelodyCandidate>& ranked,
                                  int lengthSeconds)

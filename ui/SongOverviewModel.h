@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "song/MelodyFinder.h"
+#include "song/MidiChannels.h"
 
 class CSongNotes;
 
@@ -28,7 +29,7 @@ struct OverviewLane {
 
 class CSongOverviewModel {
 public:
-    static constexpr int kChannels = 16;
+    static constexpr int kChannels = kMidiChannels;
     // The resolution of the lanes: finer than any window draws them, and bounded
     // whatever the song holds.
     static constexpr int kOverviewBins = 512;

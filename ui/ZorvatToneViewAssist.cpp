@@ -23,12 +23,11 @@
 #include "ui/SongOverview.h"
 #include "ui/ZorvatToneDoc.h"
 #include "ui/ZorvatToneView.h"
+#include "song/MidiChannels.h"
 
 namespace {
 
 constexpr char kSuggestionMark[] = "\u266A"; // a musical note
-// General MIDI plays channel 10 on drums, whatever program its label names.
-constexpr int kPercussionChannel = 9;
 
 // Whether an RTTTL text as the recordings write it holds a note: a token whose
 // name, after its length, is a letter other than p. Header sections ("d=4") and

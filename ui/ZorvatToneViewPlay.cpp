@@ -9,6 +9,7 @@
 #include "prompt/Prompt.h"
 #include "ui/ZorvatToneDoc.h"
 #include "ui/ZorvatToneView.h"
+#include "song/MidiChannels.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ void CZorvatToneView::OnPlay()
     if (m_engine.IsClockRunning())
         m_engine.StopClock();
     const bool bOpened = m_engine.OpenDevice([this](const CMidiMessage& msg) {
-        m_meters.Observe(msg, m_engine.IsChannelOn(msg.m_byStatus & 0x0F));
+        m_meters.Observe(msg, m_engine.IsChannelOn(ChannelOfStatus(msg.m_byStatus)));
     });
     if (!bOpened) {
         // The box keeps its short text; why goes below it and to the terminal.
