@@ -1,5 +1,6 @@
 #include "song/MidiEvent.h"
 
+#include <charconv>
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
@@ -62,8 +63,8 @@ void AppendHex(std::string& sink, std::uint8_t byte)
 void AppendDecimal(std::string& sink, std::uint32_t value)
 {
     char text[16];
-    std::snprintf(text, sizeof text, "%u", value);
-    sink += text;
+    const std::to_chars_result end = std::to_chars(text, text + sizeof text, value);
+    sink.append(text, end.ptr);
 }
 
 void AppendBytes(std::string& sink, const std::uint8_t* data, std::uint32_t length)
