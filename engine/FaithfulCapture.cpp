@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ringtone/RtttlNote.h"
+#include "ringtone/RtttlWriter.h"
 #include "ringtone/SmartMessaging.h"
 #include "song/SongNotes.h"
 
@@ -228,11 +229,8 @@ NoteStep PlanNote(double slot, double wanted, bool restAllowed)
 
 std::string TokenText(const Token& token)
 {
-    std::string text = std::to_string(token.length.rtttl);
-    text += token.IsRest() ? std::string_view("p") : kRtttlNoteNames[static_cast<std::size_t>(token.pitch % 12)];
-    text.append(static_cast<std::size_t>(token.length.dots), '.');
-    if (!token.IsRest())
-        text += std::to_string(token.pitch / 12);
+    std::string text;
+    AppendRtttlToken(text, token.length.rtttl, token.IsRest() ? kRtttlRestPitch : token.pitch, token.length.dots);
     return text += ',';
 }
 
@@ -305,7 +303,7 @@ FaithfulCaptureResult CaptureFaithful(const CSongNotes& notes, const FaithfulCap
 {
     FaithfulCaptureResult result;
     result.nTempo = NearestTableTempo(60000000.0 / notes.TempoAt(options.qwFromTick));
-    result.strRtttl = options.strToneName + ":d=4,o=5,b=" + std::to_string(result.nTempo) + ":";
+    result.strRtttl = RtttlHeader(options.strToneName, result.nTempo);
     std::vector<VoiceNote> voice = TopVoice(notes, options);
     if (voice.empty()) {
         result.nOctets = OctetsOf(options.strToneName, result.nTempo, {}, 0);

@@ -1,6 +1,6 @@
 #include "engine/RtttlCapture.h"
 
-#include "ringtone/RtttlNote.h"
+#include "ringtone/RtttlWriter.h"
 
 #include <bit>
 
@@ -43,14 +43,14 @@ std::uint32_t CRtttlCapture::DurationCode(int index)
 
 std::string CRtttlCapture::NoteText(std::uint8_t note)
 {
-    return std::string(kRtttlNoteNames[note % 12]) + std::to_string(note / 12);
+    return RtttlPitchText(note);
 }
 
 void CRtttlCapture::WriteHeader(std::uint32_t tempo)
 {
     if (tempo == 0)
         return;
-    m_strRtttl = m_strToneName + ":d=4,o=5,b=" + std::to_string(60000000u / tempo) + ":";
+    m_strRtttl = RtttlHeader(m_strToneName, 60000000u / tempo);
     m_nTempo = kRingtoneTempo;
     m_nCount = 0;
 }

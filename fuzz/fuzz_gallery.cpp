@@ -8,7 +8,7 @@
 #include <string>
 
 #include "ringtone/RingtoneMessageDecoder.h"
-#include "gallery/RtttlWriter.h"
+#include "gallery/web/RtttlText.h"
 #include "gallery/service/UploadForm.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)

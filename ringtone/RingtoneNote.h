@@ -15,3 +15,15 @@ struct RingtoneNote {
 
 // A ringtone holds at most this many notes.
 inline constexpr int kMaxRingtoneNotes = 255;
+
+// The note's duration code (0 whole .. 5 1/32) and specifier code (0 none, 1 dotted,
+// 2 double dotted, 3 2/3 length), as the message sends them.
+[[nodiscard]] unsigned NoteDurationCode(const RingtoneNote& note);
+[[nodiscard]] unsigned NoteSpecifierCode(const RingtoneNote& note);
+
+// The note's MIDI note number (c5 = 60), or -1 for a pause.
+[[nodiscard]] int NotePitch(const RingtoneNote& note);
+
+// The note of MIDI number `pitch` (its octave 4..7 must be checked by the caller)
+// with the given duration and specifier codes. pitch -1 gives a pause.
+[[nodiscard]] RingtoneNote MakeNote(int pitch, unsigned durationCode, unsigned specifierCode);

@@ -39,7 +39,7 @@ bool WriteOttFile(const CToneMelody& melody, bool bCutToFit, std::vector<std::ui
         while (kept > 0 && message.size() > kMaxRingtoneOctets)
             message = MessageOf(melody, --kept);
         for (std::size_t i = kept; i < total; ++i)
-            losses.push_back({ToneLoss::Kind::Cut, NoteToken(melody.notes[i]), "cut to fit one message"});
+            losses.push_back({ToneLoss::Kind::Cut, RtttlTokenOf(melody.notes[i]), "cut to fit one message"});
     }
     if (melody.strName.size() > kMaxRingtoneTitle)
         losses.push_back({ToneLoss::Kind::Ignored, melody.strName,

@@ -60,26 +60,26 @@ RingtoneNote WithSpecifier(RingtoneNote note, unsigned specifier, unsigned durat
 // The tokens of one note in plain and single-dotted lengths.
 void WriteNote(const RingtoneNote& note, std::string& text, std::vector<ToneLoss>& losses)
 {
-    const unsigned code = (note.dwDuration >> 5) % 6;
-    const unsigned specifier = (note.dwSpecifier >> 6) & 3;
+    const unsigned code = NoteDurationCode(note);
+    const unsigned specifier = NoteSpecifierCode(note);
     const bool bPause = NotePitch(note) < 0;
     std::string written;
     if (specifier == 2) {
         // 1 + 1/2 + 1/4: the dotted note, and the quarter it lacks as a rest.
-        written = NoteToken(WithSpecifier(note, 1, code));
+        written = RtttlTokenOf(WithSpecifier(note, 1, code));
         if (code + 2 <= kShortestCode)
-            written += "," + NoteToken(MakeNote(-1, code + 2, 0));
+            written += "," + RtttlTokenOf(MakeNote(-1, code + 2, 0));
     } else if (specifier == 3) {
         // 2/3 is nearest 3/4, the next shorter length dotted.
-        written = code < kShortestCode ? NoteToken(WithSpecifier(note, 1, code + 1))
-                                       : NoteToken(WithSpecifier(note, 0, code));
+        written = code < kShortestCode ? RtttlTokenOf(WithSpecifier(note, 1, code + 1))
+                                       : RtttlTokenOf(WithSpecifier(note, 0, code));
     } else {
-        written = NoteToken(note);
+        written = RtttlTokenOf(note);
     }
     if (specifier >= 2) {
         const bool bSameLength = bPause && specifier == 2 && code + 2 <= kShortestCode;
         if (!bSameLength)
-            losses.push_back({ToneLoss::Kind::Changed, NoteToken(note),
+            losses.push_back({ToneLoss::Kind::Changed, RtttlTokenOf(note),
                               std::string(specifier == 2 ? "RTTTL has no double dot" : "RTTTL has no 2/3 length") +
                                   ": written " + written});
     }
@@ -137,8 +137,7 @@ bool ReadRtttlTone(const std::string& text, CToneMelody& out, std::vector<ToneLo
 
 std::string WriteRtttlText(const CToneMelody& melody, std::vector<ToneLoss>& losses)
 {
-    std::string text = NameForText(melody.strName, losses);
-    text += ":d=4,o=5,b=" + std::to_string(TempoOfCode(TempoCode(melody.nTempo))) + ":";
+    std::string text = RtttlHeader(NameForText(melody.strName, losses), TempoOfCode(TempoCode(melody.nTempo)));
     const std::size_t notesAt = text.size();
     for (const RingtoneNote& note : melody.notes)
         WriteNote(note, text, losses);

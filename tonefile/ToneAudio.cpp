@@ -37,7 +37,7 @@ void NotesPastTheCut(const CToneMelody& melody, std::vector<ToneLoss>& losses)
     double start = 0;
     for (const RingtoneNote& note : melody.notes) {
         if (start >= kMaxM4rSeconds && NotePitch(note) >= 0)
-            losses.push_back({ToneLoss::Kind::Cut, NoteToken(note),
+            losses.push_back({ToneLoss::Kind::Cut, RtttlTokenOf(note),
                               "an .m4r ringtone plays at most " + std::to_string(kMaxM4rSeconds) + " s"});
         start += NoteTicks(note, kTicksPerQuarter) * secondsPerTick;
     }

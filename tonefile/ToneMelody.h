@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ringtone/RingtoneNote.h"
+#include "ringtone/RtttlWriter.h"
 
 struct CToneMelody {
     std::string strName;           // as the file gave it; may be empty
@@ -31,19 +32,7 @@ struct ToneLoss {
     friend bool operator==(const ToneLoss&, const ToneLoss&) = default;
 };
 
-// The note as an RTTTL token: length, name, dots and octave (a pause has none):
-// "8c#5", "4p.", "2g..4". The 2/3 length, which RTTTL cannot say, is three dots,
-// as the program's RTTTL reader takes them.
-[[nodiscard]] std::string NoteToken(const RingtoneNote& note);
-
 // The note's length in MIDI ticks as a phone plays it, at ticksPerQuarter: a dot
 // adds a half, a double dot three quarters, the 2/3 length takes two thirds.
 [[nodiscard]] std::uint32_t NoteTicks(const RingtoneNote& note, std::uint16_t ticksPerQuarter);
 
-// The note's MIDI note number (c5 = 60), or -1 for a pause.
-[[nodiscard]] int NotePitch(const RingtoneNote& note);
-
-// The note of MIDI number `pitch` (its octave 4..7 must be checked by the caller)
-// with the message's duration code (0 whole .. 5 1/32) and specifier code (0 none,
-// 1 dotted, 2 double dotted, 3 2/3 length). pitch -1 gives a pause.
-[[nodiscard]] RingtoneNote MakeNote(int pitch, unsigned durationCode, unsigned specifierCode);

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "ringtone/RingtoneMessageDecoder.h"
-#include "gallery/RtttlWriter.h"
+#include "gallery/web/RtttlText.h"
 #include "gallery/web/UrlForm.h"
 #include "gallery/names/Utf8Text.h"
 #include "text/Text.h"

@@ -7,7 +7,7 @@
 
 #include "tonefile/ToneMelody.h"
 
-// "8c#5", "4p.", "2g..4" (the 2/3 length as "..."), as NoteToken writes them.
+// "8c#5", "4p.", "2g..4" (the 2/3 length as "..."), as RtttlTokenOf writes them.
 inline RingtoneNote N(int pitch, unsigned durationCode, unsigned specifierCode = 0)
 {
     return MakeNote(pitch, durationCode, specifierCode);
@@ -15,7 +15,7 @@ inline RingtoneNote N(int pitch, unsigned durationCode, unsigned specifierCode =
 
 inline void PrintTo(const RingtoneNote& note, std::ostream* os)
 {
-    *os << NoteToken(note);
+    *os << RtttlTokenOf(note);
 }
 
 inline void PrintTo(const ToneLoss& loss, std::ostream* os)
@@ -27,6 +27,6 @@ inline std::vector<std::string> Tokens(const std::vector<RingtoneNote>& notes)
 {
     std::vector<std::string> tokens;
     for (const RingtoneNote& note : notes)
-        tokens.push_back(NoteToken(note));
+        tokens.push_back(RtttlTokenOf(note));
     return tokens;
 }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "GalleryTestData.h"
-#include "gallery/RtttlWriter.h"
+#include "gallery/web/RtttlText.h"
 #include "ringtone/RingtoneMessageDecoder.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"
@@ -16,12 +16,12 @@ CDecodedRingtone Decoded(const std::vector<std::uint8_t>& octets)
     return tone;
 }
 
-TEST(RtttlWriter, WritesTheHeaderOfAnEmptyTone)
+TEST(GalleryRtttlText, WritesTheHeaderOfAnEmptyTone)
 {
     EXPECT_EQ(RtttlTextOf(Decoded(MessageOf("MyTone", 120, {}))), "MyTone:d=4,o=5,b=125:");
 }
 
-TEST(RtttlWriter, AgreesWithTheProgramsConversionOfRtttl)
+TEST(GalleryRtttlText, AgreesWithTheProgramsConversionOfRtttl)
 {
     CTempDir temp;
     std::vector<std::uint8_t> package = PackageFromRtttl("Tone:d=4,o=5,b=120:8c5,8d#5,4p,c.6,16a#7,2g..4,", temp.Path());
@@ -38,7 +38,7 @@ TEST(RtttlWriter, AgreesWithTheProgramsConversionOfRtttl)
     EXPECT_EQ(partsAgain.message, parts.message);
 }
 
-TEST(RtttlWriter, ShowsAnUnreadableTitleSafely)
+TEST(GalleryRtttlText, ShowsAnUnreadableTitleSafely)
 {
     EXPECT_EQ(RtttlTextOf(Decoded(MessageOf("a:b\xFF", 120, {}))), "a_b\xEF\xBF\xBD:d=4,o=5,b=125:");
 }

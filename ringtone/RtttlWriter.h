@@ -1,0 +1,32 @@
+#pragma once
+// The one place that spells RTTTL: the header and the note tokens. Every writer of
+// RTTTL text (the captures, the ringtone files, the gallery) builds its text here,
+// so a note reads the same whichever of them wrote it.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "ringtone/RingtoneNote.h"
+
+// RTTTL note lengths by the message's duration code: whole, half, quarter, 1/8, 1/16, 1/32.
+inline constexpr std::array<int, 6> kRtttlLengths = {1, 2, 4, 8, 16, 32};
+
+// A pitch of -1 is a pause.
+inline constexpr int kRtttlRestPitch = -1;
+
+// "NAME:d=4,o=5,b=TEMPO:", the header every text here starts with. The name is
+// written as given: a caller that takes names from outside removes its ":" first.
+[[nodiscard]] std::string RtttlHeader(std::string_view name, std::int64_t tempo);
+
+// The note's name and octave, "c#5" for MIDI note 61 (c5 = 60).
+[[nodiscard]] std::string RtttlPitchText(int pitch);
+
+// Appends one token without its comma: length (1..32), name, `dots` dots and octave;
+// a pause is "p" with its dots and no octave ("8c#5", "4p.", "2g..4").
+void AppendRtttlToken(std::string& text, int length, int pitch, int dots);
+
+// The Smart Messaging note as a token. The 2/3 length, which RTTTL cannot say, is
+// three dots, as the program's RTTTL reader takes them.
+[[nodiscard]] std::string RtttlTokenOf(const RingtoneNote& note);
