@@ -9,15 +9,11 @@
 #include <vector>
 
 #include "ringtone/RingtoneNote.h"
+#include "tests/support/RingtoneMessages.h"
 #include "tests/support/TempDir.h"
 
 // The preview MIDI file of notes 8c5, 4p, 8d5 at division 96, tempo 120, program 57.
 [[nodiscard]] std::vector<std::uint8_t> SmallPreviewMidi();
-// Notes of one octave (5): c, d, e, ... as eighth notes, `count` of them.
-[[nodiscard]] std::vector<RingtoneNote> ScaleNotes(int count);
-// The program's message for those notes under `name` at `tempo`.
-[[nodiscard]] std::vector<std::uint8_t> MessageOf(const std::string& name, int tempo,
-                                                  const std::vector<RingtoneNote>& notes);
 // The package as posted: "ZORVATTONE", the MIDI length, the MIDI, the hex; compressed.
 [[nodiscard]] std::vector<std::uint8_t> CompressedPackage(const std::vector<std::uint8_t>& midi,
                                                           const std::string& hex);

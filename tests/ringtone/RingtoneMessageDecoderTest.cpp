@@ -4,23 +4,9 @@
 
 #include "ringtone/RingtoneMessageDecoder.h"
 #include "ringtone/SmartMessaging.h"
+#include "tests/support/RingtoneMessages.h"
 
 namespace {
-
-std::vector<std::uint8_t> MessageOf(const std::string& name, int tempo, const std::vector<RingtoneNote>& notes)
-{
-    return BuildRingtoneMessage(name, tempo, static_cast<std::int32_t>(notes.size()), notes.data());
-}
-
-// Eighth notes of octave 5: c, d, e, f, g, a, b, c, ...
-std::vector<RingtoneNote> ScaleNotes(int count)
-{
-    static constexpr std::uint32_t kNotes[] = {0x10, 0x30, 0x50, 0x60, 0x80, 0xA0, 0xC0};
-    std::vector<RingtoneNote> notes;
-    for (int i = 0; i < count; ++i)
-        notes.push_back({kNotes[i % 7], 0x60, 0x00, 0x40});
-    return notes;
-}
 
 // A message written field by field, for faults the program's encoder never makes.
 class CMessageBits {
