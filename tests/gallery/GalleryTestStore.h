@@ -3,6 +3,8 @@
 // folder, and PostgreSQL in a database of its own on the server the tests of the
 // process share (PostgresTestServer.h).
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 
@@ -54,4 +56,18 @@ private:
     CTempDir m_dir;
     CTestDatabase m_database;      // before the store: dropped once the store is closed
     std::unique_ptr<CGalleryStore> m_pStore;
+};
+
+// A test on one empty store: OpenStore skips it, saying why, where its kind cannot run here.
+class CStoreTestBase : public testing::Test {
+protected:
+    void OpenStore(StoreKind kind)
+    {
+        if (const std::string why = WhyNoStore(kind); !why.empty())
+            GTEST_SKIP() << why;
+        ASSERT_TRUE(m_store.Open(kind, m_error)) << m_error;
+    }
+
+    CTestStore m_store;
+    std::string m_error;
 };

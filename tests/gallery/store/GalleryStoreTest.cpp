@@ -29,22 +29,13 @@ CToneRecord Tone(const std::string& author, const std::string& name, std::int64_
 }
 
 // Every store test runs on each store.
-class StoreTest : public testing::Test {
+class StoreTest : public CStoreTestBase {
 protected:
-    void OpenStore(StoreKind kind)
-    {
-        if (const std::string why = WhyNoStore(kind); !why.empty())
-            GTEST_SKIP() << why;
-        ASSERT_TRUE(m_store.Open(kind, m_error)) << m_error;
-    }
-
     CGalleryStore::AddResult Add(CToneRecord tone, const std::string* hash = nullptr)
     {
         return m_store->AddTone(tone, hash, m_error);
     }
 
-    CTestStore m_store;
-    std::string m_error;
     const std::string m_hash = "$argon2id$hash";
 };
 

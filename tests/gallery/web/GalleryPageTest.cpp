@@ -73,15 +73,8 @@ TEST(ReplyPage, LinksBackToTheGalleryForABrowser)
 }
 
 // A store filled for its listings, of the kind the test runs on.
-class ListingTest : public testing::Test {
+class ListingTest : public CStoreTestBase {
 protected:
-    void OpenStore(StoreKind kind)
-    {
-        if (const std::string why = WhyNoStore(kind); !why.empty())
-            GTEST_SKIP() << why;
-        ASSERT_TRUE(m_store.Open(kind, m_error)) << m_error;
-    }
-
     // Registers the nickname with its first ringtone; later ones go in one transaction.
     void Add(std::vector<CToneRecord> tones)
     {
@@ -114,9 +107,6 @@ protected:
             }
         }
     }
-
-    CTestStore m_store;
-    std::string m_error;
 };
 
 // The store itself: what its listings hold and in which order, on each store.
