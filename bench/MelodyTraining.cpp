@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <random>
 #include <sstream>
 
 #include "song/MidiSong.h"
@@ -23,19 +24,9 @@ std::vector<std::string> SplitOn(const std::string& line, char separator)
     return fields;
 }
 
-constexpr double kProgramPenalty = 10;
-
 bool IsTune(const TrainingSong& song, int channel)
 {
     return std::find(song.tuneChannels.begin(), song.tuneChannels.end(), channel) != song.tuneChannels.end();
-}
-
-// The program families are held back harder than the measures of the notes: which
-// instrument carries a tune is a habit of the composer, and a model that leans on
-// it fails on songs of other composers.
-double PenaltyOf(std::size_t descriptor)
-{
-    return descriptor >= static_cast<std::size_t>(MelodyDescriptor::ProgramBass) ? kProgramPenalty : 1.0;
 }
 
 } // namespace
@@ -118,54 +109,115 @@ MelodyWeights TrainMelodyWeights(const std::vector<TrainingSong>& songs, double 
             totalWeight += s.dWeight;
         }
 
-    auto x = [&](const MelodyChannelDescriptors& c, std::size_t k) {
-        return scale[k] > 1e-9 ? (c.dValues[k] - mean[k]) / scale[k] : 0.0;
+    // Each used song's channels, standardised once: rows of K values, and whether each is a tune.
+    struct Standardised {
+        std::vector<double> x;
+        std::vector<bool> tune;
+        double share = 0;
     };
-    // Plain gradient descent with momentum: the loss is convex and small.
-    std::array<double, K> w{};
-    std::array<double, K> velocity{};
-    constexpr int kSteps = 3000;
-    constexpr double kRate = 0.3;
-    constexpr double kMomentum = 0.9;
+    std::vector<Standardised> rows;
+    for (const TrainingSong* s : used) {
+        Standardised r;
+        r.share = s->dWeight / totalWeight;
+        for (const MelodyChannelDescriptors& c : s->channels) {
+            for (std::size_t k = 0; k < K; ++k)
+                r.x.push_back(scale[k] > 1e-9 ? (c.dValues[k] - mean[k]) / scale[k] : 0.0);
+            r.tune.push_back(IsTune(*s, c.nChannel));
+        }
+        rows.push_back(std::move(r));
+    }
+
+    // The parameters in one vector, in the table's order: linear, hidden, hiddenBias, output.
+    constexpr std::size_t H = kMelodyHiddenUnits;
+    constexpr std::size_t kHidden = K;
+    constexpr std::size_t kBias = K + H * K;
+    constexpr std::size_t kOutput = kBias + H;
+    std::vector<double> theta(kMelodyModelSize, 0.0);
+    // The hidden units start from small fixed random weights, so that they differ.
+    std::mt19937 random(29);
+    std::normal_distribution<double> small(0.0, 0.3);
+    for (std::size_t i = kHidden; i < kBias; ++i)
+        theta[i] = small(random);
+
+    // Adam on the whole set at each step: the loss is smooth and the set small.
+    constexpr int kSteps = 1200;
+    constexpr double kRate = 0.03;
+    constexpr double kBeta1 = 0.9;
+    constexpr double kBeta2 = 0.999;
+    std::vector<double> moment(theta.size(), 0.0);
+    std::vector<double> power(theta.size(), 0.0);
+    std::vector<double> gradient(theta.size());
     std::vector<double> z;
-    for (int step = 0; step < kSteps; ++step) {
-        std::array<double, K> gradient{};
-        for (std::size_t k = 0; k < K; ++k)
-            gradient[k] = ridge * PenaltyOf(k) * w[k];
-        for (const TrainingSong* s : used) {
-            z.assign(s->channels.size(), 0);
+    std::vector<double> units; // tanh of each hidden unit, channel by channel
+    for (int step = 1; step <= kSteps; ++step) {
+        for (std::size_t i = 0; i < theta.size(); ++i)
+            gradient[i] = (i >= kBias && i < kOutput) ? 0.0 : ridge * theta[i];
+        for (const Standardised& r : rows) {
+            const std::size_t n = r.tune.size();
+            z.assign(n, 0);
+            units.assign(n * H, 0);
             double top = -HUGE_VAL;
-            for (std::size_t i = 0; i < s->channels.size(); ++i) {
+            for (std::size_t i = 0; i < n; ++i) {
+                const double* x = &r.x[i * K];
                 for (std::size_t k = 0; k < K; ++k)
-                    z[i] += w[k] * x(s->channels[i], k);
+                    z[i] += theta[k] * x[k];
+                for (std::size_t h = 0; h < H; ++h) {
+                    double u = theta[kBias + h];
+                    const double* row = &theta[kHidden + h * K];
+                    for (std::size_t k = 0; k < K; ++k)
+                        u += row[k] * x[k];
+                    units[i * H + h] = std::tanh(u);
+                    z[i] += theta[kOutput + h] * units[i * H + h];
+                }
                 top = std::max(top, z[i]);
             }
             double all = 0;
             double tune = 0;
-            for (std::size_t i = 0; i < s->channels.size(); ++i) {
-                const double e = std::exp(z[i] - top);
-                all += e;
-                tune += IsTune(*s, s->channels[i].nChannel) ? e : 0;
+            for (std::size_t i = 0; i < n; ++i) {
+                z[i] = std::exp(z[i] - top);
+                all += z[i];
+                tune += r.tune[i] ? z[i] : 0;
             }
-            const double share = s->dWeight / totalWeight;
-            for (std::size_t i = 0; i < s->channels.size(); ++i) {
-                const double e = std::exp(z[i] - top);
-                const double p = e / all;
-                const double q = IsTune(*s, s->channels[i].nChannel) ? e / tune : 0;
+            for (std::size_t i = 0; i < n; ++i) {
+                const double g = r.share * (z[i] / all - (r.tune[i] ? z[i] / tune : 0));
+                const double* x = &r.x[i * K];
                 for (std::size_t k = 0; k < K; ++k)
-                    gradient[k] += share * (p - q) * x(s->channels[i], k);
+                    gradient[k] += g * x[k];
+                for (std::size_t h = 0; h < H; ++h) {
+                    const double t = units[i * H + h];
+                    gradient[kOutput + h] += g * t;
+                    const double back = g * theta[kOutput + h] * (1 - t * t);
+                    gradient[kBias + h] += back;
+                    double* row = &gradient[kHidden + h * K];
+                    for (std::size_t k = 0; k < K; ++k)
+                        row[k] += back * x[k];
+                }
             }
         }
-        for (std::size_t k = 0; k < K; ++k) {
-            velocity[k] = kMomentum * velocity[k] - kRate * gradient[k];
-            w[k] += velocity[k];
+        const double fix1 = 1 - std::pow(kBeta1, step);
+        const double fix2 = 1 - std::pow(kBeta2, step);
+        for (std::size_t i = 0; i < theta.size(); ++i) {
+            moment[i] = kBeta1 * moment[i] + (1 - kBeta1) * gradient[i];
+            power[i] = kBeta2 * power[i] + (1 - kBeta2) * gradient[i] * gradient[i];
+            theta[i] -= kRate * (moment[i] / fix1) / (std::sqrt(power[i] / fix2) + 1e-8);
         }
     }
-    // Back to the descriptors' own units; the means add the same to every channel
-    // of a song, which its shares do not feel.
+
+    // Back to the descriptors' own units. The linear part's means add the same to
+    // every channel of a song, which its shares do not feel; inside a hidden unit
+    // they move its bias.
     MelodyWeights weights{};
+    const auto raw = [&](double w, std::size_t k) { return scale[k] > 1e-9 ? w / scale[k] : 0.0; };
     for (std::size_t k = 0; k < K; ++k)
-        weights[k] = scale[k] > 1e-9 ? w[k] / scale[k] : 0;
+        weights.linear[k] = raw(theta[k], k);
+    for (std::size_t h = 0; h < H; ++h) {
+        weights.hiddenBias[h] = theta[kBias + h];
+        for (std::size_t k = 0; k < K; ++k) {
+            weights.hidden[h][k] = raw(theta[kHidden + h * K + k], k);
+            weights.hiddenBias[h] -= weights.hidden[h][k] * mean[k];
+        }
+        weights.output[h] = theta[kOutput + h];
+    }
     return weights;
 }
 

@@ -11,7 +11,7 @@
 struct LabelledSong {
     std::string strPath;            // relative to the corpus folder
     std::vector<int> tuneChannels;  // 0-15; the first is the one captured
-    std::string strSource;          // the Debian package the song comes from
+    std::string strSource;          // the Debian package or the collection the song comes from
 };
 
 // Rows of the truth file: file, tune channels 1-16 separated by commas ("-" for an
@@ -26,10 +26,11 @@ struct TrainingSong {
     double dWeight = 1; // how much the song counts in the loss
 };
 
-// Fits the weights by maximising, over the songs, the log of the share that the
+// Fits the model by maximising, over the songs, the log of the share that the
 // tune channels take of the song's scores (a conditional logit), with an L2
-// penalty `ridge` on the weights of the standardised descriptors. Songs with no
-// tune channel among their descriptors are passed over.
+// penalty `ridge` on the weights of the standardised descriptors (the hidden
+// units' biases are free). Songs with no tune channel among their descriptors are
+// passed over. The same songs give the same weights.
 [[nodiscard]] MelodyWeights TrainMelodyWeights(const std::vector<TrainingSong>& songs, double ridge);
 
 // Weights that make each source count as the square root of its song count, so a

@@ -15,6 +15,21 @@ namespace {
 
 // Notes struck within a 64th of each other count as struck together.
 constexpr double kTogetherQuarters = 1.0 / 16;
+// The song's span is cut in this many parts to see where a channel plays: about
+// two bars each in a song of three minutes.
+constexpr int kSongParts = 48;
+// A singer breathes between phrases: a silence of a quarter second, or a note
+// held so long that the next one starts 1.5 s after it, ends one.
+constexpr double kBreathSeconds = 0.25;
+constexpr double kPhraseGapSeconds = 1.5;
+// Faster than this a voice does not sing one note after another (a sixteenth at 136 bpm).
+constexpr double kFastSeconds = 0.11;
+// A singer's range, d3..a5; notes outside it are an instrument's.
+constexpr int kVoiceLow = 50;
+constexpr int kVoiceHigh = 81;
+// A melodic line strikes one note alone this often and lies above the bass.
+constexpr double kLineSingleShare = 0.6;
+constexpr double kLineLowestPitch = 55;
 
 using D = MelodyDescriptor;
 
@@ -123,6 +138,102 @@ double Outside(double x, double lo, double hi, double scale)
     return x < lo ? (lo - x) / scale : (x > hi ? (x - hi) / scale : 0);
 }
 
+// The playing time of each onset and of the end of its top note, in one sweep of
+// the tempo map (the onsets are in tick order, their ends need not be).
+struct OnsetTimes {
+    std::vector<double> start;
+    std::vector<double> end;
+};
+
+OnsetTimes TimesOf(const CSongNotes& song, const std::vector<Onset>& onsets)
+{
+    OnsetTimes times;
+    const auto& tempos = song.Tempos();
+    std::size_t next = 0;
+    std::uint64_t from = 0;
+    double seconds = 0;
+    std::uint32_t tempo = CSongNotes::kDefaultTempo;
+    const double division = std::max<double>(song.Division(), 1);
+    for (const Onset& o : onsets) {
+        for (; next < tempos.size() && tempos[next].qwTick <= o.tick; ++next) {
+            seconds += static_cast<double>(tempos[next].qwTick - from) * tempo / division / 1e6;
+            from = tempos[next].qwTick;
+            tempo = tempos[next].dwTempo;
+        }
+        const double start = seconds + static_cast<double>(o.tick - from) * tempo / division / 1e6;
+        times.start.push_back(start);
+        // The tempo at the onset, for the top note's own length: near enough for a breath.
+        times.end.push_back(start + static_cast<double>(o.end - o.tick) * tempo / division / 1e6);
+    }
+    return times;
+}
+
+// The measures of phrasing and place in the song (see PartShare .. VoiceRange).
+void MeasureSinging(MelodyChannelDescriptors& d, const CSongNotes& song, const std::vector<Onset>& onsets,
+                    std::uint64_t songFirst, std::uint64_t songSpan)
+{
+    const OnsetTimes times = TimesOf(song, onsets);
+    std::array<bool, kSongParts> parts{};
+    std::size_t phrases = 1;
+    std::size_t fast = 0;
+    std::size_t inRange = 0;
+    for (std::size_t k = 0; k < onsets.size(); ++k) {
+        const std::uint64_t at = onsets[k].tick - songFirst;
+        const auto part = songSpan ? static_cast<std::size_t>(static_cast<double>(at) / songSpan * kSongParts) : 0;
+        parts[std::min<std::size_t>(part, kSongParts - 1)] = true;
+        inRange += onsets[k].top >= kVoiceLow && onsets[k].top <= kVoiceHigh ? 1 : 0;
+        if (k + 1 < onsets.size()) {
+            const double gap = times.start[k + 1] - times.start[k];
+            fast += gap < kFastSeconds ? 1 : 0;
+            phrases += (times.start[k + 1] - times.end[k] >= kBreathSeconds || gap >= kPhraseGapSeconds) ? 1 : 0;
+        }
+    }
+    const double n = static_cast<double>(onsets.size());
+    d[D::PartShare] = static_cast<double>(std::count(parts.begin(), parts.end(), true)) / kSongParts;
+    d[D::LateStart] = songSpan ? static_cast<double>(onsets.front().tick - songFirst) / songSpan : 0;
+    d[D::PhraseNotes] = std::clamp(std::log2(n / static_cast<double>(phrases)), 0.0, 6.0);
+    d[D::FastShare] = onsets.size() > 1 ? static_cast<double>(fast) / (n - 1) : 0;
+    d[D::VoiceRange] = inRange / n;
+}
+
+// For each channel, the share of its onsets at which no other melodic line sounds.
+void MeasureAnswers(std::vector<MelodyChannelDescriptors>& channels,
+                    const std::array<std::vector<const SongNote*>, 16>& byChannel,
+                    const std::array<std::vector<Onset>, 16>& onsets)
+{
+    std::array<bool, 16> line{};
+    for (const MelodyChannelDescriptors& c : channels)
+        line[c.nChannel] = c[D::SingleShare] >= kLineSingleShare && c[D::MeanPitch] * 12 + 60 >= kLineLowestPitch;
+    // Each line's sounding spans, merged, in tick order.
+    std::array<std::vector<std::pair<std::uint64_t, std::uint64_t>>, 16> spans;
+    for (int c = 0; c < 16; ++c) {
+        if (!line[c])
+            continue;
+        for (const SongNote* n : byChannel[c]) {
+            if (!spans[c].empty() && n->qwStart <= spans[c].back().second)
+                spans[c].back().second = std::max(spans[c].back().second, n->qwEnd);
+            else
+                spans[c].emplace_back(n->qwStart, n->qwEnd);
+        }
+    }
+    for (MelodyChannelDescriptors& d : channels) {
+        std::array<std::size_t, 16> next{};
+        std::size_t alone = 0;
+        for (const Onset& o : onsets[d.nChannel]) {
+            bool accompanied = false;
+            for (int c = 0; c < 16 && !accompanied; ++c) {
+                if (c == d.nChannel || !line[c])
+                    continue;
+                while (next[c] < spans[c].size() && spans[c][next[c]].second <= o.tick)
+                    ++next[c];
+                accompanied = next[c] < spans[c].size() && spans[c][next[c]].first <= o.tick;
+            }
+            alone += accompanied ? 0 : 1;
+        }
+        d[D::AnswerShare] = static_cast<double>(alone) / static_cast<double>(onsets[d.nChannel].size());
+    }
+}
+
 void MeasureLine(MelodyChannelDescriptors& d, const CSongNotes& song, const std::vector<const SongNote*>& notes,
                  const std::vector<Onset>& onsets, std::uint64_t songSpan)
 {
@@ -192,20 +303,6 @@ void MeasureLine(MelodyChannelDescriptors& d, const CSongNotes& song, const std:
     d[D::Loudness] = velocitySum / n / 127;
 }
 
-void MeasureProgram(MelodyChannelDescriptors& d, int program)
-{
-    if (program < 0)
-        return;
-    const int family = program / 8;
-    d[D::ProgramBass] = family == 4 ? 1 : 0;
-    d[D::ProgramPad] = family == 11 ? 1 : 0;
-    d[D::ProgramEffects] = (family == 12 || family >= 14) ? 1 : 0;
-    d[D::ProgramEnsemble] = family == 6 ? 1 : 0;
-    d[D::ProgramSolo] = ((family == 5 && program < 44) || family == 7 || family == 8 || family == 9 || family == 10)
-                            ? 1
-                            : 0;
-}
-
 // Each channel's measure placed between the song's lowest (0) and highest (1).
 void Relate(std::vector<MelodyChannelDescriptors>& channels, D from, D to)
 {
@@ -224,14 +321,15 @@ void Relate(std::vector<MelodyChannelDescriptors>& channels, D from, D to)
 std::string_view MelodyDescriptorName(MelodyDescriptor descriptor)
 {
     static constexpr std::string_view kNames[] = {
-        "SingleShare",     "OverlapShare",     "MeanPitch",       "PitchOutside",  "PitchRange",
-        "PitchSpread",     "DistinctPitches",  "StepShare",       "LeapShare",     "RepeatShare",
-        "MeanMove",        "Density",          "DensityOutside",  "RhythmVariety", "MeanLength",
-        "Coverage",        "OnsetShare",       "FewOnsets",       "TopShare",      "Chords",
-        "Loudness",        "RelMeanPitch",     "RelSingleShare",  "RelStepShare",  "RelDensity",
-        "RelRhythmVariety", "RelMeanLength",   "RelCoverage",     "RelTopShare",   "RelLoudness",
-        "RelDistinctPitches", "HighestLine",   "ProgramBass",     "ProgramPad",    "ProgramEffects",
-        "ProgramEnsemble", "ProgramSolo",
+        "SingleShare", "OverlapShare", "MeanPitch", "PitchOutside", "PitchRange",
+        "PitchSpread", "DistinctPitches", "StepShare", "LeapShare", "RepeatShare",
+        "MeanMove", "Density", "DensityOutside", "RhythmVariety", "MeanLength",
+        "Coverage", "OnsetShare", "FewOnsets", "TopShare", "Chords",
+        "Loudness", "PartShare", "LateStart", "PhraseNotes", "FastShare",
+        "VoiceRange", "AnswerShare", "RelMeanPitch", "RelSingleShare", "RelStepShare",
+        "RelDensity", "RelRhythmVariety", "RelMeanLength", "RelCoverage", "RelTopShare",
+        "RelLoudness", "RelDistinctPitches", "RelPartShare", "RelPhraseNotes", "RelLeapShare",
+        "RelFastShare", "RelAnswerShare", "HighestLine",
     };
     static_assert(std::size(kNames) == kMelodyDescriptorCount, "a name for every descriptor");
     return kNames[static_cast<std::size_t>(descriptor)];
@@ -269,9 +367,10 @@ std::vector<MelodyChannelDescriptors> DescribeMelodyChannels(const CSongNotes& s
         d[D::OnsetShare] = share;
         d[D::FewOnsets] = std::max(0.0, 0.25 - share) * 4;
         d[D::TopShare] = static_cast<double>(top[c]) / static_cast<double>(onsets[c].size());
-        MeasureProgram(d, song.Program(c));
+        MeasureSinging(d, song, onsets[c], first, last > first ? last - first : 0);
         channels.push_back(d);
     }
+    MeasureAnswers(channels, byChannel, onsets);
     Relate(channels, D::MeanPitch, D::RelMeanPitch);
     Relate(channels, D::SingleShare, D::RelSingleShare);
     Relate(channels, D::StepShare, D::RelStepShare);
@@ -282,6 +381,11 @@ std::vector<MelodyChannelDescriptors> DescribeMelodyChannels(const CSongNotes& s
     Relate(channels, D::TopShare, D::RelTopShare);
     Relate(channels, D::Loudness, D::RelLoudness);
     Relate(channels, D::DistinctPitches, D::RelDistinctPitches);
+    Relate(channels, D::PartShare, D::RelPartShare);
+    Relate(channels, D::PhraseNotes, D::RelPhraseNotes);
+    Relate(channels, D::LeapShare, D::RelLeapShare);
+    Relate(channels, D::FastShare, D::RelFastShare);
+    Relate(channels, D::AnswerShare, D::RelAnswerShare);
     for (MelodyChannelDescriptors& c : channels)
         c[D::HighestLine] = c[D::RelMeanPitch] == 1.0 || channels.size() == 1 ? 1 : 0;
     return channels;

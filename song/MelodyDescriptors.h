@@ -1,6 +1,7 @@
 #pragma once
 // What the melody finder knows of each channel of a song: a fixed list of numbers
-// measured from the notes alone (never from track names), some of them as they
+// measured from the notes alone (never from track names or programs, which a
+// song's author may set to anything), some of them as they
 // stand and some relative to the song's other channels, so that a channel is
 // judged against its neighbours rather than against one composer's habits. The
 // finder's model (song/MelodyModel.inc) weighs them; bench/train_melody learns
@@ -35,6 +36,16 @@ enum class MelodyDescriptor : std::size_t {
     TopShare,          // onsets at which no other channel sounds higher
     Chords,            // mean notes struck together, less one (at most 3)
     Loudness,          // mean velocity, 0..1
+    // What tells a sung line from an instrument's second melody: a voice sings
+    // phrases of several notes between breaths, never very fast, within a singer's
+    // range, through verse and chorus; a second melody plays short fills and runs,
+    // opens the song and answers where the voice rests.
+    PartShare,         // of 48 equal parts of the song, those in which the channel strikes a note
+    LateStart,         // where its first note lies in the song, 0..1
+    PhraseNotes,       // log2 of the mean notes of a phrase (phrases end at a breath), 0..6
+    FastShare,         // top-line notes following the last within 0.11 s
+    VoiceRange,        // top-line notes within d3..a5, a singer's range
+    AnswerShare,       // onsets at which no other melodic line (mostly single notes, above the bass) sounds
     // The same measures relative to the song: 0 for the lowest channel, 1 for the
     // highest, 0.5 when all channels are alike.
     RelMeanPitch,
@@ -47,13 +58,12 @@ enum class MelodyDescriptor : std::size_t {
     RelTopShare,
     RelLoudness,
     RelDistinctPitches,
+    RelPartShare,
+    RelPhraseNotes,
+    RelLeapShare,
+    RelFastShare,
+    RelAnswerShare,
     HighestLine,       // 1 for the channel with the highest mean pitch
-    // General MIDI program families (all 0 without a program change).
-    ProgramBass,
-    ProgramPad,
-    ProgramEffects,    // synth effects, percussive and sound effects
-    ProgramEnsemble,   // strings and choirs in ensemble
-    ProgramSolo,       // solo strings, brass, reed, pipe, synth lead
     Count
 };
 

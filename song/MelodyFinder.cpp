@@ -6,23 +6,31 @@
 #include <initializer_list>
 #include <iterator>
 
+#include "song/MidiChannels.h"
 #include "song/SongNotes.h"
 
 namespace {
 
-
 constexpr double kModelTable[] = {
 #include "song/MelodyModel.inc"
-#include "song/MidiChannels.h"
 };
-static_assert(std::size(kModelTable) == kMelodyDescriptorCount,
+static_assert(std::size(kModelTable) == kMelodyModelSize,
               "song/MelodyModel.inc does not match the descriptors: run bench/train_melody again");
 
-constexpr MelodyWeights WeightsOf(const double (&table)[kMelodyDescriptorCount])
+constexpr MelodyWeights WeightsOf(const double (&table)[kMelodyModelSize])
 {
+    constexpr std::size_t K = kMelodyDescriptorCount;
     MelodyWeights weights{};
-    for (std::size_t i = 0; i < kMelodyDescriptorCount; ++i)
-        weights[i] = table[i];
+    std::size_t at = 0;
+    for (std::size_t k = 0; k < K; ++k)
+        weights.linear[k] = table[at++];
+    for (std::size_t h = 0; h < kMelodyHiddenUnits; ++h)
+        for (std::size_t k = 0; k < K; ++k)
+            weights.hidden[h][k] = table[at++];
+    for (std::size_t h = 0; h < kMelodyHiddenUnits; ++h)
+        weights.hiddenBias[h] = table[at++];
+    for (std::size_t h = 0; h < kMelodyHiddenUnits; ++h)
+        weights.output[h] = table[at++];
     return weights;
 }
 
@@ -47,15 +55,21 @@ double NamePrior(const std::string& names)
     return 0;
 }
 
-double Strength(const MelodyChannelDescriptors& d, const MelodyWeights& weights)
+} // namespace
+
+double MelodyStrength(const MelodyChannelDescriptors& d, const MelodyWeights& weights)
 {
     double z = 0;
-    for (std::size_t i = 0; i < kMelodyDescriptorCount; ++i)
-        z += weights[i] * d.dValues[i];
+    for (std::size_t k = 0; k < kMelodyDescriptorCount; ++k)
+        z += weights.linear[k] * d.dValues[k];
+    for (std::size_t h = 0; h < kMelodyHiddenUnits; ++h) {
+        double unit = weights.hiddenBias[h];
+        for (std::size_t k = 0; k < kMelodyDescriptorCount; ++k)
+            unit += weights.hidden[h][k] * d.dValues[k];
+        z += weights.output[h] * std::tanh(unit);
+    }
     return z;
 }
-
-} // namespace
 
 const MelodyWeights& MelodyModelWeights()
 {
@@ -73,7 +87,7 @@ std::vector<MelodyCandidate> RankMelodyChannels(const CSongNotes& song, const Me
     const std::vector<MelodyChannelDescriptors> channels = DescribeMelodyChannels(song);
     std::vector<double> strengths;
     for (const MelodyChannelDescriptors& d : channels)
-        strengths.push_back(Strength(d, weights) +
+        strengths.push_back(MelodyStrength(d, weights) +
                             (options.bUseTrackNames ? NamePrior(song.TrackNames(d.nChannel)) : 0.0));
     const double strongest = strengths.empty() ? 0 : *std::max_element(strengths.begin(), strengths.end());
     double total = 0;

@@ -2,8 +2,9 @@
 // Ranks the channels of a song by how likely each carries the tune, judged from
 // the music (song/MelodyDescriptors: how often one note sounds alone, the
 // register and its place among the other channels, steps and leaps, density,
-// rhythm, coverage, how often the channel is the top line, and the program's
-// family) through a model learned from labelled songs (song/MelodyModel.inc).
+// rhythm, coverage, how often the channel is the top line, phrasing and where in
+// the song it plays), whatever the instruments, through a model learned from
+// labelled songs (song/MelodyModel.inc).
 // Channel 10 (General MIDI percussion) never carries it. Track names such as
 // "Melody" or "Lead" may raise a score; the ranking works without any.
 
@@ -25,10 +26,25 @@ struct MelodyFinderOptions {
     bool bUseTrackNames = true;
 };
 
-// A weight per descriptor. A channel's strength is the weighted sum of its
-// descriptors; its score is its share of e^strength over the song's melodic
-// channels, so the scores of one song add up to 1 and compare with each other.
-using MelodyWeights = std::array<double, kMelodyDescriptorCount>;
+// The model: a channel's strength is a weighted sum of its descriptors plus a few
+// hidden units, each a weighted sum squashed by tanh, which let one measure count
+// differently by another (many steps mean a voice only in a line that also
+// breathes between phrases). Its score is its share of e^strength over the song's
+// melodic channels, so the scores of one song add up to 1 and compare with each other.
+inline constexpr std::size_t kMelodyHiddenUnits = 6;
+
+struct MelodyWeights {
+    std::array<double, kMelodyDescriptorCount> linear{};
+    std::array<std::array<double, kMelodyDescriptorCount>, kMelodyHiddenUnits> hidden{};
+    std::array<double, kMelodyHiddenUnits> hiddenBias{};
+    std::array<double, kMelodyHiddenUnits> output{};
+};
+// The numbers of the table, in the order linear, hidden (unit by unit), hiddenBias, output.
+inline constexpr std::size_t kMelodyModelSize =
+    kMelodyDescriptorCount + kMelodyHiddenUnits * (kMelodyDescriptorCount + 2);
+
+// A channel's strength under the weights.
+[[nodiscard]] double MelodyStrength(const MelodyChannelDescriptors& d, const MelodyWeights& weights);
 
 // The weights the program ships, learned by bench/train_melody.
 [[nodiscard]] const MelodyWeights& MelodyModelWeights();

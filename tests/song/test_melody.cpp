@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "song/MelodyDescriptors.h"
 #include "song/MelodyFinder.h"
 #include "song/SongNotes.h"
@@ -67,6 +69,63 @@ TEST(MelodyFinder, PutsTheTuneBeforeChordsAndBassAndTheDrumsLast)
     EXPECT_EQ(Ranking({Accompaniment(), Tune(5, 0)}, {.bUseTrackNames = false})[0], 6);
 }
 
+// A sung line: phrases of stepwise notes and repeated ones in a singer's range,
+// a breath after each, from the second bar to the end.
+CTrackBytes SungLine(int channel)
+{
+    CTrackBytes t;
+    const int phrase[] = {64, 64, 65, 67, 67, 65, 64, 62, 62, 60};
+    const std::uint32_t lengths[] = {Q / 2, Q / 2, Q / 2, Q / 2, Q, Q / 2, Q / 2, Q / 2, Q / 2, 2 * Q};
+    std::uint32_t wait = 4 * Q; // the intro
+    for (int i = 0; i < 7; ++i) {
+        for (std::size_t n = 0; n < std::size(phrase); ++n) {
+            t.On(wait, channel, phrase[n] + (i % 2) * 2).Off(lengths[n], channel, phrase[n] + (i % 2) * 2);
+            wait = 0;
+        }
+        wait = Q; // a breath
+    }
+    return t.End();
+}
+
+// An instrument's second melody, on no program of its own: the intro, then fast leaping
+// fills wherever the voice holds its last note or breathes; more notes than the voice.
+CTrackBytes SecondLine(int channel)
+{
+    CTrackBytes t;
+    const int fill[] = {72, 79, 84, 76, 88, 79, 72, 67, 76, 84, 91, 79};
+    const auto play = [&](std::uint32_t wait) {
+        for (std::size_t n = 0; n < std::size(fill); ++n)
+            t.On(n ? 0 : wait, channel, fill[n]).Off(Q / 4, channel, fill[n]);
+    };
+    play(0); // the intro: three bars of runs, then a bar of rest
+    play(0);
+    play(0);
+    std::uint32_t wait = Q + 6 * Q;
+    for (int i = 0; i < 7; ++i) {
+        play(wait);
+        wait = 6 * Q;
+    }
+    return t.End();
+}
+
+TEST(MelodyFinder, TakesTheSungLineOverALeapingSecondMelodyThatPlaysMore)
+{
+    CMidiSong song;
+    LoadSong(song, static_cast<std::uint16_t>(Q), {Accompaniment(), SungLine(4), SecondLine(5)});
+    const CSongNotes notes(song);
+    std::size_t sung = 0;
+    std::size_t second = 0;
+    for (const SongNote& n : notes.Notes()) {
+        sung += n.byChannel == 4 ? 1 : 0;
+        second += n.byChannel == 5 ? 1 : 0;
+    }
+    ASSERT_GT(second, sung);
+    const std::vector<MelodyCandidate> ranked = RankMelodyChannels(notes, {.bUseTrackNames = false});
+    ASSERT_GE(ranked.size(), 2u);
+    EXPECT_EQ(ranked[0].nChannel, 4);
+    EXPECT_EQ(ranked[1].nChannel, 5);
+}
+
 std::vector<MelodyCandidate> Ranked(const std::vector<CTrackBytes>& tracks)
 {
     CMidiSong song;
@@ -127,10 +186,15 @@ TEST(MelodyDescriptors, MeasureEachMelodicChannelAndPlaceItAmongTheOthers)
     EXPECT_EQ(chords[D::HighestLine], 0.0);
     EXPECT_EQ(tune[D::RelSingleShare], 1.0);
     EXPECT_EQ(chords[D::RelSingleShare], 0.0);
-    EXPECT_EQ(chords[D::ProgramEnsemble], 1.0);
-    EXPECT_EQ(bass[D::ProgramBass], 1.0);
-    EXPECT_EQ(tune[D::ProgramSolo], 1.0);
-    EXPECT_EQ(tune[D::ProgramBass] + tune[D::ProgramPad] + tune[D::ProgramEffects] + tune[D::ProgramEnsemble], 0.0);
+    // The tune plays in every part of the song from its first note, 20 notes to a
+    // phrase (it never breathes), never fast, all within a singer's range, and the
+    // only melodic line: no other line sounds at its onsets.
+    EXPECT_EQ(tune[D::LateStart], 0.0);
+    EXPECT_NEAR(tune[D::PhraseNotes], std::log2(60.0), 1e-9);
+    EXPECT_EQ(tune[D::FastShare], 0.0);
+    EXPECT_EQ(tune[D::VoiceRange], 1.0);
+    EXPECT_EQ(tune[D::AnswerShare], 1.0);
+    EXPECT_EQ(bass[D::VoiceRange], 0.0);
     // Alone, a channel is neither above nor below the others.
     const std::vector<MelodyChannelDescriptors> alone = Described({Tune(0, 73)});
     ASSERT_EQ(alone.size(), 1u);
