@@ -140,7 +140,7 @@ MelodyWeights TrainMelodyWeights(const std::vector<TrainingSong>& songs, double 
         theta[i] = small(random);
 
     // Adam on the whole set at each step: the loss is smooth and the set small.
-    constexpr int kSteps = 1200;
+    constexpr int kSteps = 1500;
     constexpr double kRate = 0.03;
     constexpr double kBeta1 = 0.9;
     constexpr double kBeta2 = 0.999;

@@ -8,13 +8,16 @@
 // out gets "-" and the reason. RULE says where the collection marks its tune:
 //   words  the sung syllables of a karaoke file (lyric events, or the text events
 //          of a .kar file): the channel whose note onsets meet them; failing that,
-//          a track named as the tune (as `names`)
+//          a track named as the tune (as `names`); a file that marks both and
+//          names another channel than the syllables meet is left out
 //   names  the one channel whose track is named Melody, Vocal, Voice, Vox, Singer,
 //          Soprano (or, when none is, Lead, Solo, Tune, Theme); a name of backing
 //          or harmony voices does not count
 //   first  the channel of the first track that has notes: collections that write
 //          the tune first and its accompaniment after it
-// A file found again (the same bytes) in any folder is labelled once.
+// A tune must sound through the song (in 4 of its 16 parts at least); channels
+// that play it along, note for note or in octaves, are tune channels too. A file
+// found again (the same bytes) in any folder is labelled once.
 
 #include <algorithm>
 #include <array>
@@ -57,6 +60,11 @@ constexpr double kFewestSingleShare = 0.6;
 // Another channel doubles the tune when it strikes the same pitch classes at the
 // same times this well (F-measure of the two top lines).
 constexpr double kDoublingPitchF = 0.8;
+// A tune sounds through the song: a labelled channel that strikes notes in fewer
+// of its sixteen parts is a track named for something else (a sampled voice, a
+// short vocal break).
+constexpr int kSongParts = 16;
+constexpr int kFewestTuneParts = 4;
 // A tune of fewer notes is no tune to find.
 constexpr std::size_t kFewestTuneNotes = 16;
 
@@ -231,7 +239,8 @@ Label LabelByNames(const CSongNotes& notes, const std::array<bool, kMidiChannels
         // (Voice Oohs, Space Voice), instruments named after a voice's range (a
         // soprano sax) and a lead or solo that answers the voice (a lead guitar).
         if (HasWord(words, {"back", "backing", "backup", "background", "harmony", "harmonies", "bgv", "choir",
-                            "chorus", "oohs", "aahs", "ooh", "aah", "pad", "space", "synth", "double", "doubled",
+                            "chorus", "oohs", "aahs", "ooh", "aah", "pad", "space", "synth", "synths", "sample", "samples",
+                            "sfx", "fx", "effects", "double", "doubled",
                             "2nd", "second", "2", "3", "ii", "alto", "tenor", "bass", "drum", "drums", "accomp",
                             "chord", "chords", "sax", "guitar", "strings", "solo"}))
             continue;
@@ -314,6 +323,25 @@ void AddDoublings(const CSongNotes& notes, const std::array<bool, kMidiChannels>
     }
 }
 
+// In how many of the song's sixteen parts (first note to last) the channel strikes a note.
+int PartsPlayed(const CSongNotes& notes, int channel)
+{
+    std::uint64_t first = UINT64_MAX;
+    std::uint64_t last = 0;
+    for (const SongNote& n : notes.Notes())
+        if (n.byChannel != kPercussionChannel) {
+            first = std::min(first, n.qwStart);
+            last = std::max(last, n.qwStart);
+        }
+    std::array<bool, kSongParts> played{};
+    for (const SongNote& n : notes.Notes())
+        if (n.byChannel == channel) {
+            const double at = last > first ? static_cast<double>(n.qwStart - first) / static_cast<double>(last - first) : 0;
+            played[std::min(kSongParts - 1, static_cast<int>(at * kSongParts))] = true;
+        }
+    return static_cast<int>(std::count(played.begin(), played.end(), true));
+}
+
 Label LabelSong(const CMidiSong& song, const std::string& rule)
 {
     const CSongNotes notes(song);
@@ -342,7 +370,13 @@ Label LabelSong(const CMidiSong& song, const std::string& rule)
     Label label;
     if (rule == "words") {
         const std::vector<std::uint64_t> syllables = SyllableTicks(song);
-        label = syllables.size() >= kFewestSyllables ? LabelByWords(notes, syllables) : LabelByNames(notes, sounds);
+        const Label named = LabelByNames(notes, sounds);
+        label = syllables.size() >= kFewestSyllables ? LabelByWords(notes, syllables) : named;
+        // Where the file marks the voice twice, both marks must agree.
+        if (!label.channels.empty() && !named.channels.empty() &&
+            std::find(label.channels.begin(), label.channels.end(), named.channels[0]) == label.channels.end())
+            return Label{{}, "the syllables meet channel " + std::to_string(label.channels[0] + 1) +
+                                 ", the track named as the tune is channel " + std::to_string(named.channels[0] + 1)};
     } else if (rule == "names") {
         label = LabelByNames(notes, sounds);
     } else {
@@ -352,6 +386,9 @@ Label LabelSong(const CMidiSong& song, const std::string& rule)
         return label;
     if (count[label.channels[0]] < kFewestTuneNotes)
         return Label{{}, "the tune has fewer than " + std::to_string(kFewestTuneNotes) + " notes"};
+    if (const int parts = PartsPlayed(notes, label.channels[0]); parts < kFewestTuneParts)
+        return Label{{}, "the tune plays in " + std::to_string(parts) + " of " + std::to_string(kSongParts) +
+                             " parts of the song: " + label.how};
     AddDoublings(notes, sounds, label);
     return label;
 }

@@ -174,26 +174,50 @@ void MeasureSinging(MelodyChannelDescriptors& d, const CSongNotes& song, const s
 {
     const OnsetTimes times = TimesOf(song, onsets);
     std::array<bool, kSongParts> parts{};
-    std::size_t phrases = 1;
+    std::size_t phrases = 0;
+    std::size_t longPhrases = 0; // of three notes or more
+    std::size_t heldEnds = 0;
+    double phraseSeconds = 0;
     std::size_t fast = 0;
     std::size_t inRange = 0;
+    std::size_t offBeat = 0;
+    const std::uint64_t eighth = std::max<std::uint64_t>(song.Division() / 2, 1);
+    const std::uint64_t slack = song.Division() / 16;
+    std::size_t phraseStart = 0;
     for (std::size_t k = 0; k < onsets.size(); ++k) {
         const std::uint64_t at = onsets[k].tick - songFirst;
         const auto part = songSpan ? static_cast<std::size_t>(static_cast<double>(at) / songSpan * kSongParts) : 0;
         parts[std::min<std::size_t>(part, kSongParts - 1)] = true;
         inRange += onsets[k].top >= kVoiceLow && onsets[k].top <= kVoiceHigh ? 1 : 0;
-        if (k + 1 < onsets.size()) {
-            const double gap = times.start[k + 1] - times.start[k];
-            fast += gap < kFastSeconds ? 1 : 0;
-            phrases += (times.start[k + 1] - times.end[k] >= kBreathSeconds || gap >= kPhraseGapSeconds) ? 1 : 0;
+        const std::uint64_t inEighth = onsets[k].tick % eighth;
+        offBeat += std::min(inEighth, eighth - inEighth) > slack ? 1 : 0;
+        const bool last = k + 1 == onsets.size();
+        if (!last)
+            fast += times.start[k + 1] - times.start[k] < kFastSeconds ? 1 : 0;
+        if (last || times.start[k + 1] - times.end[k] >= kBreathSeconds ||
+            times.start[k + 1] - times.start[k] >= kPhraseGapSeconds) {
+            // The phrase ends here: its length, and whether its last note is held
+            // (twice the phrase's mean step between onsets), as a singer ends one.
+            ++phrases;
+            phraseSeconds += times.end[k] - times.start[phraseStart];
+            const std::size_t notes = k - phraseStart + 1;
+            if (notes >= 3) {
+                ++longPhrases;
+                const double step = (times.start[k] - times.start[phraseStart]) / static_cast<double>(notes - 1);
+                heldEnds += times.end[k] - times.start[k] >= 2 * step ? 1 : 0;
+            }
+            phraseStart = k + 1;
         }
     }
     const double n = static_cast<double>(onsets.size());
     d[D::PartShare] = static_cast<double>(std::count(parts.begin(), parts.end(), true)) / kSongParts;
     d[D::LateStart] = songSpan ? static_cast<double>(onsets.front().tick - songFirst) / songSpan : 0;
     d[D::PhraseNotes] = std::clamp(std::log2(n / static_cast<double>(phrases)), 0.0, 6.0);
+    d[D::PhraseSeconds] = std::clamp(std::log2(std::max(phraseSeconds / static_cast<double>(phrases), 1e-3)), -3.0, 4.0);
+    d[D::HeldEnds] = longPhrases ? static_cast<double>(heldEnds) / static_cast<double>(longPhrases) : 0;
     d[D::FastShare] = onsets.size() > 1 ? static_cast<double>(fast) / (n - 1) : 0;
     d[D::VoiceRange] = inRange / n;
+    d[D::OffBeatShare] = offBeat / n;
 }
 
 // For each channel, the share of its onsets at which no other melodic line sounds.
@@ -325,11 +349,12 @@ std::string_view MelodyDescriptorName(MelodyDescriptor descriptor)
         "PitchSpread", "DistinctPitches", "StepShare", "LeapShare", "RepeatShare",
         "MeanMove", "Density", "DensityOutside", "RhythmVariety", "MeanLength",
         "Coverage", "OnsetShare", "FewOnsets", "TopShare", "Chords",
-        "Loudness", "PartShare", "LateStart", "PhraseNotes", "FastShare",
-        "VoiceRange", "AnswerShare", "RelMeanPitch", "RelSingleShare", "RelStepShare",
-        "RelDensity", "RelRhythmVariety", "RelMeanLength", "RelCoverage", "RelTopShare",
-        "RelLoudness", "RelDistinctPitches", "RelPartShare", "RelPhraseNotes", "RelLeapShare",
-        "RelFastShare", "RelAnswerShare", "HighestLine",
+        "Loudness", "PartShare", "LateStart", "PhraseNotes", "PhraseSeconds",
+        "HeldEnds", "OffBeatShare", "FastShare", "VoiceRange", "AnswerShare",
+        "RelMeanPitch", "RelSingleShare", "RelStepShare", "RelDensity", "RelRhythmVariety",
+        "RelMeanLength", "RelCoverage", "RelTopShare", "RelLoudness", "RelDistinctPitches",
+        "RelPartShare", "RelPhraseNotes", "RelLeapShare", "RelFastShare", "RelAnswerShare",
+        "RelVoiceRange", "RelHeldEnds", "RelOffBeatShare", "HighestLine",
     };
     static_assert(std::size(kNames) == kMelodyDescriptorCount, "a name for every descriptor");
     return kNames[static_cast<std::size_t>(descriptor)];
@@ -386,6 +411,9 @@ std::vector<MelodyChannelDescriptors> DescribeMelodyChannels(const CSongNotes& s
     Relate(channels, D::LeapShare, D::RelLeapShare);
     Relate(channels, D::FastShare, D::RelFastShare);
     Relate(channels, D::AnswerShare, D::RelAnswerShare);
+    Relate(channels, D::VoiceRange, D::RelVoiceRange);
+    Relate(channels, D::HeldEnds, D::RelHeldEnds);
+    Relate(channels, D::OffBeatShare, D::RelOffBeatShare);
     for (MelodyChannelDescriptors& c : channels)
         c[D::HighestLine] = c[D::RelMeanPitch] == 1.0 || channels.size() == 1 ? 1 : 0;
     return channels;

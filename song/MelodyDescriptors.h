@@ -43,6 +43,9 @@ enum class MelodyDescriptor : std::size_t {
     PartShare,         // of 48 equal parts of the song, those in which the channel strikes a note
     LateStart,         // where its first note lies in the song, 0..1
     PhraseNotes,       // log2 of the mean notes of a phrase (phrases end at a breath), 0..6
+    PhraseSeconds,     // log2 of a phrase's mean length in seconds, -3..4
+    HeldEnds,          // phrases of three notes or more whose last note is held (twice their mean step)
+    OffBeatShare,      // onsets off the eighth-note grid: a singer's syncopation
     FastShare,         // top-line notes following the last within 0.11 s
     VoiceRange,        // top-line notes within d3..a5, a singer's range
     AnswerShare,       // onsets at which no other melodic line (mostly single notes, above the bass) sounds
@@ -63,6 +66,9 @@ enum class MelodyDescriptor : std::size_t {
     RelLeapShare,
     RelFastShare,
     RelAnswerShare,
+    RelVoiceRange,
+    RelHeldEnds,
+    RelOffBeatShare,
     HighestLine,       // 1 for the channel with the highest mean pitch
     Count
 };
