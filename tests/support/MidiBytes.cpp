@@ -101,6 +101,16 @@ CTrackBytes& CTrackBytes::Meta(std::uint32_t delta, std::uint8_t type, std::init
     return *this;
 }
 
+CTrackBytes& CTrackBytes::Text(std::uint32_t delta, std::uint8_t type, std::string_view text)
+{
+    AppendVarLen(m_body, delta);
+    m_body.push_back(0xFF);
+    m_body.push_back(type);
+    AppendVarLen(m_body, static_cast<std::uint32_t>(text.size()));
+    m_body.insert(m_body.end(), text.begin(), text.end());
+    return *this;
+}
+
 CTrackBytes& CTrackBytes::Tempo(std::uint32_t delta, std::uint32_t microsecondsPerQuarter)
 {
     return Meta(delta, 0x51,

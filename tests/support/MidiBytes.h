@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "song/MidiSong.h"
@@ -39,6 +40,8 @@ public:
     CTrackBytes& Control(std::uint32_t delta, int channel, int controller, int value);
     // FF, the type, the length of `data`, then `data`.
     CTrackBytes& Meta(std::uint32_t delta, std::uint8_t type, std::initializer_list<std::uint8_t> data);
+    // A meta event of text: a track name (3), a lyric (5), any text (1).
+    CTrackBytes& Text(std::uint32_t delta, std::uint8_t type, std::string_view text);
     CTrackBytes& Tempo(std::uint32_t delta, std::uint32_t microsecondsPerQuarter);
     CTrackBytes& End(std::uint32_t delta = 0);
 
