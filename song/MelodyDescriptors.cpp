@@ -168,7 +168,7 @@ OnsetTimes TimesOf(const CSongNotes& song, const std::vector<Onset>& onsets)
     return times;
 }
 
-// The measures of phrasing and place in the song (see PartShare .. VoiceRange).
+// The measures of phrasing and place in the song (PartShare .. OffBeatShare).
 void MeasureSinging(MelodyChannelDescriptors& d, const CSongNotes& song, const std::vector<Onset>& onsets,
                     std::uint64_t songFirst, std::uint64_t songSpan)
 {
