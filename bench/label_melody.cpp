@@ -45,14 +45,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::uint8_t kMetaText = 0x01;
-constexpr std::uint8_t kMetaLyric = 0x05;
 // Fewer syllables than this say too little of where the voice is.
 constexpr std::size_t kFewestSyllables = 24;
 // A syllable meets a note that starts within a thirty-second of it.
 constexpr double kSyllableToleranceQuarters = 1.0 / 8;
 // How well the sung channel must meet the syllables (F-measure of syllables and
-// onsets), and how close a second channel must come to count as a doubling.
+// onsets), and how close a second channel must come to sing along.
 constexpr double kFewestWordsF = 0.7;
 constexpr double kDoublingF = 0.9;
 // A track named as the tune that strikes one note alone less often than this plays chords.
@@ -131,9 +129,9 @@ std::vector<std::uint64_t> SyllableTicks(const CMidiSong& song)
             const auto* meta = static_cast<const CMidiMetaEvent*>(e);
             const std::string text = meta->GetText();
             const bool blank = text.find_first_not_of(" \t\r\n/\\") == std::string::npos;
-            if (meta->m_byMetaType == kMetaLyric && !blank)
+            if (meta->m_byMetaType == MidiMeta::kLyric && !blank)
                 lyrics.push_back(tick);
-            else if (meta->m_byMetaType == kMetaText && !blank && text[0] != '@')
+            else if (meta->m_byMetaType == MidiMeta::kText && !blank && text[0] != '@')
                 texts.push_back(tick);
         }
     }

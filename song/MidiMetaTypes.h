@@ -5,7 +5,9 @@
 #include <cstdint>
 
 namespace MidiMeta {
+inline constexpr std::uint8_t kText = 0x01;
 inline constexpr std::uint8_t kTrackName = 0x03;
+inline constexpr std::uint8_t kLyric = 0x05;
 inline constexpr std::uint8_t kEndOfTrack = 0x2F;
 inline constexpr std::uint8_t kSetTempo = 0x51;
 inline constexpr std::uint8_t kTimeSignature = 0x58;
