@@ -8,11 +8,12 @@
 // out gets "-" and the reason. RULE says where the collection marks its tune:
 //   words  the sung syllables of a karaoke file (lyric events, or the text events
 //          of a .kar file): the channel whose note onsets meet them; failing that,
-//          a track named as the tune (as `names`); a file that marks both and
-//          names another channel than the syllables meet is left out
+//          a track named as the voice (as `names`, without Lead, Tune or Theme); a
+//          file that marks both and names another channel than the syllables meet
+//          is left out
 //   names  the one channel whose track is named Melody, Vocal, Voice, Vox, Singer,
-//          Soprano (or, when none is, Lead, Solo, Tune, Theme); a name of backing
-//          or harmony voices does not count
+//          Soprano (or, when none is, Lead, Tune, Theme without an instrument's
+//          name); a name of backing or harmony voices does not count
 //   first  the channel of the first track that has notes: collections that write
 //          the tune first and its accompaniment after it
 // A tune must sound through the song (in 4 of its 16 parts at least); channels
@@ -224,7 +225,15 @@ double SingleNoteShare(const CSongNotes& notes, int channel)
     return onsets ? static_cast<double>(single) / static_cast<double>(onsets) : 0;
 }
 
-Label LabelByNames(const CSongNotes& notes, const std::array<bool, kMidiChannels>& sounds)
+// A word that starts so (back, backing, backgroung...): the backing voices.
+bool HasBackingWord(const std::set<std::string>& words)
+{
+    return std::any_of(words.begin(), words.end(), [](const std::string& w) { return w.rfind("back", 0) == 0; });
+}
+
+// A plain "lead", "tune" or "theme" counts only where `weakNames` allows it (a
+// sung song's lead is as often an instrument's), and never beside an instrument's name.
+Label LabelByNames(const CSongNotes& notes, const std::array<bool, kMidiChannels>& sounds, bool weakNames)
 {
     std::vector<int> strong;
     std::vector<int> weak;
@@ -236,7 +245,8 @@ Label LabelByNames(const CSongNotes& notes, const std::array<bool, kMidiChannels
         // Backing voices, other parts, the General MIDI voices of a synthesizer
         // (Voice Oohs, Space Voice), instruments named after a voice's range (a
         // soprano sax) and a lead or solo that answers the voice (a lead guitar).
-        if (HasWord(words, {"back", "backing", "backup", "background", "harmony", "harmonies", "bgv", "choir",
+        if (HasBackingWord(words) ||
+            HasWord(words, {"harmony", "harmonies", "bgv", "choir",
                             "chorus", "oohs", "aahs", "ooh", "aah", "pad", "space", "synth", "synths", "sample", "samples",
                             "sfx", "fx", "effects", "double", "doubled",
                             "2nd", "second", "2", "3", "ii", "alto", "tenor", "bass", "drum", "drums", "accomp",
@@ -245,7 +255,9 @@ Label LabelByNames(const CSongNotes& notes, const std::array<bool, kMidiChannels
         if (HasWord(words, {"melody", "melodie", "melodia", "vocal", "vocals", "voice", "vox", "singer", "vocalist",
                             "soprano", "lyric", "lyrics", "canto"}))
             strong.push_back(c);
-        else if (HasWord(words, {"lead", "tune", "theme"}))
+        else if (weakNames && HasWord(words, {"lead", "tune", "theme"}) &&
+                 !HasWord(words, {"string", "gtr", "piano", "organ", "brass", "trumpet", "flute", "violin", "keys",
+                                  "horn", "clarinet", "oboe", "whistle", "harmonica", "accordion", "bell", "bells"}))
             weak.push_back(c);
         else
             continue;
@@ -368,7 +380,7 @@ Label LabelSong(const CMidiSong& song, const std::string& rule)
     Label label;
     if (rule == "words") {
         const std::vector<std::uint64_t> syllables = SyllableTicks(song);
-        const Label named = LabelByNames(notes, sounds);
+        const Label named = LabelByNames(notes, sounds, false);
         label = syllables.size() >= kFewestSyllables ? LabelByWords(notes, syllables) : named;
         // Where the file marks the voice twice, both marks must agree.
         if (!label.channels.empty() && !named.channels.empty() &&
@@ -376,7 +388,7 @@ Label LabelSong(const CMidiSong& song, const std::string& rule)
             return Label{{}, "the syllables meet channel " + std::to_string(label.channels[0] + 1) +
                                  ", the track named as the tune is channel " + std::to_string(named.channels[0] + 1)};
     } else if (rule == "names") {
-        label = LabelByNames(notes, sounds);
+        label = LabelByNames(notes, sounds, true);
     } else {
         label = LabelFirstTrack(notes);
     }
