@@ -50,10 +50,8 @@ namespace fs = std::filesystem;
 constexpr std::size_t kFewestSyllables = 24;
 // A syllable meets a note that starts within a thirty-second of it.
 constexpr double kSyllableToleranceQuarters = 1.0 / 8;
-// How well the sung channel must meet the syllables (F-measure of syllables and
-// onsets), and how close a second channel must come to sing along.
+// How well the sung channel must meet the syllables (F-measure of syllables and onsets).
 constexpr double kFewestWordsF = 0.7;
-constexpr double kDoublingF = 0.9;
 // A track named as the tune that strikes one note alone less often than this plays chords.
 constexpr double kFewestSingleShare = 0.6;
 // Another channel doubles the tune when it strikes the same pitch classes at the
@@ -194,9 +192,6 @@ Label LabelByWords(const CSongNotes& notes, const std::vector<std::uint64_t>& sy
         return Label{{}, how};
     }
     Label label{{best}, ""};
-    for (int c = 0; c < kMidiChannels; ++c)
-        if (c != best && f[c] >= kDoublingF * f[best])
-            label.channels.push_back(c);
     std::snprintf(how, sizeof how, "words: %zu syllables, F %.2f", syllables.size(), f[best]);
     label.how = how;
     return label;
