@@ -373,15 +373,11 @@ Label LabelSong(const CMidiSong& song, const std::string& rule)
         return Label{{}, "laid out as a collection held back for independent checks"};
 
     Label label;
+    Label named; // the words rule's track named as the voice
     if (rule == "words") {
         const std::vector<std::uint64_t> syllables = SyllableTicks(song);
-        const Label named = LabelByNames(notes, sounds, false);
+        named = LabelByNames(notes, sounds, false);
         label = syllables.size() >= kFewestSyllables ? LabelByWords(notes, syllables) : named;
-        // Where the file marks the voice twice, both marks must agree.
-        if (!label.channels.empty() && !named.channels.empty() &&
-            std::find(label.channels.begin(), label.channels.end(), named.channels[0]) == label.channels.end())
-            return Label{{}, "the syllables meet channel " + std::to_string(label.channels[0] + 1) +
-                                 ", the track named as the tune is channel " + std::to_string(named.channels[0] + 1)};
     } else if (rule == "names") {
         label = LabelByNames(notes, sounds, true);
     } else {
@@ -395,6 +391,12 @@ Label LabelSong(const CMidiSong& song, const std::string& rule)
         return Label{{}, "the tune plays in " + std::to_string(parts) + " of " + std::to_string(kSongParts) +
                              " parts of the song: " + label.how};
     AddDoublings(notes, sounds, label);
+    // Where the file marks the voice twice, both marks must agree (a named track
+    // that plays the sung line along agrees).
+    if (!named.channels.empty() &&
+        std::find(label.channels.begin(), label.channels.end(), named.channels[0]) == label.channels.end())
+        return Label{{}, "the syllables meet channel " + std::to_string(label.channels[0] + 1) +
+                             ", the track named as the tune is channel " + std::to_string(named.channels[0] + 1)};
     return label;
 }
 
@@ -459,9 +461,13 @@ int main(int argc, char** argv)
             const std::string relative = fs::relative(file, corpus).generic_string();
             if (relative.find('\t') != std::string::npos || relative.find('\n') != std::string::npos)
                 continue; // no row can name it
-            const std::string bytes = ReadAll(file);
             Label label;
-            if (const auto [first, fresh] = seen.emplace(bytes, relative); !fresh) {
+            std::error_code sizeError;
+            const bool readable = fs::file_size(file, sizeError) <= kMaxSongFileBytes && !sizeError;
+            const std::string bytes = readable ? ReadAll(file) : std::string();
+            if (!readable) {
+                label.how = "cannot be read whole within the song size limit";
+            } else if (const auto [first, fresh] = seen.emplace(bytes, relative); !fresh) {
                 label.how = "the same file as " + first->second;
             } else {
                 CMidiSong song;

@@ -84,8 +84,9 @@ std::map<std::string, Row> Label(const CTempDir& dir, const std::string& rule)
 TEST(LabelMelody, FindsTheSungChannelFromTheWordsAndTheChannelsThatDoubleIt)
 {
     CTempDir dir;
+    // The track named as the voice doubles the sung channel an octave up: the two marks agree.
     ASSERT_TRUE(WriteBytes(dir.File("karaoke.kar"),
-                           SmfBytes(Q, {Words(), Chords("Piano", 0), Line("Track 3", 2), Line("Flute", 5, 12)})));
+                           SmfBytes(Q, {Words(), Chords("Piano", 0), Line("Track 3", 2), Line("Lead Vocal", 5, 12)})));
     const std::map<std::string, Row> rows = Label(dir, "words");
     ASSERT_EQ(rows.count("karaoke.kar"), 1u);
     EXPECT_EQ(rows.at("karaoke.kar").channels, "3,6");
