@@ -31,6 +31,14 @@ bool IsTune(const TrainingSong& song, int channel)
 
 } // namespace
 
+std::string TruthChannelList(const std::vector<int>& channels)
+{
+    std::string text;
+    for (int c : channels)
+        text += (text.empty() ? "" : ",") + std::to_string(c + 1);
+    return text;
+}
+
 bool ReadMelodyTruth(const std::string& path, std::vector<LabelledSong>& songs, int& excluded, std::string& error)
 {
     std::ifstream in(path);

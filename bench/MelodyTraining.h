@@ -14,6 +14,9 @@ struct LabelledSong {
     std::string strSource;          // the Debian package or the collection the song comes from
 };
 
+// Channels 0-15 as a truth row writes them: 1-16 separated by commas ("3,6").
+[[nodiscard]] std::string TruthChannelList(const std::vector<int>& channels);
+
 // Rows of the truth file: file, tune channels 1-16 separated by commas ("-" for an
 // excluded song), how it was labelled, source. Comments (#) and the header are
 // skipped, excluded songs counted. False, with the line, on a malformed row.

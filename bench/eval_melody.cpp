@@ -81,14 +81,6 @@ bool IsTune(const LabelledSong& song, int channel)
     return std::find(song.tuneChannels.begin(), song.tuneChannels.end(), channel) != song.tuneChannels.end();
 }
 
-std::string ChannelList(const std::vector<int>& channels)
-{
-    std::string text;
-    for (int c : channels)
-        text += (text.empty() ? "" : ",") + std::to_string(c + 1);
-    return text;
-}
-
 // The channel with the most notes, or with the highest mean pitch; -1 without notes.
 int BusiestChannel(const CSongNotes& notes)
 {
@@ -556,7 +548,7 @@ int main(int argc, char** argv)
         char line[512];
         std::snprintf(line, sizeof line, "%-4s %-5s %-6s %-45s truth %-8s top %-30s busiest %d highest %d",
                       hit ? "hit" : "MISS", close ? "close" : "", second ? "second" : "", entry.strPath.c_str(),
-                      ChannelList(entry.tuneChannels).c_str(), top.c_str(), busiest + 1, highest + 1);
+                      TruthChannelList(entry.tuneChannels).c_str(), top.c_str(), busiest + 1, highest + 1);
         if (verbose)
             std::printf("%s\n", line);
         if (!hit)

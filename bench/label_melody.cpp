@@ -33,6 +33,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "bench/MelodyTraining.h"
 #include "song/MidiChannels.h"
 #include "song/MidiEvent.h"
 #include "song/MidiMetaEvent.h"
@@ -151,20 +152,32 @@ std::array<std::vector<std::uint64_t>, kMidiChannels> OnsetsByChannel(const CSon
     return onsets;
 }
 
-// Syllables and onsets matched one to one in time order within the tolerance: the F-measure.
-double MeetF(const std::vector<std::uint64_t>& syllables, const std::vector<std::uint64_t>& onsets,
-             std::uint64_t tolerance)
+// Two time lines matched one to one in time order within the tolerance: how many
+// matches `same` counts.
+template <typename T, typename TickOf, typename Same>
+std::size_t CountMatches(const std::vector<T>& a, const std::vector<T>& b, std::uint64_t tolerance, TickOf tickOf,
+                         Same same)
 {
     std::size_t next = 0;
-    std::size_t met = 0;
-    for (const std::uint64_t s : syllables) {
-        while (next < onsets.size() && onsets[next] + tolerance < s)
+    std::size_t counted = 0;
+    for (const T& x : a) {
+        while (next < b.size() && tickOf(b[next]) + tolerance < tickOf(x))
             ++next;
-        if (next < onsets.size() && onsets[next] <= s + tolerance) {
-            ++met;
+        if (next < b.size() && tickOf(b[next]) <= tickOf(x) + tolerance) {
+            counted += same(x, b[next]) ? 1 : 0;
             ++next;
         }
     }
+    return counted;
+}
+
+// How well a channel's onsets meet the syllables.
+double MeetF(const std::vector<std::uint64_t>& syllables, const std::vector<std::uint64_t>& onsets,
+             std::uint64_t tolerance)
+{
+    const std::size_t met = CountMatches(
+        syllables, onsets, tolerance, [](std::uint64_t t) { return t; },
+        [](std::uint64_t, std::uint64_t) { return true; });
     if (met == 0)
         return 0;
     const double recall = static_cast<double>(met) / static_cast<double>(syllables.size());
@@ -297,20 +310,12 @@ std::vector<TopNote> TopLine(const CSongNotes& notes, int channel)
     return line;
 }
 
-// The F-measure of two top lines matched one to one in time order within the
-// tolerance, a match counted only with the same pitch class.
+// How well two top lines agree: matched onsets count with the same pitch class.
 double SameLineF(const std::vector<TopNote>& a, const std::vector<TopNote>& b, std::uint64_t tolerance)
 {
-    std::size_t next = 0;
-    std::size_t same = 0;
-    for (const TopNote& x : a) {
-        while (next < b.size() && b[next].tick + tolerance < x.tick)
-            ++next;
-        if (next < b.size() && b[next].tick <= x.tick + tolerance) {
-            same += b[next].pitchClass == x.pitchClass ? 1 : 0;
-            ++next;
-        }
-    }
+    const std::size_t same = CountMatches(
+        a, b, tolerance, [](const TopNote& n) { return n.tick; },
+        [](const TopNote& x, const TopNote& y) { return x.pitchClass == y.pitchClass; });
     return a.empty() || b.empty() ? 0 : 2.0 * static_cast<double>(same) / static_cast<double>(a.size() + b.size());
 }
 
@@ -414,13 +419,6 @@ std::string ReadAll(const fs::path& path)
     return bytes.str();
 }
 
-std::string ChannelList(const std::vector<int>& channels)
-{
-    std::string text;
-    for (int c : channels)
-        text += (text.empty() ? "" : ",") + std::to_string(c + 1);
-    return text;
-}
 
 } // namespace
 
@@ -480,7 +478,7 @@ int main(int argc, char** argv)
             }
             const bool kept = !label.channels.empty();
             (kept ? labelled : left) += 1;
-            std::printf("%s\t%s\t%s\t%s\n", relative.c_str(), kept ? ChannelList(label.channels).c_str() : "-",
+            std::printf("%s\t%s\t%s\t%s\n", relative.c_str(), kept ? TruthChannelList(label.channels).c_str() : "-",
                         Printable(label.how).c_str(), source.c_str());
         }
     }
