@@ -44,24 +44,31 @@ bool IsMalformed(const beast::error_code& ec)
            ec != http::error::end_of_stream && ec != http::error::partial_message;
 }
 
-// A request whose Transfer-Encoding does not end in "chunked" has a body of unknown
-// length: the parser would take it for none and read the body as the next request
-// (request smuggling behind a proxy that reads it otherwise).
-bool HasUnframedBody(const http::fields& fields)
+// A request's Transfer-Encoding must be one header line that says exactly "chunked".
+// Any other coding gives a body of a length the parser may not know, and a list such
+// as "chunked, chunked" may be framed one way here and another by a proxy in front:
+// either way a body could be read as a request of its own (request smuggling).
+bool HasOtherTransferEncoding(const http::fields& fields)
 {
-    bool bUnframed = false;
     const auto [first, last] = fields.equal_range(http::field::transfer_encoding);
-    for (auto field = first; field != last; ++field) {
-        std::string_view codings(field->value().data(), field->value().size());
-        while (!codings.empty() && (codings.back() == ' ' || codings.back() == '\t'))
-            codings.remove_suffix(1);
-        const std::size_t comma = codings.rfind(',');
-        std::string_view coding = codings.substr(comma == std::string_view::npos ? 0 : comma + 1);
-        while (!coding.empty() && (coding.front() == ' ' || coding.front() == '\t'))
-            coding.remove_prefix(1);
-        bUnframed = !beast::iequals(beast::string_view(coding.data(), coding.size()), "chunked");
-    }
-    return bUnframed;
+    if (first == last)
+        return false;
+    if (std::next(first) != last)
+        return true;
+    std::string_view coding(first->value().data(), first->value().size());
+    while (!coding.empty() && (coding.back() == ' ' || coding.back() == '\t'))
+        coding.remove_suffix(1);
+    while (!coding.empty() && (coding.front() == ' ' || coding.front() == '\t'))
+        coding.remove_prefix(1);
+    return !beast::iequals(beast::string_view(coding.data(), coding.size()), "chunked");
+}
+
+// HTTP/1.1 asks for exactly one Host line; 1.0 for at most one. A request with two
+// could be sent to different places by the gallery and a proxy in front.
+bool HasBadHost(const http::request_header<>& header)
+{
+    const std::size_t hosts = header.count(http::field::host);
+    return hosts > 1 || (hosts == 0 && header.version() >= 11);
 }
 
 // The connection limits: per client address and in all.
@@ -321,8 +328,10 @@ private:
             Refuse(431, "The request's header lines are longer than the gallery takes.");
         } else if (IsMalformed(ec)) {
             Refuse(400, "The request is not HTTP the gallery understands.");
-        } else if (m_parser->is_header_done() && HasUnframedBody(m_parser->get())) {
-            Refuse(400, "The request's Transfer-Encoding does not end in chunked; the gallery takes no other.");
+        } else if (m_parser->is_header_done() && HasOtherTransferEncoding(m_parser->get())) {
+            Refuse(400, "The request's Transfer-Encoding is not exactly chunked; the gallery takes no other.");
+        } else if (m_parser->is_header_done() && HasBadHost(m_parser->get().base())) {
+            Refuse(400, "The request must name its host in one Host line.");
         } else if (ec) {
             // The client went away, or the request did not arrive in time (the stream
             // has closed the socket then).

@@ -1,6 +1,9 @@
 #include "gallery/service/AbuseGuard.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
+#include <cstring>
 
 #include "gallery/store/GalleryStore.h"
 
@@ -20,6 +23,23 @@ std::string AuthorKey(std::string_view author)
 std::string AuthorAtAddressKey(std::string_view author, std::string_view address)
 {
     return "password-author-address:" + std::string(address) + " " + std::string(author);
+}
+
+// An address where the author's password was right: m_nBlockedUntil is when the
+// trust ends, which also keeps the forgetting away from it until then.
+std::string TrustedKey(std::string_view author, std::string_view address)
+{
+    return "password-trusted:" + std::string(address) + " " + std::string(author);
+}
+
+bool IsTrusted(const CAbuseCounter& trust, std::int64_t now)
+{
+    return trust.m_nCount > 0 && trust.m_nBlockedUntil > now;
+}
+
+CAbuseCounter TrustUntil(std::int64_t until, std::int64_t now)
+{
+    return CAbuseCounter{.m_nCount = 1, .m_nLast = now, .m_nBlockedUntil = until};
 }
 
 std::string PostKey(std::string_view address)
@@ -53,6 +73,20 @@ std::int64_t CAbuseGuard::WaitOf(const CAbuseCounter& counter, std::int64_t now)
     return std::max<std::int64_t>(0, counter.m_nBlockedUntil - now);
 }
 
+std::string CAbuseGuard::ClientBlockOf(std::string_view address)
+{
+    in6_addr v6{};
+    const std::string text(address);
+    if (text.find(':') == std::string::npos || inet_pton(AF_INET6, text.c_str(), &v6) != 1)
+        return text;
+    static constexpr unsigned char kMappedV4[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
+    char shown[INET6_ADDRSTRLEN] = {};
+    if (std::memcmp(v6.s6_addr, kMappedV4, sizeof kMappedV4) == 0)
+        return inet_ntop(AF_INET, v6.s6_addr + 12, shown, sizeof shown) ? std::string(shown) : text;
+    std::memset(v6.s6_addr + 8, 0, 8);
+    return inet_ntop(AF_INET6, &v6, shown, sizeof shown) ? std::string(shown) + "/64" : text;
+}
+
 bool CAbuseGuard::ForgetStale(std::int64_t now, std::string& error)
 {
     // One thread of the process forgets; the others go on meanwhile.
@@ -73,44 +107,81 @@ bool CAbuseGuard::BeginPasswordCheck(std::string_view address, std::string_view 
 {
     ForgetStaleOnTheWay(now);
     const CAbuseLimits& limits = m_limits;
+    const std::string client = ClientBlockOf(address);
     // Refused checks change nothing: a first look spares the counting transactions.
     CAbuseCounter pair;
     CAbuseCounter byAddress;
     CAbuseCounter byAuthor;
-    if (!m_store.ReadCounter(AuthorAtAddressKey(authorKey, address), pair, error) ||
-        !m_store.ReadCounter(AddressKey(address), byAddress, error) ||
-        !m_store.ReadCounter(AuthorKey(authorKey), byAuthor, error))
+    CAbuseCounter trust;
+    if (!m_store.ReadCounter(AuthorAtAddressKey(authorKey, client), pair, error) ||
+        !m_store.ReadCounter(AddressKey(client), byAddress, error) ||
+        !m_store.ReadCounter(AuthorKey(authorKey), byAuthor, error) ||
+        !m_store.ReadCounter(TrustedKey(authorKey, client), trust, error))
         return false;
-    const auto authorWait = [&](const CAbuseCounter& author, const CAbuseCounter& guessed) {
-        return guessed.m_nCount > 0 ? WaitOf(author, now) : 0;
+    const bool bTrusted = IsTrusted(trust, now);
+    const auto waitOf = [&](const CAbuseCounter& atAddress, const CAbuseCounter& address,
+                            const CAbuseCounter& author) {
+        return std::max({WaitOf(atAddress, now), WaitOf(address, now), bTrusted ? 0 : WaitOf(author, now)});
     };
-    wait = std::max({WaitOf(pair, now), WaitOf(byAddress, now), authorWait(byAuthor, pair)});
+    wait = waitOf(pair, byAddress, byAuthor);
     if (wait > 0)
         return true;
     // Then all three counted in one transaction, which refuses the check when another
     // one counted meanwhile has made it wait.
-    const std::string keys[] = {AuthorAtAddressKey(authorKey, address), AddressKey(address), AuthorKey(authorKey)};
+    const std::string keys[] = {AuthorAtAddressKey(authorKey, client), AddressKey(client), AuthorKey(authorKey)};
     std::vector<CAbuseCounter> after;
     return m_store.UpdateCounters(
         keys,
         [&](std::span<CAbuseCounter> c) {
-            wait = std::max({WaitOf(c[0], now), WaitOf(c[1], now), authorWait(c[2], c[0])});
+            wait = waitOf(c[0], c[1], c[2]);
             if (wait > 0)
                 return;
             c[0] = AfterFailure(c[0], limits.m_nFreeFailuresPerAuthor, now, limits);
             c[1] = AfterFailure(c[1], limits.m_nFreeFailuresPerAddress, now, limits);
-            c[2] = AfterFailure(c[2], limits.m_nFreeFailuresPerAuthor, now, limits);
+            if (!bTrusted)
+                c[2] = AfterFailure(c[2], limits.m_nFreeFailuresPerAuthor, now, limits);
         },
         after, error);
 }
 
-bool CAbuseGuard::CountSuccess(std::string_view address, std::string_view authorKey, std::string& error)
+bool CAbuseGuard::CountSuccess(std::string_view address, std::string_view authorKey, std::int64_t now,
+                               std::string& error)
 {
-    const std::string keys[] = {AuthorAtAddressKey(authorKey, address), AddressKey(address), AuthorKey(authorKey)};
+    const std::string client = ClientBlockOf(address);
+    const std::string keys[] = {AuthorAtAddressKey(authorKey, client), AddressKey(client), AuthorKey(authorKey),
+                                TrustedKey(authorKey, client)};
+    // Every check was counted as a failure before it ran: the right one takes back its
+    // own count, and no one else's.
+    const auto withoutThisCheck = [](CAbuseCounter counter, int freeFailures) {
+        counter.m_nCount = std::max<std::int64_t>(0, counter.m_nCount - 1);
+        if (counter.m_nCount <= freeFailures)
+            counter.m_nBlockedUntil = 0;
+        return counter;
+    };
     std::vector<CAbuseCounter> ignored;
     return m_store.UpdateCounters(
-        keys, [](std::span<CAbuseCounter> counters) { std::fill(counters.begin(), counters.end(), CAbuseCounter{}); },
+        keys,
+        [&](std::span<CAbuseCounter> c) {
+            const bool bAuthorCounted = !IsTrusted(c[3], now);
+            c[0] = CAbuseCounter{};
+            c[1] = withoutThisCheck(c[1], m_limits.m_nFreeFailuresPerAddress);
+            if (bAuthorCounted)
+                c[2] = withoutThisCheck(c[2], m_limits.m_nFreeFailuresPerAuthor);
+            c[3] = TrustUntil(now + m_limits.m_nTrustSeconds, now);
+        },
         ignored, error);
+}
+
+bool CAbuseGuard::TrustAddress(std::string_view address, std::string_view authorKey, std::int64_t now,
+                               std::string& error)
+{
+    CAbuseCounter after;
+    return m_store.UpdateCounter(
+        TrustedKey(authorKey, ClientBlockOf(address)),
+        [&](CAbuseCounter& trust) {
+            trust = TrustUntil(now + m_limits.m_nTrustSeconds, now);
+        },
+        after, error);
 }
 
 bool CAbuseGuard::TakePost(std::string_view address, std::int64_t now, std::int64_t& wait, std::string& error)
@@ -120,7 +191,7 @@ bool CAbuseGuard::TakePost(std::string_view address, std::int64_t now, std::int6
     wait = 0;
     CAbuseCounter after;
     return m_store.UpdateCounter(
-        PostKey(address),
+        PostKey(ClientBlockOf(address)),
         [&](CAbuseCounter& c) {
             // The count drains by one post per refill period since the last one counted.
             const std::int64_t refill = std::max(1, limits.m_nPostRefillSeconds);

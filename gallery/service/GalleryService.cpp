@@ -123,7 +123,7 @@ CGalleryService::PasswordVerdict CGalleryService::VerifyGuarded(const CAuthorRec
     if (wait > 0)
         return PasswordVerdict::TooManyWrong;
     if (m_hasher.Verify(author.m_strPasswordHash, password))
-        return m_guard.CountSuccess(client, key, error) ? PasswordVerdict::Known : PasswordVerdict::Failed;
+        return m_guard.CountSuccess(client, key, m_clock(), error) ? PasswordVerdict::Known : PasswordVerdict::Failed;
     return PasswordVerdict::Wrong;
 }
 
@@ -177,6 +177,10 @@ CGalleryAnswer CGalleryService::Store(CCheckedUpload& upload, std::string_view c
         case CGalleryStore::AddResult::Added:
             break;
         }
+        // The address that registered a nickname is one its author is trusted at. The
+        // tone is stored already: a store that cannot note it costs only that trust.
+        if (bNew)
+            (void)m_guard.TrustAddress(client, GuessCounterKeyOf(CAuthorRecord{tone.m_strAuthor, {}}), m_clock(), error);
         std::vector<std::string> sentences = {
             Quoted(tone.m_strName) + " by " + tone.m_strAuthor + " is now in the Zorvat Ringtone Gallery under " +
             std::string(CaptionOf(tone.m_category)) + " (number " + std::to_string(tone.m_nId) + ", posted " +

@@ -69,6 +69,36 @@ TEST(AbuseGuard, ForgetsTheCountersOfClientsQuietForAnHourOnTheWayOfItsChecks)
     EXPECT_EQ(CounterRows(store), 3);
 }
 
+TEST(AbuseGuard, AddingAddressesAddsNoGuessesYetTheAuthorPostsFromATrustedAddress)
+{
+    CTestStore store;
+    std::string error;
+    ASSERT_TRUE(store.Open(StoreKind::Sqlite, error)) << error;
+    const CAbuseLimits limits;
+    CAbuseGuard guard(*store, limits);
+    constexpr std::int64_t kNow = 1765180800;
+    std::int64_t wait = 0;
+    const auto checkRuns = [&](const std::string& address, std::int64_t at) {
+        EXPECT_TRUE(guard.BeginPasswordCheck(address, "victim", at, wait, error)) << error;
+        return wait == 0;
+    };
+    ASSERT_TRUE(checkRuns("192.0.2.1", kNow));
+    ASSERT_TRUE(guard.CountSuccess("192.0.2.1", "victim", kNow, error)) << error;
+    int checked = 0;
+    for (int i = 0; i < 1000; ++i)
+        checked += checkRuns("10." + std::to_string(i / 250) + ".0." + std::to_string(i % 250), kNow + i / 100);
+    EXPECT_LE(checked, 10);
+    EXPECT_FALSE(checkRuns("198.51.100.9", kNow + 10)) << "a new address waits with the guessers";
+    EXPECT_TRUE(checkRuns("192.0.2.1", kNow + 10)) << "the author's own address does not";
+    ASSERT_TRUE(guard.CountSuccess("192.0.2.1", "victim", kNow + 10, error)) << error;
+    EXPECT_FALSE(checkRuns("10.9.0.1", kNow + 10)) << "the author's success wipes no guesses";
+
+    // One client holds a whole IPv6 /64, and an IPv4 address mapped into IPv6 is itself.
+    EXPECT_EQ(CAbuseGuard::ClientBlockOf("2001:db8:1:2:aaaa::1"), CAbuseGuard::ClientBlockOf("2001:db8:1:2::ffff"));
+    EXPECT_NE(CAbuseGuard::ClientBlockOf("2001:db8:1:2::1"), CAbuseGuard::ClientBlockOf("2001:db8:1:3::1"));
+    EXPECT_EQ(CAbuseGuard::ClientBlockOf("::ffff:10.1.2.3"), "10.1.2.3");
+}
+
 // Checks made at once, as guesses sent in parallel, are counted one by one: no more
 // run than the limit lets through, in either store.
 class AbuseGuardOnStore : public testing::TestWithParam<StoreKind> {};
