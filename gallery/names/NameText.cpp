@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -109,6 +110,29 @@ icu::UnicodeString TidySpaces(const icu::UnicodeString& text, bool bDropSilent)
 // under a mark above, and on l, the skeleton of I, the dot shows as the letter's own,
 // so "vİctim" (and "victim" with U+0307 after its first i) look like "victim" and
 // must have its key. The skeleton is in NFD, so the dot follows the letter directly.
+// Small Greek and Cyrillic letters drawn like a small Latin letter whose capital is
+// drawn otherwise: the confusables of Unicode (TR39) pair most of them with a capital
+// or with nothing.
+icu::UnicodeString WithSmallLookAlikesLatin(const icu::UnicodeString& text)
+{
+    static constexpr std::pair<UChar32, UChar32> kSmallLookAlikes[] = {
+        {0x03B1, 'a'}, {0x03B3, 'y'}, {0x03B7, 'n'}, {0x03B9, 'i'}, {0x03BA, 'k'}, {0x03BD, 'v'}, {0x03BF, 'o'},
+        {0x03C1, 'p'}, {0x03C5, 'u'}, {0x03C7, 'x'}, {0x03C9, 'w'}, {0x03F2, 'c'}, {0x0433, 'r'}, {0x043A, 'k'},
+        {0x043F, 'n'}, {0x0443, 'y'}, {0x0445, 'x'}, {0x0461, 'w'}, {0x051D, 'w'},
+    };
+    icu::UnicodeString latin;
+    for (std::int32_t i = 0; i < text.length();) {
+        const UChar32 c = text.char32At(i);
+        i += U16_LENGTH(c);
+        UChar32 shown = c;
+        for (const auto& [from, to] : kSmallLookAlikes)
+            if (c == from)
+                shown = to;
+        latin.append(shown);
+    }
+    return latin;
+}
+
 icu::UnicodeString WithoutDotAboveIJ(const icu::UnicodeString& skeleton)
 {
     icu::UnicodeString out;
@@ -166,16 +190,28 @@ bool LookAlikeKeyOf(std::string_view nickname, std::string& key, std::string& er
             uspoof_getSkeletonUnicodeString(checker, 0, text, skeleton, &status);
         return skeleton;
     };
-    // The skeleton is taken before any case folding (TR39), of the nickname in
-    // capitals: "paypaI" with a capital I is then "paypal" in any letter case, as
-    // "userI" is "useri" and "userl", "agentOO7" is "agent007", and Cherokee letters,
-    // small ones too, are the Latin ones they look like. Folded, the skeleton is taken
-    // once more for the small letters' own look-alikes ("rn" for m).
-    icu::UnicodeString capitals = TidySpaces(nfkc, true);
-    capitals.toUpper(icu::Locale::getRoot());
-    icu::UnicodeString folded = skeletonOf(capitals);
-    folded.foldCase(U_FOLD_CASE_DEFAULT);
-    const icu::UnicodeString skeleton = skeletonOf(WithoutDotAboveIJ(folded));
+    // A letter's small and capital shapes both count. The small Greek and Cyrillic
+    // letters that look like small Latin ones become those first, as their capitals
+    // look like other letters ("ν" is a v, "Ν" an N). Then the skeleton is taken before
+    // any case folding (TR39), of the nickname in capitals: "paypaI" with a capital I
+    // is then "paypal" in any letter case, as "userI" is "useri" and "userl",
+    // "agentOO7" is "agent007", and Cherokee letters, small ones too, are the Latin ones
+    // they look like. Folded, the skeleton is taken once more for the small letters'
+    // own look-alikes ("rn" for m). A skeleton may hold small letters whose capitals
+    // change it again (a Cherokee "Ꭵ" is an "i", which in capitals is an "l"), so the
+    // steps repeat until the key holds still.
+    icu::UnicodeString skeleton = WithSmallLookAlikesLatin(TidySpaces(nfkc, true));
+    for (int round = 0; round < 4 && U_SUCCESS(status); ++round) {
+        icu::UnicodeString capitals = skeleton;
+        capitals.toUpper(icu::Locale::getRoot());
+        icu::UnicodeString folded = skeletonOf(capitals);
+        folded.foldCase(U_FOLD_CASE_DEFAULT);
+        icu::UnicodeString next = skeletonOf(WithoutDotAboveIJ(folded));
+        const bool bStill = next == skeleton;
+        skeleton = std::move(next);
+        if (bStill)
+            break;
+    }
     if (U_FAILURE(status)) {
         error = std::string("ICU cannot take the skeleton of the nickname: ") + u_errorName(status);
         return false;

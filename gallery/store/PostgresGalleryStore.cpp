@@ -523,6 +523,8 @@ constexpr CSchemaStep<CPgConnection> kSchemaSteps[] = {
          return db.RunScript(kSchemaVersion1, "cannot update the schema to version 1", error);
      }},
     {2, RecomputeNicknameKeys},
+    // Small Greek and Cyrillic look-alikes of Latin letters join the keys.
+    {3, RecomputeNicknameKeys},
 };
 
 // Each step under the advisory lock, so that processes starting together apply it

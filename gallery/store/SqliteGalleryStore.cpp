@@ -135,6 +135,8 @@ constexpr CSchemaStep<sqlite3> kSchemaSteps[] = {
     {4, [](sqlite3& db, std::string& error) { return ExecSql(&db, kSchemaVersion4, error); }},
     // Version 5: the keys take the skeleton before letter case is folded.
     {5, [](sqlite3& db, std::string& error) { return StoreNicknameKeys(&db, error); }},
+    // Version 6: small Greek and Cyrillic look-alikes of Latin letters join the keys.
+    {6, [](sqlite3& db, std::string& error) { return StoreNicknameKeys(&db, error); }},
 };
 
 // Rolls back an open transaction unless Commit was called.
