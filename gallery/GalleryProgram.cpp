@@ -1,5 +1,6 @@
 #include "gallery/GalleryProgram.h"
 
+#include <charconv>
 #include <chrono>
 #include <filesystem>
 #include <optional>
@@ -18,7 +19,21 @@ std::int64_t SystemSeconds()
         .count();
 }
 
-CHttpServerOptions HttpOptionsOf(const CGalleryProgramOptions& options)
+// The lanes of the requests that may take long, in this order.
+enum GalleryLane { kRenderLane, kPostLane };
+
+// The ringtone id of a preview's path, "/tone/<id>.ogg"; 0 for another path.
+std::int64_t PreviewIdOf(std::string_view path)
+{
+    if (!path.starts_with("/tone/") || !path.ends_with(".ogg"))
+        return 0;
+    const std::string_view digits = path.substr(6, path.size() - 10);
+    std::int64_t id = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), id);
+    return ec == std::errc() && end == digits.data() + digits.size() ? id : 0;
+}
+
+CHttpServerOptions HttpOptionsOf(const CGalleryProgramOptions& options, const CPreviewCache& previews)
 {
     CHttpServerOptions http;
     http.m_strHost = options.m_strHost;
@@ -31,11 +46,23 @@ CHttpServerOptions HttpOptionsOf(const CGalleryProgramOptions& options)
     http.m_nKeptBodyBytes = kMaxUploadBodyBytes;
     http.m_log = options.m_log;
     // A preview not yet in the cache is rendered on first request: on threads of its
-    // own, so that renders never hold the threads that serve the pages.
-    http.m_isSlow = [](const CGalleryRequest& request) {
-        return request.m_strPath.starts_with("/tone/") && request.m_strPath.ends_with(".ogg");
+    // own, so that renders never hold the threads that serve the pages, and kept
+    // previews are served beside the pages. Posts and deletions write, and wait while
+    // the disk does: on threads of their own too, so that reading goes on meanwhile.
+    http.m_lanes.resize(2);
+    http.m_lanes[kRenderLane] = {options.m_nRenderThreads, 64, 16,
+                                 "The gallery has too much to render at the moment; try again.",
+                                 "Too many previews asked for by your address are being rendered; try again."};
+    // An address may have as many posts waiting as it may have connections.
+    http.m_lanes[kPostLane] = {options.m_nThreads, 256, options.m_nConnectionsPerAddress,
+                               "The gallery has too many posts waiting to be stored; try again.",
+                               "Too many posts from your address are waiting to be stored; try again."};
+    http.m_laneOf = [&previews](const CGalleryRequest& request) {
+        if (request.m_strMethod == "POST")
+            return static_cast<int>(kPostLane);
+        const std::int64_t preview = PreviewIdOf(request.m_strPath);
+        return preview != 0 && !previews.IsKept(preview) ? static_cast<int>(kRenderLane) : -1;
     };
-    http.m_nSlowThreads = options.m_nRenderThreads;
     return http;
 }
 
@@ -48,7 +75,7 @@ struct CGalleryProgram::CImpl {
           m_hasher(m_options.m_passwordCost),
           m_previews(CPreviewCache::DirectoryIn(m_options.m_strDataDir), *m_pRenderer,
                      m_options.m_nPreviewCacheBytes),
-          m_http(HttpOptionsOf(m_options),
+          m_http(HttpOptionsOf(m_options, m_previews),
                  [this](const CGalleryRequest& request) { return RouteGalleryRequest(*m_service, request); })
     {
     }

@@ -118,6 +118,50 @@ private:
     const std::string m_strUnlimited; // the trusted proxy's: it limits its clients itself
 };
 
+// One lane of long requests: its threads and its queue, counted in all and per address.
+class CLane {
+public:
+    explicit CLane(CHttpLane options)
+        : m_options(std::move(options)), m_workers(static_cast<std::size_t>(std::max(1, m_options.m_nThreads)))
+    {
+    }
+
+    // Empty when the request may wait in the queue (then Leave must follow), else the
+    // refusal's text.
+    [[nodiscard]] std::string TryEnter(const std::string& address)
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_nTaken >= m_options.m_nQueue)
+            return m_options.m_strFull;
+        int& mine = m_byAddress[address];
+        if (mine >= m_options.m_nQueuePerAddress) {
+            if (mine == 0)
+                m_byAddress.erase(address);
+            return m_options.m_strAddressFull;
+        }
+        ++mine;
+        ++m_nTaken;
+        return {};
+    }
+
+    void Leave(const std::string& address)
+    {
+        std::lock_guard lock(m_mutex);
+        if (auto it = m_byAddress.find(address); it != m_byAddress.end() && --it->second == 0)
+            m_byAddress.erase(it);
+        --m_nTaken;
+    }
+
+    [[nodiscard]] net::thread_pool& Workers() { return m_workers; }
+
+private:
+    const CHttpLane m_options;
+    net::thread_pool m_workers;
+    std::mutex m_mutex;
+    int m_nTaken = 0;
+    std::map<std::string, int> m_byAddress;
+};
+
 // The connections the process may hold: its file limit, raised to the hard limit,
 // less some for the database, the previews and the log.
 int ConnectionCeiling(int wanted)
@@ -180,10 +224,8 @@ struct CServeContext {
     const std::string& m_strTrustedProxy;
     net::thread_pool& m_workers;
     const std::function<void(const std::string&)>& m_log;
-    const std::function<bool(const CGalleryRequest&)>& m_isSlow;
-    net::thread_pool& m_slowWorkers;
-    std::atomic<int>& m_nSlowTaken; // slow requests waiting or handled
-    int m_nSlowQueue;
+    const std::function<int(const CGalleryRequest&)>& m_laneOf;
+    std::vector<std::unique_ptr<CLane>>& m_lanes;
 };
 
 } // namespace
@@ -194,9 +236,10 @@ struct CHttpServer::CImpl {
           m_handler(std::move(handler)),
           m_connections(m_options.m_nConnectionsPerAddress, ConnectionCeiling(m_options.m_nMaxConnections),
                         m_options.m_strTrustedProxy),
-          m_workers(static_cast<std::size_t>(std::max(1, m_options.m_nThreads))),
-          m_slowWorkers(static_cast<std::size_t>(std::max(1, m_options.m_nSlowThreads)))
+          m_workers(static_cast<std::size_t>(std::max(1, m_options.m_nThreads)))
     {
+        for (const CHttpLane& lane : m_options.m_lanes)
+            m_lanes.push_back(std::make_unique<CLane>(lane));
     }
 
     bool Start(std::string& error);
@@ -211,7 +254,7 @@ struct CHttpServer::CImpl {
     {
         return {m_handler,   m_options.m_nKeptBodyBytes, std::chrono::seconds(m_options.m_nIdleSeconds),
                 m_connections, m_registry, m_bStopping, m_options.m_strTrustedProxy, m_workers, m_options.m_log,
-                m_options.m_isSlow, m_slowWorkers, m_nSlowTaken, m_options.m_nSlowQueue};
+                m_options.m_laneOf, m_lanes};
     }
 
     CHttpServerOptions m_options;
@@ -226,8 +269,7 @@ struct CHttpServer::CImpl {
     net::steady_timer m_acceptPause{m_io};
     std::thread m_ioThread;
     net::thread_pool m_workers;
-    net::thread_pool m_slowWorkers;
-    std::atomic<int> m_nSlowTaken{0};
+    std::vector<std::unique_ptr<CLane>> m_lanes;
     int m_nPort = 0;
     bool m_bStarted = false;
 };
@@ -393,22 +435,28 @@ private:
 
     void Dispatch(CGalleryRequest request)
     {
-        const bool bSlow = m_server.m_isSlow && m_server.m_isSlow(request);
-        if (bSlow && ++m_server.m_nSlowTaken > m_server.m_nSlowQueue) {
-            --m_server.m_nSlowTaken;
-            CGalleryAnswer busy = PlainTextAnswer(503, "The gallery has too much to render at the moment; try again.");
-            busy.m_headers.emplace_back("Retry-After", "5");
-            Write(std::move(busy));
-            return;
+        const int laneIndex = m_server.m_laneOf ? m_server.m_laneOf(request) : -1;
+        CLane* lane = laneIndex >= 0 && laneIndex < static_cast<int>(m_server.m_lanes.size())
+                          ? m_server.m_lanes[static_cast<std::size_t>(laneIndex)].get()
+                          : nullptr;
+        // Counted per client: behind the trusted proxy, the one it names.
+        std::string client = request.m_strClient;
+        if (lane) {
+            if (std::string full = lane->TryEnter(client); !full.empty()) {
+                CGalleryAnswer busy = PlainTextAnswer(503, std::move(full));
+                busy.m_headers.emplace_back("Retry-After", "5");
+                Write(std::move(busy));
+                return;
+            }
         }
         // The guard keeps the I/O thread running while a worker serves the request, so
         // that stopping waits for the answer to be written.
-        net::post(bSlow ? m_server.m_slowWorkers : m_server.m_workers,
-                  [self = shared_from_this(), request = std::move(request), bSlow,
+        net::post(lane ? lane->Workers() : m_server.m_workers,
+                  [self = shared_from_this(), request = std::move(request), lane, client = std::move(client),
                    guard = net::make_work_guard(m_stream.get_executor())] {
                       CGalleryAnswer answer = self->m_server.m_handler(request);
-                      if (bSlow)
-                          --self->m_server.m_nSlowTaken;
+                      if (lane)
+                          lane->Leave(client);
                       net::post(self->m_stream.get_executor(),
                                 [self, answer = std::move(answer)]() mutable { self->Write(std::move(answer)); });
                   });
@@ -613,7 +661,8 @@ void CHttpServer::CImpl::Stop()
     // once, requests being read or served once they are answered (within the deadlines).
     m_ioThread.join();
     m_workers.join();
-    m_slowWorkers.join();
+    for (const std::unique_ptr<CLane>& lane : m_lanes)
+        lane->Workers().join();
     m_bStarted = false;
 }
 

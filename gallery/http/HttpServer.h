@@ -10,10 +10,19 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "gallery/http/GalleryAnswer.h"
 #include "gallery/http/GalleryRequest.h"
 #include "gallery/http/HttpLimits.h"
+
+struct CHttpLane {
+    int m_nThreads = 2;
+    int m_nQueue = 64;           // requests waiting or handled at once; more are answered 503
+    int m_nQueuePerAddress = 8;  // of those, from one client address, so that one cannot take all
+    std::string m_strFull;       // the 503's text when the queue is full
+    std::string m_strAddressFull; // when the address has its share
+};
 
 struct CHttpServerOptions {
     std::string m_strHost = "0.0.0.0";
@@ -30,12 +39,12 @@ struct CHttpServerOptions {
     // kMaxDrainedBodyBytes (past that the request has m_bBodyComplete false).
     std::size_t m_nKeptBodyBytes = 8192;
     std::function<void(const std::string&)> m_log; // one line per request; empty: none
-    // Requests that may take long (the handler renders something): they are handled
-    // by threads of their own, m_nSlowThreads, at most m_nSlowQueue waiting or handled
-    // at once (more are answered 503), never by the threads of the others. Empty: none.
-    std::function<bool(const CGalleryRequest&)> m_isSlow;
-    int m_nSlowThreads = 2;
-    int m_nSlowQueue = 64;
+    // Kinds of request that may take long (a render, a write that waits on the disk):
+    // each is handled by threads of its own, never by the threads of the others, with a
+    // bounded queue. m_laneOf names a request's lane, an index into m_lanes; -1 (or no
+    // function) for the common threads.
+    std::vector<CHttpLane> m_lanes;
+    std::function<int(const CGalleryRequest&)> m_laneOf;
 };
 
 // Called on a worker thread, from several at once.

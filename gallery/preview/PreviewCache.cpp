@@ -180,6 +180,12 @@ void CPreviewCache::Keep(std::int64_t id, const std::string& ogg)
     AddLocked(id, ogg.size());
 }
 
+bool CPreviewCache::IsKept(std::int64_t id) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_entries.contains(id);
+}
+
 void CPreviewCache::Forget(std::int64_t id)
 {
     std::lock_guard lock(m_mutex);

@@ -43,6 +43,8 @@ public:
     // Null with the reason in `error`.
     [[nodiscard]] std::shared_ptr<const std::string> GetShared(std::int64_t id, std::span<const std::uint8_t> midi,
                                                                std::string& error);
+    // Whether the preview of ringtone `id` is kept, so that Get would not render it.
+    [[nodiscard]] bool IsKept(std::int64_t id) const;
     // Drops the kept preview of a deleted ringtone.
     void Forget(std::int64_t id);
 

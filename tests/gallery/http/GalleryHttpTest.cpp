@@ -137,6 +137,34 @@ TEST_F(GalleryHttpTest, PreviewsBeingRenderedNeverHoldThePagesUp)
     EXPECT_EQ(answered.load(), 10);
 }
 
+TEST_F(GalleryHttpTest, KeptPreviewsAreServedDuringARenderFloodThatTakesOnlyItsShare)
+{
+    for (int i = 0; i < 41; ++i)
+        ASSERT_TRUE(Post("nick", "pw").m_bPosted);
+    ASSERT_EQ(Client().Get("/tone/41.ogg")->status, 200);
+    m_pServer->Renderer().SetDelayMs(300);
+    std::vector<std::thread> flood;
+    std::atomic<int> refusedForTheAddress{0};
+    for (int id = 1; id <= 40; ++id)
+        flood.emplace_back([&, id] {
+            if (auto ogg = Client().Get("/tone/" + std::to_string(id) + ".ogg");
+                ogg && ogg->status == 503 && ogg->body.find("asked for by your address") != std::string::npos)
+                ++refusedForTheAddress;
+        });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    int keptServed = 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (int probe = 0; probe < 10; ++probe)
+        if (auto kept = Client().Get("/tone/41.ogg"); kept && kept->status == 200)
+            ++keptServed;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    for (std::thread& request : flood)
+        request.join();
+    EXPECT_EQ(keptServed, 10);
+    EXPECT_LT(seconds, 0.5) << "the kept preview waited for renders";
+    EXPECT_EQ(refusedForTheAddress.load(), 40 - 16) << "one address has 16 places of the queue";
+}
+
 struct CBadPost {
     const char* m_szName;
     friend void PrintTo(const CBadPost& c, std::ostream* os) { *os << c.m_szName; }
