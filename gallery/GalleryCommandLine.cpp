@@ -19,6 +19,9 @@ const char* const kGalleryUsage =
     "  --connections-per-address N\n"
     "                       connections open at once from one client address\n"
     "                       (default 32; more are answered 503)\n"
+    "  --max-connections N  connections open at once in all (default 4096, lowered\n"
+    "                       to what the file limit allows); at the limit the idle and\n"
+    "                       then the slowest give way to newcomers\n"
     "  --post-burst N       posts one address may make at once (default 30); after\n"
     "                       them, one every 20 s (more are answered 429)\n"
     "  --database URL       where the ringtones are kept: sqlite:PATH (default\n"
@@ -91,7 +94,7 @@ bool ParseGalleryCommandLine(const std::vector<std::string>& args, CGalleryComma
             continue;
         }
         if (arg != "--port" && arg != "--host" && arg != "--threads" && arg != "--password-cost" &&
-            arg != "--soundfont" && arg != "--preview-cache-mb" && arg != "--connections-per-address" &&
+            arg != "--soundfont" && arg != "--preview-cache-mb" && arg != "--connections-per-address" && arg != "--max-connections" &&
             arg != "--post-burst" && arg != "--database" && arg != "--trusted-proxy") {
             error = "unknown option " + arg;
             return false;
@@ -119,6 +122,11 @@ bool ParseGalleryCommandLine(const std::vector<std::string>& args, CGalleryComma
             !ParseNumber(value, 1, kMaxConnections, out.m_options.m_nConnectionsPerAddress)) {
             error = "--connections-per-address takes a number from 1 to " + std::to_string(kMaxConnections) +
                     ", not \"" + value + "\"";
+            return false;
+        }
+        if (arg == "--max-connections" && !ParseNumber(value, 1, kMaxConnections, out.m_options.m_nMaxConnections)) {
+            error = "--max-connections takes a number from 1 to " + std::to_string(kMaxConnections) + ", not \"" +
+                    value + "\"";
             return false;
         }
         if (arg == "--preview-cache-mb" && !ParseMebibytes(value, out.m_options.m_nPreviewCacheBytes)) {

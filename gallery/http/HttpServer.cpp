@@ -26,6 +26,13 @@ namespace http = beast::http;
 using tcp = net::ip::tcp;
 
 constexpr auto kRequestDeadline = std::chrono::seconds(kRequestSeconds);
+constexpr auto kHeadDeadline = std::chrono::seconds(kHeadSeconds);
+constexpr auto kSlowRequest = std::chrono::seconds(kSlowRequestSeconds);
+
+std::int64_t SteadyNow()
+{
+    return std::chrono::steady_clock::now().time_since_epoch().count();
+}
 
 // On every answer, the transport's own refusals included. No page of the gallery
 // runs inline script or style, so the policy can forbid both.
@@ -198,6 +205,9 @@ public:
     // The connection that has waited longest for a request of which nothing came; null
     // when none waits so.
     [[nodiscard]] std::shared_ptr<CConnection> OldestIdle();
+    // The connection that has been reading its request longest, at least `atLeast`
+    // (steady clock ticks); null when none has.
+    [[nodiscard]] std::shared_ptr<CConnection> SlowestSender(std::int64_t atLeast);
     [[nodiscard]] std::vector<std::shared_ptr<CConnection>> Live()
     {
         std::lock_guard lock(m_mutex);
@@ -310,14 +320,16 @@ public:
         // shorter idle deadline (unless it came already, with the last request).
         m_requestDeadline = std::chrono::steady_clock::now() + kRequestDeadline;
         if (m_buffer.size() > 0) {
+            m_readingSince = SteadyNow();
             ReadRest();
             return;
         }
-        m_idleSince = std::chrono::steady_clock::now().time_since_epoch().count();
+        m_idleSince = SteadyNow();
         m_stream.expires_after(std::min<std::chrono::steady_clock::duration>(m_server.m_idleDeadline, kRequestDeadline));
         m_stream.async_read_some(m_buffer.prepare(kMaxHeaderBytes), [self = shared_from_this()](beast::error_code ec,
                                                                                               std::size_t bytes) {
             self->m_idleSince = 0;
+            self->m_readingSince = SteadyNow();
             self->m_buffer.commit(bytes);
             // Closed meanwhile as idle (stopping, or room for a newcomer) while these
             // bytes were on their way: the client is told nothing, so nothing is done.
@@ -333,6 +345,20 @@ public:
     // Nanoseconds of the steady clock since when it waits for a request of which
     // nothing came; 0 when it does not.
     [[nodiscard]] std::int64_t IdleSince() const { return m_idleSince; }
+
+    // Steady clock ticks since when it reads a request of which some came; 0 when it
+    // does not.
+    [[nodiscard]] std::int64_t ReadingSince() const { return m_readingSince; }
+
+    // Closes the connection if it is still reading the request it was reading at
+    // `since`, which has not come whole since.
+    void CloseIfStillReading(std::int64_t since)
+    {
+        net::post(m_stream.get_executor(), [self = shared_from_this(), since] {
+            if (self->m_readingSince == since && since != 0)
+                self->Close();
+        });
+    }
 
     // Closes the connection if it is still idle.
     void CloseIfIdle()
@@ -354,16 +380,29 @@ public:
     }
 
 private:
+    // The head within its deadline from its first byte, then the rest within the
+    // request's deadline.
     void ReadRest()
     {
-        m_stream.expires_at(m_requestDeadline);
-        http::async_read(m_stream, m_buffer, *m_parser,
-                         [self = shared_from_this()](beast::error_code ec, std::size_t) { self->OnRead(ec); });
+        const auto headDeadline = std::chrono::steady_clock::time_point(
+            std::chrono::steady_clock::duration(m_readingSince.load())) + kHeadDeadline;
+        m_stream.expires_at(std::min(m_requestDeadline, headDeadline));
+        http::async_read_header(m_stream, m_buffer, *m_parser, [self = shared_from_this()](beast::error_code ec,
+                                                                                            std::size_t) {
+            if (ec || self->m_parser->is_done()) {
+                self->OnRead(ec);
+                return;
+            }
+            self->m_stream.expires_at(self->m_requestDeadline);
+            http::async_read(self->m_stream, self->m_buffer, *self->m_parser,
+                             [self](beast::error_code bodyError, std::size_t) { self->OnRead(bodyError); });
+        });
     }
 
     void OnRead(beast::error_code ec)
     {
         m_bReading = false;
+        m_readingSince = 0;
         if (ec == http::error::body_limit) {
             RefuseOversized();
         } else if (ec == http::error::header_limit) {
@@ -556,6 +595,7 @@ private:
     bool m_bHead = false;
     bool m_bReading = false;
     std::atomic<std::int64_t> m_idleSince{0};
+    std::atomic<std::int64_t> m_readingSince{0};
     std::chrono::steady_clock::time_point m_requestDeadline;
 };
 
@@ -567,6 +607,17 @@ std::shared_ptr<CConnection> CConnectionRegistry::OldestIdle()
             since != 0 && (!oldest || since < oldest->IdleSince()))
             oldest = connection;
     return oldest;
+}
+
+std::shared_ptr<CConnection> CConnectionRegistry::SlowestSender(std::int64_t atLeast)
+{
+    const std::int64_t before = SteadyNow() - atLeast;
+    std::shared_ptr<CConnection> slowest;
+    for (const std::shared_ptr<CConnection>& connection : Live())
+        if (const std::int64_t since = connection->ReadingSince();
+            since != 0 && since <= before && (!slowest || since < slowest->ReadingSince()))
+            slowest = connection;
+    return slowest;
 }
 
 } // namespace
@@ -591,9 +642,14 @@ void CHttpServer::CImpl::Accept()
         CConnectionCounter::Entry entry =
             addressError ? CConnectionCounter::Entry::AddressFull : m_connections.TryEnter(address);
         if (entry == CConnectionCounter::Entry::ServerFull) {
-            // At the limit in all: the connection idle the longest makes room.
+            // At the limit in all: the connection idle the longest makes room, else the
+            // one that has been sending its request the longest.
             if (std::shared_ptr<CConnection> idle = m_registry.OldestIdle()) {
                 idle->CloseIfIdle();
+                entry = m_connections.TryEnter(address, true);
+            } else if (std::shared_ptr<CConnection> slow = m_registry.SlowestSender(
+                           std::chrono::duration_cast<std::chrono::steady_clock::duration>(kSlowRequest).count())) {
+                slow->CloseIfStillReading(slow->ReadingSince());
                 entry = m_connections.TryEnter(address, true);
             }
         }
@@ -602,15 +658,20 @@ void CHttpServer::CImpl::Accept()
             m_registry.Add(connection);
             connection->Read();
         } else {
-            static constexpr std::string_view kTooMany =
+            // The refusal names whose limit was reached.
+            const std::string_view text = entry == CConnectionCounter::Entry::ServerFull
+                                              ? "The gallery has too many connections at the moment; wait.\n"
+                                              : "Too many connections from your address; wait.\n";
+            const std::string tooMany =
                 "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain; charset=utf-8\r\n"
-                "X-Content-Type-Options: nosniff\r\nRetry-After: 10\r\nConnection: close\r\nContent-Length: 46\r\n\r\n"
-                "Too many connections from your address; wait.\n";
+                "X-Content-Type-Options: nosniff\r\nRetry-After: 10\r\nConnection: close\r\nContent-Length: " +
+                std::to_string(text.size()) + "\r\n\r\n" + std::string(text);
             beast::error_code ignored;
             socket.non_blocking(true, ignored);
-            socket.write_some(net::buffer(kTooMany), ignored);
+            socket.write_some(net::buffer(tooMany), ignored);
             socket.shutdown(tcp::socket::shutdown_send, ignored);
-            Log(address + " - 503 (too many connections)");
+            Log(address + " - 503 (too many connections" +
+                (entry == CConnectionCounter::Entry::ServerFull ? " in all)" : " from the address)"));
         }
         Accept();
     });
