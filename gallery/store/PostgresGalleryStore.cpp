@@ -18,6 +18,9 @@ namespace {
 // a time. A few keep the threads busy without holding many server processes per
 // gallery process.
 constexpr int kConnections = 4;
+// Besides them, connections for the listings and ringtones alone: writes that wait on
+// a stalled disk may hold every one of the others, and the pages are read meanwhile.
+constexpr int kReadConnections = 2;
 
 // The schema, one step per version, recorded in gallery_schema. Each step runs in its
 // own transaction under an advisory lock, so that processes starting together apply
@@ -424,13 +427,14 @@ CPgParams ParamsOf(const CListingSql& sql, CPgParams params = {})
     return params;
 }
 
-// The connections of a store: at most kConnections, each lent to one call at a time.
+// Connections of a store, each lent to one call at a time.
 struct CPgPool {
+    explicit CPgPool(int connections) : m_nLendable(connections) {}
     std::string m_strUrl;          // empty until the store is open
     std::mutex m_mutex;
     std::condition_variable m_returned;
     std::vector<std::unique_ptr<CPgConnection>> m_idle;
-    int m_nLendable = kConnections; // idle ones and those not yet made
+    int m_nLendable; // idle ones and those not yet made
 };
 
 // A connection of the pool for one call; back to the pool when the call ends.
@@ -557,7 +561,8 @@ bool UpdatePostgresSchema(CPgConnection& db, std::string& error)
 } // namespace
 
 struct CPostgresGalleryStore::CImpl {
-    CPgPool m_pool;
+    CPgPool m_pool{kConnections};
+    CPgPool m_readPool{kReadConnections}; // listings and ringtones
 };
 
 CPostgresGalleryStore::CPostgresGalleryStore() : m_pImpl(std::make_unique<CImpl>()) {}
@@ -578,6 +583,7 @@ bool CPostgresGalleryStore::Open(const std::string& url, std::string& error)
     if (!UpdatePostgresSchema(db, error))
         return false;
     pool.m_strUrl = url;
+    m_pImpl->m_readPool.m_strUrl = url;
     return true;
 }
 
@@ -743,7 +749,7 @@ bool CPostgresGalleryStore::ListTones(std::vector<CToneRecord>& tones, std::stri
 {
     tones.clear();
     return OnConnection(
-        m_pImpl->m_pool,
+        m_pImpl->m_readPool,
         [&](CPgConnection& db, std::string& why) {
             const CPgResult result =
                 db.Exec((std::string("SELECT ") + kListedToneColumns + " FROM tones ORDER BY posted DESC, id DESC").c_str());
@@ -761,7 +767,7 @@ bool CPostgresGalleryStore::GetTone(std::int64_t id, CToneRecord& tone, bool& fo
 {
     found = false;
     return OnConnection(
-        m_pImpl->m_pool,
+        m_pImpl->m_readPool,
         [&](CPgConnection& db, std::string& why) {
             const CPgResult result = db.Exec(
                 (std::string("SELECT ") + kListedToneColumns + ", midi FROM tones WHERE id = $1").c_str(),
@@ -796,7 +802,7 @@ bool CPostgresGalleryStore::DeleteTone(std::int64_t id, bool& deleted, std::stri
 bool CPostgresGalleryStore::CountTones(std::int64_t& count, std::string& error)
 {
     return OnConnection(
-        m_pImpl->m_pool,
+        m_pImpl->m_readPool,
         [&](CPgConnection& db, std::string& why) {
             const CPgResult result = db.Exec("SELECT COALESCE(SUM(tones), 0)::BIGINT FROM tone_counts");
             if (!result.Ok())
@@ -890,7 +896,7 @@ bool CPostgresGalleryStore::ListTonePage(const CToneFilter& filter, std::int64_t
     const CListingSql counting = ListingSqlOf(filter, terms, 1);
     const CListingSql listing = ListingSqlOf(filter, terms, 3);
     return OnConnection(
-        m_pImpl->m_pool,
+        m_pImpl->m_readPool,
         [&](CPgConnection& db, std::string& why) {
             page.m_tones.clear();
             // The count and the page from one snapshot: a post between the two reads
@@ -923,7 +929,7 @@ bool CPostgresGalleryStore::CountTonesByCategory(std::array<std::int64_t, kToneC
 {
     counts.fill(0);
     return OnConnection(
-        m_pImpl->m_pool,
+        m_pImpl->m_readPool,
         [&](CPgConnection& db, std::string& why) {
             const CPgResult result = db.Exec("SELECT category, tones FROM tone_counts");
             if (!result.Ok())

@@ -246,12 +246,19 @@ void ReadListedTone(const CSqliteStatement& st, CToneRecord& tone)
 
 CSqliteGalleryStore::~CSqliteGalleryStore()
 {
+    sqlite3_close(m_pReadDb);
     sqlite3_close(m_pDb);
 }
 
 bool CSqliteGalleryStore::Fail(const char* what, std::string& error)
 {
     error = std::string(what) + ": " + (m_pDb ? sqlite3_errmsg(m_pDb) : "no database");
+    return false;
+}
+
+bool CSqliteGalleryStore::FailRead(const char* what, std::string& error)
+{
+    error = std::string(what) + ": " + (m_pReadDb ? sqlite3_errmsg(m_pReadDb) : "no database");
     return false;
 }
 
@@ -321,6 +328,15 @@ bool CSqliteGalleryStore::OpenFile(const std::string& path, std::string& error)
         m_pDb = nullptr;
         return false;
     }
+    std::lock_guard readLock(m_readMutex);
+    if (sqlite3_open_v2(path.c_str(), &m_pReadDb, SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX, nullptr) !=
+        SQLITE_OK) {
+        error = "cannot open " + path + " for reading: " + (m_pReadDb ? sqlite3_errmsg(m_pReadDb) : "out of memory");
+        sqlite3_close(m_pReadDb);
+        m_pReadDb = nullptr;
+        return false;
+    }
+    sqlite3_busy_timeout(m_pReadDb, 5000);
     return true;
 }
 
@@ -430,14 +446,14 @@ CGalleryStore::AddResult CSqliteGalleryStore::AddTone(CToneRecord& tone, const s
 
 bool CSqliteGalleryStore::ListTones(std::vector<CToneRecord>& tones, std::string& error)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_readMutex);
     tones.clear();
-    CSqliteStatement st(m_pDb, std::string("SELECT ") + kListedToneColumns + " FROM tones ORDER BY posted DESC, id DESC");
+    CSqliteStatement st(m_pReadDb, std::string("SELECT ") + kListedToneColumns + " FROM tones ORDER BY posted DESC, id DESC");
     while (st.Step())
         ReadListedTone(st, tones.emplace_back());
     if (st.Failed()) {
         tones.clear();
-        return Fail("cannot list the ringtones", error);
+        return FailRead("cannot list the ringtones", error);
     }
     return true;
 }
@@ -466,9 +482,9 @@ bool CSqliteGalleryStore::AddTones(std::vector<CToneRecord>& tones, std::string&
 
 bool CSqliteGalleryStore::CountListing(const CListingSql& sql, CTonePage& page, std::string& error)
 {
-    CSqliteStatement st(m_pDb, sql.m_strCount);
+    CSqliteStatement st(m_pReadDb, sql.m_strCount);
     if (!BindValues(st, sql) || !st.Step())
-        return Fail("cannot count the ringtones", error);
+        return FailRead("cannot count the ringtones", error);
     SetPageTotal(sql, st.Int(0), page);
     return true;
 }
@@ -476,7 +492,7 @@ bool CSqliteGalleryStore::CountListing(const CListingSql& sql, CTonePage& page, 
 bool CSqliteGalleryStore::ListTonePage(const CToneFilter& filter, std::int64_t skip, int count, CTonePage& page,
                                        std::string& error)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_readMutex);
     page.m_tones.clear();
     const CListingSql sql = ListingSqlOf(filter);
     if (!CountListing(sql, page, error))
@@ -484,14 +500,14 @@ bool CSqliteGalleryStore::ListTonePage(const CToneFilter& filter, std::int64_t s
     const std::int64_t rows = std::min<std::int64_t>(count, page.m_nTotal - skip);
     if (rows <= 0)
         return true;
-    CSqliteStatement st(m_pDb, PageSqlOf(sql));
+    CSqliteStatement st(m_pReadDb, PageSqlOf(sql));
     if (!st.Bind(1, rows) || !st.Bind(2, skip) || !BindValues(st, sql))
-        return Fail("cannot list the ringtones", error);
+        return FailRead("cannot list the ringtones", error);
     while (st.Step())
         ReadListedTone(st, page.m_tones.emplace_back());
     if (st.Failed()) {
         page.m_tones.clear();
-        return Fail("cannot list the ringtones", error);
+        return FailRead("cannot list the ringtones", error);
     }
     return true;
 }
@@ -499,28 +515,28 @@ bool CSqliteGalleryStore::ListTonePage(const CToneFilter& filter, std::int64_t s
 bool CSqliteGalleryStore::CountTonesByCategory(std::array<std::int64_t, kToneCategories.size()>& counts,
                                                std::string& error)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_readMutex);
     counts.fill(0);
-    CSqliteStatement st(m_pDb, "SELECT category, tones FROM tone_counts");
+    CSqliteStatement st(m_pReadDb, "SELECT category, tones FROM tone_counts");
     while (st.Step())
         if (ToneCategory category = ToneCategory::Others; CategoryOfWord(st.Text(0), category))
             counts[static_cast<std::size_t>(category)] = st.Int(1);
-    return st.Failed() ? Fail("cannot count the ringtones", error) : true;
+    return st.Failed() ? FailRead("cannot count the ringtones", error) : true;
 }
 
 bool CSqliteGalleryStore::GetTone(std::int64_t id, CToneRecord& tone, bool& found, std::string& error)
 {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_readMutex);
     found = false;
-    CSqliteStatement st(m_pDb, std::string("SELECT ") + kListedToneColumns + ", midi FROM tones WHERE id = ?1");
+    CSqliteStatement st(m_pReadDb, std::string("SELECT ") + kListedToneColumns + ", midi FROM tones WHERE id = ?1");
     if (!st.Bind(1, id))
-        return Fail("cannot read the ringtone", error);
+        return FailRead("cannot read the ringtone", error);
     if (st.Step()) {
         ReadListedTone(st, tone);
         tone.m_midi = st.Blob(6);
         found = true;
     }
-    return st.Failed() ? Fail("cannot read the ringtone", error) : true;
+    return st.Failed() ? FailRead("cannot read the ringtone", error) : true;
 }
 
 bool CSqliteGalleryStore::DeleteTone(std::int64_t id, bool& deleted, std::string& error)
@@ -535,10 +551,10 @@ bool CSqliteGalleryStore::DeleteTone(std::int64_t id, bool& deleted, std::string
 
 bool CSqliteGalleryStore::CountTones(std::int64_t& count, std::string& error)
 {
-    std::lock_guard lock(m_mutex);
-    CSqliteStatement st(m_pDb, "SELECT COUNT(*) FROM tones");
+    std::lock_guard lock(m_readMutex);
+    CSqliteStatement st(m_pReadDb, "SELECT COUNT(*) FROM tones");
     if (!st.Step())
-        return Fail("cannot count the ringtones", error);
+        return FailRead("cannot count the ringtones", error);
     count = st.Int(0);
     return true;
 }

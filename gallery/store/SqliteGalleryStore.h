@@ -1,7 +1,9 @@
 #pragma once
 // The gallery's data in one SQLite file, "gallery.db" in the data directory (or a
-// path of its own), in WAL mode with full syncs. Every call holds the store's lock
-// for its whole transaction.
+// path of its own), in WAL mode with full syncs. Every call that writes holds the
+// store's lock for its whole transaction. Listings and ringtones are read through a
+// connection of their own under a lock of their own: a commit that waits on the disk
+// holds up the writes after it, not the pages.
 
 #include <mutex>
 
@@ -49,6 +51,7 @@ private:
     [[nodiscard]] bool Exec(const char* sql, std::string& error);
     [[nodiscard]] bool Migrate(std::string& error);
     [[nodiscard]] bool Fail(const char* what, std::string& error);
+    [[nodiscard]] bool FailRead(const char* what, std::string& error);
     // Fail, with DiskFull when that is why the last statement failed.
     [[nodiscard]] AddResult FailAdd(const char* what, std::string& error);
     [[nodiscard]] bool FindAuthorLocked(std::string_view nickname, CAuthorRecord& author, bool& found,
@@ -59,4 +62,6 @@ private:
 
     std::mutex m_mutex;
     sqlite3* m_pDb = nullptr;
+    std::mutex m_readMutex;
+    sqlite3* m_pReadDb = nullptr;
 };
