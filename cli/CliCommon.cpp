@@ -9,6 +9,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "text/Text.h"
 #include "cli/CliCommand.h"
 #include "fileio/ReadWholeFile.h"
 
@@ -115,13 +116,13 @@ std::vector<std::string> CCliArgs::Values(const std::string& name) const
 int CliUsageError(const char* command, const std::string& message)
 {
     std::fprintf(stderr, "zorvattone-cli %s: %s\nRun 'zorvattone-cli %s --help' for its usage.\n", command,
-                 message.c_str(), command);
+                 ShownText(message, kShownMessageCharacters).c_str(), command);
     return kExitUsage;
 }
 
 int CliFailure(const std::string& message)
 {
-    std::fprintf(stderr, "zorvattone-cli: %s\n", message.c_str());
+    std::fprintf(stderr, "zorvattone-cli: %s\n", ShownText(message, kShownMessageCharacters).c_str());
     return kExitFailed;
 }
 

@@ -1,3 +1,4 @@
+#include "text/Text.h"
 #include "cli/CliToneFile.h"
 
 #include <cstdio>
@@ -99,7 +100,7 @@ int CliPickRtttlTone(const std::string& path, const std::string& text, const std
             return CliFailure(path + " holds no ringtone named \"" + *tone + "\"");
     } else if (tones.size() > 1) {
         std::fprintf(stderr, "zorvattone-cli: warning: %s holds %zu ringtones: the first is taken (--index N "
-                             "picks another)\n", path.c_str(), tones.size());
+                             "picks another)\n", ShownText(path, kShownMessageCharacters).c_str(), tones.size());
     }
     if (!ReadRtttlTone(tones[pick], out, losses, error))
         return CliFailure(path + ": " + error);
@@ -110,7 +111,8 @@ void CliWarnLosses(const std::vector<ToneLoss>& losses)
 {
     for (const ToneLoss& loss : losses) {
         if (loss.strToken.empty()) {
-            std::fprintf(stderr, "zorvattone-cli: warning: %s\n", loss.strReason.c_str());
+            std::fprintf(stderr, "zorvattone-cli: warning: %s\n",
+                         ShownText(loss.strReason, kShownMessageCharacters).c_str());
             continue;
         }
         const char* what = "";
@@ -120,8 +122,9 @@ void CliWarnLosses(const std::vector<ToneLoss>& losses)
         case ToneLoss::Kind::Changed: what = "changed "; break;
         case ToneLoss::Kind::Ignored: break;
         }
-        std::fprintf(stderr, "zorvattone-cli: warning: %s\"%s\": %s\n", what, loss.strToken.c_str(),
-                     loss.strReason.c_str());
+        std::fprintf(stderr, "zorvattone-cli: warning: %s\"%s\": %s\n", what,
+                     ShownText(loss.strToken, kShownTokenCharacters).c_str(),
+                     ShownText(loss.strReason, kShownMessageCharacters).c_str());
     }
 }
 

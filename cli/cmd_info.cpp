@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 
+#include "text/Text.h"
 #include "cli/CliCommand.h"
 #include "engine/MidiEngine.h"
 #include "engine/OfflineRecorder.h"
@@ -29,7 +30,7 @@ void PrintPlayerView(const CMidiSong& song)
     }
     std::printf("length: %u seconds\n", seconds);
     for (const std::string& label : labels)
-        std::printf("%s\n", label.c_str());
+        std::printf("%s\n", ShownText(label, kShownMessageCharacters).c_str());
 }
 
 int RunInfo(const std::vector<std::string>& args)

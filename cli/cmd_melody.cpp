@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "text/Text.h"
 #include "cli/CliCommand.h"
 #include "song/MelodyFinder.h"
 #include "song/MidiSong.h"
@@ -35,7 +36,7 @@ int RunMelody(const std::vector<std::string>& args)
         return CliFailure(error.strMessage);
     const std::vector<MelodyCandidate> ranked = RankMelodyChannels(CSongNotes(song));
     for (const MelodyCandidate& c : ranked)
-        std::printf("%d %.2f %s\n", c.nChannel + 1, c.dScore, c.strLabel.c_str());
+        std::printf("%d %.2f %s\n", c.nChannel + 1, c.dScore, ShownText(c.strLabel, kShownMessageCharacters).c_str());
     if (MelodyRunnerUpIsClose(ranked))
         std::fprintf(stderr, "zorvattone-cli: channels %d and %d are close: either may carry the tune\n",
                      ranked[0].nChannel + 1, ranked[1].nChannel + 1);

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "text/Text.h"
 #include "engine/MidiEngine.h"
 #include "engine/RealtimeClock.h"
 #include "engine/SoundFontPath.h"
@@ -60,13 +61,13 @@ struct PlayArgs {
 
 int Usage(const std::string& message)
 {
-    std::fprintf(stderr, "zorvattone-play: %s\n\n%s", message.c_str(), kUsage);
+    std::fprintf(stderr, "zorvattone-play: %s\n\n%s", ShownText(message, kShownMessageCharacters).c_str(), kUsage);
     return kExitUsage;
 }
 
 int Failure(const std::string& message)
 {
-    std::fprintf(stderr, "zorvattone-play: %s\n", message.c_str());
+    std::fprintf(stderr, "zorvattone-play: %s\n", ShownText(message, kShownMessageCharacters).c_str());
     return kExitFailed;
 }
 
@@ -128,7 +129,8 @@ int RenderWav(const CMidiSong& song, const PlayArgs& args)
 
 void ShowProgress(const std::string& name, std::uint64_t at, std::uint32_t length)
 {
-    std::fprintf(stderr, "\r  %s / %s  %s ", Clock(at).c_str(), Clock(length).c_str(), name.c_str());
+    std::fprintf(stderr, "\r  %s / %s  %s ", Clock(at).c_str(), Clock(length).c_str(),
+                 ShownText(name, kShownTokenCharacters).c_str());
     std::fflush(stderr);
 }
 

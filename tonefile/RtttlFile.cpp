@@ -30,23 +30,33 @@ std::vector<std::string_view> Lines(std::string_view text)
     return lines;
 }
 
+// An RTTTL name holds no ":" (the field's end), no control character and only UTF-8:
+// an .ott title is bytes of any value.
 std::string NameForText(const std::string& name, std::vector<ToneLoss>& losses)
 {
-    std::string out(Trimmed(name));
+    std::string_view rest = Trimmed(name);
+    std::string out;
     bool bChanged = false;
-    for (char& c : out) {
-        if (c == ':' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-            c = '_';
+    while (!rest.empty()) {
+        std::size_t length = 0;
+        const char32_t c = DecodeUtf8(rest, length);
+        if (length == 0 || c == ':' || c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+            out += '_';
             bChanged = true;
+            rest.remove_prefix(std::max<std::size_t>(length, 1));
+            continue;
         }
+        out.append(rest.substr(0, length));
+        rest.remove_prefix(length);
     }
     if (out.empty()) {
         out = "Tone";
         bChanged = !name.empty();
     }
     if (bChanged)
-        losses.push_back({ToneLoss::Kind::Ignored, name, "RTTTL names hold no \":\" or control characters: written \"" +
-                                                            out + "\""});
+        losses.push_back({ToneLoss::Kind::Ignored, name,
+                          "RTTTL names hold no \":\", control characters or bytes that are not UTF-8: written \"" +
+                              out + "\""});
     return out;
 }
 

@@ -60,6 +60,21 @@ TEST_F(CliToneFileTest, ExportsEachFormatAndImportsItBack)
     }
 }
 
+TEST_F(CliToneFileTest, WritesHostileNamesAndTokensSafely)
+{
+    // A name that would retitle the terminal and ring its bell, a byte that is not
+    // UTF-8, and a note token of 60 KB.
+    const std::string in = Tone("evil.txt", "\x1B]0;pwned\x07\xFFx:d=4,o=5,b=120:c," + std::string(60000, 'z') + ",d");
+    const ProgramResult r = Run({"import", in});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    for (const std::string& shown : {r.out, r.err}) {
+        EXPECT_EQ(shown.find_first_of("\x1B\x07\xFF"), std::string::npos) << shown.substr(0, 300);
+        EXPECT_LT(shown.size(), 2000u);
+    }
+    EXPECT_NE(r.err.find("\\x1B]0;pwned\\x07\uFFFDx"), std::string::npos) << r.err.substr(0, 300);
+    EXPECT_NE(r.err.find("\"" + std::string(40, 'z') + "\u2026\""), std::string::npos) << r.err.substr(0, 300);
+}
+
 TEST_F(CliToneFileTest, SaysWhatAFormatCannotHold)
 {
     const std::string in = Tone("dd.txt", "DD:d=4,o=5,b=120:c..6,8c9,d,");

@@ -46,7 +46,13 @@ INSTANTIATE_TEST_SUITE_P(
                    {Kind::Changed, "4p...", "RTTTL has no 2/3 length: written 8p."},
                    {Kind::Changed, "32d...5", "RTTTL has no 2/3 length: written 32d5"}}},
         WriteCase{"a_name_with_a_colon_or_a_line_break", {"a:b\nc", 125, {}}, "a_b_c:d=4,o=5,b=125:",
-                  {{Kind::Ignored, "a:b\nc", "RTTTL names hold no \":\" or control characters: written \"a_b_c\""}}},
+                  {{Kind::Ignored, "a:b\nc",
+                    "RTTTL names hold no \":\", control characters or bytes that are not UTF-8: written \"a_b_c\""}}},
+        WriteCase{"a_title_of_bytes_that_are_not_utf8_or_are_a_c1_control",
+                  {"\xE9t\xC3\xA9\x9B\xC2\x9B", 125, {}}, "_t\xC3\xA9__:d=4,o=5,b=125:",
+                  {{Kind::Ignored, "\xE9t\xC3\xA9\x9B\xC2\x9B",
+                    "RTTTL names hold no \":\", control characters or bytes that are not UTF-8: written "
+                    "\"_t\xC3\xA9__\""}}},
         WriteCase{"an_empty_name", {"", 125, {}}, "Tone:d=4,o=5,b=125:", {}}),
     [](const testing::TestParamInfo<WriteCase>& info) { return std::string(info.param.name); });
 
