@@ -60,12 +60,16 @@ int Run(const std::vector<std::string>& args)
     std::vector<ToneLoss> losses;
     if (int rc = CliReadRtttlFile(parsed.strInput, parsed.index, parsed.tone, melody, losses); rc != kExitOk)
         return rc;
+    if (CliNoNoteLeft(melody, losses, losses.size())) {
+        CliWarnLosses(losses);
+        return CliFailure(parsed.strInput + ": no note is left to write; " + parsed.strOutput + " is not written");
+    }
     CPrivateDir dir;
     if (!dir.Ok())
         return CliFailure(dir.Error());
     std::string bytes;
     std::string error;
-    if (!RenderToneAudio(melody, parsed.format, parsed.nProgram, dir.File(), bytes, losses, error)) {
+    if (!RenderToneAudio(melody, parsed.format, parsed.nProgram, dir.File(), bytes, losses, error, parsed.nSeconds)) {
         CliWarnLosses(losses);
         return CliFailure("cannot make " + parsed.strOutput + ": " + error);
     }

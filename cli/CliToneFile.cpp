@@ -1,21 +1,23 @@
-#include "text/Text.h"
 #include "cli/CliToneFile.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "fileio/FileReplacer.h"
+#include "text/Text.h"
 #include "tonefile/RtttlFile.h"
 
 const char* const kExportSummary = "write an RTTTL ringtone as an .rtttl, .ott, .imy, .ogg or .m4r file";
 const char* const kExportUsage =
     "usage: zorvattone-cli export [--format F] [--instrument N] [--index N|--tone NAME]\n"
-    "                             [--truncate] RTTTL_FILE|- -o OUT\n\n"
+    "                             [--truncate] [--seconds S] RTTTL_FILE|- -o OUT\n\n"
     "Reads the ringtone of RTTTL_FILE (standard input for -) as Listen reads it and\n"
     "writes it to OUT in the format F, or the one OUT's extension names:\n"
     "  rtttl  .rtttl, .txt  RTTTL text on one line, as every RTTTL player reads it\n"
     "  ott    .ott          the Smart Messaging ringing tone as binary octets (Nokia)\n"
     "  imy    .imy          iMelody 1.2 (Sony Ericsson, Siemens and other EMS phones)\n"
-    "  ogg    .ogg          Ogg Vorbis sound from the built-in synthesizer (Android)\n"
+    "  ogg    .ogg          Ogg Vorbis sound from the built-in synthesizer, at most\n"
+    "                       40 s unless --seconds asks for more, faded out (Android)\n"
     "  m4r    .m4r          AAC sound in MPEG-4, at most 40 s, faded out (iPhone)\n"
     "Every note a format cannot hold as it is gets one warning line on standard error.\n"
     "OUT is written whole or not at all.\n\n"
@@ -26,11 +28,13 @@ const char* const kExportUsage =
     "  --tone NAME     the ringtone of that name (default: the first)\n"
     "  --truncate      cut an .ott that is too long for one message (130 octets)\n"
     "                  instead of giving up (exit code 1)\n"
+    "  --seconds S     where the sound formats are cut: 1..40 for .m4r, 1..600 for\n"
+    "                  .ogg (default 40)\n"
     "  -o, --output OUT  where the ringtone goes\n";
 
 int CliParseExportArgs(const std::vector<std::string>& args, CliExportArgs& out)
 {
-    CCliArgs parsed(args, {"--format", "--instrument", "--index", "--tone", "--output"}, {"--truncate"},
+    CCliArgs parsed(args, {"--format", "--instrument", "--index", "--tone", "--output", "--seconds"}, {"--truncate"},
                     {{"-o", "--output"}});
     if (!parsed.Ok())
         return CliUsageError("export", parsed.Error());
@@ -67,6 +71,16 @@ int CliParseExportArgs(const std::vector<std::string>& args, CliExportArgs& out)
     if (out.index && out.tone)
         return CliUsageError("export", "--index and --tone both pick the ringtone: give one");
     out.bTruncate = parsed.Flag("--truncate");
+    if (auto text = parsed.Value("--seconds")) {
+        const long most = out.format == ToneFormat::M4r ? kMaxM4rSeconds : kMaxOggSeconds;
+        long seconds = 0;
+        if (!IsAudioFormat(out.format))
+            return CliUsageError("export", "--seconds cuts the sound formats, .ogg and .m4r");
+        if (!CliParseInt(*text, 1, most, seconds))
+            return CliUsageError("export", "--seconds takes a number 1.." + std::to_string(most) + " for ." +
+                                               ToneFormatName(out.format));
+        out.nSeconds = static_cast<unsigned>(seconds);
+    }
     return kExitOk;
 }
 
@@ -105,6 +119,17 @@ int CliPickRtttlTone(const std::string& path, const std::string& text, const std
     if (!ReadRtttlTone(tones[pick], out, losses, error))
         return CliFailure(path + ": " + error);
     return kExitOk;
+}
+
+bool CliNoNoteLeft(const CToneMelody& melody, const std::vector<ToneLoss>& losses, std::size_t firstOfWriting)
+{
+    const auto sounding = std::count_if(melody.notes.begin(), melody.notes.end(),
+                                        [](const RingtoneNote& note) { return NotePitch(note) >= 0; });
+    const auto lost = std::count_if(losses.begin() + static_cast<std::ptrdiff_t>(std::min(firstOfWriting, losses.size())),
+                                    losses.end(), [](const ToneLoss& loss) {
+                                        return loss.kind == ToneLoss::Kind::Dropped || loss.kind == ToneLoss::Kind::Cut;
+                                    });
+    return sounding == 0 || lost >= sounding;
 }
 
 void CliWarnLosses(const std::vector<ToneLoss>& losses)

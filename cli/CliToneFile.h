@@ -24,6 +24,7 @@ struct CliExportArgs {
     std::optional<long> index; // 1-based, of the ringtones in the file
     std::optional<std::string> tone; // or by name
     bool bTruncate = false;
+    unsigned nSeconds = 40; // where a sound format is cut
 };
 
 // Parses the options of "export". kExitOk, or kExitUsage after the message.
@@ -44,6 +45,12 @@ struct CliExportArgs {
 // One warning line each on standard error, as the dropped tokens of the ringtone
 // commands: zorvattone-cli: warning: dropped "8c9": octave 9 is outside 4-7
 // (changed "...": for a note kept otherwise than it was; no token for the whole tone).
+// Whether writing left no note to sound: the melody had none, or the losses from
+// `firstOfWriting` on dropped or cut every one it had. Such a file would be written
+// empty and look like success.
+[[nodiscard]] bool CliNoNoteLeft(const CToneMelody& melody, const std::vector<ToneLoss>& losses,
+                                 std::size_t firstOfWriting);
+
 void CliWarnLosses(const std::vector<ToneLoss>& losses);
 
 // Writes the file whole or not at all, never over `inputPath`. kExitOk, or

@@ -24,10 +24,13 @@ int RunExport(const std::vector<std::string>& args)
         return rc;
     std::string bytes;
     std::string error;
+    const std::size_t read = losses.size();
     const bool bWritten = WriteNoteToneFile(parsed.format, melody, parsed.bTruncate, bytes, losses, error);
     CliWarnLosses(losses);
     if (!bWritten)
         return CliFailure(error);
+    if (CliNoNoteLeft(melody, losses, read))
+        return CliFailure(parsed.strInput + ": no note is left to write; " + parsed.strOutput + " is not written");
     return CliWriteOutput(parsed.strOutput, bytes.data(), bytes.size(), parsed.strInput);
 }
 

@@ -96,8 +96,8 @@ public:
     [[nodiscard]] const std::vector<DroppedToken>& Dropped() const { return m_dropped; }
     [[nodiscard]] std::int32_t Tempo() const { return m_tempo; }
     [[nodiscard]] std::uint16_t TicksPerQuarter() const { return m_ticksPerQuarter; }
-    [[nodiscard]] std::uint16_t DefaultOctave() const { return m_defaultOctave; }
-    [[nodiscard]] std::uint16_t DefaultDuration() const { return m_defaultDuration; }
+    [[nodiscard]] std::int32_t DefaultOctave() const { return m_defaultOctave; }
+    [[nodiscard]] std::int32_t DefaultDuration() const { return m_defaultDuration; }
     [[nodiscard]] std::uint16_t State() const { return m_state; }
 
     // The files of a temporary directory, joined with "/".
@@ -123,8 +123,9 @@ private:
     std::uint8_t m_program = kDefaultProgram;
     std::uint16_t m_ticksPerQuarter = kDefaultTicksPerQuarter;
     std::int32_t m_tempo = 0;
-    std::uint16_t m_defaultOctave = 0;
-    std::uint16_t m_defaultDuration = 0;
+    // As written, a negative one too, so that a message names the number the text has.
+    std::int32_t m_defaultOctave = 0;
+    std::int32_t m_defaultDuration = 0;
     std::string m_text;      // the part of the RTTTL text not yet consumed
     std::uint16_t m_state = 0;
     bool m_bFitOneMessage = true;

@@ -69,9 +69,9 @@ bool CRingtoneConverter::NextSection(std::string& out)
             out = value;
             std::int32_t number = RtttlAtoi(value);
             if (m_state == kDuration)
-                m_defaultDuration = static_cast<std::uint16_t>(number);
+                m_defaultDuration = number;
             else if (m_state == kOctave)
-                m_defaultOctave = static_cast<std::uint16_t>(number);
+                m_defaultOctave = number;
             else
                 m_tempo = number;
         }

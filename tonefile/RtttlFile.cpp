@@ -140,6 +140,10 @@ bool ReadRtttlTone(const std::string& text, CToneMelody& out, std::vector<ToneLo
     out.strName = converter.ToneName();
     out.nTempo = converter.Tempo();
     out.notes = converter.Notes();
+    if (out.nTempo <= 0)
+        losses.push_back({ToneLoss::Kind::Changed, "b=" + std::to_string(out.nTempo),
+                          "a tempo is at least one beat a minute: played as b=" +
+                              std::to_string(TempoOfCode(TempoCode(out.nTempo)))});
     for (const DroppedToken& dropped : converter.Dropped())
         losses.push_back({ToneLoss::Kind::Dropped, dropped.strToken, dropped.strReason});
     return true;

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "tonefile/ToneAudio.h"
 
 #include <cstring>
@@ -30,15 +32,17 @@ bool WritePreview(const CToneMelody& melody, int program, const std::string& pat
     return ok;
 }
 
-void NotesPastTheCut(const CToneMelody& melody, std::vector<ToneLoss>& losses)
+void NotesPastTheCut(const CToneMelody& melody, ToneFormat format, unsigned maxSeconds, std::vector<ToneLoss>& losses)
 {
+    const std::string why = format == ToneFormat::M4r && maxSeconds == kMaxM4rSeconds
+                                ? "an .m4r ringtone plays at most " + std::to_string(kMaxM4rSeconds) + " s"
+                                : "the sound is cut at " + std::to_string(maxSeconds) + " s";
     const double secondsPerTick =
         CPreviewMidiWriter::MicrosecondsPerQuarter(melody.nTempo) / 1e6 / kTicksPerQuarter;
     double start = 0;
     for (const RingtoneNote& note : melody.notes) {
-        if (start >= kMaxM4rSeconds && NotePitch(note) >= 0)
-            losses.push_back({ToneLoss::Kind::Cut, RtttlTokenOf(note),
-                              "an .m4r ringtone plays at most " + std::to_string(kMaxM4rSeconds) + " s"});
+        if (start >= maxSeconds && NotePitch(note) >= 0)
+            losses.push_back({ToneLoss::Kind::Cut, RtttlTokenOf(note), why});
         start += NoteTicks(note, kTicksPerQuarter) * secondsPerTick;
     }
 }
@@ -46,10 +50,15 @@ void NotesPastTheCut(const CToneMelody& melody, std::vector<ToneLoss>& losses)
 } // namespace
 
 bool RenderToneAudio(const CToneMelody& melody, ToneFormat format, int program, const std::string& previewPath,
-                     std::string& bytes, std::vector<ToneLoss>& losses, std::string& error)
+                     std::string& bytes, std::vector<ToneLoss>& losses, std::string& error, unsigned maxSeconds)
 {
     if (!IsAudioFormat(format)) {
         error = std::string("the format ") + ToneFormatName(format) + " is not sound";
+        return false;
+    }
+    const unsigned limit = format == ToneFormat::M4r ? kMaxM4rSeconds : kMaxOggSeconds;
+    if (maxSeconds == 0 || maxSeconds > limit) {
+        error = std::string("an .") + ToneFormatName(format) + " lasts 1 to " + std::to_string(limit) + " s";
         return false;
     }
     if (!WritePreview(melody, program, previewPath, error))
@@ -62,22 +71,23 @@ bool RenderToneAudio(const CToneMelody& melody, ToneFormat format, int program, 
     }
     WavRenderOptions options;
     options.nChannels = kChannels;
+    options.uMaxSeconds = maxSeconds;
+    options.uFadeMilliseconds = std::min(kM4rFadeMilliseconds, maxSeconds * 1000 / 4);
     CWavRenderer renderer;
     if (format == ToneFormat::Ogg) {
         if (!renderer.RenderToMemory(song, SoundFileFormat::OggVorbis, bytes, options)) {
             error = renderer.LastError();
             return false;
         }
+        NotesPastTheCut(melody, format, maxSeconds, losses);
         return true;
     }
-    options.uMaxSeconds = kMaxM4rSeconds;
-    options.uFadeMilliseconds = kM4rFadeMilliseconds;
     std::string pcm;
     if (!renderer.RenderToMemory(song, SoundFileFormat::RawPcm16, pcm, options)) {
         error = renderer.LastError();
         return false;
     }
-    NotesPastTheCut(melody, losses);
+    NotesPastTheCut(melody, format, maxSeconds, losses);
     std::vector<std::int16_t> samples(pcm.size() / sizeof(std::int16_t));
     std::memcpy(samples.data(), pcm.data(), samples.size() * sizeof(std::int16_t));
     return EncodeAacM4r(samples.data(), samples.size() / kChannels, renderer.GetSampleRate(), kChannels, bytes, error);

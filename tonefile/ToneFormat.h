@@ -18,3 +18,9 @@ enum class ToneFormat { Rtttl, Ott, IMelody, Ogg, M4r };
 {
     return format == ToneFormat::Ogg || format == ToneFormat::M4r;
 }
+
+// An iPhone plays a ringtone of at most this long; sound ringtones are cut there unless
+// asked for otherwise, so that a short text cannot ask for an hour of sound.
+inline constexpr unsigned kMaxM4rSeconds = 40;
+// The longest an .ogg may be asked for.
+inline constexpr unsigned kMaxOggSeconds = 600;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <string>
 #include <vector>
 
@@ -73,6 +75,19 @@ TEST_F(CliToneFileTest, WritesHostileNamesAndTokensSafely)
     }
     EXPECT_NE(r.err.find("\\x1B]0;pwned\\x07\uFFFDx"), std::string::npos) << r.err.substr(0, 300);
     EXPECT_NE(r.err.find("\"" + std::string(40, 'z') + "\u2026\""), std::string::npos) << r.err.substr(0, 300);
+}
+
+TEST_F(CliToneFileTest, NamesBadDefaultsAsWrittenAndWritesNoFileWithoutANote)
+{
+    const std::string in = Tone("neg.txt", "T:d=-4,o=-1,b=0:c,8d");
+    const ProgramResult r = Run({"export", in, "-o", m_dir.File("neg.ott")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "zorvattone-cli: warning: changed \"b=0\": a tempo is at least one beat a minute: played as b=25\n"
+                     "zorvattone-cli: warning: dropped \"c\": length -4 is not 1, 2, 4, 8, 16 or 32\n"
+                     "zorvattone-cli: warning: dropped \"8d\": octave -1 is outside 4-7\n"
+                     "zorvattone-cli: " + in + ": no note is left to write; " + m_dir.File("neg.ott") +
+                         " is not written\n");
+    EXPECT_FALSE(std::filesystem::exists(m_dir.File("neg.ott")));
 }
 
 TEST_F(CliToneFileTest, SaysWhatAFormatCannotHold)

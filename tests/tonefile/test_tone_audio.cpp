@@ -53,11 +53,13 @@ protected:
             GTEST_SKIP() << "no General MIDI SoundFont";
     }
 
-    Probe Render(const CToneMelody& melody, ToneFormat format, std::vector<ToneLoss>& losses)
+    Probe Render(const CToneMelody& melody, ToneFormat format, std::vector<ToneLoss>& losses,
+                 unsigned seconds = kMaxM4rSeconds)
     {
         std::string bytes;
         std::string error;
-        EXPECT_TRUE(RenderToneAudio(melody, format, 57, m_dir.File("tone.mid"), bytes, losses, error)) << error;
+        EXPECT_TRUE(RenderToneAudio(melody, format, 57, m_dir.File("tone.mid"), bytes, losses, error, seconds))
+            << error;
         const std::string path = m_dir.File(std::string("tone.") + ToneFormatName(format));
         EXPECT_TRUE(WriteFile(path, bytes));
         Probe probe;
@@ -94,6 +96,23 @@ TEST_F(ToneAudioTest, CutsAnM4rAtFortySecondsAndSaysWhichNotesAreLost)
     EXPECT_GT(probe.seconds, 39.0);
     ASSERT_EQ(losses.size(), 40u);
     EXPECT_EQ(losses[0], (ToneLoss{ToneLoss::Kind::Cut, "1c5", "an .m4r ringtone plays at most 40 s"}));
+}
+
+TEST_F(ToneAudioTest, CutsAnOggAtFortySecondsOrWhereAsked)
+{
+    const CToneMelody melody{"Long", 60, std::vector<RingtoneNote>(50, N(60, 0))};
+    std::vector<ToneLoss> losses;
+    EXPECT_NEAR(Render(melody, ToneFormat::Ogg, losses).seconds, 40.0, 0.1);
+    EXPECT_EQ(losses.size(), 40u);
+    losses.clear();
+    EXPECT_NEAR(Render(melody, ToneFormat::Ogg, losses, 12).seconds, 12.0, 0.1);
+    ASSERT_EQ(losses.size(), 47u);
+    EXPECT_EQ(losses[0], (ToneLoss{ToneLoss::Kind::Cut, "1c5", "the sound is cut at 12 s"}));
+
+    std::string bytes;
+    std::string error;
+    EXPECT_FALSE(RenderToneAudio(melody, ToneFormat::M4r, 57, m_dir.File("tone.mid"), bytes, losses, error, 41));
+    EXPECT_EQ(error, "an .m4r lasts 1 to 40 s");
 }
 
 } // namespace
