@@ -16,12 +16,23 @@ constexpr const char* kRefusedTitle = "Ringtone not stored";
 // A nickname registered by another post between the look-up and the insert sends the
 // post round again; more than this many rounds cannot happen without a fault.
 constexpr int kMaxStoreRounds = 3;
+// A store that fails (a database that is down, a disk in trouble) makes the gallery
+// unavailable for a while, not broken: 503, and when to try again.
+constexpr int kUnavailable = 503;
+constexpr const char* kRetrySeconds = "30";
+
+void SayWhenToRetry(CGalleryAnswer& answer)
+{
+    if (answer.m_nStatus == kUnavailable)
+        answer.m_headers.emplace_back("Retry-After", kRetrySeconds);
+}
 
 CGalleryAnswer Reply(int status, const char* title, std::vector<std::string> sentences, bool bLinkBack = false)
 {
     CGalleryAnswer answer;
     answer.m_nStatus = status;
     answer.m_strBody = RenderReplyPage(title, sentences, bLinkBack);
+    SayWhenToRetry(answer);
     return answer;
 }
 
@@ -163,12 +174,12 @@ CGalleryAnswer CGalleryService::Store(CCheckedUpload& upload, std::string_view c
             return Refuse(403, "The password is not the one registered for the nickname " + upload.m_strAuthor +
                                    ".");
         if (verdict == PasswordVerdict::Failed)
-            return Refuse(500, "The gallery could not check the password: " + error + ".");
+            return Refuse(kUnavailable, "The gallery could not check the password: " + error + ".");
         tone.m_strAuthor = upload.m_strAuthor;
         bool bNew = verdict == PasswordVerdict::NewAuthor;
         switch (m_store.AddTone(tone, bNew ? &newHash : nullptr, error)) {
         case CGalleryStore::AddResult::Failed:
-            return Refuse(500, "The gallery could not store the ringtone: " + error + ".");
+            return Refuse(kUnavailable, "The gallery could not store the ringtone: " + error + ".");
         case CGalleryStore::AddResult::DiskFull:
             // 507: the post was fine; posting it again later may work.
             return Refuse(507, "The gallery's disk is full.");
@@ -194,7 +205,7 @@ CGalleryAnswer CGalleryService::Store(CCheckedUpload& upload, std::string_view c
                                           "need the same password.");
         return Reply(200, kStoredTitle, std::move(sentences));
     }
-    return Refuse(500, "The gallery could not register the nickname " + upload.m_strAuthor + ".");
+    return Refuse(kUnavailable, "The gallery could not register the nickname " + upload.m_strAuthor + ".");
 }
 
 namespace {
@@ -206,6 +217,7 @@ CGalleryAnswer JsonAnswer(int status, std::string body)
     answer.m_nStatus = status;
     answer.m_strContentType = "application/json";
     answer.m_strBody = std::move(body);
+    SayWhenToRetry(answer);
     return answer;
 }
 
@@ -231,7 +243,7 @@ CGalleryAnswer CGalleryService::Page(std::string_view query)
                                    "/?category=ENGLISH&page=2.");
     CFrontPage front;
     if (!ReadFrontPage(m_store, front, error))
-        return Reply(500, "Gallery unavailable", {"The gallery could not read its ringtones: " + error + "."});
+        return Reply(kUnavailable, "Gallery unavailable", {"The gallery could not read its ringtones: " + error + "."});
     CGalleryAnswer answer;
     answer.m_strBody = RenderFrontPage(front);
     return answer;
@@ -268,7 +280,7 @@ CGalleryAnswer CGalleryService::Listing(const CListingRequest& request, bool bJs
     case ListingResult::NoSuchPage:
         return Refusal(bJson, 404, error);
     case ListingResult::Failed:
-        return Refusal(bJson, 500, "The gallery could not read its ringtones: " + error + ".");
+        return Refusal(bJson, kUnavailable, "The gallery could not read its ringtones: " + error + ".");
     }
     if (bJson)
         return JsonAnswer(200, RenderToneListJson(listing));
@@ -283,7 +295,7 @@ CGalleryAnswer CGalleryService::Fetch(std::int64_t id, ToneDownload kind)
     bool found = false;
     std::string error;
     if (!m_store.GetTone(id, tone, found, error))
-        return Reply(500, "Ringtone unavailable", {"The gallery could not read the ringtone: " + error + "."});
+        return Reply(kUnavailable, "Ringtone unavailable", {"The gallery could not read the ringtone: " + error + "."});
     if (!found)
         return Reply(404, "Ringtone not found", {"There is no ringtone number " + std::to_string(id) + "."}, true);
     CGalleryAnswer answer;
@@ -323,12 +335,12 @@ CGalleryAnswer CGalleryService::Delete(std::int64_t id, std::string_view passwor
     bool found = false;
     std::string error;
     if (!m_store.GetTone(id, tone, found, error))
-        return Reply(500, kNotDeleted, {"The gallery could not read the ringtone: " + error + "."}, true);
+        return Reply(kUnavailable, kNotDeleted, {"The gallery could not read the ringtone: " + error + "."}, true);
     if (!found)
         return Reply(404, kNotDeleted, {"There is no ringtone number " + std::to_string(id) + "."}, true);
     CAuthorRecord author;
     if (!m_store.FindAuthor(tone.m_strAuthor, author, found, error) || !found)
-        return Reply(500, kNotDeleted, {"The gallery could not find the author of the ringtone."}, true);
+        return Reply(kUnavailable, kNotDeleted, {"The gallery could not find the author of the ringtone."}, true);
     std::int64_t wait = 0;
     switch (VerifyGuarded(author, password, client, wait, error)) {
     case PasswordVerdict::Known:
@@ -337,7 +349,7 @@ CGalleryAnswer CGalleryService::Delete(std::int64_t id, std::string_view passwor
         return TooMany(kNotDeleted, TooManyWrongSentence(tone.m_strAuthor, wait), wait, true);
     case PasswordVerdict::Failed:
     case PasswordVerdict::NewAuthor:
-        return Reply(500, kNotDeleted, {"The gallery could not check the password: " + error + "."}, true);
+        return Reply(kUnavailable, kNotDeleted, {"The gallery could not check the password: " + error + "."}, true);
     case PasswordVerdict::Wrong:
         return Reply(403, kNotDeleted,
                      {"The password is not the one registered for " + tone.m_strAuthor + ", the author of " +
@@ -346,7 +358,7 @@ CGalleryAnswer CGalleryService::Delete(std::int64_t id, std::string_view passwor
     }
     bool bDeleted = false;
     if (!m_store.DeleteTone(id, bDeleted, error))
-        return Reply(500, kNotDeleted, {"The gallery could not delete the ringtone: " + error + "."}, true);
+        return Reply(kUnavailable, kNotDeleted, {"The gallery could not delete the ringtone: " + error + "."}, true);
     m_previews.Forget(id);
     if (!bDeleted)
         return Reply(404, kNotDeleted, {"There is no ringtone number " + std::to_string(id) + "."}, true);

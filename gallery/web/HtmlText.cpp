@@ -12,6 +12,16 @@ bool BreakDown(std::int64_t seconds, std::tm& tm)
     return gmtime_r(&t, &tm) != nullptr;
 }
 
+// A control character other than a tab or a line end has no place in a page (a NUL
+// ends some readers' text there): it is shown as U+FFFD.
+bool IsHiddenControl(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte < 0x20 && c != '\t' && c != '\n' && c != '\r') || byte == 0x7F;
+}
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
 } // namespace
 
 std::string HtmlEscape(std::string_view text)
@@ -36,7 +46,10 @@ std::string HtmlEscape(std::string_view text)
             out += "&#39;";
             break;
         default:
-            out += c;
+            if (IsHiddenControl(c))
+                out += kReplacement;
+            else
+                out += c;
         }
     }
     return out;
@@ -50,6 +63,8 @@ std::string ReplyEscape(std::string_view text)
         char c = text[i];
         if (c == '<') {
             out += "&lt;";
+        } else if (IsHiddenControl(c)) {
+            out += kReplacement;
         } else if (c == '&' && i + 1 < text.size() &&
                    (std::isalnum(static_cast<unsigned char>(text[i + 1])) || text[i + 1] == '#')) {
             out += "&amp;";

@@ -640,7 +640,7 @@ int CDrill::RunAndCheck()
             ++refused400;
             ++refusedByKind[post.m_damage];
         } else if (m_options.m_bCluster && post.m_nStatus / 100 == 5 && InOutage(post)) {
-            // nginx's 502 for a post in flight at the kill, the gallery's 500 while
+            // nginx's 502 for a post in flight at the kill, the gallery's 503 while
             // the database restarts.
             ++connection;
         } else {

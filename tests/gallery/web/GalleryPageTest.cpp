@@ -477,8 +477,60 @@ TEST_F(GalleryPages, AnAuthorsPageListsTheirRingtonesUnderThePercentEncodedNickn
     }
     EXPECT_EQ(Get("/author/nobody").m_nStatus, 404);
     EXPECT_EQ(Get("/author/%ZZ").m_nStatus, 404);
+    const CGalleryAnswer hidden = Get("/author/a%00b%1B");
+    EXPECT_EQ(hidden.m_nStatus, 404);
+    EXPECT_TRUE(Has(hidden.m_strBody, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD")) << "control characters are not put in a page";
     EXPECT_EQ(Get("/author/other", "POST").m_nStatus, 405);
     EXPECT_TRUE(Has(Get("/api/tones?author=ZO%C3%AB+B").m_strBody, "\"total\":2,"));
+}
+
+// A database that is down: every call fails as a lost connection does.
+class CDownStore final : public CGalleryStore {
+public:
+    bool FindAuthor(std::string_view, CAuthorRecord&, bool&, std::string& e) override { return Down(e); }
+    AddResult AddTone(CToneRecord&, const std::string*, std::string& e) override
+    {
+        (void)Down(e);
+        return AddResult::Failed;
+    }
+    bool ListTones(std::vector<CToneRecord>&, std::string& e) override { return Down(e); }
+    bool GetTone(std::int64_t, CToneRecord&, bool&, std::string& e) override { return Down(e); }
+    bool DeleteTone(std::int64_t, bool&, std::string& e) override { return Down(e); }
+    bool CountTones(std::int64_t&, std::string& e) override { return Down(e); }
+    bool ReadCounter(std::string_view, CAbuseCounter&, std::string& e) override { return Down(e); }
+    bool UpdateCounters(std::span<const std::string>, const std::function<void(std::span<CAbuseCounter>)>&,
+                        std::vector<CAbuseCounter>&, std::string& e) override
+    {
+        return Down(e);
+    }
+    bool ForgetCounters(std::int64_t, std::string& e) override { return Down(e); }
+    bool AddTones(std::vector<CToneRecord>&, std::string& e) override { return Down(e); }
+    bool ListTonePage(const CToneFilter&, std::int64_t, int, CTonePage&, std::string& e) override { return Down(e); }
+    bool CountTonesByCategory(std::array<std::int64_t, kToneCategories.size()>&, std::string& e) override
+    {
+        return Down(e);
+    }
+
+private:
+    static bool Down(std::string& error)
+    {
+        error = "no connection to the server";
+        return false;
+    }
+};
+
+TEST_F(GalleryPages, ADatabaseThatIsDownMakesTheGalleryUnavailableForAWhile)
+{
+    CDownStore down;
+    m_service.emplace(down, m_hasher, m_previews, [] { return std::int64_t{1765180800}; });
+    for (const char* target : {"/", "/api/tones", "/tone/1.ogg", "/tone/1.mid", "/author/nick"}) {
+        const CGalleryAnswer answer = Get(target);
+        EXPECT_EQ(answer.m_nStatus, 503) << target;
+        EXPECT_NE(std::find(answer.m_headers.begin(), answer.m_headers.end(),
+                            std::pair<std::string, std::string>("Retry-After", "30")),
+                  answer.m_headers.end())
+            << target;
+    }
 }
 
 TEST_F(GalleryPages, TheJsonListingHasThePagesFields)
