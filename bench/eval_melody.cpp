@@ -38,10 +38,8 @@
 #include "bench/MelodyTraining.h"
 #include "engine/FaithfulCapture.h"
 #include "engine/OfflineRecorder.h"
-#include "prompt/Prompt.h"
-#include "ringtone/RingtoneConverter.h"
+#include "ringtone/RtttlReader.h"
 #include "ringtone/SmartMessaging.h"
-#include "settings/SettingsStore.h"
 #include "song/MelodyFinder.h"
 #include "song/MidiSong.h"
 #include "song/SongFile.h"
@@ -158,15 +156,13 @@ double PhoneLength(const RtttlNote& note)
     }
 }
 
-// The note onsets of an RTTTL text, read token by token with the converter's
+// The note onsets of an RTTTL text, read token by token with the conversion's
 // grammar; pauses advance the time. `tokens` counts notes and pauses read. False
 // when the header cannot be read.
 bool ReadRingtone(const std::string& text, Reading reading, std::vector<Onset>& onsets, int& tokens,
                   int& unreadable)
 {
-    CMemorySettingsStore settings;
-    CRecordingPrompt prompt;
-    CRingtoneConverter reader(text, kReadTicksPerQuarter, settings, prompt);
+    CRtttlReader reader(text, kReadTicksPerQuarter);
     std::string section;
     for (int i = 0; i < 4; ++i)
         if (!reader.NextSection(section))

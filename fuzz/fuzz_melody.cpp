@@ -8,9 +8,7 @@
 #include <string>
 
 #include "engine/FaithfulCapture.h"
-#include "prompt/Prompt.h"
-#include "ringtone/RingtoneConverter.h"
-#include "settings/SettingsStore.h"
+#include "ringtone/RtttlReader.h"
 #include "song/MelodyFinder.h"
 #include "song/MidiArchive.h"
 #include "song/MidiSong.h"
@@ -29,9 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
 
     const FaithfulCaptureResult captured = CaptureFaithful(notes, FaithfulCaptureOptions{});
-    CMemorySettingsStore settings;
-    CRecordingPrompt prompt;
-    CRingtoneConverter converter(captured.strRtttl, notes.Division(), settings, prompt);
+    CRtttlReader converter(captured.strRtttl, notes.Division());
     std::string section;
     for (int i = 0; i < 4; ++i)
         if (!converter.NextSection(section))

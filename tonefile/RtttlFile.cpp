@@ -2,10 +2,9 @@
 
 #include <algorithm>
 
-#include "prompt/Prompt.h"
-#include "ringtone/RingtoneConverter.h"
+#include "ringtone/RtttlReader.h"
+#include "ringtone/RtttlWriter.h"
 #include "ringtone/SmartMessaging.h"
-#include "settings/SettingsStore.h"
 #include "text/Text.h"
 
 namespace {
@@ -128,23 +127,20 @@ std::string RtttlNameOf(std::string_view text)
 
 bool ReadRtttlTone(const std::string& text, CToneMelody& out, std::vector<ToneLoss>& losses, std::string& error)
 {
-    CMemorySettingsStore settings;
-    CRecordingPrompt prompt;
-    CRingtoneConverter converter(text, 0, settings, prompt);
-    converter.SetFitOneMessage(false);
-    const RingtoneSketch sketch = converter.Sketch();
+    CRtttlReader reader(text, 0);
+    const RingtoneSketch sketch = reader.Sketch(false);
     if (!sketch.bHeaderRead) {
-        error = prompt.Entries().empty() ? std::string("the RTTTL header cannot be read") : prompt.Entries().back().text;
+        error = sketch.strHeaderError;
         return false;
     }
-    out.strName = converter.ToneName();
-    out.nTempo = converter.Tempo();
-    out.notes = converter.Notes();
+    out.strName = reader.ToneName();
+    out.nTempo = reader.Tempo();
+    out.notes = reader.Notes();
     if (out.nTempo <= 0)
         losses.push_back({ToneLoss::Kind::Changed, "b=" + std::to_string(out.nTempo),
                           "a tempo is at least one beat a minute: played as b=" +
                               std::to_string(TempoOfCode(TempoCode(out.nTempo)))});
-    for (const DroppedToken& dropped : converter.Dropped())
+    for (const DroppedToken& dropped : reader.Dropped())
         losses.push_back({ToneLoss::Kind::Dropped, dropped.strToken, dropped.strReason});
     return true;
 }

@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <string>
 
-#include "ringtone/RingtoneConverter.h"
+#include "ringtone/RtttlReader.h"
 
 class CRingtonePicture final : public QWidget {
     Q_OBJECT

@@ -9,11 +9,11 @@
 #include <QPushButton>
 #include <QSlider>
 #include <algorithm>
-#include <cctype>
 
 #include "engine/FaithfulCapture.h"
 #include "engine/OfflineRecorder.h"
 #include "ringtone/RingtoneConverter.h"
+#include "ringtone/RtttlReader.h"
 #include "ringtone/SmartMessaging.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
@@ -29,32 +29,11 @@ namespace {
 
 constexpr char kSuggestionMark[] = "\u266A"; // a musical note
 
-// Whether an RTTTL text as the recordings write it holds a note: a token whose
-// name, after its length, is a letter other than p. Header sections ("d=4") and
-// names (before a colon) are not tokens.
-bool HoldsANote(const std::string& text)
-{
-    std::size_t begin = 0;
-    while (begin <= text.size()) {
-        std::size_t end = std::min(text.find(',', begin), text.size());
-        std::string token = text.substr(begin, end - begin);
-        token = token.substr(token.rfind(':') == std::string::npos ? 0 : token.rfind(':') + 1);
-        const std::size_t name = token.find_first_not_of("0123456789");
-        if (token.find('=') == std::string::npos && name != std::string::npos) {
-            const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(token[name])));
-            if (c >= 'a' && c <= 'h')
-                return true;
-        }
-        begin = end + 1;
-    }
-    return false;
-}
-
 } // namespace
 
 void CZorvatToneView::SayRecorded(const std::string& from, const std::string& to)
 {
-    if (HoldsANote(m_strRtttl)) {
+    if (RtttlHoldsANote(m_strRtttl)) {
         m_services.m_prompt.Show("Ringtone's RTTTL generated.\r\nRecord Time: from " + from + " to " + to,
                                  "RTTTL Generated", PromptIcon::Information);
         return;
@@ -199,7 +178,7 @@ void CZorvatToneView::OnRecordWithoutPlaying()
     m_strRecordTime = "Rec Time: " + FormatTime(from) + " to " + FormatTime(to);
     EnableRingtoneBox(true);
     UpdateData(false);
-    if (!HoldsANote(m_strRtttl))
+    if (!RtttlHoldsANote(m_strRtttl))
         SayRecorded(FormatTime(from), FormatTime(to));
 }
 

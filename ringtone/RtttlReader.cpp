@@ -1,13 +1,13 @@
-// The RTTTL grammar as this program reads it: NextSection and ParseNote of
-// CRingtoneConverter.
+
+#include "ringtone/RtttlReader.h"
 
 #include <algorithm>
 #include <array>
 #include <string>
 #include <string_view>
 
-#include "ringtone/RingtoneConverter.h"
 #include "ringtone/RtttlNumber.h"
+#include "ringtone/SmartMessaging.h"
 #include "text/Text.h"
 
 namespace {
@@ -48,7 +48,14 @@ bool TicksOf(std::int32_t duration, std::uint16_t ticksPerQuarter, std::uint32_t
 
 } // namespace
 
-bool CRingtoneConverter::NextSection(std::string& out)
+CRtttlReader::CRtttlReader(std::string text, std::uint16_t ticksPerQuarter)
+    : m_ticksPerQuarter((ticksPerQuarter == 0 || (ticksPerQuarter & 0x8000) != 0) ? kDefaultTicksPerQuarter
+                                                                                   : ticksPerQuarter),
+      m_text(std::move(text))
+{
+}
+
+bool CRtttlReader::NextSection(std::string& out)
 {
     if (m_state < kFirstNote) {
         std::size_t pos = m_text.find((m_state == kName || m_state == kTempo) ? ':' : ',');
@@ -109,7 +116,7 @@ bool CRingtoneConverter::NextSection(std::string& out)
     }
 }
 
-bool CRingtoneConverter::ParseNote(const std::string& token, RtttlNote& note, DroppedToken* pWhy) const
+bool CRtttlReader::ParseNote(const std::string& token, RtttlNote& note, DroppedToken* pWhy) const
 {
     auto why = [&](DroppedToken::Reason reason, std::string text) {
         if (pWhy)
@@ -167,4 +174,124 @@ bool CRingtoneConverter::ParseNote(const std::string& token, RtttlNote& note, Dr
     out.wNote = static_cast<std::uint16_t>(number & 0xFFFF);
     note = out;
     return true;
+}
+
+bool CRtttlReader::ReadHeader(std::string& rebuilt, std::string& error)
+{
+    struct Step {
+        const char* prefix;
+        const char* suffix;
+        const char* missing;
+    };
+    static constexpr Step kSteps[] = {
+        {"", ":", "RTTTL does not contain ringtone name. Refer to RTTTL.txt about ringtone format."},
+        {"d=", ",", "RTTTL does not contain default duration. Refer to RTTTL.txt about ringtone format."},
+        {"o=", ",", "RTTTL does not contain default octave. Refer to RTTTL.txt about ringtone format."},
+        {"b=", ":", "RTTTL does not contain default tempo/beat. Refer to RTTTL.txt about ringtone format."},
+    };
+    m_state = 0;
+    m_strName.clear();
+    m_notes.clear();
+    m_dropped.clear();
+    for (const Step& step : kSteps) {
+        std::string section;
+        if (!NextSection(section)) {
+            error = step.missing;
+            return false;
+        }
+        if (&step == &kSteps[0])
+            m_strName = section;
+        rebuilt += step.prefix + section + step.suffix;
+    }
+    return true;
+}
+
+bool CRtttlReader::ReadNotes(bool bFitOneMessage, const NoteSink& accept, const TruncateQuestion& truncate)
+{
+    std::string token;
+    std::uint64_t keptTicks = 0;
+    while (NextSection(token)) {
+        RtttlNote note;
+        DroppedToken dropped;
+        if (!ParseNote(token, note, &dropped) || note.wScale == kRtttlNoScale) {
+            m_dropped.push_back(std::move(dropped));
+            continue;
+        }
+        // The 130-octet message is full long before; this bounds the note array alone.
+        if (m_notes.size() >= static_cast<std::size_t>(kMaxRingtoneNotes)) {
+            m_dropped.push_back({token, DroppedToken::Reason::TooManyNotes,
+                                 "more than " + std::to_string(kMaxRingtoneNotes) + " notes"});
+            continue;
+        }
+        m_notes.push_back(RingtoneNoteOf(note));
+        auto count = static_cast<std::int32_t>(m_notes.size());
+        if (bFitOneMessage && !EncodeRingtone(std::string(), m_strName, m_tempo, count, m_notes.data(), false)) {
+            if (!truncate(m_notes.size() - 1, keptTicks))
+                return false;
+            m_notes.pop_back();
+            do
+                m_dropped.push_back({token, DroppedToken::Reason::Truncated, "cut to fit one message"});
+            while (NextSection(token));
+            return true;
+        }
+        if (!accept(token, note))
+            return false;
+        keptTicks += note.dwTicks;
+    }
+    // A first note without a comma after it is left, trimmed, as the unread text.
+    if (m_state == kFirstNote && !m_text.empty())
+        m_dropped.push_back({m_text, DroppedToken::Reason::LoneNote, "a single note needs a comma after it"});
+    return true;
+}
+
+RingtoneSketch CRtttlReader::Sketch(bool bFitOneMessage)
+{
+    RingtoneSketch sketch;
+    sketch.wTicksPerQuarter = m_ticksPerQuarter;
+    std::string rebuilt;
+    if (!ReadHeader(rebuilt, sketch.strHeaderError)) {
+        sketch.bHeaderRead = false;
+        return sketch;
+    }
+    sketch.nTempo = m_tempo;
+    std::uint32_t at = 0;
+    (void)ReadNotes(
+        bFitOneMessage,
+        [&](const std::string&, const RtttlNote& note) {
+            sketch.notes.push_back({at, note.dwTicks, note.IsPause() ? -1 : static_cast<int>(note.wNote)});
+            at += note.dwTicks;
+            return true;
+        },
+        [](std::size_t, std::uint64_t) { return true; });
+    sketch.dropped = m_dropped;
+    sketch.nPhoneTempo = TempoOfCode(TempoCode(m_tempo));
+    // What the whole text would take: the notes a truncation cut count too.
+    std::vector<RingtoneNote> all = m_notes;
+    for (const DroppedToken& dropped : m_dropped) {
+        RtttlNote note;
+        if (dropped.reason == DroppedToken::Reason::Truncated && all.size() < kMaxRingtoneNotes &&
+            ParseNote(dropped.strToken, note) && note.wScale != kRtttlNoScale)
+            all.push_back(RingtoneNoteOf(note));
+    }
+    sketch.nOctets = BuildRingtoneMessage(m_strName, m_tempo, static_cast<std::int32_t>(all.size()), all.data()).size();
+    return sketch;
+}
+
+RingtoneSketch SketchRingtone(const std::string& text, std::uint16_t ticksPerQuarter)
+{
+    return CRtttlReader(text, ticksPerQuarter).Sketch(true);
+}
+
+bool RtttlHoldsANote(const std::string& text)
+{
+    CRtttlReader reader(text, 0);
+    const RingtoneSketch sketch = reader.Sketch(false);
+    const auto sounds = [&](const std::string& token) {
+        RtttlNote note;
+        return reader.ParseNote(token, note) && note.wScale != kRtttlNoScale && !note.IsPause();
+    };
+    return std::any_of(sketch.notes.begin(), sketch.notes.end(), [](const auto& n) { return n.nPitch >= 0; }) ||
+           std::any_of(sketch.dropped.begin(), sketch.dropped.end(), [&](const DroppedToken& dropped) {
+               return dropped.reason == DroppedToken::Reason::LoneNote && sounds(dropped.strToken);
+           });
 }

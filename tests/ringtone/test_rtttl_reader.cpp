@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ConverterFixture.h"
+#include "ringtone/RtttlReader.h"
 #include "ringtone/RtttlNumber.h"
 
 namespace {
@@ -19,11 +20,9 @@ struct NoteCase {
     std::uint32_t dots;
 };
 
-TEST(RtttlParser, NextSectionWalksNameDefaultsAndNotes)
+TEST(RtttlReader, NextSectionWalksNameDefaultsAndNotes)
 {
-    CMemorySettingsStore settings;
-    CRecordingPrompt prompt;
-    CRingtoneConverter c("Tone:d=4,o=5,b=120:8c5,8d#5,4p,c.6", 96, settings, prompt);
+    CRtttlReader c("Tone:d=4,o=5,b=120:8c5,8d#5,4p,c.6", 96);
     std::vector<std::string> sections;
     std::string s;
     while (c.NextSection(s))
@@ -36,7 +35,7 @@ TEST(RtttlParser, NextSectionWalksNameDefaultsAndNotes)
     EXPECT_FALSE(c.NextSection(s));
 }
 
-TEST(RtttlParser, BlanksAndLineBreaksAroundSectionsAndTokensAreTrimmed)
+TEST(RtttlReader, BlanksAndLineBreaksAroundSectionsAndTokensAreTrimmed)
 {
     struct Case {
         const char* name;
@@ -53,9 +52,7 @@ TEST(RtttlParser, BlanksAndLineBreaksAroundSectionsAndTokensAreTrimmed)
          {"T", "4", "5", "120", "8c5", "8d5", "8e5"}},
     };
     for (const Case& k : cases) {
-        CMemorySettingsStore settings;
-        CRecordingPrompt prompt;
-        CRingtoneConverter c(k.text, 96, settings, prompt);
+        CRtttlReader c(k.text, 96);
         std::vector<std::string> sections;
         std::string s;
         while (c.NextSection(s))
@@ -65,7 +62,7 @@ TEST(RtttlParser, BlanksAndLineBreaksAroundSectionsAndTokensAreTrimmed)
     }
 }
 
-TEST(RtttlParser, HeaderSectionsAreRefusedOutOfOrderAndTheStateStays)
+TEST(RtttlReader, HeaderSectionsAreRefusedOutOfOrderAndTheStateStays)
 {
     struct Case {
         const char* name;
@@ -84,9 +81,7 @@ TEST(RtttlParser, HeaderSectionsAreRefusedOutOfOrderAndTheStateStays)
         {"a single note without a comma", "T:d=4,o=5,b=120:c", 4},
     };
     for (const Case& k : cases) {
-        CMemorySettingsStore settings;
-        CRecordingPrompt prompt;
-        CRingtoneConverter c(k.text, 96, settings, prompt);
+        CRtttlReader c(k.text, 96);
         std::string s;
         while (c.NextSection(s)) {
         }
@@ -94,9 +89,7 @@ TEST(RtttlParser, HeaderSectionsAreRefusedOutOfOrderAndTheStateStays)
         EXPECT_FALSE(c.NextSection(s)) << k.name;
         EXPECT_EQ(c.State(), k.stopsAt) << k.name;
     }
-    CMemorySettingsStore settings;
-    CRecordingPrompt prompt;
-    CRingtoneConverter upper("T:D=8,O=6,B=63:c,", 96, settings, prompt);
+    CRtttlReader upper("T:D=8,O=6,B=63:c,", 96);
     std::string s;
     for (int i = 0; i < 4; ++i)
         EXPECT_TRUE(upper.NextSection(s));
@@ -105,7 +98,7 @@ TEST(RtttlParser, HeaderSectionsAreRefusedOutOfOrderAndTheStateStays)
     EXPECT_EQ(upper.Tempo(), 63);
 }
 
-TEST(RtttlParser, ParseNoteReadsDurationNameDotsAndOctave)
+TEST(RtttlReader, ParseNoteReadsDurationNameDotsAndOctave)
 {
     const NoteCase cases[] = {
         {"an eighth c in octave 5", "8c5", true, 48, 60, 2, 1, 0},
@@ -129,9 +122,7 @@ TEST(RtttlParser, ParseNoteReadsDurationNameDotsAndOctave)
         {"a duration of 12 fails", "12c5", false, 0, 0, 0, 0, 0},
         {"an empty token fails", "", false, 0, 0, 0, 0, 0},
     };
-    CMemorySettingsStore settings;
-    CRecordingPrompt prompt;
-    CRingtoneConverter c("T:d=4,o=6,b=120:", 96, settings, prompt);
+    CRtttlReader c("T:d=4,o=6,b=120:", 96);
     std::string s;
     for (int i = 0; i < 4; ++i)
         ASSERT_TRUE(c.NextSection(s));
@@ -144,19 +135,17 @@ TEST(RtttlParser, ParseNoteReadsDurationNameDotsAndOctave)
     }
 }
 
-TEST(RtttlParser, DivisionZeroAndSmpteDivisionsCountNinetySixTicks)
+TEST(RtttlReader, DivisionZeroAndSmpteDivisionsCountNinetySixTicks)
 {
-    CMemorySettingsStore settings;
-    CRecordingPrompt prompt;
-    EXPECT_EQ(CRingtoneConverter("", 0, settings, prompt).TicksPerQuarter(), 96);
-    EXPECT_EQ(CRingtoneConverter("", 0xE728, settings, prompt).TicksPerQuarter(), 96);
-    CRingtoneConverter c("", 480, settings, prompt);
+    EXPECT_EQ(CRtttlReader("", 0).TicksPerQuarter(), 96);
+    EXPECT_EQ(CRtttlReader("", 0xE728).TicksPerQuarter(), 96);
+    CRtttlReader c("", 480);
     RtttlNote n;
     ASSERT_TRUE(c.ParseNote("1c5", n));
     EXPECT_EQ(n.dwTicks, 1920u);
 }
 
-TEST(RtttlParser, AtoiRulesSaturateInsteadOfOverflowing)
+TEST(RtttlReader, AtoiRulesSaturateInsteadOfOverflowing)
 {
     EXPECT_EQ(RtttlAtoi("  120x"), 120);
     EXPECT_EQ(RtttlAtoi("-7"), -7);
@@ -233,6 +222,32 @@ TEST(DroppedSummary, NamesTheFirstFiveAndCountsTheRest)
     EXPECT_EQ(DroppedSummary({octave, length}), "2 notes left out: 8c9 (octave 9), 3d5 (length 3)");
     EXPECT_EQ(DroppedSummary({octave, length, cut, cut, cut, cut, cut}),
               "7 notes left out: 8c9 (octave 9), 3d5 (length 3), 8e5 (cut), 8e5 (cut), 8e5 (cut), and 2 more");
+}
+
+} // namespace
+
+namespace {
+
+TEST(RtttlReader, ReadsAWholeTextWithoutAPromptAndSaysWhatTheHeaderMisses)
+{
+    const RingtoneSketch missing = CRtttlReader("Tone:d=4,b=120:c,d", 0).Sketch(true);
+    EXPECT_FALSE(missing.bHeaderRead);
+    EXPECT_EQ(missing.strHeaderError,
+              "RTTTL does not contain default octave. Refer to RTTTL.txt about ringtone format.");
+
+    CRtttlReader reader("Tone:d=4,o=5,b=120:8c5,8c9,d", 0);
+    const RingtoneSketch sketch = reader.Sketch(true);
+    ASSERT_TRUE(sketch.bHeaderRead);
+    EXPECT_EQ(reader.ToneName(), "Tone");
+    EXPECT_EQ(reader.Notes().size(), 2u);
+    ASSERT_EQ(sketch.dropped.size(), 1u);
+    EXPECT_EQ(sketch.dropped[0].strReason, "octave 9 is outside 4-7");
+
+    // What a recording that found notes writes, and what one that found none writes.
+    EXPECT_TRUE(RtttlHoldsANote("Tone:d=4,o=5,b=120:4p,8c5,"));
+    EXPECT_TRUE(RtttlHoldsANote("Tone:d=4,o=5,b=120:8c5"));
+    EXPECT_FALSE(RtttlHoldsANote("Tone:d=4,o=5,b=120:4p,8p,"));
+    EXPECT_FALSE(RtttlHoldsANote("Tone:d=4,o=5,b=120:"));
 }
 
 } // namespace
