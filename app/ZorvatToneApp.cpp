@@ -66,6 +66,7 @@ bool CZorvatToneApp::OpenCommandLineFile(const QString& path)
     const std::string reason = m_doc.GetOpenFailure() == CZorvatToneDoc::OpenFailure::kNotMidi
                                    ? file + " is not a MIDI file."
                                    : file + " cannot be read.";
-    m_services.m_prompt.Show("Failed to open document.\r\n" + reason, kAppTitle, PromptIcon::Stop);
+    m_services.m_prompt.Show("Failed to open document.\r\n" + reason, kAppTitle, PromptIcon::Stop, PromptButtons::Ok,
+                             m_doc.GetFailureReason());
     return false;
 }

@@ -17,6 +17,7 @@ bool CZorvatToneDoc::OnOpenDocument(const std::string& path)
     SongFileError error;
     if (!LoadSongFile(path, m_song, error)) {
         m_openFailure = error.fault == SongFileFault::kNotMidi ? OpenFailure::kNotMidi : OpenFailure::kCannotRead;
+        m_strFailureReason = error.strMessage;
         return false;
     }
     m_strPathName = path;
@@ -27,7 +28,10 @@ bool CZorvatToneDoc::OnOpenDocument(const std::string& path)
 bool CZorvatToneDoc::OnSaveDocument(const std::string& path)
 {
     FileError error;
-    return SaveSongFile(path, m_song, error);
+    if (SaveSongFile(path, m_song, error))
+        return true;
+    m_strFailureReason = "cannot write " + error.strFile + ": " + error.strReason;
+    return false;
 }
 
 void CZorvatToneDoc::DeleteContents()

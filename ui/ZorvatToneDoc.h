@@ -2,7 +2,7 @@
 // The document of the desktop program: the one song, and the file it came from.
 // It loads and saves through LoadSongFile and SaveSongFile, so it accepts only files
 // that begin with "MThd", and never talks to the user: the caller reads
-// GetOpenFailure() to decide what to say.
+// GetOpenFailure() to decide what to say, and GetFailureReason() for why.
 
 #include <string>
 
@@ -38,6 +38,9 @@ public:
     [[nodiscard]] std::string GetTitle() const;
     // Why the last OnOpenDocument failed (kNone after a success).
     [[nodiscard]] OpenFailure GetOpenFailure() const { return m_openFailure; }
+    // The reason of the last open or save that failed, in one line naming the file, as
+    // the command line prints it: "cannot read /music: is a directory".
+    [[nodiscard]] const std::string& GetFailureReason() const { return m_strFailureReason; }
 
     // The file title of any path, as GetTitle gives it.
     [[nodiscard]] static std::string TitleOf(const std::string& path);
@@ -46,4 +49,5 @@ private:
     CMidiSong m_song;
     std::string m_strPathName;
     OpenFailure m_openFailure = OpenFailure::kNone;
+    std::string m_strFailureReason;
 };

@@ -153,7 +153,8 @@ bool CZorvatToneView::OpenMidiFile(const std::string& path, bool bReport)
         return false;
     if (!m_doc.OnOpenDocument(path)) {
         if (bReport && m_doc.GetOpenFailure() == CZorvatToneDoc::OpenFailure::kCannotRead)
-            m_services.m_prompt.Show("Failed to open document.", kAppTitle, PromptIcon::Stop);
+            m_services.m_prompt.Show("Failed to open document.", kAppTitle, PromptIcon::Stop, PromptButtons::Ok,
+                                     m_doc.GetFailureReason());
         return false;
     }
     OnInitialUpdate();
@@ -213,7 +214,8 @@ void CZorvatToneView::OnFileSave()
                                             QStringLiteral("mid"), initial, path))
         return;
     if (!m_doc.OnSaveDocument(path.toStdString()))
-        m_services.m_prompt.Show("Failed to save document.", kAppTitle, PromptIcon::Stop);
+        m_services.m_prompt.Show("Failed to save document.", kAppTitle, PromptIcon::Stop, PromptButtons::Ok,
+                                 m_doc.GetFailureReason());
 }
 
 void CZorvatToneView::SetCaption(const std::string& fileTitle)

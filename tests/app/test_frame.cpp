@@ -217,6 +217,8 @@ TEST_F(MainFrameTest, AFailedSaveSaysSo)
     ASSERT_EQ(m_prompt.Entries().size(), 1u);
     EXPECT_EQ(m_prompt.Entries()[0].text, "Failed to save document.");
     EXPECT_EQ(m_prompt.Entries()[0].icon, PromptIcon::Stop);
+    EXPECT_EQ(m_prompt.Entries()[0].detail.rfind("cannot write " + m_dir.filePath("no-such-folder/copy.mid").toStdString() + ": ", 0), 0u)
+        << m_prompt.Entries()[0].detail;
 }
 
 TEST_F(MainFrameTest, SetupFromTheMenuIsNotAFirstRun)

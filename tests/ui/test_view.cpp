@@ -169,6 +169,8 @@ TEST_F(ZorvatToneViewTest, AFileThatCannotBeReadGetsTheFrameworksMessage)
     Button(Form::kOpenMidi)->click();
     ASSERT_NE(LastMessage(), nullptr);
     EXPECT_EQ(LastMessage()->text, "Failed to open document.");
+    EXPECT_NE(LastMessage()->detail.find(m_dir.filePath("gone.mid").toStdString()), std::string::npos)
+        << "the reason names the file: " << LastMessage()->detail;
     EXPECT_EQ(LastMessage()->icon, PromptIcon::Stop);
     EXPECT_EQ(View().windowTitle(), "Zorvat Zavi 0.99 (Beta) - tune");
     EXPECT_EQ(State(), kLoaded);
