@@ -9,9 +9,7 @@
 #include <string>
 #include <vector>
 
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;
-inline constexpr int kExitUsage = 2;
+#include "args/CommandArgs.h"
 
 struct CliCommand {
     const char* name;
@@ -32,38 +30,10 @@ public:
 #define ZT_CLI_COMMAND(...) \
     static const bool ZT_CLI_CONCAT(s_registered_, __LINE__) = CCliRegistry::Add(CliCommand{__VA_ARGS__})
 
-// Options of one subcommand: "--name VALUE", "--name=VALUE" and flags "--flag".
-// Anything not starting with "--" (and "-" alone, standard input) is positional.
-class CCliArgs {
-public:
-    // valueOptions take a value; flagOptions do not. Short forms map to long ones
-    // through aliases, e.g. {"-o", "--output"}.
-    CCliArgs(const std::vector<std::string>& args, std::vector<std::string> valueOptions,
-             std::vector<std::string> flagOptions,
-             std::vector<std::pair<std::string, std::string>> aliases = {});
-
-    // False with a message for an unknown option or a missing value.
-    [[nodiscard]] bool Ok() const { return m_strError.empty(); }
-    [[nodiscard]] const std::string& Error() const { return m_strError; }
-
-    [[nodiscard]] bool Flag(const std::string& name) const;
-    [[nodiscard]] std::optional<std::string> Value(const std::string& name) const; // last given
-    [[nodiscard]] std::vector<std::string> Values(const std::string& name) const;  // all, in order
-    [[nodiscard]] const std::vector<std::string>& Positional() const { return m_positional; }
-
-private:
-    std::vector<std::pair<std::string, std::string>> m_values;
-    std::vector<std::string> m_flags;
-    std::vector<std::string> m_positional;
-    std::string m_strError;
-};
-
 // Prints "zorvattone-cli CMD: message" on stderr and returns kExitUsage.
 int CliUsageError(const char* command, const std::string& message);
 // Prints "zorvattone-cli: message" on stderr and returns kExitFailed.
 int CliFailure(const std::string& message);
-// Parses a whole decimal number within [lo, hi]; false for anything else.
-[[nodiscard]] bool CliParseInt(const std::string& text, long lo, long hi, long& out);
 // The most RTTTL text a command reads: a ringtone of 255 notes is a few kilobytes.
 inline constexpr std::uint64_t kMaxRtttlBytes = 64 * 1024;
 // Reads a ringtone's RTTTL text whole from a regular file, or from standard input

@@ -9,9 +9,9 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "text/Text.h"
 #include "cli/CliCommand.h"
 #include "fileio/ReadWholeFile.h"
+#include "text/Text.h"
 
 namespace {
 
@@ -42,77 +42,6 @@ const CliCommand* CCliRegistry::Find(const std::string& name)
     return nullptr;
 }
 
-CCliArgs::CCliArgs(const std::vector<std::string>& args, std::vector<std::string> valueOptions,
-                   std::vector<std::string> flagOptions,
-                   std::vector<std::pair<std::string, std::string>> aliases)
-{
-    auto has = [](const std::vector<std::string>& v, const std::string& s) {
-        return std::find(v.begin(), v.end(), s) != v.end();
-    };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        for (const auto& [shortName, longName] : aliases)
-            if (arg == shortName)
-                arg = longName;
-        if (arg == "--") {
-            m_positional.insert(m_positional.end(), args.begin() + static_cast<long>(i) + 1, args.end());
-            break;
-        }
-        if (arg.rfind("--", 0) != 0) {
-            if (arg.size() > 1 && arg[0] == '-') {
-                m_strError = "unknown option " + arg;
-                return;
-            }
-            m_positional.push_back(arg);
-            continue;
-        }
-        std::string name = arg;
-        std::optional<std::string> value;
-        if (auto eq = arg.find('='); eq != std::string::npos) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-        }
-        if (has(flagOptions, name) && !value) {
-            m_flags.push_back(name);
-        } else if (has(valueOptions, name)) {
-            if (!value) {
-                if (i + 1 >= args.size()) {
-                    m_strError = "option " + name + " needs a value";
-                    return;
-                }
-                value = args[++i];
-            }
-            m_values.emplace_back(name, *value);
-        } else {
-            m_strError = "unknown option " + arg;
-            return;
-        }
-    }
-}
-
-bool CCliArgs::Flag(const std::string& name) const
-{
-    return std::find(m_flags.begin(), m_flags.end(), name) != m_flags.end();
-}
-
-std::optional<std::string> CCliArgs::Value(const std::string& name) const
-{
-    std::optional<std::string> last;
-    for (const auto& [n, v] : m_values)
-        if (n == name)
-            last = v;
-    return last;
-}
-
-std::vector<std::string> CCliArgs::Values(const std::string& name) const
-{
-    std::vector<std::string> all;
-    for (const auto& [n, v] : m_values)
-        if (n == name)
-            all.push_back(v);
-    return all;
-}
-
 int CliUsageError(const char* command, const std::string& message)
 {
     std::fprintf(stderr, "zorvattone-cli %s: %s\nRun 'zorvattone-cli %s --help' for its usage.\n", command,
@@ -124,19 +53,6 @@ int CliFailure(const std::string& message)
 {
     std::fprintf(stderr, "zorvattone-cli: %s\n", ShownText(message, kShownMessageCharacters).c_str());
     return kExitFailed;
-}
-
-bool CliParseInt(const std::string& text, long lo, long hi, long& out)
-{
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    long v = std::strtol(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || v < lo || v > hi)
-        return false;
-    out = v;
-    return true;
 }
 
 bool CliReadInput(const std::string& path, std::string& out, std::string& error)

@@ -32,7 +32,7 @@ struct CliConversion {
 
 // The profile entry the converter reads: --temp when given, else the user's profile
 // (read only then, so --temp runs never look at the home directory).
-inline void CliLoadTempDir(const CCliArgs& args, CMemorySettingsStore& settings)
+inline void CliLoadTempDir(const CCommandArgs& args, CMemorySettingsStore& settings)
 {
     std::optional<std::string> temp = args.Value("--temp");
     settings.SetString(kProfileSystem, kProfileTempDir,
@@ -53,7 +53,7 @@ inline void CliWarnDropped(const CRingtoneConverter& converter)
 // "-") and runs Convert with outputPath (empty: the preview only). Messages, and
 // the warnings of CliWarnDropped, go to standard error. Returns kExitOk, or
 // kExitFailed after the message that says why.
-[[nodiscard]] inline int CliConvertRtttl(const CCliArgs& args, std::uint16_t division, int program,
+[[nodiscard]] inline int CliConvertRtttl(const CCommandArgs& args, std::uint16_t division, int program,
                                          const std::string& outputPath, CliConversion& out,
                                          const std::string& nameOverride = std::string())
 {

@@ -34,7 +34,7 @@ const char* const kExportUsage =
 
 int CliParseExportArgs(const std::vector<std::string>& args, CliExportArgs& out)
 {
-    CCliArgs parsed(args, {"--format", "--instrument", "--index", "--tone", "--output", "--seconds"}, {"--truncate"},
+    CCommandArgs parsed(args, {"--format", "--instrument", "--index", "--tone", "--output", "--seconds"}, {"--truncate"},
                     {{"-o", "--output"}});
     if (!parsed.Ok())
         return CliUsageError("export", parsed.Error());
@@ -58,12 +58,12 @@ int CliParseExportArgs(const std::vector<std::string>& args, CliExportArgs& out)
     }
     out.format = *format;
     long program = 57;
-    if (auto text = parsed.Value("--instrument"); text && !CliParseInt(*text, 0, 127, program))
+    if (auto text = parsed.Value("--instrument"); text && !ParseWholeNumber(*text, 0, 127, program))
         return CliUsageError("export", "--instrument takes a number 0..127");
     out.nProgram = static_cast<int>(program);
     long index = 0;
     if (auto text = parsed.Value("--index")) {
-        if (!CliParseInt(*text, 1, 1000000, index))
+        if (!ParseWholeNumber(*text, 1, 1000000, index))
             return CliUsageError("export", "--index takes a number from 1");
         out.index = index;
     }
@@ -76,7 +76,7 @@ int CliParseExportArgs(const std::vector<std::string>& args, CliExportArgs& out)
         long seconds = 0;
         if (!IsAudioFormat(out.format))
             return CliUsageError("export", "--seconds cuts the sound formats, .ogg and .m4r");
-        if (!CliParseInt(*text, 1, most, seconds))
+        if (!ParseWholeNumber(*text, 1, most, seconds))
             return CliUsageError("export", "--seconds takes a number 1.." + std::to_string(most) + " for ." +
                                                ToneFormatName(out.format));
         out.nSeconds = static_cast<unsigned>(seconds);

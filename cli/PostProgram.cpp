@@ -121,7 +121,7 @@ bool ParseHost(const std::string& text, std::string& host, std::uint16_t& wPort)
     if (portText.empty())
         return text.back() != ':';
     long nPort = 0;
-    if (!CliParseInt(portText, 1, 65535, nPort))
+    if (!ParseWholeNumber(portText, 1, 65535, nPort))
         return false;
     wPort = static_cast<std::uint16_t>(nPort);
     return true;
@@ -129,7 +129,7 @@ bool ParseHost(const std::string& text, std::string& host, std::uint16_t& wPort)
 
 int RunPost(const std::vector<std::string>& args)
 {
-    CCliArgs parsed(args, {"--name", "--category", "--host"}, {"--truncate"});
+    CCommandArgs parsed(args, {"--name", "--category", "--host"}, {"--truncate"});
     if (!parsed.Ok())
         return CliUsageError("post", parsed.Error());
     if (parsed.Positional().size() != 1)

@@ -13,7 +13,7 @@ constexpr const char* kUsage =
 
 int RunCopy(const std::vector<std::string>& args)
 {
-    CCliArgs parsed(args, {}, {});
+    CCommandArgs parsed(args, {}, {});
     if (!parsed.Ok())
         return CliUsageError("copy", parsed.Error());
     if (parsed.Positional().size() != 2)

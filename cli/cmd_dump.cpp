@@ -20,7 +20,7 @@ constexpr const char* kUsage =
 
 int RunDump(const std::vector<std::string>& args)
 {
-    CCliArgs parsed(args, {}, {});
+    CCommandArgs parsed(args, {}, {});
     if (!parsed.Ok())
         return CliUsageError("dump", parsed.Error());
     if (parsed.Positional().size() != 1)

@@ -54,7 +54,7 @@ int PrintRtttlFile(const std::string& path, const std::string& text, const std::
 
 int RunImport(const std::vector<std::string>& args)
 {
-    CCliArgs parsed(args, {"--format", "--index", "--tone"}, {});
+    CCommandArgs parsed(args, {"--format", "--index", "--tone"}, {});
     if (!parsed.Ok())
         return CliUsageError("import", parsed.Error());
     if (parsed.Positional().size() != 1)
@@ -69,7 +69,7 @@ int RunImport(const std::vector<std::string>& args)
     std::optional<long> index;
     if (auto text = parsed.Value("--index")) {
         long n = 0;
-        if (!CliParseInt(*text, 1, 1000000, n))
+        if (!ParseWholeNumber(*text, 1, 1000000, n))
             return CliUsageError("import", "--index takes a number from 1");
         index = n;
     }

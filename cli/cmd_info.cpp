@@ -2,12 +2,12 @@
 #include <cstdio>
 #include <string>
 
-#include "text/Text.h"
 #include "cli/CliCommand.h"
 #include "engine/MidiEngine.h"
 #include "engine/OfflineRecorder.h"
 #include "song/MidiSong.h"
 #include "song/SongFile.h"
+#include "text/Text.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ void PrintPlayerView(const CMidiSong& song)
 
 int RunInfo(const std::vector<std::string>& args)
 {
-    CCliArgs parsed(args, {}, {});
+    CCommandArgs parsed(args, {}, {});
     if (!parsed.Ok())
         return CliUsageError("info", parsed.Error());
     if (parsed.Positional().size() != 1)

@@ -2,12 +2,12 @@
 #include <string>
 #include <vector>
 
-#include "text/Text.h"
 #include "cli/CliCommand.h"
 #include "song/MelodyFinder.h"
 #include "song/MidiSong.h"
 #include "song/SongFile.h"
 #include "song/SongNotes.h"
+#include "text/Text.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ constexpr const char* kUsage =
 
 int RunMelody(const std::vector<std::string>& args)
 {
-    CCliArgs parsed(args, {}, {});
+    CCommandArgs parsed(args, {}, {});
     if (!parsed.Ok())
         return CliUsageError("melody", parsed.Error());
     if (parsed.Positional().size() != 1)

@@ -27,7 +27,7 @@ int FileFailure(const std::string& verb, const std::string& file, const std::str
 
 int RunPackage(const std::vector<std::string>& args)
 {
-    CCliArgs parsed(args, {"--temp", "--output"}, {"--truncate"}, {{"-o", "--output"}});
+    CCommandArgs parsed(args, {"--temp", "--output"}, {"--truncate"}, {{"-o", "--output"}});
     if (!parsed.Ok())
         return CliUsageError("package", parsed.Error());
     if (parsed.Positional().size() != 1)

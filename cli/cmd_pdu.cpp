@@ -18,7 +18,7 @@ constexpr const char* kUsage =
 
 int RunPdu(const std::vector<std::string>& args)
 {
-    CCliArgs parsed(args, {"--name", "--temp"}, {"--truncate", "--rtttl"});
+    CCommandArgs parsed(args, {"--name", "--temp"}, {"--truncate", "--rtttl"});
     if (!parsed.Ok())
         return CliUsageError("pdu", parsed.Error());
     if (parsed.Positional().size() > 1)

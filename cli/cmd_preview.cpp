@@ -24,7 +24,7 @@ constexpr std::uint64_t kMaxPreviewBytes = 1u << 20;
 
 int RunPreview(const std::vector<std::string>& args)
 {
-    CCliArgs parsed(args, {"--program", "--division", "--temp", "--output"}, {"--truncate"}, {{"-o", "--output"}});
+    CCommandArgs parsed(args, {"--program", "--division", "--temp", "--output"}, {"--truncate"}, {{"-o", "--output"}});
     if (!parsed.Ok())
         return CliUsageError("preview", parsed.Error());
     if (parsed.Positional().size() != 1)
@@ -33,10 +33,10 @@ int RunPreview(const std::vector<std::string>& args)
     if (!out || out->empty())
         return CliUsageError("preview", "needs -o OUT.mid");
     long program = -1;
-    if (auto text = parsed.Value("--program"); text && !CliParseInt(*text, 0, 127, program))
+    if (auto text = parsed.Value("--program"); text && !ParseWholeNumber(*text, 0, 127, program))
         return CliUsageError("preview", "--program takes a number 0..127");
     long division = 0;
-    if (auto text = parsed.Value("--division"); text && !CliParseInt(*text, 0, 32767, division))
+    if (auto text = parsed.Value("--division"); text && !ParseWholeNumber(*text, 0, 32767, division))
         return CliUsageError("preview", "--division takes a number 0..32767");
 
     CliConversion result;

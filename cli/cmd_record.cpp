@@ -58,7 +58,7 @@ bool ParseChannels(const std::vector<std::string>& values, OfflineRecordOptions&
             continue; // chosen once the song is loaded
         }
         long channel = 0;
-        if (!CliParseInt(v, 1, 16, channel)) {
+        if (!ParseWholeNumber(v, 1, 16, channel)) {
             error = "--channel takes a channel number from 1 to 16, not '" + v + "'";
             return false;
         }
@@ -67,7 +67,7 @@ bool ParseChannels(const std::vector<std::string>& values, OfflineRecordOptions&
     return true;
 }
 
-bool ParseOptions(const CCliArgs& parsed, OfflineRecordOptions& options, std::string& error)
+bool ParseOptions(const CCommandArgs& parsed, OfflineRecordOptions& options, std::string& error)
 {
     if (!ParseChannels(parsed.Values("--channel"), options, error))
         return false;
@@ -81,14 +81,14 @@ bool ParseOptions(const CCliArgs& parsed, OfflineRecordOptions& options, std::st
     }
     long value = 0;
     if (auto from = parsed.Value("--from"); from && *from != "auto") {
-        if (!CliParseInt(*from, 0, kMaxSeconds, value)) {
+        if (!ParseWholeNumber(*from, 0, kMaxSeconds, value)) {
             error = "--from takes a whole number of seconds, not '" + *from + "'";
             return false;
         }
         options.uFromSecond = static_cast<std::uint32_t>(value);
     }
     if (auto seconds = parsed.Value("--seconds")) {
-        if (!CliParseInt(*seconds, 0, kMaxSeconds, value)) {
+        if (!ParseWholeNumber(*seconds, 0, kMaxSeconds, value)) {
             error = "--seconds takes a whole number of seconds, not '" + *seconds + "'";
             return false;
         }
@@ -120,7 +120,7 @@ std::uint64_t FromTick(const CSongNotes& notes, const OfflineRecordOptions& opti
 // The faithful capture of the same channels and span, refused where the player
 // refuses the song.
 bool RecordFaithful(const CMidiSong& song, const CSongNotes& notes, const OfflineRecordOptions& options,
-                    const CCliArgs& parsed, std::string& text, std::string& error)
+                    const CCommandArgs& parsed, std::string& text, std::string& error)
 {
     std::array<std::string, CMidiEngine::kChannels> labels;
     std::uint32_t seconds = 0;
@@ -145,7 +145,7 @@ bool RecordFaithful(const CMidiSong& song, const CSongNotes& notes, const Offlin
 
 int RunRecord(const std::vector<std::string>& args)
 {
-    CCliArgs parsed(args, {"--channel", "--from", "--seconds"}, {"--pdu", "--faithful", "--fit"});
+    CCommandArgs parsed(args, {"--channel", "--from", "--seconds"}, {"--pdu", "--faithful", "--fit"});
     if (!parsed.Ok())
         return CliUsageError("record", parsed.Error());
     if (parsed.Positional().size() != 1)

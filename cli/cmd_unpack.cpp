@@ -34,7 +34,7 @@ bool WritePart(const std::string& path, const void* data, std::size_t size, cons
 
 int RunUnpack(const std::vector<std::string>& args)
 {
-    CCliArgs parsed(args, {"--dir"}, {}, {{"-d", "--dir"}});
+    CCommandArgs parsed(args, {"--dir"}, {}, {{"-d", "--dir"}});
     if (!parsed.Ok())
         return CliUsageError("unpack", parsed.Error());
     if (parsed.Positional().size() != 1)

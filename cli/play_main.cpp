@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "text/Text.h"
+#include "args/CommandArgs.h"
 #include "engine/MidiEngine.h"
 #include "engine/RealtimeClock.h"
 #include "engine/SoundFontPath.h"
@@ -24,12 +24,10 @@
 #include "engine/WavRenderer.h"
 #include "song/MidiSong.h"
 #include "song/SongFile.h"
+#include "text/Text.h"
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage =
     "usage: zorvattone-play [--from SECONDS] FILE.mid\n"
@@ -71,41 +69,26 @@ int Failure(const std::string& message)
     return kExitFailed;
 }
 
-bool ParseSeconds(const std::string& text, std::uint32_t& out)
-{
-    if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    out = static_cast<std::uint32_t>(std::strtoul(text.c_str(), nullptr, 10));
-    return true;
-}
-
 // 0 when parsed, else the exit code to return (help counts as done).
 int ParseArgs(const std::vector<std::string>& args, PlayArgs& out, bool& help)
 {
-    std::vector<std::string> files;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            help = true;
-            return 0;
-        }
-        if (a == "--wav" || a == "--from") {
-            if (i + 1 >= args.size())
-                return Usage("option " + a + " needs a value");
-            const std::string& value = args[++i];
-            if (a == "--wav")
-                out.strWav = value;
-            else if (!ParseSeconds(value, out.uFrom))
-                return Usage("--from takes a whole number of seconds, not '" + value + "'");
-        } else if (a.size() > 1 && a[0] == '-') {
-            return Usage("unknown option " + a);
-        } else {
-            files.push_back(a);
-        }
+    const CCommandArgs parsed(args, {"--wav", "--from"}, {"--help"}, {{"-h", "--help"}});
+    if (parsed.Flag("--help")) {
+        help = true;
+        return 0;
     }
-    if (files.size() != 1)
+    if (!parsed.Ok())
+        return Usage(parsed.Error());
+    out.strWav = parsed.Value("--wav").value_or("");
+    if (const std::optional<std::string> from = parsed.Value("--from")) {
+        long seconds = 0;
+        if (!ParseWholeNumber(*from, 0, 999999, seconds))
+            return Usage("--from takes a whole number of seconds, not '" + *from + "'");
+        out.uFrom = static_cast<std::uint32_t>(seconds);
+    }
+    if (parsed.Positional().size() != 1)
         return Usage("expects exactly one FILE.mid");
-    out.strFile = files[0];
+    out.strFile = parsed.Positional()[0];
     return 0;
 }
 

@@ -2,7 +2,7 @@
 
 #include <arpa/inet.h>
 
-#include <charconv>
+#include "args/CommandArgs.h"
 
 const char* const kGalleryUsage =
     "Usage: zorvat-gallery [OPTIONS] DATA_DIR\n"
@@ -51,11 +51,10 @@ bool IsIpAddress(const std::string& text)
 
 bool ParseNumber(const std::string& text, int lo, int hi, int& out)
 {
-    int value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < lo || value > hi)
+    long value = 0;
+    if (!ParseWholeNumber(text, lo, hi, value))
         return false;
-    out = value;
+    out = static_cast<int>(value);
     return true;
 }
 
@@ -75,94 +74,63 @@ bool ParseMebibytes(const std::string& text, std::uint64_t& bytes)
 
 bool ParseGalleryCommandLine(const std::vector<std::string>& args, CGalleryCommandLine& out, std::string& error)
 {
-    std::vector<std::string> positional;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        std::string value;
-        bool bHasValue = false;
-        if (arg.rfind("--", 0) == 0 && arg.find('=') != std::string::npos) {
-            value = arg.substr(arg.find('=') + 1);
-            arg = arg.substr(0, arg.find('='));
-            bHasValue = true;
-        }
-        if (arg == "--help" || arg == "-h") {
-            out.m_bHelp = true;
-            continue;
-        }
-        if (arg.rfind("--", 0) != 0) {
-            positional.push_back(arg);
-            continue;
-        }
-        if (arg != "--port" && arg != "--host" && arg != "--threads" && arg != "--password-cost" &&
-            arg != "--soundfont" && arg != "--preview-cache-mb" && arg != "--connections-per-address" && arg != "--max-connections" &&
-            arg != "--post-burst" && arg != "--database" && arg != "--trusted-proxy") {
-            error = "unknown option " + arg;
-            return false;
-        }
-        if (!bHasValue) {
-            if (i + 1 >= args.size()) {
-                error = arg + " needs a value";
-                return false;
-            }
-            value = args[++i];
-        }
-        if (arg == "--port" && !ParseNumber(value, 0, 65535, out.m_options.m_nPort)) {
-            error = "--port takes a number from 0 to 65535, not \"" + value + "\"";
-            return false;
-        }
-        if (arg == "--threads" && !ParseNumber(value, 1, 256, out.m_options.m_nThreads)) {
-            error = "--threads takes a number from 1 to 256, not \"" + value + "\"";
-            return false;
-        }
-        if (arg == "--post-burst" && !ParseNumber(value, 1, 1000000, out.m_options.m_abuseLimits.m_nPostBurst)) {
-            error = "--post-burst takes a number from 1 to 1000000, not \"" + value + "\"";
-            return false;
-        }
-        if (arg == "--connections-per-address" &&
-            !ParseNumber(value, 1, kMaxConnections, out.m_options.m_nConnectionsPerAddress)) {
-            error = "--connections-per-address takes a number from 1 to " + std::to_string(kMaxConnections) +
-                    ", not \"" + value + "\"";
-            return false;
-        }
-        if (arg == "--max-connections" && !ParseNumber(value, 1, kMaxConnections, out.m_options.m_nMaxConnections)) {
-            error = "--max-connections takes a number from 1 to " + std::to_string(kMaxConnections) + ", not \"" +
-                    value + "\"";
-            return false;
-        }
-        if (arg == "--preview-cache-mb" && !ParseMebibytes(value, out.m_options.m_nPreviewCacheBytes)) {
-            error = "--preview-cache-mb takes a number from 0 to " + std::to_string(kMaxPreviewCacheMb) + ", not \"" +
-                    value + "\"";
-            return false;
-        }
-        if (arg == "--password-cost" && !CPasswordHasher::CostOfName(value, out.m_options.m_passwordCost)) {
-            error = "--password-cost takes interactive, moderate or minimum, not \"" + value + "\"";
-            return false;
-        }
-        if (arg == "--host") {
-            if (value.empty()) {
-                error = "--host needs an address";
-                return false;
-            }
-            out.m_options.m_strHost = value;
-        }
-        if (arg == "--database")
-            out.m_options.m_strDatabase = value;
-        if (arg == "--trusted-proxy") {
-            if (!IsIpAddress(value)) {
-                error = "--trusted-proxy takes the proxy's IP address, not \"" + value + "\"";
-                return false;
-            }
-            out.m_options.m_strTrustedProxy = value;
-        }
-        if (arg == "--soundfont")
-            out.m_strSoundFont = value;
-    }
+    const CCommandArgs parsed(args,
+                              {"--port", "--host", "--threads", "--password-cost", "--soundfont", "--preview-cache-mb",
+                               "--connections-per-address", "--max-connections", "--post-burst", "--database",
+                               "--trusted-proxy"},
+                              {"--help"}, {{"-h", "--help"}});
+    out.m_bHelp = parsed.Flag("--help");
     if (out.m_bHelp)
         return true;
-    if (positional.size() != 1) {
-        error = positional.empty() ? "no data directory given" : "more than one data directory given";
+    if (!parsed.Ok()) {
+        error = parsed.Error();
         return false;
     }
-    out.m_options.m_strDataDir = positional[0];
+    CGalleryProgramOptions& options = out.m_options;
+    // A number option's value, checked: false with the message when it is bad.
+    const auto number = [&](const char* name, int lo, int hi, int& value) {
+        const std::optional<std::string> text = parsed.Value(name);
+        if (!text || ParseNumber(*text, lo, hi, value))
+            return true;
+        error = std::string(name) + " takes a number from " + std::to_string(lo) + " to " + std::to_string(hi) +
+                ", not \"" + *text + "\"";
+        return false;
+    };
+    if (!number("--port", 0, 65535, options.m_nPort) || !number("--threads", 1, 256, options.m_nThreads) ||
+        !number("--post-burst", 1, 1000000, options.m_abuseLimits.m_nPostBurst) ||
+        !number("--connections-per-address", 1, kMaxConnections, options.m_nConnectionsPerAddress) ||
+        !number("--max-connections", 1, kMaxConnections, options.m_nMaxConnections))
+        return false;
+    if (const auto text = parsed.Value("--preview-cache-mb"); text && !ParseMebibytes(*text, options.m_nPreviewCacheBytes)) {
+        error = "--preview-cache-mb takes a number from 0 to " + std::to_string(kMaxPreviewCacheMb) + ", not \"" +
+                *text + "\"";
+        return false;
+    }
+    if (const auto text = parsed.Value("--password-cost");
+        text && !CPasswordHasher::CostOfName(*text, options.m_passwordCost)) {
+        error = "--password-cost takes interactive, moderate or minimum, not \"" + *text + "\"";
+        return false;
+    }
+    if (const auto host = parsed.Value("--host")) {
+        if (host->empty()) {
+            error = "--host needs an address";
+            return false;
+        }
+        options.m_strHost = *host;
+    }
+    options.m_strDatabase = parsed.Value("--database").value_or(options.m_strDatabase);
+    if (const auto proxy = parsed.Value("--trusted-proxy")) {
+        if (!IsIpAddress(*proxy)) {
+            error = "--trusted-proxy takes the proxy's IP address, not \"" + *proxy + "\"";
+            return false;
+        }
+        options.m_strTrustedProxy = *proxy;
+    }
+    out.m_strSoundFont = parsed.Value("--soundfont").value_or("");
+    if (parsed.Positional().size() != 1) {
+        error = parsed.Positional().empty() ? "no data directory given" : "more than one data directory given";
+        return false;
+    }
+    options.m_strDataDir = parsed.Positional()[0];
     return true;
 }
