@@ -5,11 +5,8 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
-#include "engine/FaithfulCapture.h"
-#include "engine/MidiEngine.h"
-#include "engine/OfflineRecorder.h"
+#include "engine/RecordingPlan.h"
 #include "ringtone/SmartMessaging.h"
-#include "song/MelodyFinder.h"
 #include "song/MidiSong.h"
 #include "song/SongFile.h"
 #include "song/SongNotes.h"
@@ -44,7 +41,7 @@ constexpr const char* kUsage =
 // A recording longer than a day is a typing error.
 constexpr long kMaxSeconds = 24L * 3600;
 
-bool ParseChannels(const std::vector<std::string>& values, OfflineRecordOptions& options, std::string& error)
+bool ParseChannels(const std::vector<std::string>& values, RecordingPlan& options, std::string& error)
 {
     if (values.empty())
         return true;
@@ -67,7 +64,7 @@ bool ParseChannels(const std::vector<std::string>& values, OfflineRecordOptions&
     return true;
 }
 
-bool ParseOptions(const CCommandArgs& parsed, OfflineRecordOptions& options, std::string& error)
+bool ParseOptions(const CCommandArgs& parsed, RecordingPlan& options, std::string& error)
 {
     if (!ParseChannels(parsed.Values("--channel"), options, error))
         return false;
@@ -97,52 +94,6 @@ bool ParseOptions(const CCommandArgs& parsed, OfflineRecordOptions& options, std
     return true;
 }
 
-// The channel the melody finder ranks first; false when only percussion has notes.
-bool ChooseTuneChannel(const CSongNotes& notes, OfflineRecordOptions& options, std::string& error)
-{
-    const std::vector<MelodyCandidate> ranked = RankMelodyChannels(notes);
-    if (ranked.empty() || ranked.front().dScore <= 0) {
-        error = "no channel but the percussion channel has notes, so none carries a tune";
-        return false;
-    }
-    options.bChannelOn.fill(false);
-    options.bChannelOn[static_cast<std::size_t>(ranked.front().nChannel)] = true;
-    return true;
-}
-
-// Where the recording starts: the slider's second, or with --from auto the bar
-// where the enabled channels' first note sounds.
-std::uint64_t FromTick(const CSongNotes& notes, const OfflineRecordOptions& options, bool fromTune)
-{
-    return fromTune ? TuneStartTick(notes, options.bChannelOn) : notes.TickAtSliderSecond(options.uFromSecond);
-}
-
-// The faithful capture of the same channels and span, refused where the player
-// refuses the song.
-bool RecordFaithful(const CMidiSong& song, const CSongNotes& notes, const OfflineRecordOptions& options,
-                    const CCommandArgs& parsed, std::string& text, std::string& error)
-{
-    std::array<std::string, CMidiEngine::kChannels> labels;
-    std::uint32_t seconds = 0;
-    if (PrepareResult result = ScanAsThePlayer(song, labels, seconds); result != PrepareResult::kOk) {
-        error = PrepareResultText(result);
-        return false;
-    }
-    FaithfulCaptureOptions faithful;
-    faithful.bChannelOn = options.bChannelOn;
-    faithful.qwFromTick = FromTick(notes, options, parsed.Value("--from") == "auto");
-    if (options.nSeconds >= 0)
-        faithful.qwToTick = notes.TickAfterSeconds(faithful.qwFromTick, static_cast<double>(options.nSeconds));
-    faithful.strToneName = options.strToneName;
-    faithful.bFitOneMessage = parsed.Flag("--fit");
-    const FaithfulCaptureResult result = CaptureFaithful(notes, faithful);
-    text = result.strRtttl;
-    if (faithful.bFitOneMessage)
-        std::fprintf(stderr, "zorvattone-cli: %d notes, %zu of %zu octets%s\n", result.nNotes, result.nOctets,
-                     kMaxRingtoneOctets, result.bCutToFit ? ", ended on a phrase to fit one message" : "");
-    return true;
-}
-
 int RunRecord(const std::vector<std::string>& args)
 {
     CCommandArgs parsed(args, {"--channel", "--from", "--seconds"}, {"--pdu", "--faithful", "--fit"});
@@ -150,9 +101,9 @@ int RunRecord(const std::vector<std::string>& args)
         return CliUsageError("record", parsed.Error());
     if (parsed.Positional().size() != 1)
         return CliUsageError("record", "expects exactly one FILE");
-    OfflineRecordOptions options;
+    RecordingPlan plan;
     std::string error;
-    if (!ParseOptions(parsed, options, error))
+    if (!ParseOptions(parsed, plan, error))
         return CliUsageError("record", error);
 
     const std::string& path = parsed.Positional()[0];
@@ -160,26 +111,21 @@ int RunRecord(const std::vector<std::string>& args)
     if (SongFileError loadError; !LoadSongFile(path, song, loadError))
         return CliFailure(loadError.strMessage);
     // The tone is named after the file, as opening it in the program names it.
-    options.strToneName = std::filesystem::path(path).stem().string();
+    plan.strToneName = std::filesystem::path(path).stem().string();
+    plan.bFromTune = parsed.Value("--from") == "auto";
+    plan.bKeepRhythm = parsed.Flag("--faithful");
+    plan.bFitOneMessage = parsed.Flag("--fit");
     const CSongNotes notes(song);
     const std::vector<std::string> channels = parsed.Values("--channel");
-    if (channels.size() == 1 && channels[0] == "auto" && !ChooseTuneChannel(notes, options, error))
+    if (channels.size() == 1 && channels[0] == "auto" && !ChooseTuneChannel(notes, plan.bChannelOn, error))
         return CliFailure(path + ": " + error);
-    if (parsed.Flag("--faithful")) {
-        std::string text;
-        if (!RecordFaithful(song, notes, options, parsed, text, error))
-            return CliFailure(path + ": " + error);
-        std::printf("%s\n", text.c_str());
-        return kExitOk;
-    }
-
-    if (parsed.Value("--from") == "auto")
-        options.uFromSecond = notes.SliderSecondAt(FromTick(notes, options, true));
-    OfflineRecording recording;
-    COfflineRecorder recorder;
-    if (!recorder.Record(song, options, recording))
-        return CliFailure(path + ": " + recorder.LastError());
+    RecordingOutcome recording;
+    if (!RecordByPlan(song, notes, plan, recording, error))
+        return CliFailure(path + ": " + error);
     std::printf("%s\n", recording.strRtttl.c_str());
+    if (plan.bFitOneMessage)
+        std::fprintf(stderr, "zorvattone-cli: %d notes, %zu of %zu octets%s\n", recording.nNotes, recording.nOctets,
+                     kMaxRingtoneOctets, recording.bCutToFit ? ", ended on a phrase to fit one message" : "");
     if (parsed.Flag("--pdu")) {
         const auto octets = BuildRingtoneMessage("MyTone", recording.nTempo,
                                                  static_cast<std::int32_t>(recording.notes.size()),

@@ -28,6 +28,7 @@
 
 #include "engine/ChannelMeters.h"
 #include "engine/MidiEngine.h"
+#include "engine/RecordingPlan.h"
 #include "song/MelodyFinder.h"
 #include "song/SongNotes.h"
 #include "ui/PreviewPlayer.h"
@@ -179,6 +180,10 @@ private:
     [[nodiscard]] std::array<bool, kChannels> EnabledChannels() const;
     // The faithful capture of the enabled channels from slider second `from` for
     // `seconds` of playing time (negative: to the end).
+    // The recording of the enabled channels from second `from` for `seconds` (-1: to
+    // the end), as the check boxes ask for it.
+    [[nodiscard]] RecordingPlan PlanRecording(int from, int seconds) const;
+    // The same, keeping the rhythm whatever the box says; empty when the song is refused.
     [[nodiscard]] std::string CaptureKeepingRhythm(int from, int seconds) const;
     // The line under the box: what the last conversion left out.
     void ShowDropped(const CRingtoneConverter& converter);

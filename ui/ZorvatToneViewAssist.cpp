@@ -10,8 +10,7 @@
 #include <QSlider>
 #include <algorithm>
 
-#include "engine/FaithfulCapture.h"
-#include "engine/OfflineRecorder.h"
+#include "engine/RecordingPlan.h"
 #include "ringtone/RingtoneConverter.h"
 #include "ringtone/RtttlReader.h"
 #include "ringtone/SmartMessaging.h"
@@ -114,7 +113,7 @@ void CZorvatToneView::OnStartWhereTheTuneBegins()
 {
     if (!m_bSongReady || m_bPlaying)
         return;
-    const int second = static_cast<int>(m_songNotes.SliderSecondAt(TuneStartTick(m_songNotes, EnabledChannels())));
+    const int second = static_cast<int>(TuneStartSecond(m_songNotes, EnabledChannels()));
     m_pSlider->setValue(second);
     ShowElapsed(second);
 }
@@ -140,16 +139,25 @@ std::array<bool, CZorvatToneView::kChannels> CZorvatToneView::EnabledChannels() 
     return on;
 }
 
+RecordingPlan CZorvatToneView::PlanRecording(int from, int seconds) const
+{
+    RecordingPlan plan;
+    plan.bChannelOn = EnabledChannels();
+    plan.uFromSecond = static_cast<std::uint32_t>(std::max(from, 0));
+    plan.nSeconds = seconds;
+    plan.strToneName = m_engine.GetToneName();
+    plan.bKeepRhythm = KeepsRhythm();
+    plan.bFitOneMessage = m_pFit->isChecked();
+    return plan;
+}
+
 std::string CZorvatToneView::CaptureKeepingRhythm(int from, int seconds) const
 {
-    FaithfulCaptureOptions options;
-    options.bChannelOn = EnabledChannels();
-    options.qwFromTick = m_songNotes.TickAtSliderSecond(static_cast<std::uint32_t>(std::max(from, 0)));
-    if (seconds >= 0)
-        options.qwToTick = m_songNotes.TickAfterSeconds(options.qwFromTick, seconds);
-    options.strToneName = m_engine.GetToneName();
-    options.bFitOneMessage = m_pFit->isChecked();
-    return CaptureFaithful(m_songNotes, options).strRtttl;
+    RecordingPlan plan = PlanRecording(from, seconds);
+    plan.bKeepRhythm = true;
+    RecordingOutcome recording;
+    std::string error;
+    return RecordByPlan(m_doc.GetSong(), m_songNotes, plan, recording, error) ? recording.strRtttl : std::string();
 }
 
 void CZorvatToneView::OnRecordWithoutPlaying()
@@ -160,20 +168,11 @@ void CZorvatToneView::OnRecordWithoutPlaying()
     const int to = RangeEnd();
     // To the song's end unless the range ends before it.
     const int seconds = m_pOverview->Model().EndsEarly() ? std::max(to - from, 0) : -1;
-    if (KeepsRhythm()) {
-        m_strRtttl = CaptureKeepingRhythm(from, seconds);
-    } else {
-        OfflineRecordOptions options;
-        options.bChannelOn = EnabledChannels();
-        options.uFromSecond = static_cast<std::uint32_t>(from);
-        options.nSeconds = seconds;
-        options.strToneName = m_engine.GetToneName();
-        OfflineRecording recording;
-        COfflineRecorder recorder;
-        if (!recorder.Record(m_doc.GetSong(), options, recording))
-            return; // the song opened, so the engine has taken it before
-        m_strRtttl = recording.strRtttl;
-    }
+    RecordingOutcome recording;
+    std::string error;
+    if (!RecordByPlan(m_doc.GetSong(), m_songNotes, PlanRecording(from, seconds), recording, error))
+        return; // the song opened, so the player has taken it before
+    m_strRtttl = recording.strRtttl;
     m_nRecordStart = from;
     m_strRecordTime = "Rec Time: " + FormatTime(from) + " to " + FormatTime(to);
     EnableRingtoneBox(true);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/OfflineRecorder.h"
+#include "engine/RecordingPlan.h"
+#include "song/SongNotes.h"
 #include "song/MidiSong.h"
 #include "tests/support/MidiBytes.h"
 #include "tests/support/Files.h"
@@ -170,6 +172,40 @@ TEST(InfoCommand, ShowsTheSongLengthAndTheChannelLabels)
     EXPECT_NE(r.out.find("length: "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\n#01 "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\n#16 Unknown\n"), std::string::npos) << r.out;
+}
+
+// The plan the desktop and the tool share: the tune's channel and where it starts,
+// kept in rhythm or recorded as the player does.
+TEST_F(Recorder, APlanFindsTheTuneAndItsStartAndRecordsEitherWay)
+{
+    CMidiSong song;
+    CTrackBytes melody, bass;
+    melody.Tempo(0, 500000);
+    // The bass plays from the start; the stepwise melody comes in at the second bar.
+    for (int i = 0; i < 8; ++i)
+        bass.On(i == 0 ? 0 : 480, 1, 36 + 7 * (i % 2)).Off(480, 1, 36 + 7 * (i % 2));
+    for (int i = 0; i < 8; ++i)
+        melody.On(i == 0 ? 1920 : 0, 0, 60 + i % 3).Off(480, 0, 60 + i % 3);
+    LoadSong(song, 480, {melody.End(), bass.End()});
+    const CSongNotes notes(song);
+    RecordingPlan plan;
+    std::string error;
+    ASSERT_TRUE(ChooseTuneChannel(notes, plan.bChannelOn, error)) << error;
+    EXPECT_TRUE(plan.bChannelOn[0]);
+    EXPECT_FALSE(plan.bChannelOn[1]);
+    EXPECT_EQ(TuneStartSecond(notes, plan.bChannelOn), 2u);
+
+    plan.bFromTune = true;
+    plan.strToneName = "tune";
+    RecordingOutcome played;
+    ASSERT_TRUE(RecordByPlan(song, notes, plan, played, error)) << error;
+    EXPECT_EQ(played.uFromSecond, 2u);
+    EXPECT_EQ(played.notes.size(), 8u);
+    plan.bKeepRhythm = true;
+    RecordingOutcome kept;
+    ASSERT_TRUE(RecordByPlan(song, notes, plan, kept, error)) << error;
+    EXPECT_EQ(kept.strRtttl, "tune:d=4,o=5,b=125:4c5,4c#5,4d5,4c5,4c#5,4d5,4c5,4c#5,");
+    EXPECT_EQ(kept.nNotes, 8);
 }
 
 } // namespace
