@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "song/MelodyFinder.h"
+#include "melody/MelodyFinder.h"
 
 struct LabelledSong {
     std::string strPath;            // relative to the corpus folder

@@ -5,7 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include "engine/FaithfulCapture.h"
-#include "song/MelodyFinder.h"
+#include "melody/MelodyFinder.h"
 #include "song/MidiSong.h"
 #include "song/SongNotes.h"
 #include "tests/support/MidiBytes.h"

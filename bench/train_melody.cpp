@@ -1,10 +1,10 @@
 // Learns the melody finder's weights from the labelled songs and writes them as
-// the table song/MelodyModel.inc that the finder compiles in.
+// the table melody/MelodyModel.inc that the finder compiles in.
 //
 // usage: train_melody CORPUS_DIR OUT_INC TRUTH_TSV...
 //
 //   scripts/melody-corpus
-//   build/bin/train_melody build/melody-corpus song/MelodyModel.inc bench/melody-truth*.tsv
+//   build/bin/train_melody build/melody-corpus melody/MelodyModel.inc bench/melody-truth*.tsv
 
 #include <cstdio>
 #include <string>
@@ -31,13 +31,13 @@ int main(int argc, char** argv)
         return 1;
     }
     const MelodyWeights weights = TrainOn(songs, [](const LoadedSong&) { return true; });
-    std::string table = "// The melody finder's model (song/MelodyFinder.h), learned from " + std::to_string(songs.size()) +
+    std::string table = "// The melody finder's model (melody/MelodyFinder.h), learned from " + std::to_string(songs.size()) +
                         " labelled songs:\n"
                         "// a weight per descriptor in the order of MelodyDescriptor, then each hidden unit's\n"
                         "// weights, their biases and their output weights. Written by bench/train_melody; do not\n"
                         "// edit. Again:\n"
                         "//   scripts/melody-corpus\n"
-                        "//   build/bin/train_melody build/melody-corpus song/MelodyModel.inc bench/melody-truth*.tsv\n";
+                        "//   build/bin/train_melody build/melody-corpus melody/MelodyModel.inc bench/melody-truth*.tsv\n";
     const auto add = [&](double value, const std::string& name) {
         char line[128];
         std::snprintf(line, sizeof line, "    %+.6f, // %s\n", value, name.c_str());

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
-#include "song/MelodyFinder.h"
+#include "melody/MelodyFinder.h"
 #include "song/MidiSong.h"
 #include "song/SongFile.h"
 #include "song/SongNotes.h"

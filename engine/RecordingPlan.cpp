@@ -2,7 +2,7 @@
 
 #include "engine/FaithfulCapture.h"
 #include "engine/OfflineRecorder.h"
-#include "song/MelodyFinder.h"
+#include "melody/MelodyFinder.h"
 #include "song/SongNotes.h"
 
 bool ChooseTuneChannel(const CSongNotes& notes, std::array<bool, kMidiChannels>& channelOn, std::string& error)

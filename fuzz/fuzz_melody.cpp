@@ -8,8 +8,8 @@
 #include <string>
 
 #include "engine/FaithfulCapture.h"
+#include "melody/MelodyFinder.h"
 #include "ringtone/RtttlReader.h"
-#include "song/MelodyFinder.h"
 #include "song/MidiArchive.h"
 #include "song/MidiSong.h"
 #include "song/SongNotes.h"

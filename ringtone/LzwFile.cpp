@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "fileio/FileReplacer.h"
+#include "fileio/StdFile.h"
 #include "ringtone/LzwEncoder.h"
-#include "ringtone/StdFile.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ringtone/StdFile.h"
+#include "fileio/StdFile.h"
 
 class CPreviewMidiWriter {
 public:

@@ -4,9 +4,9 @@
 
 #include "fileio/ReadWholeFile.h"
 #include "fileio/RemoveRegularFile.h"
+#include "fileio/StdFile.h"
 #include "ringtone/LzwDecoder.h"
 #include "ringtone/SmartMessaging.h"
-#include "ringtone/StdFile.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "fileio/RemoveRegularFile.h"
-#include "ringtone/StdFile.h"
+#include "fileio/StdFile.h"
 #include "text/Text.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "song/MelodyFinder.h"
+#include "melody/MelodyFinder.h"
 #include "song/MidiChannels.h"
 
 class CSongNotes;

@@ -29,7 +29,7 @@
 #include "engine/ChannelMeters.h"
 #include "engine/MidiEngine.h"
 #include "engine/RecordingPlan.h"
-#include "song/MelodyFinder.h"
+#include "melody/MelodyFinder.h"
 #include "song/SongNotes.h"
 #include "ui/PreviewPlayer.h"
 #include "ui/UiServices.h"

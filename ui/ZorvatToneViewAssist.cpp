@@ -11,18 +11,18 @@
 #include <algorithm>
 
 #include "engine/RecordingPlan.h"
+#include "melody/MelodyFinder.h"
 #include "ringtone/RingtoneConverter.h"
 #include "ringtone/RtttlReader.h"
 #include "ringtone/SmartMessaging.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
-#include "song/MelodyFinder.h"
+#include "song/MidiChannels.h"
 #include "ui/ProfileWriteLog.h"
 #include "ui/RingtonePicture.h"
 #include "ui/SongOverview.h"
 #include "ui/ZorvatToneDoc.h"
 #include "ui/ZorvatToneView.h"
-#include "song/MidiChannels.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "bench/MelodyTraining.h"
-#include "song/MelodyFinder.h"
+#include "melody/MelodyFinder.h"
 
 namespace {
 

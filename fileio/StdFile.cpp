@@ -1,4 +1,4 @@
-#include "ringtone/StdFile.h"
+#include "fileio/StdFile.h"
 
 #include <cerrno>
 #include <climits>

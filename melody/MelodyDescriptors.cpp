@@ -1,4 +1,4 @@
-#include "song/MelodyDescriptors.h"
+#include "melody/MelodyDescriptors.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,8 +8,8 @@
 #include <queue>
 #include <set>
 
-#include "song/SongNotes.h"
 #include "song/MidiChannels.h"
+#include "song/SongNotes.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #pragma once
 // Ranks the channels of a song by how likely each carries the tune, judged from
-// the music (song/MelodyDescriptors: how often one note sounds alone, the
+// the music (melody/MelodyDescriptors: how often one note sounds alone, the
 // register and its place among the other channels, steps and leaps, density,
 // rhythm, coverage, how often the channel is the top line, phrasing and where in
 // the song it plays), whatever the instruments, through a model learned from
-// labelled songs (song/MelodyModel.inc).
+// labelled songs (melody/MelodyModel.inc).
 // Channel 10 (General MIDI percussion) never carries it. Track names such as
 // "Melody" or "Lead" may raise a score; the ranking works without any.
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "song/MelodyDescriptors.h"
+#include "melody/MelodyDescriptors.h"
 
 class CSongNotes;
 

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "song/MelodyDescriptors.h"
-#include "song/MelodyFinder.h"
+#include "melody/MelodyDescriptors.h"
+#include "melody/MelodyFinder.h"
 #include "song/SongNotes.h"
 #include "tests/support/MidiBytes.h"
 

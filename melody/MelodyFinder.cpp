@@ -1,4 +1,4 @@
-#include "song/MelodyFinder.h"
+#include "melody/MelodyFinder.h"
 
 #include <algorithm>
 #include <cctype>
@@ -12,10 +12,10 @@
 namespace {
 
 constexpr double kModelTable[] = {
-#include "song/MelodyModel.inc"
+#include "melody/MelodyModel.inc"
 };
 static_assert(std::size(kModelTable) == kMelodyModelSize,
-              "song/MelodyModel.inc does not match the descriptors: run bench/train_melody again");
+              "melody/MelodyModel.inc does not match the descriptors: run bench/train_melody again");
 
 constexpr MelodyWeights WeightsOf(const double (&table)[kMelodyModelSize])
 {
