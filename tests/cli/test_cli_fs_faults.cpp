@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/ringtone/DrillSong.h"
-#include "tests/ringtone/FaultyDir.h"
+#include "tests/support/DrillSong.h"
+#include "tests/support/FaultyDir.h"
 #include "tests/support/Files.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempDir.h"

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "fileio/FileReplacer.h"
-#include "tests/ringtone/FaultyDir.h"
+#include "tests/support/FaultyDir.h"
 #include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 

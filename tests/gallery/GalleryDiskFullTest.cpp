@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "tests/support/FakePreviewRenderer.h"
 #include "gallery/service/GalleryService.h"
 #include "gallery/store/SqliteGalleryStore.h"
 #include "ringtone/LzwEncoder.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"
-#include "tests/ringtone/FaultyDir.h"
+#include "tests/support/FakePreviewRenderer.h"
+#include "tests/support/FaultyDir.h"
 #include "tests/support/Files.h"
 #include "tests/support/MidiBytes.h"
 #include "tests/support/TempDir.h"

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "ConverterFixture.h"
-#include "tests/ringtone/DrillSong.h"
-#include "tests/ringtone/FaultyDir.h"
+#include "tests/support/DrillSong.h"
+#include "tests/support/FaultyDir.h"
 
 namespace {
 

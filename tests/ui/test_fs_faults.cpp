@@ -11,8 +11,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "tests/ringtone/DrillSong.h"
-#include "tests/ringtone/FaultyDir.h"
+#include "tests/support/DrillSong.h"
+#include "tests/support/FaultyDir.h"
 #include "tests/ui/RingtoneFixture.h"
 
 namespace {

@@ -6,15 +6,15 @@
 #include <cmath>
 #include <filesystem>
 
-#include "tests/support/FakePreviewRenderer.h"
 #include "engine/SoundFontPath.h"
-#include "gallery/preview/EnginePreviewRenderer.h"
-#include "gallery/store/SqliteGalleryStore.h"
 #include "gallery/GalleryCommandLine.h"
+#include "gallery/preview/EnginePreviewRenderer.h"
+#include "gallery/preview/PreviewCache.h"
 #include "gallery/service/GalleryRoutes.h"
 #include "gallery/service/GalleryService.h"
-#include "gallery/preview/PreviewCache.h"
-#include "tests/ringtone/FaultyDir.h"
+#include "gallery/store/SqliteGalleryStore.h"
+#include "tests/support/FakePreviewRenderer.h"
+#include "tests/support/FaultyDir.h"
 #include "tests/support/Files.h"
 #include "tests/support/MidiBytes.h"
 #include "tests/support/TempDir.h"

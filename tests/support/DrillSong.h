@@ -14,7 +14,7 @@
 #include "ringtone/SmartMessaging.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
-#include "tests/ringtone/FaultyDir.h"
+#include "tests/support/FaultyDir.h"
 #include "tests/support/TempDir.h"
 
 // Thirty notes: a preview of a few hundred bytes, far below a page, and a longer
