@@ -11,6 +11,7 @@
 #include "ringtone/RtttlNote.h"
 #include "ringtone/RtttlWriter.h"
 #include "ringtone/SmartMessaging.h"
+#include "song/MidiMetaTypes.h"
 #include "song/SongNotes.h"
 
 namespace {
@@ -302,7 +303,7 @@ std::uint64_t TuneStartTick(const CSongNotes& notes, const std::array<bool, kMid
 FaithfulCaptureResult CaptureFaithful(const CSongNotes& notes, const FaithfulCaptureOptions& options)
 {
     FaithfulCaptureResult result;
-    result.nTempo = NearestTableTempo(60000000.0 / notes.TempoAt(options.qwFromTick));
+    result.nTempo = NearestTableTempo(double{MidiMeta::kMicrosecondsPerMinute} / notes.TempoAt(options.qwFromTick));
     result.strRtttl = RtttlHeader(options.strToneName, result.nTempo);
     std::vector<VoiceNote> voice = TopVoice(notes, options);
     if (voice.empty()) {

@@ -1,6 +1,7 @@
 #include "engine/RtttlCapture.h"
 
 #include "ringtone/RtttlWriter.h"
+#include "song/MidiMetaTypes.h"
 
 #include <bit>
 
@@ -50,7 +51,7 @@ void CRtttlCapture::WriteHeader(std::uint32_t tempo)
 {
     if (tempo == 0)
         return;
-    m_strRtttl = RtttlHeader(m_strToneName, 60000000u / tempo);
+    m_strRtttl = RtttlHeader(m_strToneName, MidiMeta::kMicrosecondsPerMinute / tempo);
     m_nTempo = kRingtoneTempo;
     m_nCount = 0;
 }

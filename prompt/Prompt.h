@@ -21,12 +21,15 @@ public:
                               PromptButtons buttons = PromptButtons::Ok, const std::string& detail = {}) = 0;
 };
 
+// The caption of the program's stop-icon messages.
+inline constexpr const char* kErrorCaption = "ERROR";
+
 // The stop-icon "ERROR" of every file that could not be made:
 // Cannot VERB the file "FILE": REASON.
 inline void ShowFileError(CPrompt& prompt, const std::string& verb, const std::string& file,
                           const std::string& reason)
 {
-    prompt.Show("Cannot " + verb + " the file \"" + file + "\": " + reason + ".", "ERROR", PromptIcon::Stop);
+    prompt.Show("Cannot " + verb + " the file \"" + file + "\": " + reason + ".", kErrorCaption, PromptIcon::Stop);
 }
 
 // Records every message and answers questions from a queue (Ok once the queue is empty).

@@ -17,7 +17,7 @@ std::uint32_t CPreviewMidiWriter::MicrosecondsPerQuarter(std::int32_t tempo)
 {
     if (tempo <= 0)
         tempo = kSlowestRingtoneTempo;
-    std::uint32_t us = 60000000u / static_cast<std::uint32_t>(tempo);
+    std::uint32_t us = MidiMeta::kMicrosecondsPerMinute / static_cast<std::uint32_t>(tempo);
     return std::clamp<std::uint32_t>(us, 1, 0xFFFFFF);
 }
 

@@ -15,7 +15,6 @@
 namespace {
 
 const char kFormatError[] = "Format Error";
-const char kError[] = "ERROR";
 
 } // namespace
 
@@ -53,7 +52,7 @@ bool CRingtoneConverter::AskToTruncate(std::size_t keptNotes, std::uint64_t kept
     char detail[160];
     std::snprintf(detail, sizeof detail, "The first %zu notes (%.1f seconds) fit one message; OK keeps them.",
                   keptNotes, seconds);
-    return m_prompt.Show("Ringtone is too long, trancate ?", "Tone Trancate", PromptIcon::Question,
+    return m_prompt.Show(kTruncateQuestion, kTruncateCaption, PromptIcon::Question,
                          PromptButtons::OkCancel, detail) == PromptAnswer::Ok;
 }
 
@@ -67,7 +66,7 @@ bool CRingtoneConverter::BuildPackage(const std::string& tempDir, const std::str
     if (message.size() > kMaxRingtoneOctets) {
         RemoveRegularFile(pduPath);
         RemoveRegularFile(midiPath);
-        m_prompt.Show("Ringtone is too long. Please record again or edit RTTTL.", kError, PromptIcon::Stop);
+        m_prompt.Show("Ringtone is too long. Please record again or edit RTTTL.", kErrorCaption, PromptIcon::Stop);
         return false;
     }
     std::string reason;
@@ -97,7 +96,7 @@ bool CRingtoneConverter::Convert(std::string& text, const std::string& outputPat
 {
     const std::string tempDir = m_settings.GetString(kProfileSystem, kProfileTempDir);
     if (tempDir.empty()) {
-        m_prompt.Show("Invalid temporary directory. Please setup first.", kError, PromptIcon::Stop);
+        m_prompt.Show(kNoTempDirMessage, kErrorCaption, PromptIcon::Stop);
         return false;
     }
     std::string rebuilt;

@@ -19,6 +19,12 @@ class CPreviewMidiWriter;
 class CPrompt;
 class CSettingsStore;
 
+// The question asked when a ringtone is too long for one message, and its caption.
+inline constexpr const char* kTruncateQuestion = "Ringtone is too long, trancate ?";
+inline constexpr const char* kTruncateCaption = "Tone Trancate";
+// The message of a command that needs the temporary directory when none is set up.
+inline constexpr const char* kNoTempDirMessage = "Invalid temporary directory. Please setup first.";
+
 class CRingtoneConverter : public CMidiObject {
 public:
     static constexpr std::uint8_t kDefaultProgram = 57;         // "BRASS/Trombone" in GmNames

@@ -169,7 +169,6 @@ private:
 
     void ShowNoSong();
     void FindSuggestion();
-    void ShowSuggestion();
     void NameChannelControls();
     [[nodiscard]] bool KeepsRhythm() const;
     // The overview's highlight follows the channel boxes.

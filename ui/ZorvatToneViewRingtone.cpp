@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr char kError[] = "ERROR";
 constexpr char kNoTempDir[] = "Temporary working directory is not set. Please setup first.";
 constexpr char kNoRtttl[] = "No RTTL information.";
 constexpr char kRtttlFile[] = "ZvTone.nok";
@@ -62,12 +61,12 @@ void CZorvatToneView::OnListen()
     UpdateData(true);
     const std::string tempDir = GetProfile(kProfileSystem, kProfileTempDir);
     if (tempDir.empty()) {
-        m_services.m_prompt.Show(kNoTempDir, kError, PromptIcon::Stop);
+        m_services.m_prompt.Show(kNoTempDir, kErrorCaption, PromptIcon::Stop);
         return;
     }
     const std::string player = GetProfile(kProfileSystem, kProfileMediaPlayer);
     if (player.empty()) {
-        m_services.m_prompt.Show("Media player is not specified. Please setup first.", kError, PromptIcon::Stop);
+        m_services.m_prompt.Show("Media player is not specified. Please setup first.", kErrorCaption, PromptIcon::Stop);
         return;
     }
     if (m_strRtttl.empty()) {
@@ -91,16 +90,16 @@ void CZorvatToneView::StartPlayer(const std::string& player, const std::string& 
     case ProgramStart::kStarted:
         return;
     case ProgramStart::kInvalidProgram:
-        m_services.m_prompt.Show("Invalid media player. Please setup.", kError, PromptIcon::Stop);
+        m_services.m_prompt.Show("Invalid media player. Please setup.", kErrorCaption, PromptIcon::Stop);
         return;
     case ProgramStart::kOutOfMemory:
-        m_services.m_prompt.Show("Out of memory.", kError, PromptIcon::Stop);
+        m_services.m_prompt.Show("Out of memory.", kErrorCaption, PromptIcon::Stop);
         return;
     case ProgramStart::kFailed:
         // A player that did not start is worth a word even when the reason is rare.
         m_services.m_prompt.Show("Cannot start the media player: " +
                                      std::generic_category().message(started.m_nError) + ".",
-                                 kError, PromptIcon::Stop);
+                                 kErrorCaption, PromptIcon::Stop);
         return;
     }
 }
@@ -110,7 +109,7 @@ void CZorvatToneView::OnPostRingtone()
     UpdateData(true);
     const std::string tempDir = GetProfile(kProfileSystem, kProfileTempDir);
     if (tempDir.empty()) {
-        m_services.m_prompt.Show(kNoTempDir, kError, PromptIcon::Stop);
+        m_services.m_prompt.Show(kNoTempDir, kErrorCaption, PromptIcon::Stop);
         return;
     }
     if (m_strRtttl.empty()) {

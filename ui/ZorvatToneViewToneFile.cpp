@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr char kError[] = "ERROR";
 constexpr char kExportFilter[] = "RTTTL ringtone (*.rtttl);;Nokia ringtone (*.ott);;iMelody ringtone (*.imy);;"
                                  "Android ringtone, Ogg Vorbis (*.ogg);;iPhone ringtone (*.m4r)";
 constexpr char kImportFilter[] = "Ringtones (*.rtttl *.txt *.ott *.imy);;All Files (*)";
@@ -57,7 +56,7 @@ void CZorvatToneView::OnExportRingtone()
 {
     UpdateData(true);
     if (m_strRtttl.empty()) {
-        m_services.m_prompt.Show("No RTTL information.", kError, PromptIcon::Stop);
+        m_services.m_prompt.Show("No RTTL information.", kErrorCaption, PromptIcon::Stop);
         return;
     }
     CToneMelody melody;
@@ -77,7 +76,7 @@ void CZorvatToneView::OnExportRingtone()
     if (!format) {
         m_services.m_prompt.Show("Cannot tell the ringtone format of \"" + path +
                                      "\": end its name in .rtttl, .ott, .imy, .ogg or .m4r.",
-                                 kError, PromptIcon::Stop);
+                                 kErrorCaption, PromptIcon::Stop);
         return;
     }
     std::string bytes;
@@ -85,7 +84,7 @@ void CZorvatToneView::OnExportRingtone()
     if (IsAudioFormat(*format)) {
         const std::string tempDir = GetProfile(kProfileSystem, kProfileTempDir);
         if (tempDir.empty()) {
-            m_services.m_prompt.Show("Invalid temporary directory. Please setup first.", kError, PromptIcon::Stop);
+            m_services.m_prompt.Show(kNoTempDirMessage, kErrorCaption, PromptIcon::Stop);
             return;
         }
         const int position = m_pInstrument->currentIndex();
@@ -96,13 +95,13 @@ void CZorvatToneView::OnExportRingtone()
         bMade = WriteNoteToneFile(*format, melody, false, bytes, losses, error);
         // One message holds no more than 130 octets: the question Listen asks.
         if (!bMade && *format == ToneFormat::Ott &&
-            m_services.m_prompt.Show("Ringtone is too long, trancate ?", "Tone Trancate", PromptIcon::Question,
+            m_services.m_prompt.Show(kTruncateQuestion, kTruncateCaption, PromptIcon::Question,
                                      PromptButtons::OkCancel) == PromptAnswer::Ok)
             bMade = WriteNoteToneFile(*format, melody, true, bytes, losses, error);
     }
     if (!bMade) {
         if (!error.empty())
-            m_services.m_prompt.Show("Cannot export the ringtone: " + error + ".", kError, PromptIcon::Stop);
+            m_services.m_prompt.Show("Cannot export the ringtone: " + error + ".", kErrorCaption, PromptIcon::Stop);
         return;
     }
     FileError written;
@@ -134,7 +133,7 @@ void CZorvatToneView::OnImportRingtone()
     std::size_t tones = 0;
     std::string error;
     if (!ReadNoteToneFile(NoteFormatOfFile(path, bytes), bytes, melody, losses, tones, error)) {
-        m_services.m_prompt.Show("Cannot import \"" + path + "\": " + error + ".", kError, PromptIcon::Stop);
+        m_services.m_prompt.Show("Cannot import \"" + path + "\": " + error + ".", kErrorCaption, PromptIcon::Stop);
         return;
     }
     m_strRtttl = WriteRtttlText(melody, losses);
