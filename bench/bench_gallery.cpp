@@ -96,8 +96,8 @@ void BM_PostsPerSecond(benchmark::State& state)
     CScratchDir data;
     CGalleryProgramOptions options;
     options.m_strDataDir = data.Path();
-    options.m_strHost = "127.0.0.1";
-    options.m_nPort = 0;
+    options.m_http.m_strHost = "127.0.0.1";
+    options.m_http.m_nPort = 0;
     options.m_passwordCost = bRealHashes ? PasswordCost::Interactive : PasswordCost::Minimum;
     CGalleryProgram server(options, std::make_unique<CNoPreviewRenderer>());
     std::string error;

@@ -96,10 +96,10 @@ bool ParseGalleryCommandLine(const std::vector<std::string>& args, CGalleryComma
                 ", not \"" + *text + "\"";
         return false;
     };
-    if (!number("--port", 0, 65535, options.m_nPort) || !number("--threads", 1, 256, options.m_nThreads) ||
+    if (!number("--port", 0, 65535, options.m_http.m_nPort) || !number("--threads", 1, 256, options.m_http.m_nThreads) ||
         !number("--post-burst", 1, 1000000, options.m_abuseLimits.m_nPostBurst) ||
-        !number("--connections-per-address", 1, kMaxConnections, options.m_nConnectionsPerAddress) ||
-        !number("--max-connections", 1, kMaxConnections, options.m_nMaxConnections))
+        !number("--connections-per-address", 1, kMaxConnections, options.m_http.m_nConnectionsPerAddress) ||
+        !number("--max-connections", 1, kMaxConnections, options.m_http.m_nMaxConnections))
         return false;
     if (const auto text = parsed.Value("--preview-cache-mb"); text && !ParseMebibytes(*text, options.m_nPreviewCacheBytes)) {
         error = "--preview-cache-mb takes a number from 0 to " + std::to_string(kMaxPreviewCacheMb) + ", not \"" +
@@ -116,7 +116,7 @@ bool ParseGalleryCommandLine(const std::vector<std::string>& args, CGalleryComma
             error = "--host needs an address";
             return false;
         }
-        options.m_strHost = *host;
+        options.m_http.m_strHost = *host;
     }
     options.m_strDatabase = parsed.Value("--database").value_or(options.m_strDatabase);
     if (const auto proxy = parsed.Value("--trusted-proxy")) {
@@ -124,7 +124,7 @@ bool ParseGalleryCommandLine(const std::vector<std::string>& args, CGalleryComma
             error = "--trusted-proxy takes the proxy's IP address, not \"" + *proxy + "\"";
             return false;
         }
-        options.m_strTrustedProxy = *proxy;
+        options.m_http.m_strTrustedProxy = *proxy;
     }
     out.m_strSoundFont = parsed.Value("--soundfont").value_or("");
     if (parsed.Positional().size() != 1) {

@@ -35,16 +35,8 @@ std::int64_t PreviewIdOf(std::string_view path)
 
 CHttpServerOptions HttpOptionsOf(const CGalleryProgramOptions& options, const CPreviewCache& previews)
 {
-    CHttpServerOptions http;
-    http.m_strHost = options.m_strHost;
-    http.m_nPort = options.m_nPort;
-    http.m_nThreads = options.m_nThreads;
-    http.m_nConnectionsPerAddress = options.m_nConnectionsPerAddress;
-    http.m_nMaxConnections = options.m_nMaxConnections;
-    http.m_nIdleSeconds = options.m_nIdleSeconds;
-    http.m_strTrustedProxy = options.m_strTrustedProxy;
+    CHttpServerOptions http = options.m_http;
     http.m_nKeptBodyBytes = kMaxUploadBodyBytes;
-    http.m_log = options.m_log;
     // A preview not yet in the cache is rendered on first request: on threads of its
     // own, so that renders never hold the threads that serve the pages, and kept
     // previews are served beside the pages. Posts and deletions write, and wait while
@@ -54,7 +46,7 @@ CHttpServerOptions HttpOptionsOf(const CGalleryProgramOptions& options, const CP
                                  "The gallery has too much to render at the moment; try again.",
                                  "Too many previews asked for by your address are being rendered; try again."};
     // An address may have as many posts waiting as it may have connections.
-    http.m_lanes[kPostLane] = {options.m_nThreads, 256, options.m_nConnectionsPerAddress,
+    http.m_lanes[kPostLane] = {http.m_nThreads, 256, http.m_nConnectionsPerAddress,
                                "The gallery has too many posts waiting to be stored; try again.",
                                "Too many posts from your address are waiting to be stored; try again."};
     http.m_laneOf = [&previews](const CGalleryRequest& request) {

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "gallery/http/HttpLimits.h"
+#include "gallery/http/HttpServer.h"
 #include "gallery/preview/PreviewCache.h"
 #include "gallery/preview/PreviewRenderer.h"
 #include "gallery/service/AbuseGuard.h"
@@ -17,22 +17,14 @@
 struct CGalleryProgramOptions {
     std::string m_strDataDir;                // created when missing
     std::string m_strDatabase;               // see OpenGalleryStore; empty: DATA_DIR/gallery.db
-    std::string m_strHost = "0.0.0.0";
-    int m_nPort = kGalleryDefaultPort;       // 0: a free port, see CGalleryProgram::Port
-    int m_nThreads = 8;                      // requests served at once
+    // Where it listens, its threads and connection limits, the trusted proxy and the
+    // request log. The program sets the lanes and what the handler keeps of a body.
+    CHttpServerOptions m_http;
     int m_nRenderThreads = 2;                // previews served (rendered) at once, beside them
     PasswordCost m_passwordCost = PasswordCost::Interactive;
     std::uint64_t m_nPreviewCacheBytes = CPreviewCache::kDefaultLimitBytes; // kept previews, at most
-    int m_nConnectionsPerAddress = kMaxConnectionsPerAddress;
-    int m_nMaxConnections = kMaxConnections;  // in all (lowered to the file limit)
-    int m_nIdleSeconds = kIdleSeconds;        // a connection waiting for its first byte
-    // A reverse proxy's address: requests from it are counted under the client address
-    // its X-Forwarded-For names (the last one), and its connections are not limited
-    // per address. Empty: no proxy is trusted and the header is ignored.
-    std::string m_strTrustedProxy;
     CAbuseLimits m_abuseLimits;              // password guessing and post floods
     std::function<std::int64_t()> m_clock;   // seconds since 1970; empty: the system clock
-    std::function<void(const std::string&)> m_log; // one line per request; empty: none
 };
 
 class CGalleryProgram {

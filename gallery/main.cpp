@@ -32,7 +32,7 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
 
     auto logMutex = std::make_shared<std::mutex>();
-    commandLine.m_options.m_log = [logMutex](const std::string& line) {
+    commandLine.m_options.m_http.m_log = [logMutex](const std::string& line) {
         std::lock_guard lock(*logMutex);
         std::cout << line << std::endl;
     };
@@ -44,7 +44,7 @@ int main(int argc, char** argv)
     }
     {
         std::lock_guard lock(*logMutex);
-        std::cout << "zorvat-gallery: listening on http://" << commandLine.m_options.m_strHost << ":" << server.Port()
+        std::cout << "zorvat-gallery: listening on http://" << commandLine.m_options.m_http.m_strHost << ":" << server.Port()
                   << "/ with the data in " << commandLine.m_options.m_strDataDir << std::endl;
     }
     int signal = 0;

@@ -18,15 +18,15 @@ bool CGalleryTestServer::Start(std::string& error)
 {
     CGalleryProgramOptions options;
     options.m_strDataDir = m_strDataDir;
-    options.m_strHost = "127.0.0.1";
-    options.m_nPort = 0;
+    options.m_http.m_strHost = "127.0.0.1";
+    options.m_http.m_nPort = 0;
     options.m_passwordCost = PasswordCost::Minimum;
     options.m_clock = [this] { return m_nNow.load(); };
     options.m_abuseLimits = m_abuseLimits;
-    options.m_nConnectionsPerAddress = m_nConnectionsPerAddress;
-    options.m_nMaxConnections = m_nMaxConnections;
-    options.m_nIdleSeconds = m_nIdleSeconds;
-    options.m_strTrustedProxy = m_strTrustedProxy;
+    options.m_http.m_nConnectionsPerAddress = m_nConnectionsPerAddress;
+    options.m_http.m_nMaxConnections = m_nMaxConnections;
+    options.m_http.m_nIdleSeconds = m_nIdleSeconds;
+    options.m_http.m_strTrustedProxy = m_strTrustedProxy;
     auto renderer = std::make_unique<CFakePreviewRenderer>();
     m_pRenderer = renderer.get();
     m_pServer = std::make_unique<CGalleryProgram>(std::move(options), std::move(renderer));
