@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <string>
 
+#include "convert/RingtoneConverter.h"
 #include "prompt/Prompt.h"
-#include "ringtone/RingtoneConverter.h"
 #include "ringtone/RingtonePackage.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"

@@ -10,7 +10,7 @@
 
 #include "cli/CliCommand.h"
 #include "cli/CliPrompt.h"
-#include "ringtone/RingtoneConverter.h"
+#include "convert/RingtoneConverter.h"
 #include "settings/ProfileKeys.h"
 #include "settings/ProfileReader.h"
 #include "settings/SettingsStore.h"

@@ -57,7 +57,7 @@ int CliParseExportArgs(const std::vector<std::string>& args, CliExportArgs& out)
                                                " names no format: use --format rtttl|ott|imy|ogg|m4r");
     }
     out.format = *format;
-    long program = CRingtoneConverter::kDefaultProgram;
+    long program = CPreviewMidiWriter::kDefaultProgram;
     if (auto text = parsed.Value("--instrument"); text && !ParseWholeNumber(*text, 0, 127, program))
         return CliUsageError("export", "--instrument takes a number 0..127");
     out.nProgram = static_cast<int>(program);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
-#include "ringtone/RingtoneConverter.h"
+#include "ringtone/PreviewMidiWriter.h"
 #include "tonefile/ToneFormat.h"
 #include "tonefile/ToneMelody.h"
 
@@ -21,7 +21,7 @@ struct CliExportArgs {
     std::string strInput;   // the RTTTL file, "-" for standard input
     std::string strOutput;
     ToneFormat format = ToneFormat::Rtttl;
-    int nProgram = CRingtoneConverter::kDefaultProgram; // the instrument the sound formats play, as Listen's
+    int nProgram = CPreviewMidiWriter::kDefaultProgram; // the instrument the sound formats play, as Listen's
     std::optional<long> index; // 1-based, of the ringtones in the file
     std::optional<std::string> tone; // or by name
     bool bTruncate = false;

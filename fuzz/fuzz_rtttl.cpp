@@ -12,9 +12,9 @@
 #include <iterator>
 #include <string>
 
-#include "ringtone/PostHandler.h"
+#include "convert/PostHandler.h"
+#include "convert/RingtoneConverter.h"
 #include "prompt/Prompt.h"
-#include "ringtone/RingtoneConverter.h"
 #include "ringtone/RingtonePackage.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"

@@ -15,6 +15,9 @@
 class CPreviewMidiWriter {
 public:
     // Offset of the track length and the bytes in front of the track data.
+    // The General MIDI program a preview plays unless another is chosen:
+    // "BRASS/Trombone" in GmNames.
+    static constexpr std::uint8_t kDefaultProgram = 57;
     static constexpr std::uint64_t kTrackLengthOffset = 18;
     static constexpr std::uint64_t kHeaderBytes = 22;
 

@@ -10,9 +10,9 @@
 #include <QSlider>
 #include <algorithm>
 
+#include "convert/RingtoneConverter.h"
 #include "engine/RecordingPlan.h"
 #include "melody/MelodyFinder.h"
-#include "ringtone/RingtoneConverter.h"
 #include "ringtone/RtttlReader.h"
 #include "ringtone/SmartMessaging.h"
 #include "settings/ProfileKeys.h"

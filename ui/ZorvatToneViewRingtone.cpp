@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "convert/RingtoneConverter.h"
 #include "fileio/FileReplacer.h"
 #include "prompt/Prompt.h"
-#include "ringtone/RingtoneConverter.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"
 #include "settings/ProfileKeys.h"

@@ -6,10 +6,10 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 
+#include "convert/RingtoneConverter.h"
 #include "fileio/FileReplacer.h"
 #include "fileio/ReadWholeFile.h"
 #include "prompt/Prompt.h"
-#include "ringtone/RingtoneConverter.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
 #include "tonefile/RtttlFile.h"

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "ringtone/PostHandler.h"
+#include "convert/PostHandler.h"
 #include "prompt/Prompt.h"
 #include "settings/SettingsStore.h"
 #include "upload/PostController.h"

@@ -2,9 +2,9 @@
 
 #include <random>
 
+#include "convert/RingtoneConverter.h"
 #include "engine/FaithfulCapture.h"
 #include "prompt/Prompt.h"
-#include "ringtone/RingtoneConverter.h"
 #include "ringtone/SmartMessaging.h"
 #include "settings/SettingsStore.h"
 #include "song/SongNotes.h"

@@ -2,11 +2,11 @@
 
 #include <stdlib.h>
 
+#include "convert/PostHandler.h"
+#include "convert/RingtoneConverter.h"
 #include "fileio/ReadWholeFile.h"
-#include "ringtone/LzwEncoder.h"
-#include "ringtone/PostHandler.h"
 #include "prompt/Prompt.h"
-#include "ringtone/RingtoneConverter.h"
+#include "ringtone/LzwEncoder.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"
 #include "settings/ProfileKeys.h"

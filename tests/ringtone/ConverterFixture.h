@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "ringtone/PostHandler.h"
+#include "convert/PostHandler.h"
+#include "convert/RingtoneConverter.h"
 #include "prompt/Prompt.h"
-#include "ringtone/RingtoneConverter.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/Files.h"

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string>
 
+#include "convert/RingtoneConverter.h"
 #include "prompt/Prompt.h"
-#include "ringtone/RingtoneConverter.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"
 #include "settings/ProfileKeys.h"

@@ -1,12 +1,12 @@
-#include "ringtone/RingtoneConverter.h"
+#include "convert/RingtoneConverter.h"
 
 #include <cstdio>
 
+#include "convert/PostHandler.h"
 #include "fileio/RemoveRegularFile.h"
-#include "ringtone/LzwFile.h"
-#include "ringtone/PostHandler.h"
-#include "ringtone/PreviewMidiWriter.h"
 #include "prompt/Prompt.h"
+#include "ringtone/LzwFile.h"
+#include "ringtone/PreviewMidiWriter.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"
 #include "settings/ProfileKeys.h"

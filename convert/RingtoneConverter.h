@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "ringtone/DroppedToken.h"
+#include "ringtone/PreviewMidiWriter.h"
 #include "ringtone/RingtoneNote.h"
 #include "ringtone/RtttlNote.h"
 #include "ringtone/RtttlReader.h"
 #include "song/MidiObject.h"
 
 class CPostHandler;
-class CPreviewMidiWriter;
 class CPrompt;
 class CSettingsStore;
 
@@ -27,7 +27,7 @@ inline constexpr const char* kNoTempDirMessage = "Invalid temporary directory. P
 
 class CRingtoneConverter : public CMidiObject {
 public:
-    static constexpr std::uint8_t kDefaultProgram = 57;         // "BRASS/Trombone" in GmNames
+    static constexpr std::uint8_t kDefaultProgram = CPreviewMidiWriter::kDefaultProgram;
     static constexpr std::uint16_t kDefaultTicksPerQuarter = CRtttlReader::kDefaultTicksPerQuarter;
 
     // `rtttl` is the text to convert. ticksPerQuarter is the division of the open
