@@ -4,7 +4,7 @@
 // song's author may set to anything), some of them as they
 // stand and some relative to the song's other channels, so that a channel is
 // judged against its neighbours rather than against one composer's habits. The
-// finder's model (melody/MelodyModel.inc) weighs them; bench/train_melody learns
+// finder's model (melody/MelodyModel.inc) weighs them; tools/melody/train_melody learns
 // the weights from labelled songs.
 
 #include <array>

@@ -15,7 +15,7 @@ constexpr double kModelTable[] = {
 #include "melody/MelodyModel.inc"
 };
 static_assert(std::size(kModelTable) == kMelodyModelSize,
-              "melody/MelodyModel.inc does not match the descriptors: run bench/train_melody again");
+              "melody/MelodyModel.inc does not match the descriptors: run tools/melody/train_melody again");
 
 constexpr MelodyWeights WeightsOf(const double (&table)[kMelodyModelSize])
 {

@@ -46,7 +46,7 @@ inline constexpr std::size_t kMelodyModelSize =
 // A channel's strength under the weights.
 [[nodiscard]] double MelodyStrength(const MelodyChannelDescriptors& d, const MelodyWeights& weights);
 
-// The weights the program ships, learned by bench/train_melody.
+// The weights the program ships, learned by tools/melody/train_melody.
 [[nodiscard]] const MelodyWeights& MelodyModelWeights();
 
 // Every channel that has notes, best first (ties: lower channel first); channel 10

@@ -4,14 +4,14 @@
 // usage: train_melody CORPUS_DIR OUT_INC TRUTH_TSV...
 //
 //   scripts/melody-corpus
-//   build/bin/train_melody build/melody-corpus melody/MelodyModel.inc bench/melody-truth*.tsv
+//   build/bin/train_melody build/melody-corpus melody/MelodyModel.inc tools/melody/melody-truth*.tsv
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "bench/MelodyTraining.h"
 #include "fileio/FileReplacer.h"
+#include "tools/melody/MelodyTraining.h"
 
 int main(int argc, char** argv)
 {
@@ -34,10 +34,10 @@ int main(int argc, char** argv)
     std::string table = "// The melody finder's model (melody/MelodyFinder.h), learned from " + std::to_string(songs.size()) +
                         " labelled songs:\n"
                         "// a weight per descriptor in the order of MelodyDescriptor, then each hidden unit's\n"
-                        "// weights, their biases and their output weights. Written by bench/train_melody; do not\n"
+                        "// weights, their biases and their output weights. Written by tools/melody/train_melody; do not\n"
                         "// edit. Again:\n"
                         "//   scripts/melody-corpus\n"
-                        "//   build/bin/train_melody build/melody-corpus melody/MelodyModel.inc bench/melody-truth*.tsv\n";
+                        "//   build/bin/train_melody build/melody-corpus melody/MelodyModel.inc tools/melody/melody-truth*.tsv\n";
     const auto add = [&](double value, const std::string& name) {
         char line[128];
         std::snprintf(line, sizeof line, "    %+.6f, // %s\n", value, name.c_str());

@@ -1,4 +1,4 @@
-#include "bench/MelodyTraining.h"
+#include "tools/melody/MelodyTraining.h"
 
 #include <algorithm>
 #include <cmath>

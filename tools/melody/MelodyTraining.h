@@ -1,5 +1,5 @@
 #pragma once
-// The labelled songs of bench/melody-truth.tsv and the training of the melody
+// The labelled songs of tools/melody/melody-truth.tsv and the training of the melody
 // finder's weights on them, shared by train_melody (which writes the shipped
 // table) and eval_melody (which trains on all sources but one and scores that one).
 

@@ -1,6 +1,6 @@
 // Measures the melody finder and the faithful capture on real songs: the corpus
 // that scripts/melody-corpus gathers, with the tune channels of
-// bench/melody-truth.tsv.
+// tools/melody/melody-truth.tsv.
 //
 // usage: eval_melody CORPUS_DIR TRUTH_TSV... [--source SOURCE] [--finder] [--verbose]
 //
@@ -35,7 +35,6 @@
 #include <thread>
 #include <vector>
 
-#include "bench/MelodyTraining.h"
 #include "engine/FaithfulCapture.h"
 #include "engine/OfflineRecorder.h"
 #include "melody/MelodyFinder.h"
@@ -44,6 +43,7 @@
 #include "song/MidiSong.h"
 #include "song/SongFile.h"
 #include "song/SongNotes.h"
+#include "tools/melody/MelodyTraining.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // Labels the tune channel of every MIDI file of public collections, from what the
-// files themselves say, for bench/melody-truth-collections.tsv: no one listens.
+// files themselves say, for tools/melody/melody-truth-collections.tsv: no one listens.
 //
 // usage: label_melody CORPUS_DIR SOURCE:FOLDER:RULE...
 //
 // For each MIDI file under CORPUS_DIR/FOLDER (sorted by path) it prints one truth row
-// (file, tune channels, how, source) as bench/MelodyTraining reads them; a file left
+// (file, tune channels, how, source) as tools/melody/MelodyTraining reads them; a file left
 // out gets "-" and the reason. RULE says where the collection marks its tune:
 //   words  the sung syllables of a karaoke file (lyric events, or the text events
 //          of a .kar file): the channel whose note onsets meet them; failing that,
@@ -33,7 +33,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "bench/MelodyTraining.h"
 #include "song/MidiChannels.h"
 #include "song/MidiEvent.h"
 #include "song/MidiMetaEvent.h"
@@ -42,6 +41,7 @@
 #include "song/MidiTrackList.h"
 #include "song/SongFile.h"
 #include "song/SongNotes.h"
+#include "tools/melody/MelodyTraining.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "bench/MelodyTraining.h"
 #include "melody/MelodyFinder.h"
+#include "tools/melody/MelodyTraining.h"
 
 namespace {
 
