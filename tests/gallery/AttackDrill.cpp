@@ -11,8 +11,6 @@
 //              answered within a second throughout, and the post stored after.
 // Exits 0 when every goal held, 1 otherwise, 2 on bad options.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -24,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "GalleryProcess.h"
 #include "GalleryTestData.h"
 #include "GalleryTestServer.h"
 #include "StallingDisk.h"
@@ -49,17 +48,8 @@ CAnswer Ask(const std::string& source, std::uint16_t port, const std::string& re
 {
     CAnswer answer;
     const Clock::time_point start = Clock::now();
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in from{};
-    from.sin_family = AF_INET;
-    inet_pton(AF_INET, source.c_str(), &from.sin_addr);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
-        connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0 ||
-        send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
+    const int fd = ConnectFromLoopback(source, port, false);
+    if (fd < 0 || send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
         if (fd >= 0)
             close(fd);
         return answer;

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -152,6 +153,26 @@ std::uint16_t UnusedLoopbackPort()
         port = ntohs(address.sin_port);
     ::close(fd);
     return port;
+}
+
+int ConnectFromLoopback(const std::string& source, std::uint16_t port, bool bNonBlocking)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | (bNonBlocking ? SOCK_NONBLOCK : 0), 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::inet_pton(AF_INET, source.c_str(), &from.sin_addr) != 1 ||
+        ::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
+        (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0 && !(bNonBlocking && errno == EINPROGRESS))) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 bool ReadStoredTones(const std::string& dataDir, std::vector<CToneRecord>& tones, std::string& error)

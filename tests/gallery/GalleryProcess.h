@@ -51,6 +51,11 @@ private:
 // be found.
 [[nodiscard]] std::uint16_t UnusedLoopbackPort();
 
+// A TCP connection to 127.0.0.1:`port` from the loopback address `source` (any of
+// 127.0.0.0/8, so that a drill plays many clients), blocking or not (then still
+// connecting, maybe). The socket, or -1 when it could not be made.
+[[nodiscard]] int ConnectFromLoopback(const std::string& source, std::uint16_t port, bool bNonBlocking);
+
 // Every ringtone in the data directory of a gallery that is not running, with its MIDI,
 // oldest first. False with the reason in `error`.
 [[nodiscard]] bool ReadStoredTones(const std::string& dataDir, std::vector<CToneRecord>& tones, std::string& error);

@@ -9,9 +9,7 @@
 // then --min-answered percent of the probes must be answered, by the slowest giving way.
 // Prints the figures; exits 0 when the probes held, 1 otherwise, 2 on bad options.
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -54,26 +52,6 @@ struct CHeldConnection {
     Clock::time_point m_opened;
 };
 
-int Connect(const std::string& source, std::uint16_t port)
-{
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    sockaddr_in from{};
-    from.sin_family = AF_INET;
-    inet_pton(AF_INET, source.c_str(), &from.sin_addr);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
-        (connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0 && errno != EINPROGRESS)) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 std::string TrickledRequest(Kind kind)
 {
     if (kind == Kind::SlowHeader)
@@ -88,7 +66,7 @@ std::string TrickledRequest(Kind kind)
 double Probe(std::uint16_t port, double limit)
 {
     const Clock::time_point start = Clock::now();
-    int fd = Connect("127.0.0.1", port);
+    int fd = ConnectFromLoopback("127.0.0.1", port, true);
     if (fd < 0)
         return -1;
     const std::string request = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
@@ -199,7 +177,7 @@ private:
     {
         const int address = 2 + index / m_nPerAddress;
         const std::string source = "127.0." + std::to_string(address / 250) + "." + std::to_string(address % 250);
-        c.m_nFd = Connect(source, m_wPort);
+        c.m_nFd = ConnectFromLoopback(source, m_wPort, true);
         c.m_nSent = 0;
         c.m_opened = Clock::now();
     }
