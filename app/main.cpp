@@ -5,8 +5,8 @@
 
 #include "app/MainFrame.h"
 #include "app/ZorvatToneApp.h"
-#include "engine/RealtimeClock.h"
-#include "engine/SystemMidiOutput.h"
+#include "engine/devices/SystemMidiOutput.h"
+#include "engine/sequencer/RealtimeClock.h"
 #include "settings/IniSettingsStore.h"
 #include "settings/ProfileKeys.h"
 #include "ui/ExecModalRunner.h"

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/RealtimeClock.h"
+#include "engine/sequencer/RealtimeClock.h"
 
 int main(int argc, char** argv)
 {

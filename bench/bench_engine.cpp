@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/ManualClock.h"
-#include "engine/MidiEngine.h"
-#include "engine/OfflineRecorder.h"
-#include "engine/SilentMidiOutput.h"
+#include "engine/capture/OfflineRecorder.h"
+#include "engine/sequencer/ManualClock.h"
+#include "engine/sequencer/MidiEngine.h"
+#include "engine/sequencer/SilentMidiOutput.h"
 #include "song/MidiSong.h"
 #include "tests/support/MidiBytes.h"
 

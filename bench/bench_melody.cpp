@@ -4,7 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "engine/FaithfulCapture.h"
+#include "engine/capture/FaithfulCapture.h"
 #include "melody/MelodyFinder.h"
 #include "song/MidiSong.h"
 #include "song/SongNotes.h"

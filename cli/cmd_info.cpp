@@ -3,8 +3,8 @@
 #include <string>
 
 #include "cli/CliCommand.h"
-#include "engine/MidiEngine.h"
-#include "engine/OfflineRecorder.h"
+#include "engine/capture/OfflineRecorder.h"
+#include "engine/sequencer/MidiEngine.h"
 #include "song/MidiSong.h"
 #include "song/SongFile.h"
 #include "text/Text.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
-#include "engine/RecordingPlan.h"
+#include "engine/capture/RecordingPlan.h"
 #include "ringtone/SmartMessaging.h"
 #include "song/MidiSong.h"
 #include "song/SongFile.h"

@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "args/CommandArgs.h"
-#include "engine/MidiEngine.h"
-#include "engine/RealtimeClock.h"
-#include "engine/SoundFontPath.h"
-#include "engine/SystemMidiOutput.h"
-#include "engine/WavRenderer.h"
+#include "engine/devices/SoundFontPath.h"
+#include "engine/devices/SystemMidiOutput.h"
+#include "engine/devices/WavRenderer.h"
+#include "engine/sequencer/MidiEngine.h"
+#include "engine/sequencer/RealtimeClock.h"
 #include "song/MidiSong.h"
 #include "song/SongFile.h"
 #include "text/Text.h"

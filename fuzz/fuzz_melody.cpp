@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/FaithfulCapture.h"
+#include "engine/capture/FaithfulCapture.h"
 #include "melody/MelodyFinder.h"
 #include "ringtone/RtttlReader.h"
 #include "song/MidiArchive.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 
 
-#include "engine/WavRenderer.h"
+#include "engine/devices/WavRenderer.h"
 #include "ringtone/PreviewMidiWriter.h"
 #include "ringtone/RtttlNote.h"
 #include "song/MidiSong.h"

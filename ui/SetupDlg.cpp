@@ -3,8 +3,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-#include "engine/SoundFontPath.h"
-#include "engine/SystemMidiOutput.h"
+#include "engine/devices/SoundFontPath.h"
+#include "engine/devices/SystemMidiOutput.h"
 #include "prompt/Prompt.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"

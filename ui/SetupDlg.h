@@ -28,6 +28,7 @@ class CFileChooser;
 class CPrompt;
 class CSettingsStore;
 class QComboBox;
+class QGroupBox;
 class QLineEdit;
 class QPushButton;
 
@@ -75,6 +76,10 @@ public slots:
 private:
     void LoadProfile();
     void BuildControls();
+    // Each group of the dialog, its labels `labelWidth` wide.
+    QGroupBox* BuildIdentityGroup(int labelWidth);
+    QGroupBox* BuildSystemGroup(int labelWidth);
+    QGroupBox* BuildSoundGroup(int labelWidth);
     // Every control's text into its field, without checks.
     void TakeTypedText();
     // The output entry that stands for `name`, added when it is not offered.

@@ -43,6 +43,40 @@ void CSetupDlg::BuildControls()
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
 
+    // The edits of every group start in one column.
+    const int labelWidth = fontMetrics().horizontalAdvance(QStringLiteral("Zorvat Home Site")) + 8;
+    QGroupBox* pIdentity = BuildIdentityGroup(labelWidth);
+    QGroupBox* pSystem = BuildSystemGroup(labelWidth);
+    QGroupBox* pSound = BuildSoundGroup(labelWidth);
+
+    auto* pOk = new QPushButton(QStringLiteral("OK"), this);
+    pOk->setObjectName(ControlName(ControlId::kOk));
+    pOk->setDefault(true);
+    auto* pCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    pCancel->setObjectName(ControlName(ControlId::kCancel));
+    pCancel->setAutoDefault(false);
+    auto* pButtons = new QHBoxLayout;
+    pButtons->addStretch(1);
+    pButtons->addWidget(pOk);
+    pButtons->addWidget(pCancel);
+
+    auto* pMain = new QVBoxLayout(this);
+    pMain->addWidget(pIdentity);
+    pMain->addWidget(pSystem);
+    pMain->addWidget(pSound);
+    pMain->addLayout(pButtons);
+    pMain->setSizeConstraint(QLayout::SetFixedSize);
+    // The notes wrap within a width that suits the longest of them.
+    pIdentity->setMinimumWidth(fontMetrics().horizontalAdvance(QString(60, QLatin1Char('n'))));
+
+    connect(pOk, &QPushButton::clicked, this, &CSetupDlg::OnOK);
+    connect(pCancel, &QPushButton::clicked, this, &CSetupDlg::reject);
+    connect(m_pBrowse, &QPushButton::clicked, this, &CSetupDlg::OnBrowse);
+    connect(m_pBrowseSoundFont, &QPushButton::clicked, this, &CSetupDlg::OnBrowseSoundFont);
+}
+
+QGroupBox* CSetupDlg::BuildIdentityGroup(int labelWidth)
+{
     auto* pIdentity = new QGroupBox(QStringLiteral("Identity"), this);
     m_pNickname = MakeEdit(pIdentity, ControlId::Setup::kNickname);
     m_pEmail = MakeEdit(pIdentity, ControlId::Setup::kEmail);
@@ -63,7 +97,12 @@ void CSetupDlg::BuildControls()
     pIdGrid->addWidget(m_pConfirm, 4, 3);
     pIdGrid->setColumnStretch(1, 1);
     pIdGrid->setColumnStretch(3, 1);
+    pIdGrid->setColumnMinimumWidth(0, labelWidth);
+    return pIdentity;
+}
 
+QGroupBox* CSetupDlg::BuildSystemGroup(int labelWidth)
+{
     auto* pSystem = new QGroupBox(QStringLiteral("System Settings"), this);
     m_pHomeSite = MakeEdit(pSystem, ControlId::Setup::kHomeSite);
     m_pTempDir = MakeEdit(pSystem, ControlId::Setup::kTempDir);
@@ -85,7 +124,12 @@ void CSetupDlg::BuildControls()
     pSysGrid->addWidget(m_pMediaPlayer, 5, 1);
     pSysGrid->addWidget(m_pBrowse, 5, 2);
     pSysGrid->setColumnStretch(1, 1);
+    pSysGrid->setColumnMinimumWidth(0, labelWidth);
+    return pSystem;
+}
 
+QGroupBox* CSetupDlg::BuildSoundGroup(int labelWidth)
+{
     auto* pSound = new QGroupBox(QStringLiteral("Sound"), this);
     m_pSoundOutput = new QComboBox(pSound);
     m_pSoundOutput->setObjectName(ControlName(ControlId::Setup::kSoundOutput));
@@ -114,34 +158,6 @@ void CSetupDlg::BuildControls()
     pSoundGrid->addWidget(m_pSoundFont, 3, 1);
     pSoundGrid->addWidget(m_pBrowseSoundFont, 3, 2);
     pSoundGrid->setColumnStretch(1, 1);
-
-    auto* pOk = new QPushButton(QStringLiteral("OK"), this);
-    pOk->setObjectName(ControlName(ControlId::kOk));
-    pOk->setDefault(true);
-    auto* pCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    pCancel->setObjectName(ControlName(ControlId::kCancel));
-    pCancel->setAutoDefault(false);
-    auto* pButtons = new QHBoxLayout;
-    pButtons->addStretch(1);
-    pButtons->addWidget(pOk);
-    pButtons->addWidget(pCancel);
-
-    auto* pMain = new QVBoxLayout(this);
-    pMain->addWidget(pIdentity);
-    pMain->addWidget(pSystem);
-    pMain->addWidget(pSound);
-    pMain->addLayout(pButtons);
-    pMain->setSizeConstraint(QLayout::SetFixedSize);
-    // The edits of both groups start in one column.
-    const int labelWidth = fontMetrics().horizontalAdvance(QStringLiteral("Zorvat Home Site")) + 8;
-    pIdGrid->setColumnMinimumWidth(0, labelWidth);
-    pSysGrid->setColumnMinimumWidth(0, labelWidth);
     pSoundGrid->setColumnMinimumWidth(0, labelWidth);
-    // The notes wrap within a width that suits the longest of them.
-    pIdentity->setMinimumWidth(fontMetrics().horizontalAdvance(QString(60, QLatin1Char('n'))));
-
-    connect(pOk, &QPushButton::clicked, this, &CSetupDlg::OnOK);
-    connect(pCancel, &QPushButton::clicked, this, &CSetupDlg::reject);
-    connect(m_pBrowse, &QPushButton::clicked, this, &CSetupDlg::OnBrowse);
-    connect(m_pBrowseSoundFont, &QPushButton::clicked, this, &CSetupDlg::OnBrowseSoundFont);
+    return pSound;
 }

@@ -26,9 +26,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/ChannelMeters.h"
-#include "engine/MidiEngine.h"
-#include "engine/RecordingPlan.h"
+#include "engine/capture/RecordingPlan.h"
+#include "engine/sequencer/ChannelMeters.h"
+#include "engine/sequencer/MidiEngine.h"
 #include "melody/MelodyFinder.h"
 #include "song/SongNotes.h"
 #include "ui/PreviewPlayer.h"
@@ -162,6 +162,7 @@ private slots:
 private:
     void BuildControls();
     QWidget* BuildMidiControl();
+    void BuildRecordingControls(QWidget* pGroup);
     QWidget* BuildChannelStatistic();
     QWidget* BuildSongInfo();
     QWidget* BuildRingtonePreview();

@@ -11,7 +11,7 @@
 #include <algorithm>
 
 #include "convert/RingtoneConverter.h"
-#include "engine/RecordingPlan.h"
+#include "engine/capture/RecordingPlan.h"
 #include "melody/MelodyFinder.h"
 #include "ringtone/RtttlReader.h"
 #include "ringtone/SmartMessaging.h"

@@ -113,24 +113,7 @@ QWidget* CZorvatToneView::BuildMidiControl()
 
     m_pRecordTime = Named(new QLabel(QStringLiteral("Rec Time: 00:00 to 00:00"), pGroup), kRecordTime);
 
-    m_pKeepRhythm = new QCheckBox(QStringLiteral("Keep rhythm"), pGroup);
-    m_pKeepRhythm->setObjectName(QStringLiteral("keepRhythm"));
-    m_pKeepRhythm->setToolTip(QStringLiteral("Record one voice with dotted lengths and every note in its place"));
-    m_pKeepRhythm->setChecked(m_services.m_settings.GetString(kProfileOptions, kProfileKeepRhythm) == "1");
-    m_pFit = new QCheckBox(QStringLiteral("Fit to one message"), pGroup);
-    m_pFit->setObjectName(QStringLiteral("fitOneMessage"));
-    m_pFit->setToolTip(QStringLiteral("With Keep rhythm: end the recording on the last phrase that still fits one "
-                                      "message of 130 octets"));
-    m_pFit->setChecked(m_services.m_settings.GetString(kProfileOptions, kProfileFitOneMessage) == "1");
-    m_pFit->setEnabled(m_pKeepRhythm->isChecked());
-    m_pTuneStart = MakeButton("Start where the tune begins", 0, pGroup, false);
-    m_pTuneStart->setObjectName(QStringLiteral("startAtTune"));
-    m_pTuneStart->setToolTip(QStringLiteral("Move the start to the bar where the checked channels' first note sounds"));
-    m_pOverview = new CSongOverview(pGroup);
-    m_pOverview->setObjectName(QStringLiteral("songOverview"));
-    m_pRecordNow = MakeButton("Record without playing", 0, pGroup, false);
-    m_pRecordNow->setObjectName(QStringLiteral("recordWithoutPlaying"));
-    m_pRecordNow->setToolTip(QStringLiteral("Record the checked channels over the range, at once"));
+    BuildRecordingControls(pGroup);
 
     auto* pButtons = new QHBoxLayout;
     for (QPushButton* pButton : {m_pOpen, m_pPlay, m_pStop, m_pMute, m_pSuggest})
@@ -162,6 +145,29 @@ QWidget* CZorvatToneView::BuildMidiControl()
     pLayout->addLayout(pRange);
     pLayout->addLayout(pRecording);
     return pGroup;
+}
+
+// The controls of the range and the recording's options, under the slider.
+void CZorvatToneView::BuildRecordingControls(QWidget* pGroup)
+{
+    m_pKeepRhythm = new QCheckBox(QStringLiteral("Keep rhythm"), pGroup);
+    m_pKeepRhythm->setObjectName(QStringLiteral("keepRhythm"));
+    m_pKeepRhythm->setToolTip(QStringLiteral("Record one voice with dotted lengths and every note in its place"));
+    m_pKeepRhythm->setChecked(m_services.m_settings.GetString(kProfileOptions, kProfileKeepRhythm) == "1");
+    m_pFit = new QCheckBox(QStringLiteral("Fit to one message"), pGroup);
+    m_pFit->setObjectName(QStringLiteral("fitOneMessage"));
+    m_pFit->setToolTip(QStringLiteral("With Keep rhythm: end the recording on the last phrase that still fits one "
+                                      "message of 130 octets"));
+    m_pFit->setChecked(m_services.m_settings.GetString(kProfileOptions, kProfileFitOneMessage) == "1");
+    m_pFit->setEnabled(m_pKeepRhythm->isChecked());
+    m_pTuneStart = MakeButton("Start where the tune begins", 0, pGroup, false);
+    m_pTuneStart->setObjectName(QStringLiteral("startAtTune"));
+    m_pTuneStart->setToolTip(QStringLiteral("Move the start to the bar where the checked channels' first note sounds"));
+    m_pOverview = new CSongOverview(pGroup);
+    m_pOverview->setObjectName(QStringLiteral("songOverview"));
+    m_pRecordNow = MakeButton("Record without playing", 0, pGroup, false);
+    m_pRecordNow->setObjectName(QStringLiteral("recordWithoutPlaying"));
+    m_pRecordNow->setToolTip(QStringLiteral("Record the checked channels over the range, at once"));
 }
 
 QWidget* CZorvatToneView::BuildSongInfo()

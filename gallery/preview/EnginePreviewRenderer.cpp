@@ -1,6 +1,6 @@
 #include "gallery/preview/EnginePreviewRenderer.h"
 
-#include "engine/WavRenderer.h"
+#include "engine/devices/WavRenderer.h"
 #include "song/MidiSong.h"
 #include "song/SongFile.h"
 

@@ -3,13 +3,13 @@
 #include <array>
 #include <cctype>
 
-#include "gallery/service/UploadLimits.h"
+#include "engine/capture/OfflineRecorder.h"
+#include "engine/sequencer/PrepareResult.h"
 #include "gallery/names/NameText.h"
-#include "ringtone/RingtoneMessageDecoder.h"
 #include "gallery/names/Utf8Text.h"
-#include "engine/OfflineRecorder.h"
-#include "engine/PrepareResult.h"
+#include "gallery/service/UploadLimits.h"
 #include "ringtone/LzwDecoder.h"
+#include "ringtone/RingtoneMessageDecoder.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"
 #include "song/MidiEvent.h"

@@ -8,7 +8,7 @@
 #include "app/MainFrame.h"
 #include "app/ZorvatToneApp.h"
 #include "settings/ProfileKeys.h"
-#include "tests/ui/ViewFixture.h"
+#include "tests/support/ViewFixture.h"
 #include "ui/ControlIds.h"
 
 class AppTest : public ViewTest {

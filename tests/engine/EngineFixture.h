@@ -6,10 +6,10 @@
 #include <array>
 #include <string>
 
-#include "tests/support/FakeMidiOutput.h"
-#include "engine/ManualClock.h"
-#include "engine/MidiEngine.h"
+#include "engine/sequencer/ManualClock.h"
+#include "engine/sequencer/MidiEngine.h"
 #include "song/MidiSong.h"
+#include "tests/support/FakeMidiOutput.h"
 #include "tests/support/MidiBytes.h"
 
 // Packed short message as the device receives it.

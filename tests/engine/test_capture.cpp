@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/RtttlCapture.h"
+#include "engine/sequencer/RtttlCapture.h"
 #include "tests/engine/EngineFixture.h"
 
 namespace {

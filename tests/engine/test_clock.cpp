@@ -6,8 +6,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/ManualClock.h"
-#include "engine/RealtimeClock.h"
+#include "engine/sequencer/ManualClock.h"
+#include "engine/sequencer/RealtimeClock.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <random>
 
 #include "convert/RingtoneConverter.h"
-#include "engine/FaithfulCapture.h"
+#include "engine/capture/FaithfulCapture.h"
 #include "prompt/Prompt.h"
 #include "ringtone/SmartMessaging.h"
 #include "settings/SettingsStore.h"

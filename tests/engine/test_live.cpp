@@ -5,11 +5,11 @@
 #include <random>
 #include <thread>
 
-#include "engine/ChannelMeters.h"
+#include "engine/sequencer/ChannelMeters.h"
+#include "engine/sequencer/ManualClock.h"
+#include "engine/sequencer/MidiEngine.h"
+#include "engine/sequencer/RealtimeClock.h"
 #include "tests/support/FakeMidiOutput.h"
-#include "engine/ManualClock.h"
-#include "engine/MidiEngine.h"
-#include "engine/RealtimeClock.h"
 #include "tests/support/MidiBytes.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/ChannelMeters.h"
+#include "engine/sequencer/ChannelMeters.h"
 
 namespace {
 

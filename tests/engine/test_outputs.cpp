@@ -6,12 +6,12 @@
 #include <set>
 #include <string>
 
-#include "engine/AlsaSeqOutput.h"
+#include "engine/devices/AlsaSeqOutput.h"
+#include "engine/devices/FluidSynthOutput.h"
+#include "engine/devices/SoundFontPath.h"
+#include "engine/devices/SystemMidiOutput.h"
+#include "engine/sequencer/MidiOutputList.h"
 #include "tests/support/FakeMidiOutput.h"
-#include "engine/FluidSynthOutput.h"
-#include "engine/MidiOutputList.h"
-#include "engine/SoundFontPath.h"
-#include "engine/SystemMidiOutput.h"
 #include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "engine/OfflineRecorder.h"
-#include "engine/RecordingPlan.h"
-#include "song/SongNotes.h"
+#include "engine/capture/OfflineRecorder.h"
+#include "engine/capture/RecordingPlan.h"
 #include "song/MidiSong.h"
-#include "tests/support/MidiBytes.h"
+#include "song/SongNotes.h"
 #include "tests/support/Files.h"
+#include "tests/support/MidiBytes.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempDir.h"
 

@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fstream>
 
-#include "engine/SoundFontPath.h"
-#include "engine/PrepareResult.h"
-#include "engine/WavRenderer.h"
-#include "engine/WavWriter.h"
+#include "engine/devices/SoundFontPath.h"
+#include "engine/devices/WavRenderer.h"
+#include "engine/sequencer/PrepareResult.h"
 #include "song/MidiSong.h"
 #include "tests/support/Files.h"
 #include "tests/support/MidiBytes.h"
@@ -16,12 +14,6 @@
 namespace {
 
 const std::string kDemo = std::string(ZT_SOURCE_DIR) + "/data/demo.mid";
-
-std::uint32_t Le32(const std::string& s, std::size_t at)
-{
-    return static_cast<std::uint8_t>(s[at]) | static_cast<std::uint8_t>(s[at + 1]) << 8 |
-           static_cast<std::uint8_t>(s[at + 2]) << 16 | static_cast<std::uint32_t>(static_cast<std::uint8_t>(s[at + 3])) << 24;
-}
 
 // The largest absolute sample of a 16-bit WAV file's data.
 int PeakOf(const std::string& wav)
@@ -39,31 +31,6 @@ std::string TestSoundFont()
 {
     const std::string small = "/usr/share/sounds/sf2/TimGM6mb.sf2";
     return std::ifstream(small).good() ? small : FindSoundFont();
-}
-
-TEST(WavWriter, WritesACanonicalPcmHeader)
-{
-    std::uint8_t h[44];
-    CWavWriter::BuildHeader(h, 44100, 2, 1000);
-    const std::uint8_t expected[44] = {'R', 'I', 'F', 'F', 0x0C, 0x04, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-                                       16, 0, 0, 0, 1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 0x02, 0, 4, 0, 16, 0,
-                                       'd', 'a', 't', 'a', 0xE8, 0x03, 0, 0};
-    EXPECT_EQ(std::memcmp(h, expected, 44), 0);
-}
-
-TEST(WavWriter, FillsInTheSizesOnClose)
-{
-    CTempDir dir;
-    CWavWriter wav;
-    ASSERT_TRUE(wav.Open(dir.File("a.wav"), 8000, 1));
-    const std::int16_t samples[3] = {1, -2, 0x1234};
-    ASSERT_TRUE(wav.Write(samples, 3));
-    ASSERT_TRUE(wav.Close());
-    const std::string bytes = ReadFile(dir.File("a.wav"));
-    ASSERT_EQ(bytes.size(), 50u);
-    EXPECT_EQ(Le32(bytes, 4), 42u);
-    EXPECT_EQ(Le32(bytes, 40), 6u);
-    EXPECT_EQ(bytes.substr(44), std::string("\x01\x00\xFE\xFF\x34\x12", 6));
 }
 
 TEST(WavRenderer, TheDemoSongIsNotSilent)

@@ -1,4 +1,4 @@
-#include "GalleryProcess.h"
+#include "tests/gallery/GalleryProcess.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -12,8 +12,8 @@
 
 #include <httplib.h>
 
-#include "GalleryTestData.h"
-#include "GalleryTestServer.h"
+#include "tests/gallery/GalleryTestData.h"
+#include "tests/gallery/GalleryTestServer.h"
 
 extern char** environ;
 

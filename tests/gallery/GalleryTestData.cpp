@@ -1,4 +1,4 @@
-#include "GalleryTestData.h"
+#include "tests/gallery/GalleryTestData.h"
 
 #include <stdlib.h>
 

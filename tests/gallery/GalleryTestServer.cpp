@@ -1,4 +1,4 @@
-#include "GalleryTestServer.h"
+#include "tests/gallery/GalleryTestServer.h"
 
 #include <httplib.h>
 
@@ -6,10 +6,10 @@
 #include <fstream>
 #include <string_view>
 
-#include "GalleryTestData.h"
 #include "prompt/Prompt.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
+#include "tests/gallery/GalleryTestData.h"
 #include "upload/CurlHttpTransport.h"
 #include "upload/PostController.h"
 #include "upload/StatusLine.h"

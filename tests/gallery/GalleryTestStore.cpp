@@ -1,4 +1,4 @@
-#include "GalleryTestStore.h"
+#include "tests/gallery/GalleryTestStore.h"
 
 #include <atomic>
 

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "PostgresTestServer.h"
 #include "gallery/store/GalleryStore.h"
+#include "tests/gallery/PostgresTestServer.h"
 #include "tests/support/TempDir.h"
 
 enum class StoreKind { Sqlite, Postgres };

@@ -19,13 +19,13 @@
 #include <thread>
 #include <utility>
 
-#include "GalleryProcess.h"
-#include "GalleryTestData.h"
-#include "GalleryTestServer.h"
 #include "prompt/Prompt.h"
 #include "ringtone/RingtonePackage.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
+#include "tests/gallery/GalleryProcess.h"
+#include "tests/gallery/GalleryTestData.h"
+#include "tests/gallery/GalleryTestServer.h"
 #include "upload/CurlHttpTransport.h"
 #include "upload/PostController.h"
 #include "upload/StatusLine.h"

@@ -1,4 +1,4 @@
-#include "NginxProcess.h"
+#include "tests/gallery/NginxProcess.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -16,7 +16,7 @@
 #include <sstream>
 #include <thread>
 
-#include "GalleryProcess.h"
+#include "tests/gallery/GalleryProcess.h"
 
 extern char** environ;
 

@@ -1,4 +1,4 @@
-#include "PostgresTestServer.h"
+#include "tests/gallery/PostgresTestServer.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -17,7 +17,7 @@
 #include <mutex>
 #include <thread>
 
-#include "GalleryProcess.h"
+#include "tests/gallery/GalleryProcess.h"
 #include "tests/support/Files.h"
 #include "tests/support/RunProgram.h"
 

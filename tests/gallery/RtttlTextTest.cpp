@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "GalleryTestData.h"
 #include "gallery/web/RtttlText.h"
 #include "ringtone/RingtoneMessageDecoder.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"
+#include "tests/gallery/GalleryTestData.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "StallingDisk.h"
+#include "tests/gallery/StallingDisk.h"
 
 #include <sqlite3.h>
 

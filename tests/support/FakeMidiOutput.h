@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/MidiOutput.h"
+#include "engine/sequencer/MidiOutput.h"
 
 class CFakeMidiOutput final : public CMidiOutput {
 public:

@@ -6,7 +6,7 @@
 #include <numbers>
 #include <vector>
 
-#include "engine/SoundFileWriter.h"
+#include "engine/devices/SoundFileWriter.h"
 
 bool CFakePreviewRenderer::RenderPreview(std::span<const std::uint8_t>, std::string& ogg, std::string& error)
 {

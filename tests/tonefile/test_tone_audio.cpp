@@ -8,7 +8,7 @@
 #include <string>
 
 #include "ToneTestSupport.h"
-#include "engine/SoundFontPath.h"
+#include "engine/devices/SoundFontPath.h"
 #include "tests/support/Files.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempDir.h"

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "settings/ProfileKeys.h"
-#include "tests/ui/ViewFixture.h"
+#include "tests/support/ViewFixture.h"
 #include "ui/PostDlg.h"
 
 inline constexpr char kTypedTone[] = "Tune:d=4,o=5,b=120:4c5,8e5,2g5";

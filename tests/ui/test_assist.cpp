@@ -3,12 +3,12 @@
 #include <QSet>
 #include <gtest/gtest.h>
 
-#include "engine/FaithfulCapture.h"
-#include "engine/OfflineRecorder.h"
+#include "engine/capture/FaithfulCapture.h"
+#include "engine/capture/OfflineRecorder.h"
 #include "settings/IniSettingsStore.h"
 #include "settings/ProfileKeys.h"
 #include "song/SongNotes.h"
-#include "tests/ui/ViewFixture.h"
+#include "tests/support/ViewFixture.h"
 #include "ui/RingtonePicture.h"
 
 namespace {

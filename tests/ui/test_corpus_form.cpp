@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "tests/ui/ViewFixture.h"
+#include "tests/support/ViewFixture.h"
 #include "ui/Captions.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "tests/support/Files.h"
 #include "tests/support/RunProgram.h"
-#include "tests/ui/ViewFixture.h"
+#include "tests/support/ViewFixture.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <QTextEdit>
 #include <gtest/gtest.h>
 
-#include "tests/ui/ViewFixture.h"
+#include "tests/support/ViewFixture.h"
 #include "ui/ControlIds.h"
 #include "ui/HowToDlg.h"
 

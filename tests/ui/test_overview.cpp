@@ -10,7 +10,7 @@
 #include "song/SongNotes.h"
 #include "tests/support/MidiBytes.h"
 #include "tests/support/RunProgram.h"
-#include "tests/ui/ViewFixture.h"
+#include "tests/support/ViewFixture.h"
 #include "ui/SongOverview.h"
 
 namespace {

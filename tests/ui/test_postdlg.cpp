@@ -15,12 +15,12 @@
 #include "prompt/Prompt.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
-#include "tests/upload/TestHttpServer.h"
+#include "tests/support/FakeHttpTransport.h"
+#include "tests/support/QtFiles.h"
+#include "tests/support/TestHttpServer.h"
 #include "ui/ControlIds.h"
 #include "ui/PostDlg.h"
 #include "upload/CurlHttpTransport.h"
-#include "tests/support/FakeHttpTransport.h"
-#include "tests/support/QtFiles.h"
 
 namespace {
 

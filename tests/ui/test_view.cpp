@@ -1,8 +1,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "engine/PrepareResult.h"
-#include "tests/ui/ViewFixture.h"
+#include "engine/sequencer/PrepareResult.h"
+#include "tests/support/ViewFixture.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/RealtimeClock.h"
-#include "tests/ui/ViewFixture.h"
+#include "engine/sequencer/RealtimeClock.h"
+#include "tests/support/ViewFixture.h"
 
 TEST_F(ViewTest, PlaysOnTheRealClockWhileTheFormPollsTheMeters)
 {

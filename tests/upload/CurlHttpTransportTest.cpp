@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "TestHttpServer.h"
+#include "tests/support/TestHttpServer.h"
 #include "upload/UploadBody.h"
 #include "upload/UploadSession.h"
 #include "upload/UploadStatusText.h"

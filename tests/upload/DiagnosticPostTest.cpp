@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "TestHttpServer.h"
-#include "upload/CurlHttpTransport.h"
 #include "tests/support/FakeHttpTransport.h"
+#include "tests/support/TestHttpServer.h"
+#include "upload/CurlHttpTransport.h"
 
 TEST(DiagnosticPost, SendsTheFixedBodyToTheTestServer)
 {

@@ -3,11 +3,11 @@
 #include <filesystem>
 #include <string>
 
-#include "TestHttpServer.h"
 #include "ringtone/RingtonePackage.h"
 #include "tests/support/Files.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestHttpServer.h"
 
 namespace {
 

@@ -35,8 +35,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/FaithfulCapture.h"
-#include "engine/OfflineRecorder.h"
+#include "engine/capture/FaithfulCapture.h"
+#include "engine/capture/OfflineRecorder.h"
 #include "melody/MelodyFinder.h"
 #include "ringtone/RtttlReader.h"
 #include "ringtone/SmartMessaging.h"

@@ -6,10 +6,10 @@
 #include <set>
 #include <thread>
 
-#include "GalleryTestData.h"
-#include "GalleryTestServer.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"
+#include "tests/gallery/GalleryTestData.h"
+#include "tests/gallery/GalleryTestServer.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "engine/SoundFontPath.h"
+#include "engine/devices/SoundFontPath.h"
 #include "gallery/GalleryCommandLine.h"
 #include "gallery/preview/EnginePreviewRenderer.h"
 #include "gallery/preview/PreviewCache.h"

@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "GalleryTestStore.h"
 #include "gallery/service/AbuseGuard.h"
 #include "gallery/store/SqliteGalleryStore.h"
+#include "tests/gallery/GalleryTestStore.h"
 
 namespace {
 

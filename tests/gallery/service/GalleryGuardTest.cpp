@@ -11,8 +11,8 @@
 
 #include <thread>
 
-#include "GalleryTestData.h"
-#include "GalleryTestServer.h"
+#include "tests/gallery/GalleryTestData.h"
+#include "tests/gallery/GalleryTestServer.h"
 
 namespace {
 

@@ -2,12 +2,12 @@
 
 #include <functional>
 
-#include "GalleryTestData.h"
-#include "gallery/service/UploadLimits.h"
 #include "gallery/service/UploadCheck.h"
+#include "gallery/service/UploadLimits.h"
 #include "ringtone/LzwEncoder.h"
 #include "ringtone/RingtonePackage.h"
 #include "ringtone/SmartMessaging.h"
+#include "tests/gallery/GalleryTestData.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "GalleryTestData.h"
 #include "gallery/service/UploadForm.h"
+#include "tests/gallery/GalleryTestData.h"
 
 namespace {
 

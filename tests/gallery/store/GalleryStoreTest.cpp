@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <thread>
 
-#include "GalleryTestData.h"
-#include "GalleryTestStore.h"
 #include "gallery/store/PostgresGalleryStore.h"
 #include "gallery/store/SqliteGalleryStore.h"
+#include "tests/gallery/GalleryTestData.h"
+#include "tests/gallery/GalleryTestStore.h"
 
 namespace {
 

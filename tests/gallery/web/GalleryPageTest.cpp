@@ -5,15 +5,15 @@
 #include <fstream>
 #include <regex>
 
-#include "tests/support/FakePreviewRenderer.h"
-#include "GalleryTestData.h"
-#include "GalleryTestStore.h"
 #include "gallery/service/GalleryRoutes.h"
-#include "gallery/store/SqliteGalleryStore.h"
 #include "gallery/service/GalleryService.h"
+#include "gallery/store/SqliteGalleryStore.h"
 #include "gallery/web/HtmlText.h"
 #include "gallery/web/ReplyPage.h"
 #include "gallery/web/ToneListJson.h"
+#include "tests/gallery/GalleryTestData.h"
+#include "tests/gallery/GalleryTestStore.h"
+#include "tests/support/FakePreviewRenderer.h"
 #include "upload/StripMarkup.h"
 
 namespace {

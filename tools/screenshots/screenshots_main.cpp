@@ -1,0 +1,182 @@
+// zorvattone-screenshots: takes the README's pictures of the desktop program with
+// its real windows on fake services (no sound device, no network needed): the main
+// window after a recording of the demo song's melody with its rhythm kept, the Post Ringtone dialog after
+// an upload, the Setup dialog, the How To box and the About box. Writes nothing outside OUTPUT_DIR and a
+// temporary directory of its own. With a second song, also the main window on it
+// (screenshot-song.png): the suggestion taken, the start where its tune begins, the
+// recording kept to one message.
+// usage: zorvattone-screenshots OUTPUT_DIR DEMO.mid [SONG.mid]
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "app/AboutDlg.h"
+#include "app/MainFrame.h"
+#include "app/ZorvatToneApp.h"
+#include "engine/sequencer/ManualClock.h"
+#include "engine/sequencer/SilentMidiOutput.h"
+#include "prompt/Prompt.h"
+#include "settings/ProfileKeys.h"
+#include "settings/SettingsStore.h"
+#include "tests/support/FakeFileChooser.h"
+#include "tests/support/FakeHttpTransport.h"
+#include "tests/support/FakeModalRunner.h"
+#include "tests/support/FakeProgramStarter.h"
+#include "ui/ControlIds.h"
+#include "ui/HowToDlg.h"
+#include "ui/PostDlg.h"
+#include "ui/SetupDefaults.h"
+#include "ui/SetupDlg.h"
+#include "ui/ZorvatToneView.h"
+
+namespace {
+
+constexpr int kNeverMs = 3600 * 1000;
+constexpr int kRecordSeconds = 12;
+constexpr int kStepsPerSecond = 200;
+constexpr int kFlute = 73;
+
+void Settle()
+{
+    for (int i = 0; i < 10; ++i)
+        QApplication::processEvents();
+}
+
+bool Save(QWidget& window, const QDir& dir, const char* name)
+{
+    Settle();
+    const QString path = dir.filePath(QString::fromUtf8(name));
+    if (!window.grab().save(path)) {
+        std::fprintf(stderr, "zorvattone-screenshots: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+template <typename W>
+W* Control(QWidget& parent, int id)
+{
+    return parent.findChild<W*>(ControlName(id));
+}
+
+void FillProfile(CMemorySettingsStore& settings, const QString& tempDir)
+{
+    settings.SetString(kProfileIdentity, kProfileNickname, "zavi");
+    settings.SetString(kProfileIdentity, kProfileEmail, "zavi@example.org");
+    settings.SetString(kProfileIdentity, kProfilePassword, "secret");
+    settings.SetString(kProfileSystem, kProfileHomeSite, kDefaultHomeSite);
+    settings.SetString(kProfileSystem, kProfileTempDir, tempDir.toStdString());
+    settings.SetString(kProfileSystem, kProfileMediaPlayer, "/usr/bin/zorvattone-play");
+}
+
+// The suggested channel alone, with its rhythm kept, from second 0 for a few
+// seconds, on the instant clock.
+void Record(CZorvatToneView& view, CManualClock& clock)
+{
+    view.findChild<QPushButton*>(QStringLiteral("takeSuggestion"))->click();
+    view.findChild<QCheckBox*>(QStringLiteral("keepRhythm"))->setChecked(true);
+    view.OnPlay();
+    for (int s = 0; s < kRecordSeconds; ++s) {
+        clock.Step(kStepsPerSecond);
+        view.OnTimer();
+    }
+    view.OnStop();
+    Control<QComboBox>(view, ControlId::Form::kInstrument)->setCurrentIndex(kFlute);
+}
+
+// The suggested channel alone, from the bar where its tune begins, fitted to one
+// message, recorded without playing.
+void RecordFitted(CZorvatToneView& view)
+{
+    view.findChild<QPushButton*>(QStringLiteral("takeSuggestion"))->click();
+    view.findChild<QCheckBox*>(QStringLiteral("keepRhythm"))->setChecked(true);
+    view.findChild<QCheckBox*>(QStringLiteral("fitOneMessage"))->setChecked(true);
+    view.findChild<QPushButton*>(QStringLiteral("startAtTune"))->click();
+    view.findChild<QPushButton*>(QStringLiteral("recordWithoutPlaying"))->click();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication qapp(argc, argv);
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: zorvattone-screenshots OUTPUT_DIR DEMO.mid [SONG.mid]\n");
+        return 2;
+    }
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    const QString song = QString::fromLocal8Bit(argv[2]);
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return 1;
+    const QString tempDir = scratch.path();
+
+    CMemorySettingsStore settings;
+    FillProfile(settings, tempDir);
+    CRecordingPrompt prompt;
+    CFakeFileChooser files;
+    CFakeModalRunner modal;
+    CSilentMidiOutput output;
+    CManualClock clock;
+    CFakeProgramStarter programs;
+    CFakeHttpTransport http;
+    http.Queue(CFakeHttpTransport::Answer(200, "<html>Ringtone stored. Thank you, zavi!</html>"));
+    CUiServices services{settings, prompt, files, modal, output, clock, programs, http, kNeverMs, kNeverMs};
+
+    CZorvatToneApp app(services);
+    if (!app.InitInstance({QStringLiteral("zorvattone"), song})) {
+        std::fprintf(stderr, "zorvattone-screenshots: cannot open %s\n", qPrintable(song));
+        return 1;
+    }
+    CMainFrame& frame = *app.GetMainFrame();
+    CZorvatToneView& view = frame.GetView();
+    Record(view, clock);
+    bool bOk = Save(frame, out, "screenshot-main.png");
+    if (argc == 4) {
+        if (!view.OpenMidiFile(QString::fromLocal8Bit(argv[3]).toStdString())) {
+            std::fprintf(stderr, "zorvattone-screenshots: cannot open %s\n", argv[3]);
+            return 1;
+        }
+        RecordFitted(view);
+        bOk = Save(frame, out, "screenshot-song.png") && bOk;
+        (void)view.OpenMidiFile(song.toStdString());
+        Record(view, clock);
+    }
+
+    modal.SetHandler([&](QDialog& dlg) {
+        auto& post = dynamic_cast<CPostDlg&>(dlg);
+        post.show();
+        Control<QLineEdit>(post, ControlId::Post::kToneName)->setText(QStringLiteral("Ode to Joy"));
+        Control<QComboBox>(post, ControlId::Post::kCategory)->setCurrentIndex(2);
+        QSignalSpy finished(&post, &CPostDlg::postFinished);
+        Control<QPushButton>(post, ControlId::Post::kPost)->click();
+        if (finished.count() == 0)
+            (void)finished.wait(10000);
+        bOk = Save(post, out, "screenshot-post.png") && bOk;
+    });
+    view.OnPostRingtone();
+
+    // The directory the Setup dialog offers, not the scratch one used above.
+    settings.SetString(kProfileSystem, kProfileTempDir, DefaultTempDirectory());
+    CSetupDlg setup(settings, prompt, files, false, &frame);
+    setup.show();
+    bOk = Save(setup, out, "screenshot-setup.png") && bOk;
+    setup.hide();
+
+    CHowToDlg howTo(&frame);
+    howTo.show();
+    bOk = Save(howTo, out, "screenshot-howto.png") && bOk;
+    howTo.hide();
+    CAboutDlg about(&frame);
+    about.show();
+    bOk = Save(about, out, "screenshot-about.png") && bOk;
+    return bOk ? 0 : 1;
+}
