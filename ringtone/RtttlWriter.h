@@ -19,6 +19,8 @@ inline constexpr int kRtttlRestPitch = -1;
 // "NAME:d=4,o=5,b=TEMPO:", the header every text here starts with. The name is
 // written as given: a caller that takes names from outside removes its ":" first.
 [[nodiscard]] std::string RtttlHeader(std::string_view name, std::int64_t tempo);
+// The same with the default octave `octave` (4..7): "NAME:d=4,o=6,b=TEMPO:".
+[[nodiscard]] std::string RtttlHeader(std::string_view name, std::int64_t tempo, int octave);
 
 // The note's name and octave, "c#5" for MIDI note 61 (c5 = 60).
 [[nodiscard]] std::string RtttlPitchText(int pitch);
@@ -26,6 +28,11 @@ inline constexpr int kRtttlRestPitch = -1;
 // Appends one token without its comma: length (1..32), name, `dots` dots and octave;
 // a pause is "p" with its dots and no octave ("8c#5", "4p.", "2g..4").
 void AppendRtttlToken(std::string& text, int length, int pitch, int dots);
+
+// Appends one token that readers take alike whichever place they read a dot at:
+// without its octave where that is `defaultOctave` ("4c.", "8d#"), else with the
+// dots after the octave, the RTTTL grammar's place ("4c6.").
+void AppendPortableRtttlToken(std::string& text, int length, int pitch, int dots, int defaultOctave);
 
 // The Smart Messaging note as a token. The 2/3 length, which RTTTL cannot say, is
 // three dots, as the program's RTTTL reader takes them.

@@ -23,9 +23,20 @@ void Ignored(std::vector<ToneLoss>& losses, std::uint32_t count, const std::stri
 
 } // namespace
 
-bool WriteOttFile(const CToneMelody& melody, bool bCutToFit, std::vector<std::uint8_t>& out,
+bool WriteOttFile(const CToneMelody& given, bool bCutToFit, std::vector<std::uint8_t>& out,
                   std::vector<ToneLoss>& losses, std::string& error)
 {
+    // gnokii and other readers take the double dot and the 2/3 length differently:
+    // they are written as lengths every reader says alike.
+    CToneMelody melody = given;
+    melody.notes.clear();
+    for (const RingtoneNote& note : given.notes) {
+        const std::vector<RingtoneNote> said = SayableNotes(note, "an .ott every reader takes alike", losses);
+        melody.notes.insert(melody.notes.end(), said.begin(), said.end());
+    }
+    if (const std::int32_t played = TempoOfCode(TempoCode(melody.nTempo)); melody.nTempo > 0 && played != melody.nTempo)
+        losses.push_back({ToneLoss::Kind::Changed, "b=" + std::to_string(melody.nTempo),
+                          "a phone plays one of 32 tempos: the first at or above, b=" + std::to_string(played)});
     const std::size_t total = std::min<std::size_t>(melody.notes.size(), kMaxRingtoneNotes);
     std::vector<std::uint8_t> message = MessageOf(melody, total);
     std::size_t kept = total;

@@ -1,6 +1,9 @@
 #include "tonefile/RtttlFile.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
+#include <map>
 
 #include "ringtone/RtttlReader.h"
 #include "ringtone/RtttlWriter.h"
@@ -9,7 +12,7 @@
 
 namespace {
 
-constexpr unsigned kShortestCode = 5; // 1/32
+constexpr std::size_t kMaxRtttlNameCharacters = 10;
 
 bool StartsTone(std::string_view line)
 {
@@ -27,6 +30,26 @@ std::vector<std::string_view> Lines(std::string_view text)
         text.remove_prefix(end + 1);
     }
     return lines;
+}
+
+// RTTTL names are at most 10 characters; longer ones are cut, at a character's end.
+std::string CutName(const std::string& name, std::vector<ToneLoss>& losses)
+{
+    std::string_view rest = name;
+    std::size_t characters = 0;
+    while (!rest.empty() && characters < kMaxRtttlNameCharacters) {
+        std::size_t length = 0;
+        (void)DecodeUtf8(rest, length);
+        rest.remove_prefix(std::max<std::size_t>(length, 1));
+        ++characters;
+    }
+    if (rest.empty())
+        return name;
+    const std::string cut = name.substr(0, name.size() - rest.size());
+    losses.push_back({ToneLoss::Kind::Ignored, name,
+                      "RTTTL names are at most " + std::to_string(kMaxRtttlNameCharacters) +
+                          " characters: written \"" + cut + "\""});
+    return cut;
 }
 
 // An RTTTL name holds no ":" (the field's end), no control character and only UTF-8:
@@ -56,43 +79,147 @@ std::string NameForText(const std::string& name, std::vector<ToneLoss>& losses)
         losses.push_back({ToneLoss::Kind::Ignored, name,
                           "RTTTL names hold no \":\", control characters or bytes that are not UTF-8: written \"" +
                               out + "\""});
+    return CutName(out, losses);
+}
+
+// The octave the header names: the one most dotted notes sound in, so that they need
+// no octave digit and read alike wherever a reader takes the dot; without dotted notes
+// the one most notes sound in, for the shortest text.
+int DefaultOctaveOf(const std::vector<RingtoneNote>& notes)
+{
+    std::array<int, 8> dotted{};
+    std::array<int, 8> all{};
+    for (const RingtoneNote& note : notes) {
+        const int pitch = NotePitch(note);
+        if (pitch < 0 || pitch / 12 >= 8)
+            continue;
+        ++all[static_cast<std::size_t>(pitch / 12)];
+        if (NoteSpecifierCode(note) != 0)
+            ++dotted[static_cast<std::size_t>(pitch / 12)];
+    }
+    const auto& counts = std::any_of(dotted.begin(), dotted.end(), [](int n) { return n > 0; }) ? dotted : all;
+    const auto most = std::max_element(counts.begin() + 4, counts.end());
+    return *most > 0 ? static_cast<int>(most - counts.begin()) : 5;
+}
+
+void AppendNote(std::string& text, const RingtoneNote& note, int defaultOctave)
+{
+    if (text.back() != ':')
+        text += ',';
+    AppendPortableRtttlToken(text, kRtttlLengths[NoteDurationCode(note)], NotePitch(note),
+                             static_cast<int>(NoteSpecifierCode(note)), defaultOctave);
+}
+
+// What other tools write, as this program's reader takes it. The reader keeps reading
+// the text box as it always has; files come in through this door.
+struct CToneText {
+    std::string strName;
+    std::map<char, std::string> defaults{{'d', "4"}, {'o', "6"}, {'b', "63"}}; // RTTTL's own defaults
+    std::string strNotes;
+};
+
+// "name:d=..:notes", ":d=..:notes" or "d=..:notes" (no name); the defaults in any
+// order, any missing one as RTTTL defines it.
+bool SplitToneText(std::string_view text, CToneText& tone)
+{
+    const std::size_t first = text.find(':');
+    if (first == std::string_view::npos)
+        return false;
+    std::string_view head = text.substr(0, first);
+    std::string_view rest = text.substr(first + 1);
+    const std::size_t second = rest.find(':');
+    std::string_view defaults;
+    if (second != std::string_view::npos) {
+        tone.strName = std::string(Trimmed(head));
+        defaults = rest.substr(0, second);
+        rest.remove_prefix(second + 1);
+    } else if (head.find('=') != std::string_view::npos) {
+        defaults = head;
+    } else {
+        return false;
+    }
+    while (!defaults.empty()) {
+        const std::size_t comma = defaults.find(',');
+        const std::string_view item = Trimmed(defaults.substr(0, comma));
+        const std::size_t equals = item.find('=');
+        const std::string_view key = equals == std::string_view::npos ? std::string_view() : Trimmed(item.substr(0, equals));
+        if (key.size() == 1) {
+            const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(key[0])));
+            if (tone.defaults.count(letter))
+                tone.defaults[letter] = std::string(Trimmed(item.substr(equals + 1)));
+        }
+        defaults.remove_prefix(comma == std::string_view::npos ? defaults.size() : comma + 1);
+    }
+    tone.strNotes = std::string(rest);
+    return true;
+}
+
+// One note token in the reader's spelling: "h" for b, a flat as the sharp below, the
+// dots wherever they stand ("8c6." -> "8c.6"). A token it does not know goes on as it
+// is, for the reader to name.
+std::string ReaderToken(std::string_view token, int defaultOctave)
+{
+    static constexpr std::string_view kLetters = "c d ef g a b";
+    std::size_t at = 0;
+    auto digits = [&] {
+        const std::size_t from = at;
+        while (at < token.size() && std::isdigit(static_cast<unsigned char>(token[at])))
+            ++at;
+        return std::string(token.substr(from, at - from));
+    };
+    auto dots = [&] {
+        std::size_t n = 0;
+        for (; at < token.size() && token[at] == '.'; ++at)
+            ++n;
+        return n;
+    };
+    const std::string length = digits();
+    if (at >= token.size())
+        return std::string(token);
+    char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(token[at++])));
+    if (letter == 'h')
+        letter = 'b';
+    const std::size_t index = kLetters.find(letter);
+    if (letter == 'p' || index == std::string_view::npos || letter == ' ')
+        return std::string(token);
+    int shift = 0;
+    if (at < token.size() && (token[at] == '#' || token[at] == '_'))
+        shift = 1, ++at;
+    else if (at < token.size() && token[at] == 'b')
+        shift = -1, ++at;
+    std::size_t dotCount = dots();
+    const std::string octaveText = digits();
+    dotCount += dots();
+    if (at != token.size() || octaveText.size() > 1)
+        return std::string(token);
+    int octave = octaveText.empty() ? defaultOctave : octaveText[0] - '0';
+    int semitone = static_cast<int>(index) + shift;
+    if (semitone < 0)
+        semitone += 12, --octave;
+    else if (semitone > 11)
+        semitone -= 12, ++octave;
+    std::string out = length + std::string(kRtttlNoteNames[static_cast<std::size_t>(semitone)]);
+    out.append(dotCount, '.');
+    if (!octaveText.empty() || octave != defaultOctave)
+        out += std::to_string(octave);
     return out;
 }
 
-RingtoneNote WithSpecifier(RingtoneNote note, unsigned specifier, unsigned durationCode)
+std::string ReaderText(const CToneText& tone)
 {
-    note.dwSpecifier = specifier << 6;
-    note.dwDuration = durationCode << 5;
-    return note;
-}
-
-// The tokens of one note in plain and single-dotted lengths.
-void WriteNote(const RingtoneNote& note, std::string& text, std::vector<ToneLoss>& losses)
-{
-    const unsigned code = NoteDurationCode(note);
-    const unsigned specifier = NoteSpecifierCode(note);
-    const bool bPause = NotePitch(note) < 0;
-    std::string written;
-    if (specifier == 2) {
-        // 1 + 1/2 + 1/4: the dotted note, and the quarter it lacks as a rest.
-        written = RtttlTokenOf(WithSpecifier(note, 1, code));
-        if (code + 2 <= kShortestCode)
-            written += "," + RtttlTokenOf(MakeNote(-1, code + 2, 0));
-    } else if (specifier == 3) {
-        // 2/3 is nearest 3/4, the next shorter length dotted.
-        written = code < kShortestCode ? RtttlTokenOf(WithSpecifier(note, 1, code + 1))
-                                       : RtttlTokenOf(WithSpecifier(note, 0, code));
-    } else {
-        written = RtttlTokenOf(note);
+    const std::string& octave = tone.defaults.at('o');
+    const int defaultOctave = octave.size() == 1 && std::isdigit(static_cast<unsigned char>(octave[0])) ? octave[0] - '0' : 6;
+    std::string text = (tone.strName.empty() ? std::string("Tone") : tone.strName) + ":d=" + tone.defaults.at('d') +
+                       ",o=" + octave + ",b=" + tone.defaults.at('b') + ":";
+    std::string_view notes = tone.strNotes;
+    while (!notes.empty()) {
+        const std::size_t comma = notes.find(',');
+        const std::string_view token = Trimmed(notes.substr(0, comma));
+        if (!token.empty())
+            text += ReaderToken(token, defaultOctave) + ",";
+        notes.remove_prefix(comma == std::string_view::npos ? notes.size() : comma + 1);
     }
-    if (specifier >= 2) {
-        const bool bSameLength = bPause && specifier == 2 && code + 2 <= kShortestCode;
-        if (!bSameLength)
-            losses.push_back({ToneLoss::Kind::Changed, RtttlTokenOf(note),
-                              std::string(specifier == 2 ? "RTTTL has no double dot" : "RTTTL has no 2/3 length") +
-                                  ": written " + written});
-    }
-    text += written + ",";
+    return text;
 }
 
 } // namespace
@@ -127,13 +254,15 @@ std::string RtttlNameOf(std::string_view text)
 
 bool ReadRtttlTone(const std::string& text, CToneMelody& out, std::vector<ToneLoss>& losses, std::string& error)
 {
-    CRtttlReader reader(text, 0);
+    CToneText tone;
+    const bool bSplit = SplitToneText(text, tone);
+    CRtttlReader reader(bSplit ? ReaderText(tone) : text, 0);
     const RingtoneSketch sketch = reader.Sketch(false);
     if (!sketch.bHeaderRead) {
         error = sketch.strHeaderError;
         return false;
     }
-    out.strName = reader.ToneName();
+    out.strName = bSplit ? tone.strName : reader.ToneName();
     out.nTempo = reader.Tempo();
     out.notes = reader.Notes();
     if (out.nTempo <= 0)
@@ -147,13 +276,16 @@ bool ReadRtttlTone(const std::string& text, CToneMelody& out, std::vector<ToneLo
 
 std::string WriteRtttlText(const CToneMelody& melody, std::vector<ToneLoss>& losses)
 {
-    std::string text = RtttlHeader(NameForText(melody.strName, losses), TempoOfCode(TempoCode(melody.nTempo)));
-    const std::size_t notesAt = text.size();
-    for (const RingtoneNote& note : melody.notes)
-        WriteNote(note, text, losses);
-    // Other readers take a comma after the last note for one more note (gnokii adds a
-    // quarter rest); the program's reader needs it after a single note only.
-    if (std::count(text.begin() + static_cast<std::ptrdiff_t>(notesAt), text.end(), ',') > 1)
-        text.pop_back();
+    std::vector<RingtoneNote> notes;
+    for (const RingtoneNote& note : melody.notes) {
+        const std::vector<RingtoneNote> said = SayableNotes(note, "RTTTL", losses);
+        notes.insert(notes.end(), said.begin(), said.end());
+    }
+    const int octave = DefaultOctaveOf(notes);
+    const std::int32_t tempo = melody.nTempo > 0 ? melody.nTempo : TempoOfCode(TempoCode(melody.nTempo));
+    std::string text = RtttlHeader(NameForText(melody.strName, losses), tempo, octave);
+    // No comma after the last note: several readers take one for another note.
+    for (const RingtoneNote& note : notes)
+        AppendNote(text, note, octave);
     return text;
 }

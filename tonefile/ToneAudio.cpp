@@ -1,16 +1,14 @@
-#include <algorithm>
-
 #include "tonefile/ToneAudio.h"
 
+#include <algorithm>
 #include <cstring>
-
 
 #include "engine/devices/WavRenderer.h"
 #include "ringtone/PreviewMidiWriter.h"
 #include "ringtone/RtttlNote.h"
 #include "song/MidiSong.h"
 #include "song/SongFile.h"
-#include "tonefile/AacM4rEncoder.h"
+#include "tonefile/SoundEncoder.h"
 
 namespace {
 
@@ -24,7 +22,7 @@ bool WritePreview(const CToneMelody& melody, int program, const std::string& pat
     for (std::size_t i = 0; ok && i < melody.notes.size(); ++i) {
         const int pitch = NotePitch(melody.notes[i]);
         ok = preview.AddNote(NoteTicks(melody.notes[i], kTicksPerQuarter),
-                             pitch < 0 ? kRtttlPause : static_cast<std::uint16_t>(pitch));
+                             pitch < 0 ? kRtttlPause : static_cast<std::uint16_t>(pitch + kPhonePitchShift));
     }
     ok = ok && preview.Finish();
     if (!ok)
@@ -32,8 +30,10 @@ bool WritePreview(const CToneMelody& melody, int program, const std::string& pat
     return ok;
 }
 
-void NotesPastTheCut(const CToneMelody& melody, ToneFormat format, unsigned maxSeconds, std::vector<ToneLoss>& losses)
+void NotesPastTheCut(const CToneMelody& melody, ToneFormat format, unsigned cutMilliseconds,
+                     std::vector<ToneLoss>& losses)
 {
+    const unsigned maxSeconds = (cutMilliseconds + 999) / 1000;
     const std::string why = format == ToneFormat::M4r && maxSeconds == kMaxM4rSeconds
                                 ? "an .m4r ringtone plays at most " + std::to_string(kMaxM4rSeconds) + " s"
                                 : "the sound is cut at " + std::to_string(maxSeconds) + " s";
@@ -41,7 +41,7 @@ void NotesPastTheCut(const CToneMelody& melody, ToneFormat format, unsigned maxS
         CPreviewMidiWriter::MicrosecondsPerQuarter(melody.nTempo) / 1e6 / kTicksPerQuarter;
     double start = 0;
     for (const RingtoneNote& note : melody.notes) {
-        if (start >= maxSeconds && NotePitch(note) >= 0)
+        if (start * 1000 >= cutMilliseconds && NotePitch(note) >= 0)
             losses.push_back({ToneLoss::Kind::Cut, RtttlTokenOf(note), why});
         start += NoteTicks(note, kTicksPerQuarter) * secondsPerTick;
     }
@@ -71,24 +71,21 @@ bool RenderToneAudio(const CToneMelody& melody, ToneFormat format, int program, 
     }
     WavRenderOptions options;
     options.nChannels = kChannels;
-    options.uMaxSeconds = maxSeconds;
+    options.uMaxMilliseconds = format == ToneFormat::M4r ? std::min(maxSeconds * 1000, kLongestM4rMilliseconds)
+                                                         : maxSeconds * 1000;
     options.uFadeMilliseconds = std::min(kM4rFadeMilliseconds, maxSeconds * 1000 / 4);
     CWavRenderer renderer;
-    if (format == ToneFormat::Ogg) {
-        if (!renderer.RenderToMemory(song, SoundFileFormat::OggVorbis, bytes, options)) {
-            error = renderer.LastError();
-            return false;
-        }
-        NotesPastTheCut(melody, format, maxSeconds, losses);
-        return true;
-    }
     std::string pcm;
     if (!renderer.RenderToMemory(song, SoundFileFormat::RawPcm16, pcm, options)) {
         error = renderer.LastError();
         return false;
     }
-    NotesPastTheCut(melody, format, maxSeconds, losses);
+    NotesPastTheCut(melody, format, options.uMaxMilliseconds, losses);
     std::vector<std::int16_t> samples(pcm.size() / sizeof(std::int16_t));
     std::memcpy(samples.data(), pcm.data(), samples.size() * sizeof(std::int16_t));
-    return EncodeAacM4r(samples.data(), samples.size() / kChannels, renderer.GetSampleRate(), kChannels, bytes, error);
+    const SoundContainer container = format == ToneFormat::M4r ? SoundContainer::M4rAac : SoundContainer::OggVorbis;
+    // Android loops a ringtone tagged so; the tune is short, so it plays as a phone's own.
+    const SoundTags tags{melody.strName, container == SoundContainer::OggVorbis};
+    return EncodeSound(samples.data(), samples.size() / kChannels, renderer.GetSampleRate(), kChannels, container, tags,
+                       bytes, error);
 }

@@ -36,3 +36,9 @@ struct ToneLoss {
 // adds a half, a double dot three quarters, the 2/3 length takes two thirds.
 [[nodiscard]] std::uint32_t NoteTicks(const RingtoneNote& note, std::uint16_t ticksPerQuarter);
 
+// The note in plain and single-dotted lengths, which every reader says alike: a double
+// dot is the dotted note and the quarter it lacks as a rest; the 2/3 length is the
+// next shorter length dotted (3/4, the nearest), or plain at 1/32. Adds one Changed
+// line to `losses`, naming `format`, where the length is not kept exactly.
+[[nodiscard]] std::vector<RingtoneNote> SayableNotes(const RingtoneNote& note, const char* format,
+                                                    std::vector<ToneLoss>& losses);

@@ -20,8 +20,8 @@ public:
     CFramePump(CFluidSynthOutput& synth, CSoundFileWriter& out, int rate, const WavRenderOptions& options)
         : m_synth(synth), m_out(out), m_nRate(rate), m_nChannels(options.nChannels)
     {
-        if (options.uMaxSeconds > 0) {
-            m_qwLastFrame = std::uint64_t{options.uMaxSeconds} * static_cast<std::uint64_t>(rate);
+        if (options.uMaxMilliseconds > 0) {
+            m_qwLastFrame = std::uint64_t{options.uMaxMilliseconds} * static_cast<std::uint64_t>(rate) / 1000;
             m_qwFadeFrames = std::min(m_qwLastFrame, std::uint64_t{options.uFadeMilliseconds} *
                                                           static_cast<std::uint64_t>(rate) / 1000);
         }

@@ -16,7 +16,7 @@ struct WavRenderOptions {
     std::uint32_t uFromSecond = 0;       // start second, chased silently as on Play
     // 0: until every track has ended, then the tail. Else the audio lasts at most this
     // long, tail included: a longer song is cut there.
-    std::uint32_t uMaxSeconds = 0;
+    std::uint32_t uMaxMilliseconds = 0;
     std::uint32_t uFadeMilliseconds = 0; // the audio fades to silence over this before a cut
     std::uint32_t uTailMilliseconds = 1500; // after the last event, so that notes ring out
     int nSampleRate = 44100;

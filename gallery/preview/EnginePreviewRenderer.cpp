@@ -13,7 +13,7 @@ bool CEnginePreviewRenderer::RenderPreview(std::span<const std::uint8_t> midi, s
         return false;
     }
     WavRenderOptions options;
-    options.uMaxSeconds = kMaxPreviewSeconds;
+    options.uMaxMilliseconds = kMaxPreviewSeconds * 1000;
     options.uFadeMilliseconds = kFadeMilliseconds;
     // A ringtone is one voice: stereo would double the bytes for the reverb's width.
     options.nChannels = 1;

@@ -1,13 +1,15 @@
-#include "tonefile/AacM4rEncoder.h"
+#include "tonefile/SoundEncoder.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/dict.h>
 #include <libavutil/error.h>
 #include <libavutil/log.h>
 #include <libavutil/mem.h>
@@ -72,6 +74,21 @@ struct CMemoryFile {
     }
 };
 
+// What FFmpeg calls each container and its codec, and how the messages name them.
+struct CContainerNames {
+    const char* muxer;
+    const char* encoder;
+    std::string file;  // "the MPEG-4 file"
+    std::string codec; // "the AAC encoder"
+};
+
+CContainerNames NamesOf(SoundContainer container)
+{
+    if (container == SoundContainer::OggVorbis)
+        return {"ogg", "libvorbis", "the Ogg file", "the Vorbis encoder"};
+    return {"ipod", "aac", "the MPEG-4 file", "the AAC encoder"};
+}
+
 std::string Reason(const char* what, int code)
 {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -81,20 +98,26 @@ std::string Reason(const char* what, int code)
 
 class CEncoder {
 public:
-    CEncoder(std::string& out, std::string& error) : m_file{out}, m_error(error) {}
+    CEncoder(SoundContainer container, std::string& out, std::string& error)
+        : m_names(NamesOf(container)), m_file{out}, m_error(error)
+    {
+    }
 
-    bool Open(int sampleRate, int channels);
+    bool Open(int sampleRate, int channels, const SoundTags& tags);
     bool Encode(const std::int16_t* samples, std::size_t frames);
     bool Finish();
 
 private:
-    bool Fail(const char* what, int code)
+    bool Fail(const std::string& what, int code)
     {
-        m_error = Reason(what, code);
+        m_error = Reason(what.c_str(), code);
         return false;
     }
+    bool OpenCodec(int sampleRate, int channels);
+    bool OpenOutput(const SoundTags& tags);
     bool Send(const AVFrame* frame);
 
+    CContainerNames m_names;
     CMemoryFile m_file;
     std::string& m_error;
     std::unique_ptr<AVFormatContext, FormatFree> m_format;
@@ -106,15 +129,29 @@ private:
     std::int64_t m_pts = 0;
 };
 
-bool CEncoder::Open(int sampleRate, int channels)
+bool CEncoder::Open(int sampleRate, int channels, const SoundTags& tags)
+{
+    if (!OpenCodec(sampleRate, channels) || !OpenOutput(tags))
+        return false;
+    m_frame->format = AV_SAMPLE_FMT_FLTP;
+    m_frame->sample_rate = sampleRate;
+    m_frame->nb_samples = m_codec->frame_size;
+    if (int rc = av_channel_layout_copy(&m_frame->ch_layout, &m_codec->ch_layout); rc < 0)
+        return Fail("the channel layout", rc);
+    if (int rc = av_frame_get_buffer(m_frame.get(), 0); rc < 0)
+        return Fail("the frame", rc);
+    return true;
+}
+
+bool CEncoder::OpenCodec(int sampleRate, int channels)
 {
     AVFormatContext* format = nullptr;
-    if (int rc = avformat_alloc_output_context2(&format, nullptr, "ipod", nullptr); rc < 0 || !format)
-        return Fail("no MPEG-4 (ipod) muxer", rc < 0 ? rc : AVERROR_MUXER_NOT_FOUND);
+    if (int rc = avformat_alloc_output_context2(&format, nullptr, m_names.muxer, nullptr); rc < 0 || !format)
+        return Fail(std::string("no ") + m_names.muxer + " muxer", rc < 0 ? rc : AVERROR_MUXER_NOT_FOUND);
     m_format.reset(format);
-    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AAC);
+    const AVCodec* codec = avcodec_find_encoder_by_name(m_names.encoder);
     if (!codec)
-        return Fail("no AAC encoder", AVERROR_ENCODER_NOT_FOUND);
+        return Fail(std::string("no ") + m_names.encoder + " encoder", AVERROR_ENCODER_NOT_FOUND);
     m_codec.reset(avcodec_alloc_context3(codec));
     m_stream = avformat_new_stream(m_format.get(), nullptr);
     m_frame.reset(av_frame_alloc());
@@ -129,11 +166,15 @@ bool CEncoder::Open(int sampleRate, int channels)
     if (m_format->oformat->flags & AVFMT_GLOBALHEADER)
         m_codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if (int rc = avcodec_open2(m_codec.get(), codec, nullptr); rc < 0)
-        return Fail("the AAC encoder does not open", rc);
+        return Fail(m_names.codec + " does not open", rc);
     if (int rc = avcodec_parameters_from_context(m_stream->codecpar, m_codec.get()); rc < 0)
-        return Fail("the AAC stream", rc);
+        return Fail(m_names.codec, rc);
     m_stream->time_base = m_codec->time_base;
+    return true;
+}
 
+bool CEncoder::OpenOutput(const SoundTags& tags)
+{
     auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
     if (!buffer)
         return Fail("the output buffer", AVERROR(ENOMEM));
@@ -145,33 +186,32 @@ bool CEncoder::Open(int sampleRate, int channels)
     }
     m_io.reset(io);
     m_format->pb = m_io.get();
+    // Vorbis comments are named in capitals by convention; MPEG-4's title is its
+    // own atom, which the muxer writes for "title".
+    const bool bOgg = std::string_view(m_names.muxer) == "ogg";
+    if (!tags.strTitle.empty())
+        av_dict_set(&m_format->metadata, bOgg ? "TITLE" : "title", tags.strTitle.c_str(), 0);
+    if (bOgg && tags.bLoop)
+        av_dict_set(&m_format->metadata, "ANDROID_LOOP", "true", 0);
     if (int rc = avformat_write_header(m_format.get(), nullptr); rc < 0)
-        return Fail("the MPEG-4 header", rc);
-
-    m_frame->format = AV_SAMPLE_FMT_FLTP;
-    m_frame->sample_rate = sampleRate;
-    m_frame->nb_samples = m_codec->frame_size;
-    if (int rc = av_channel_layout_copy(&m_frame->ch_layout, &m_codec->ch_layout); rc < 0)
-        return Fail("the channel layout", rc);
-    if (int rc = av_frame_get_buffer(m_frame.get(), 0); rc < 0)
-        return Fail("the frame", rc);
+        return Fail("the header of " + m_names.file, rc);
     return true;
 }
 
 bool CEncoder::Send(const AVFrame* frame)
 {
     if (int rc = avcodec_send_frame(m_codec.get(), frame); rc < 0)
-        return Fail("the AAC encoder", rc);
+        return Fail(m_names.codec, rc);
     for (;;) {
         int rc = avcodec_receive_packet(m_codec.get(), m_packet.get());
         if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
             return true;
         if (rc < 0)
-            return Fail("the AAC encoder", rc);
+            return Fail(m_names.codec, rc);
         av_packet_rescale_ts(m_packet.get(), m_codec->time_base, m_stream->time_base);
         m_packet->stream_index = m_stream->index;
         if (rc = av_interleaved_write_frame(m_format.get(), m_packet.get()); rc < 0)
-            return Fail("the MPEG-4 file", rc);
+            return Fail(m_names.file, rc);
     }
 }
 
@@ -205,15 +245,15 @@ bool CEncoder::Finish()
     if (!Send(nullptr))
         return false;
     if (int rc = av_write_trailer(m_format.get()); rc < 0)
-        return Fail("the end of the MPEG-4 file", rc);
+        return Fail("the end of " + m_names.file, rc);
     avio_flush(m_io.get());
     return true;
 }
 
 } // namespace
 
-bool EncodeAacM4r(const std::int16_t* samples, std::size_t frames, int sampleRate, int channels, std::string& out,
-                  std::string& error)
+bool EncodeSound(const std::int16_t* samples, std::size_t frames, int sampleRate, int channels,
+                 SoundContainer container, const SoundTags& tags, std::string& out, std::string& error)
 {
     out.clear();
     if (channels != 1 && channels != 2) {
@@ -223,6 +263,6 @@ bool EncodeAacM4r(const std::int16_t* samples, std::size_t frames, int sampleRat
     // Faults come back as `error`; the library's own log would only repeat them on
     // standard error (and warn that "ipod" files are named .m4a, which a ringtone is not).
     av_log_set_level(AV_LOG_QUIET);
-    CEncoder encoder(out, error);
-    return encoder.Open(sampleRate, channels) && encoder.Encode(samples, frames) && encoder.Finish();
+    CEncoder encoder(container, out, error);
+    return encoder.Open(sampleRate, channels, tags) && encoder.Encode(samples, frames) && encoder.Finish();
 }
