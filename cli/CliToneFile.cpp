@@ -5,12 +5,15 @@
 
 #include "fileio/FileReplacer.h"
 #include "text/Text.h"
+#include "tonefile/DeviceFiles.h"
 #include "tonefile/RtttlFile.h"
 
-const char* const kExportSummary = "write an RTTTL ringtone as an .rtttl, .ott, .imy, .ogg or .m4r file";
+const char* const kExportSummary =
+    "write an RTTTL ringtone as an .rtttl, .ott, .imy, .ogg or .m4r file, or fitted to a device";
 const char* const kExportUsage =
-    "usage: zorvattone-cli export [--format F] [--instrument N] [--index N|--tone NAME]\n"
-    "                             [--truncate] [--seconds S] RTTTL_FILE|- -o OUT\n\n"
+    "usage: zorvattone-cli export [--format F|--target DEVICE] [--instrument N]\n"
+    "                             [--index N|--tone NAME] [--truncate] [--seconds S]\n"
+    "                             RTTTL_FILE|- -o OUT\n\n"
     "Reads the ringtone of RTTTL_FILE (standard input for -) as Listen reads it and\n"
     "writes it to OUT in the format F, or the one OUT's extension names:\n"
     "  rtttl  .rtttl, .txt  RTTTL text on one line, as every RTTTL player reads it\n"
@@ -22,6 +25,11 @@ const char* const kExportUsage =
     "Every note a format cannot hold as it is gets one warning line on standard error.\n"
     "OUT is written whole or not at all.\n\n"
     "  --format F      rtttl, ott, imy, ogg or m4r\n"
+    "  --target DEVICE fit the tune to a device and write its file (zorvattone-cli\n"
+    "                  targets lists them): moved by octaves into its range, ended at\n"
+    "                  the last phrase end within its budget, one warning line per\n"
+    "                  change; OUT's extension picks the device's other file where it\n"
+    "                  has one (.bin: an ESC's EEPROM block, .h: tone() pairs)\n"
     "  --instrument N  General MIDI program 0..127 of the sound formats (default 57,\n"
     "                  as Listen without a chosen instrument)\n"
     "  --index N       the Nth ringtone of a file that holds several, one a line\n"
@@ -32,9 +40,25 @@ const char* const kExportUsage =
     "                  .ogg (default 40)\n"
     "  -o, --output OUT  where the ringtone goes\n";
 
+namespace {
+
+int ParseTarget(const std::string& name, bool bFormatToo, CliExportArgs& out)
+{
+    if (bFormatToo)
+        return CliUsageError("export", "--format and --target both name what to write: give one");
+    out.pTarget = ToneTargetNamed(name);
+    if (!out.pTarget)
+        return CliUsageError("export", "no device is named '" + name + "': zorvattone-cli targets lists them");
+    out.targetForm = TargetFormForPath(*out.pTarget, out.strOutput);
+    return kExitOk;
+}
+
+} // namespace
+
 int CliParseExportArgs(const std::vector<std::string>& args, CliExportArgs& out)
 {
-    CCommandArgs parsed(args, {"--format", "--instrument", "--index", "--tone", "--output", "--seconds"}, {"--truncate"},
+    CCommandArgs parsed(args, {"--format", "--target", "--instrument", "--index", "--tone", "--output", "--seconds"},
+                        {"--truncate"},
                     {{"-o", "--output"}});
     if (!parsed.Ok())
         return CliUsageError("export", parsed.Error());
@@ -45,6 +69,8 @@ int CliParseExportArgs(const std::vector<std::string>& args, CliExportArgs& out)
     if (!output || output->empty())
         return CliUsageError("export", "needs -o OUT");
     out.strOutput = *output;
+    if (auto name = parsed.Value("--target"))
+        return ParseTarget(*name, parsed.Value("--format").has_value(), out);
     std::optional<ToneFormat> format;
     if (auto name = parsed.Value("--format")) {
         format = ToneFormatNamed(*name);

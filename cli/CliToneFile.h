@@ -11,6 +11,7 @@
 #include "ringtone/PreviewMidiWriter.h"
 #include "tonefile/ToneFormat.h"
 #include "tonefile/ToneMelody.h"
+#include "tonefile/ToneTarget.h"
 
 extern const char* const kExportUsage;
 extern const char* const kExportSummary;
@@ -26,6 +27,8 @@ struct CliExportArgs {
     std::optional<std::string> tone; // or by name
     bool bTruncate = false;
     unsigned nSeconds = 40; // where a sound format is cut
+    const ToneTarget* pTarget = nullptr; // --target: the device the tune is fitted to
+    TargetForm targetForm = TargetForm::Rtttl;
 };
 
 // Parses the options of "export". kExitOk, or kExitUsage after the message.

@@ -34,13 +34,17 @@ void AppendRtttlToken(std::string& text, int length, int pitch, int dots)
         text += std::to_string(pitch / 12);
 }
 
-void AppendPortableRtttlToken(std::string& text, int length, int pitch, int dots, int defaultOctave)
+void AppendPortableRtttlToken(std::string& text, int length, int pitch, int dots, int defaultOctave,
+                              bool bDotBeforeOctave)
 {
     text += std::to_string(length);
     text += pitch < 0 ? std::string_view("p") : kRtttlNoteNames[static_cast<std::size_t>(pitch % 12)];
+    if (bDotBeforeOctave)
+        text.append(static_cast<std::size_t>(dots), '.');
     if (pitch >= 0 && pitch / 12 != defaultOctave)
         text += std::to_string(pitch / 12);
-    text.append(static_cast<std::size_t>(dots), '.');
+    if (!bDotBeforeOctave)
+        text.append(static_cast<std::size_t>(dots), '.');
 }
 
 std::string RtttlTokenOf(const RingtoneNote& note)

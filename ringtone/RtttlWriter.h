@@ -31,8 +31,9 @@ void AppendRtttlToken(std::string& text, int length, int pitch, int dots);
 
 // Appends one token that readers take alike whichever place they read a dot at:
 // without its octave where that is `defaultOctave` ("4c.", "8d#"), else with the
-// dots after the octave, the RTTTL grammar's place ("4c6.").
-void AppendPortableRtttlToken(std::string& text, int length, int pitch, int dots, int defaultOctave);
+// dots after the octave, the RTTTL grammar's place ("4c6."), or before it.
+void AppendPortableRtttlToken(std::string& text, int length, int pitch, int dots, int defaultOctave,
+                              bool bDotBeforeOctave = false);
 
 // The Smart Messaging note as a token. The 2/3 length, which RTTTL cannot say, is
 // three dots, as the program's RTTTL reader takes them.

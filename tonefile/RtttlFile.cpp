@@ -102,12 +102,12 @@ int DefaultOctaveOf(const std::vector<RingtoneNote>& notes)
     return *most > 0 ? static_cast<int>(most - counts.begin()) : 5;
 }
 
-void AppendNote(std::string& text, const RingtoneNote& note, int defaultOctave)
+void AppendNote(std::string& text, const RingtoneNote& note, int defaultOctave, bool bDotBeforeOctave)
 {
     if (text.back() != ':')
         text += ',';
     AppendPortableRtttlToken(text, kRtttlLengths[NoteDurationCode(note)], NotePitch(note),
-                             static_cast<int>(NoteSpecifierCode(note)), defaultOctave);
+                             static_cast<int>(NoteSpecifierCode(note)), defaultOctave, bDotBeforeOctave);
 }
 
 // What other tools write, as this program's reader takes it. The reader keeps reading
@@ -274,7 +274,7 @@ bool ReadRtttlTone(const std::string& text, CToneMelody& out, std::vector<ToneLo
     return true;
 }
 
-std::string WriteRtttlText(const CToneMelody& melody, std::vector<ToneLoss>& losses)
+std::string WriteRtttlText(const CToneMelody& melody, std::vector<ToneLoss>& losses, RtttlDotPlace dotPlace)
 {
     std::vector<RingtoneNote> notes;
     for (const RingtoneNote& note : melody.notes) {
@@ -286,6 +286,6 @@ std::string WriteRtttlText(const CToneMelody& melody, std::vector<ToneLoss>& los
     std::string text = RtttlHeader(NameForText(melody.strName, losses), tempo, octave);
     // No comma after the last note: several readers take one for another note.
     for (const RingtoneNote& note : notes)
-        AppendNote(text, note, octave);
+        AppendNote(text, note, octave, dotPlace == RtttlDotPlace::BeforeOctave);
     return text;
 }

@@ -26,13 +26,20 @@
 [[nodiscard]] bool ReadRtttlTone(const std::string& text, CToneMelody& out, std::vector<ToneLoss>& losses,
                                  std::string& error);
 
+// Where a dotted note of an octave other than the header's puts its dot: after the
+// octave (the RTTTL grammar's place, "4c6.") or before it ("4c.6", as CircuitPython
+// and npm rtttl-parse read it).
+enum class RtttlDotPlace { AfterOctave, BeforeOctave };
+
 // The tone as RTTTL text on one line, in the form every RTTTL player reads:
-// "NAME:d=4,o=5,b=TEMPO:" and each note with its length and octave (a pause without
-// one), separated by ","; a single note is followed by one, as the program's reader
-// needs, more notes are not, as other readers need (gnokii takes a last comma for a
-// quarter rest). The tempo is the ringing-tone message's (120 is
-// written 125). RTTTL says one dot only: a double-dotted note is written dotted and
-// followed by a rest of the quarter of its length it lacks, a 2/3 length as the next
-// shorter length dotted (3/4); each such note is a Changed loss. A ":" or a control
-// character in the name becomes "_", and an empty name "Tone".
-[[nodiscard]] std::string WriteRtttlText(const CToneMelody& melody, std::vector<ToneLoss>& losses);
+// "NAME:d=4,o=O,b=TEMPO:" and each note with its length, separated by "," with none
+// after the last (readers take a last comma for one more note, or throw). O is the
+// octave most dotted notes sound in (without dotted notes, most notes), and notes of
+// that octave have no octave digit: their dot reads alike wherever a reader takes it.
+// The tempo is kept. RTTTL says one dot only: a double-dotted note is written dotted
+// and followed by a rest of the quarter of its length it lacks, a 2/3 length as the
+// next shorter length dotted (3/4); each such note is a Changed loss. A ":" or a
+// control character in the name becomes "_", an empty name "Tone", and a name past
+// 10 characters is cut, each with an Ignored loss.
+[[nodiscard]] std::string WriteRtttlText(const CToneMelody& melody, std::vector<ToneLoss>& losses,
+                                         RtttlDotPlace dotPlace = RtttlDotPlace::AfterOctave);

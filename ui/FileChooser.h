@@ -20,8 +20,10 @@ public:
     [[nodiscard]] virtual bool GetOpenFileName(QWidget* owner, const QString& caption, const QString& filter,
                                                const QString& defaultSuffix, QString& path) = 0;
     // A save dialog that starts at `initialPath` and asks before it lets the user pick
-    // an existing file. False when the user cancels.
+    // an existing file. A typed name without an extension takes the chosen file type's
+    // (defaultSuffix until one is chosen). False when the user cancels; pChosenFilter,
+    // when given, receives the file type chosen (one of `filter`'s entries).
     [[nodiscard]] virtual bool GetSaveFileName(QWidget* owner, const QString& caption, const QString& filter,
                                                const QString& defaultSuffix, const QString& initialPath,
-                                               QString& path) = 0;
+                                               QString& path, QString* pChosenFilter = nullptr) = 0;
 };

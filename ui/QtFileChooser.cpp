@@ -1,6 +1,7 @@
 #include "ui/QtFileChooser.h"
 
 #include <QFileDialog>
+#include <QRegularExpression>
 
 namespace {
 
@@ -10,6 +11,16 @@ bool RunDialog(QFileDialog& dlg, QString& path)
         return false;
     path = dlg.selectedFiles().constFirst();
     return true;
+}
+
+// "ogg" of "Android ringtone (*.ogg)"; empty for "All Files (*)".
+QString SuffixOfFilter(const QString& filter)
+{
+    const qsizetype star = filter.indexOf(QStringLiteral("(*."));
+    if (star < 0)
+        return QString();
+    const qsizetype end = filter.indexOf(QRegularExpression(QStringLiteral("[ )]")), star + 3);
+    return filter.mid(star + 3, end < 0 ? -1 : end - star - 3);
 }
 
 } // namespace
@@ -25,7 +36,8 @@ bool CQtFileChooser::GetOpenFileName(QWidget* owner, const QString& caption, con
 }
 
 bool CQtFileChooser::GetSaveFileName(QWidget* owner, const QString& caption, const QString& filter,
-                                     const QString& defaultSuffix, const QString& initialPath, QString& path)
+                                     const QString& defaultSuffix, const QString& initialPath, QString& path,
+                                     QString* pChosenFilter)
 {
     QFileDialog dlg(owner, caption, QString(), filter);
     dlg.setAcceptMode(QFileDialog::AcceptSave);
@@ -33,5 +45,14 @@ bool CQtFileChooser::GetSaveFileName(QWidget* owner, const QString& caption, con
     dlg.setDefaultSuffix(defaultSuffix);
     if (!initialPath.isEmpty())
         dlg.selectFile(initialPath);
-    return RunDialog(dlg, path);
+    // A name typed without an extension takes the chosen type's, not always the first.
+    QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg, [&dlg, defaultSuffix](const QString& chosen) {
+        const QString suffix = SuffixOfFilter(chosen);
+        dlg.setDefaultSuffix(suffix.isEmpty() ? defaultSuffix : suffix);
+    });
+    if (!RunDialog(dlg, path))
+        return false;
+    if (pChosenFilter)
+        *pChosenFilter = dlg.selectedNameFilter();
+    return true;
 }

@@ -8,5 +8,6 @@ public:
     bool GetOpenFileName(QWidget* owner, const QString& caption, const QString& filter,
                          const QString& defaultSuffix, QString& path) override;
     bool GetSaveFileName(QWidget* owner, const QString& caption, const QString& filter,
-                         const QString& defaultSuffix, const QString& initialPath, QString& path) override;
+                         const QString& defaultSuffix, const QString& initialPath, QString& path,
+                         QString* pChosenFilter = nullptr) override;
 };

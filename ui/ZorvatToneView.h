@@ -31,6 +31,7 @@
 #include "engine/sequencer/MidiEngine.h"
 #include "melody/MelodyFinder.h"
 #include "song/SongNotes.h"
+#include "tonefile/ToneTarget.h"
 #include "ui/PreviewPlayer.h"
 #include "ui/UiServices.h"
 
@@ -126,8 +127,9 @@ public slots:
     // the Post Ringtone dialog on it.
     void OnPostRingtone();
     // Writes the box's ringtone as a file of the format the chosen name ends in
-    // (.rtttl, .ott, .imy, .ogg, .m4r), as zorvattone-cli export does; the line
-    // under the box says where and what the format could not hold.
+    // (.rtttl, .ott, .imy, .ogg, .m4r), or fitted to the device whose file type is
+    // chosen, as zorvattone-cli export (--target) does; the line under the box says
+    // where and what the format could not hold.
     void OnExportRingtone();
     // Reads an .rtttl, .ott or .imy file into the box, as zorvattone-cli import does.
     void OnImportRingtone();
@@ -192,6 +194,9 @@ private:
     void OnRtttlEdited();
     // The line under the box after an export or an import; it belongs to the box's text.
     void ShowToneFileLine(const std::string& line);
+    // Export Ringtone to a device's file type: fitted, written, and said under the box.
+    void ExportForDevice(const CToneMelody& melody, std::vector<ToneLoss>& losses, const ToneTarget& target,
+                         TargetForm form, const std::string& path);
     // What Stop and "Record without playing" tell once the box holds a recording.
     void SayRecorded(const std::string& from, const std::string& to);
     void SetMeter(int channel, std::int32_t value);

@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <cstdio>
+#include <string_view>
 
 #include "convert/RingtoneConverter.h"
 #include "fileio/FileReplacer.h"
@@ -14,6 +16,7 @@
 #include "settings/SettingsStore.h"
 #include "tonefile/RtttlFile.h"
 #include "tonefile/ToneAudio.h"
+#include "tonefile/DeviceFiles.h"
 #include "tonefile/ToneFile.h"
 #include "ui/FileChooser.h"
 #include "ui/ZorvatToneDoc.h"
@@ -27,6 +30,51 @@ constexpr char kImportFilter[] = "Ringtones (*.rtttl *.txt *.ott *.imy);;All Fil
 // A ringtone file is small; a larger one is not a ringtone.
 constexpr std::uint64_t kMaxToneFileBytes = 1024 * 1024;
 constexpr std::size_t kNamedLosses = 3;
+
+// The devices' file types, listed after the plain formats: the tune is fitted to the
+// device chosen, as zorvattone-cli export --target fits it.
+struct CDeviceChoice {
+    QString filter;
+    const ToneTarget* pTarget;
+    TargetForm form;
+};
+
+const char* FormLabel(TargetForm form)
+{
+    switch (form) {
+    case TargetForm::EscMelody: return ", EEPROM block";
+    case TargetForm::ToneHeader: return ", tone() pairs";
+    case TargetForm::Rtttl: return ", RTTTL";
+    case TargetForm::FlipperMusic:
+    case TargetForm::Ott: break;
+    }
+    return "";
+}
+
+std::vector<CDeviceChoice> DeviceChoices()
+{
+    std::vector<CDeviceChoice> choices;
+    for (const ToneTarget& target : ToneTargets()) {
+        if (std::string_view(target.name) == "rtttl")
+            continue; // the plain RTTTL file type above
+        choices.push_back({QStringLiteral("%1 (*.%2)").arg(QString::fromUtf8(target.device), target.extension),
+                           &target, target.form});
+        if (*target.otherExtension && std::string_view(target.otherExtension) != target.extension)
+            choices.push_back({QStringLiteral("%1%2 (*.%3)")
+                                   .arg(QString::fromUtf8(target.device), FormLabel(target.otherForm),
+                                        target.otherExtension),
+                               &target, target.otherForm});
+    }
+    return choices;
+}
+
+QString ExportFilter(const std::vector<CDeviceChoice>& devices)
+{
+    QString filter = QString::fromUtf8(kExportFilter);
+    for (const CDeviceChoice& device : devices)
+        filter += QStringLiteral(";;") + device.filter;
+    return filter;
+}
 
 // One line for the line under the box: "2 notes changed: 4c..5 (a double dot...)".
 std::string LossSummary(const std::vector<ToneLoss>& losses)
@@ -67,11 +115,19 @@ void CZorvatToneView::OnExportRingtone()
         return;
     }
     const QString initial = QString::fromStdString((m_strFileTitle.empty() ? melody.strName : m_strFileTitle) + ".rtttl");
+    const std::vector<CDeviceChoice> devices = DeviceChoices();
     QString chosen;
-    if (!m_services.m_files.GetSaveFileName(this, QStringLiteral("Export Ringtone"), QString::fromUtf8(kExportFilter),
-                                            QStringLiteral("rtttl"), initial, chosen))
+    QString chosenFilter;
+    if (!m_services.m_files.GetSaveFileName(this, QStringLiteral("Export Ringtone"), ExportFilter(devices),
+                                            QStringLiteral("rtttl"), initial, chosen, &chosenFilter))
         return;
     const std::string path = chosen.toStdString();
+    for (const CDeviceChoice& device : devices) {
+        if (device.filter == chosenFilter) {
+            ExportForDevice(melody, losses, *device.pTarget, device.form, path);
+            return;
+        }
+    }
     const std::optional<ToneFormat> format = ToneFormatOfPath(path);
     if (!format) {
         m_services.m_prompt.Show("Cannot tell the ringtone format of \"" + path +
@@ -111,6 +167,28 @@ void CZorvatToneView::OnExportRingtone()
     }
     const std::string lost = LossSummary(losses);
     ShowToneFileLine("Exported to " + path + (lost.empty() ? "" : "; " + lost));
+}
+
+void CZorvatToneView::ExportForDevice(const CToneMelody& melody, std::vector<ToneLoss>& losses,
+                                      const ToneTarget& target, TargetForm form, const std::string& path)
+{
+    std::string bytes;
+    std::string error;
+    CTargetFit fit;
+    if (!ExportToTarget(melody, target, form, bytes, losses, fit, error)) {
+        m_services.m_prompt.Show("Cannot export the ringtone: " + error + ".", kErrorCaption, PromptIcon::Stop);
+        return;
+    }
+    FileError written;
+    if (!ReplaceFileWith(path, bytes.data(), bytes.size(), written)) {
+        ShowFileError(m_services.m_prompt, "write", path, written.strReason);
+        return;
+    }
+    char figures[64];
+    std::snprintf(figures, sizeof figures, " for %s: %zu notes, %.2f s", target.name, fit.melody.notes.size(),
+                  fit.dSeconds);
+    const std::string lost = LossSummary(losses);
+    ShowToneFileLine("Exported to " + path + figures + (lost.empty() ? "" : "; " + lost));
 }
 
 void CZorvatToneView::OnImportRingtone()

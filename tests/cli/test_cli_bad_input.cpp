@@ -79,6 +79,7 @@ TEST_F(CliBadInputTest, EveryCommandNamesAnInputThatIsNoFileToRead)
     std::istringstream help(overview.substr(overview.find("Commands:\n") + 10));
     for (std::string line; std::getline(help, line) && line.rfind("  ", 0) == 0;)
         listed.insert(line.substr(2, line.find(' ', 2) - 2));
+    listed.erase("targets"); // it reads no file
     std::set<std::string> inTable;
     for (const auto& args : EveryCommandReading("x"))
         inTable.insert(args[0]);

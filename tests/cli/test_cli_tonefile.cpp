@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 
 #include <string>
@@ -205,6 +207,27 @@ TEST_F(CliToneFileTest, ExportsSoundThroughTheAudioProgram)
     r = Run({"export", "--instrument", "128", in, "-o", m_dir.File("bad.ogg")});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(Listing(m_dir.Path()), (std::vector<std::string>{"two.bin", "two.ogg", "two.txt"}));
+}
+
+TEST_F(CliToneFileTest, FitsTheTuneToADeviceAndWritesItsFile)
+{
+    const std::string in = Tone("high.txt", "High:d=4,o=7,b=120:c,e,g,b,");
+    ProgramResult r = Run({"export", "--target", "circuitpython", in, "-o", m_dir.File("high.rtttl")});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "zorvattone-cli: warning: the tune is moved 1 octave down into what circuitpython plays "
+                     "(c4-c#7)\nzorvattone-cli: circuitpython: 4 notes, 2.00 s\n");
+    EXPECT_EQ(ReadFile(m_dir.File("high.rtttl")), "High:d=4,o=6,b=120:4c,4e,4g,4b\n");
+    // The ESC's other file, by the extension: its EEPROM block.
+    r = Run({"export", "--target", "bluejay", in, "-o", m_dir.File("high.bin")});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadFile(m_dir.File("high.bin")).size(), 128u);
+
+    r = Run({"export", "--target", "pager", in, "-o", m_dir.File("x.rtttl")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("no device is named 'pager': zorvattone-cli targets lists them"), std::string::npos);
+    r = Run({"targets"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 11);
 }
 
 } // namespace

@@ -8,10 +8,16 @@ bool CFakeFileChooser::GetOpenFileName(QWidget* owner, const QString& caption, c
 }
 
 bool CFakeFileChooser::GetSaveFileName(QWidget* owner, const QString& caption, const QString& filter,
-                                       const QString& defaultSuffix, const QString& initialPath, QString& path)
+                                       const QString& defaultSuffix, const QString& initialPath, QString& path,
+                                       QString* pChosenFilter)
 {
     m_requests.push_back({true, owner, caption, filter, defaultSuffix, initialPath});
-    return Answer(path);
+    const QString chosen = m_filters.empty() ? QString() : m_filters.front();
+    if (!Answer(path))
+        return false;
+    if (pChosenFilter)
+        *pChosenFilter = chosen;
+    return true;
 }
 
 bool CFakeFileChooser::Answer(QString& path)
@@ -20,6 +26,8 @@ bool CFakeFileChooser::Answer(QString& path)
         return false;
     QString answer = m_answers.front();
     m_answers.pop_front();
+    if (!m_filters.empty())
+        m_filters.pop_front();
     if (answer.isEmpty())
         return false;
     path = answer;

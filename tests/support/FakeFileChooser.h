@@ -19,18 +19,25 @@ public:
         QString strInitialPath;
     };
 
-    // The next dialog returns `path`; an empty path makes it a cancel.
-    void QueueAnswer(const QString& path) { m_answers.push_back(path); }
+    // The next dialog returns `path`, and `filter` as the file type chosen; an empty
+    // path makes it a cancel.
+    void QueueAnswer(const QString& path, const QString& filter = QString())
+    {
+        m_answers.push_back(path);
+        m_filters.push_back(filter);
+    }
     [[nodiscard]] const std::vector<Request>& Requests() const { return m_requests; }
 
     bool GetOpenFileName(QWidget* owner, const QString& caption, const QString& filter,
                          const QString& defaultSuffix, QString& path) override;
     bool GetSaveFileName(QWidget* owner, const QString& caption, const QString& filter,
-                         const QString& defaultSuffix, const QString& initialPath, QString& path) override;
+                         const QString& defaultSuffix, const QString& initialPath, QString& path,
+                         QString* pChosenFilter = nullptr) override;
 
 private:
     [[nodiscard]] bool Answer(QString& path);
 
     std::deque<QString> m_answers;
+    std::deque<QString> m_filters;
     std::vector<Request> m_requests;
 };

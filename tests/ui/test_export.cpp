@@ -39,6 +39,33 @@ TEST_F(ExportTest, EachFormatIsTheFileTheCommandLineWrites)
     EXPECT_NE(LastMessage()->text.find("end its name in .rtttl, .ott, .imy, .ogg or .m4r"), std::string::npos);
 }
 
+// The devices' file types follow the plain ones; the one chosen fits the tune to its
+// device, byte for byte as export --target does.
+TEST_F(ExportTest, ADevicesFileTypeWritesWhatTheCommandLineWritesForIt)
+{
+    ASSERT_TRUE(WriteFile(Path("tone.rtttl"), kTone));
+    const struct {
+        const char* name;
+        const char* target;
+        const char* filter;
+    } cases[] = {
+        {"out.fmf", "flipper", "Flipper Zero music player (*.fmf)"},
+        {"esc.bin", "bluejay", "Bluejay ESC start-up melody, EEPROM block (*.bin)"},
+        {"py.rtttl", "circuitpython", "CircuitPython adafruit_rtttl (*.rtttl)"},
+    };
+    for (const auto& c : cases) {
+        Rtttl()->setPlainText(QString::fromUtf8(kTone));
+        m_files.QueueAnswer(QString::fromStdString(Path(c.name)), QString::fromUtf8(c.filter));
+        View().OnExportRingtone();
+        EXPECT_TRUE(m_files.Requests().back().strFilter.contains(QString::fromUtf8(c.filter))) << c.name;
+        const std::string cli = Path((std::string("cli-") + c.name).c_str());
+        const ProgramResult r = RunCli({"export", "--target", c.target, Path("tone.rtttl"), "-o", cli});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(ReadFile(Path(c.name)), ReadFile(cli)) << c.name;
+        EXPECT_TRUE(LineUnderTheBox().contains(QStringLiteral(" for %1: ").arg(c.target))) << c.name;
+    }
+}
+
 TEST_F(ExportTest, ImportFillsTheBoxAsTheCommandLineReadsTheFile)
 {
     ASSERT_TRUE(WriteFile(Path("two.rtttl"), "One:d=4,o=5,b=100:c,e,g\nTwo:d=8,o=6,b=200:c,d\n"));
