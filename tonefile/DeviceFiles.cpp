@@ -86,13 +86,13 @@ bool WriteEscMelody(const CToneMelody& melody, std::vector<std::uint8_t>& out, s
     out = {static_cast<std::uint8_t>(tempo >> 8), static_cast<std::uint8_t>(tempo & 0xFF), kDefaultOctave,
            kDefaultLength};
     for (const RingtoneNote& note : melody.notes) {
-        const double ms = std::round(Milliseconds(note, tempo));
+        const double ms = Milliseconds(note, tempo);
         const int pitch = NotePitch(note);
         if (pitch < 0) {
             AddEscPairs(out, std::lround(ms), 0);
             continue;
         }
-        const double hz = PitchHertz(pitch);
+        const double hz = EscHertz(pitch);
         const double wait = std::round(1e6 / (hz * 24.72) - 399.3 / 24.72);
         if (wait < 1 || wait > kEscLargest) {
             error = RtttlTokenOf(note) + " is outside what the ESC plays (d#3-d7)";

@@ -21,45 +21,45 @@ constexpr RtttlDotPlace kBefore = RtttlDotPlace::BeforeOctave;
 constexpr std::array<ToneTarget, 11> kTargets = {{
     {"flipper", "Flipper Zero music player", TargetForm::FlipperMusic, "fmf", TargetForm::Rtttl, "rtttl", kLowestNote,
      kHighestNote, 0, 0, 0, kAfter, 1, kFastestTempo,
-     "a reader written from the Flipper Music Format's description (tests/tonefile)",
+     "a reader from the Flipper Music Format's description (scripts/check-targets)",
      "flipperdevices/flipperzero-firmware lib/music_worker/music_worker.c: Filetype/Version/BPM/Duration/Octave/"
      "Notes, notes [length]LETTER[#][octave][dots], dots after the octave, one bad note refuses the file"},
     {"esphome", "ESPHome and Home Assistant rtttl buzzers and speakers", TargetForm::Rtttl, "rtttl", TargetForm::Rtttl,
      "", kLowestNote, kHighestNote, 0, 0, 0, kAfter, 4, kFastestTempo,
-     "a reader after ESPHome's parser (tests/tonefile)",
+     "a reader after ESPHome's parser (scripts/check-targets)",
      "esphome/esphome components/rtttl/rtttl.cpp: octaves 4-7 or playback stops, d= 1-32, b= at least 4, "
      "the dot after the octave since 2026.2 (PR 13722)"},
     {"meshtastic", "Meshtastic radios' external notification", TargetForm::Rtttl, "rtttl", TargetForm::Rtttl, "",
-     kLowestNote, kHighestNote, 0, 229, 0, kAfter, 1, kFastestTempo, "npm rtttl-parse and a length check",
+     kLowestNote, kHighestNote, 0, 229, 0, kAfter, 1, kFastestTempo, "a reader after NonBlockingRTTTL: d, o, b in order, 229 characters (scripts/check-targets)",
      "meshtastic/firmware src/mesh/generated/meshtastic/rtttl.pb.h: char ringtone[231] (229 characters on "
      "firmware before Oct 2024); NonBlockingRTTTL 1.4.0 reads d, o, b in this order, octaves 4-7"},
     {"bluejay", "Bluejay ESC start-up melody", TargetForm::Rtttl, "rtttl", TargetForm::EscMelody, "bin", kLowestNote, 86,
-     0, 0, 62, kAfter, 1, kFastestTempo, "npm bluejay-rtttl-parse (the configurators' converter)",
+     0, 0, 62, kAfter, 1, kFastestTempo, "npm bluejay-rtttl-parse (the configurators' converter): the same pairs as the .bin",
      "bird-sanctuary/bluejay src/Modules/Fx.asm play_beep_melody: 128 bytes at EEPROM 0x70, a 4-byte header and at "
      "most 62 pairs; stylesuxx/esc-configurator with bluejay-rtttl-parse 2.0.2: pitches D#3-D7"},
     {"am32", "AM32 ESC start-up tune", TargetForm::Rtttl, "rtttl", TargetForm::EscMelody, "bin", kLowestNote, 86, 0, 0,
-     62, kAfter, 1, kFastestTempo, "npm bluejay-rtttl-parse (the configurators' converter)",
+     62, kAfter, 1, kFastestTempo, "npm bluejay-rtttl-parse (the configurators' converter): the same pairs as the .bin",
      "am32-firmware/AM32 Inc/eeprom.h tune[128] at EEPROM 0x30, Src/sounds.c playBlueJayTune: Bluejay's block"},
     {"expresslrs", "ExpressLRS 3.x transmitter buzzer", TargetForm::Rtttl, "rtttl", TargetForm::ToneHeader, "h",
-     kLowestNote, kHighestNote, 32, 0, 0, kAfter, 1, kFastestTempo, "a reader after upy-rtttl (tests/tonefile)",
+     kLowestNote, kHighestNote, 32, 0, 0, kAfter, 1, kFastestTempo, "a reader after upy-rtttl, 32 tones; the header compiled (scripts/check-targets)",
      "ExpressLRS/ExpressLRS 3.6 src/lib/OPTIONS/options.h buzzer_melody[32][2]; src/python/melodyparser.py"},
     {"arduino", "Arduino and ESP buzzers (AnyRtttl, NonBlockingRTTTL, tone())", TargetForm::Rtttl, "rtttl",
      TargetForm::ToneHeader, "h", kLowestNote, kHighestNote, 0, 0, 0, kAfter, 1, kFastestTempo,
-     "npm rtttl-parse; the header compiled by the tests",
+     "a reader after AnyRtttl; the header compiled (scripts/check-targets)",
      "docs.arduino.cc tone(): Hz from 31, length in ms; end2endzone/AnyRtttl: octaves 4-7, the dot either side"},
     {"circuitpython", "CircuitPython adafruit_rtttl", TargetForm::Rtttl, "rtttl", TargetForm::Rtttl, "", kLowestNote, 85,
      0, 0, 0, kBefore, 1, kFastestTempo, "npm rtttl-parse (it takes the dot before the octave, as adafruit_rtttl)",
      "adafruit/Adafruit_CircuitPython_RTTTL adafruit_rtttl.py: the octave is the token's last character, pitches "
      "4c-7c#, a trailing comma raises"},
     {"nokia3310", "Nokia 3310 and phones of its age", TargetForm::Ott, "ott", TargetForm::Rtttl, "", kLowestNote,
-     kHighestNote, 63, 0, 0, kAfter, 25, kFastestTempo, "gnokii",
+     kHighestNote, 63, 0, 0, kAfter, 25, kFastestTempo, "gnokii --ringtoneconvert",
      "Smart Messaging 3.0 ringing tone, one message of 130 octets; the 3310's composer keeps 50 notes, a received "
      "tone about 63"},
     {"nokia6233", "Nokia 6233 and later Series 40 phones", TargetForm::Ott, "ott", TargetForm::Rtttl, "", kLowestNote,
-     kHighestNote, 80, 0, 0, kAfter, 25, kFastestTempo, "gnokii",
+     kHighestNote, 80, 0, 0, kAfter, 25, kFastestTempo, "gnokii --ringtoneconvert",
      "Smart Messaging 3.0 ringing tone, one message of 130 octets; about 80 notes (no published figure)"},
     {"rtttl", "any RTTTL player", TargetForm::Rtttl, "rtttl", TargetForm::Rtttl, "", kLowestNote, kHighestNote, 0, 0,
-     0, kAfter, 1, kFastestTempo, "npm rtttl-parse where no dot needs an octave; the program's own reader",
+     0, kAfter, 1, kFastestTempo, "a reader of the RTTTL grammar, dots after the octave (scripts/check-targets)",
      "Nokia's RTTTL description (NAME:d=,o=,b=:notes; the dot after the octave)"},
 }};
 
@@ -211,6 +211,11 @@ double PitchHertz(int pitch)
     return 440.0 * std::pow(2.0, (pitch - 57) / 12.0);
 }
 
+double EscHertz(int pitch)
+{
+    return std::round(PitchHertz(pitch) * 10) / 10;
+}
+
 double ToneSeconds(const CToneMelody& melody)
 {
     std::uint64_t ticks = 0;
@@ -232,7 +237,7 @@ std::size_t EscItemsOf(const CToneMelody& melody, bool& playable)
             items += static_cast<std::size_t>(std::max(1.0, std::ceil(std::round(ms) / kEscRestLimit)));
             continue;
         }
-        const double hz = PitchHertz(pitch);
+        const double hz = EscHertz(pitch);
         const double wait = std::round(1e6 / (hz * 24.72) - 399.3 / 24.72);
         if (wait < 1 || wait > 255)
             playable = false;

@@ -69,6 +69,9 @@ struct CTargetFit {
 // The frequency a device plays the note number at (a4 = 57 at 440 Hz).
 [[nodiscard]] double PitchHertz(int pitch);
 
+// The frequency the ESC configurators convert a note at: PitchHertz to 0.1 Hz.
+[[nodiscard]] double EscHertz(int pitch);
+
 // Pitch and length pairs of the EEPROM block that `melody` takes (as the ESC
 // configurators convert RTTTL: notes as pulse counts of at most 255 each, rests as
 // milliseconds of at most 255 each); `playable` is false when a note is outside the

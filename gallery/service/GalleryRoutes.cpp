@@ -71,9 +71,26 @@ CGalleryAnswer RouteTone(CGalleryService& service, const CGalleryRequest& reques
         // Only the body: a password in the address would be kept in logs and histories.
         return service.Delete(*id, FormField(request.m_strBody, "password"), request.m_strClient);
     }
+    if (rest.ends_with("/devices")) {
+        std::optional<std::int64_t> id = IdOf(rest.substr(0, rest.size() - 8));
+        if (!id)
+            return NotFound();
+        if (!IsRead(request))
+            return WrongMethod("GET, HEAD");
+        return service.DevicesPage(*id);
+    }
     std::size_t dot = rest.rfind('.');
     if (dot == std::string_view::npos)
         return NotFound();
+    // "/tone/12/flipper.fmf": the tone for a device.
+    if (const std::size_t slash = rest.find('/'); slash != std::string_view::npos && slash < dot) {
+        std::optional<std::int64_t> id = IdOf(rest.substr(0, slash));
+        if (!id)
+            return NotFound();
+        if (!IsRead(request))
+            return WrongMethod("GET, HEAD");
+        return service.FetchForDevice(*id, rest.substr(slash + 1, dot - slash - 1), rest.substr(dot + 1));
+    }
     std::optional<std::int64_t> id = IdOf(rest.substr(0, dot));
     std::optional<ToneDownload> kind = DownloadOf(rest.substr(dot + 1));
     // The preview was a WAV once: links kept from then lead to the Ogg.

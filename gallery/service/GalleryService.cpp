@@ -8,6 +8,8 @@
 #include "gallery/service/UploadForm.h"
 #include "gallery/web/UrlForm.h"
 #include "ringtone/SmartMessaging.h"
+#include "tonefile/DeviceFiles.h"
+#include "tonefile/OttFile.h"
 
 namespace {
 
@@ -323,6 +325,48 @@ CGalleryAnswer CGalleryService::Fetch(std::int64_t id, ToneDownload kind)
         answer.m_strContentType = "audio/ogg";
         break;
     }
+    return answer;
+}
+
+CGalleryAnswer CGalleryService::DevicesPage(std::int64_t id)
+{
+    CToneRecord tone;
+    bool found = false;
+    std::string error;
+    if (!m_store.GetTone(id, tone, found, error))
+        return Reply(kUnavailable, "Ringtone unavailable", {"The gallery could not read the ringtone: " + error + "."});
+    if (!found)
+        return Reply(404, "Ringtone not found", {"There is no ringtone number " + std::to_string(id) + "."}, true);
+    CGalleryAnswer answer;
+    answer.m_strBody = RenderDevicesPage(tone);
+    return answer;
+}
+
+CGalleryAnswer CGalleryService::FetchForDevice(std::int64_t id, std::string_view name, std::string_view extension)
+{
+    const ToneTarget* target = ToneTargetNamed(name);
+    if (!target || name != target->name || extension.empty() ||
+        (extension != target->extension && extension != target->otherExtension))
+        return Reply(404, "No such device file", {"The gallery offers no such file for a device."}, true);
+    const TargetForm form = extension == target->extension ? target->form : target->otherForm;
+    CToneRecord tone;
+    bool found = false;
+    std::string error;
+    if (!m_store.GetTone(id, tone, found, error))
+        return Reply(kUnavailable, "Ringtone unavailable", {"The gallery could not read the ringtone: " + error + "."});
+    if (!found)
+        return Reply(404, "Ringtone not found", {"There is no ringtone number " + std::to_string(id) + "."}, true);
+    CToneMelody melody;
+    std::vector<ToneLoss> losses;
+    CTargetFit fit;
+    CGalleryAnswer answer;
+    if (!ReadOttFile(tone.m_message, melody, losses, error) ||
+        !ExportToTarget(melody, *target, form, answer.m_strBody, losses, fit, error))
+        return Reply(422, "No device file", {"The ringtone cannot be written for " + std::string(name) + ": " + error +
+                                                 "."}, true);
+    const bool bBinary = form == TargetForm::EscMelody || form == TargetForm::Ott;
+    answer.m_strContentType = bBinary ? "application/octet-stream" : "text/plain; charset=utf-8";
+    answer.m_strFileName = FileNameOf(tone.m_strName + "-" + target->name, ("." + std::string(extension)).c_str());
     return answer;
 }
 

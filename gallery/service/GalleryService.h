@@ -45,6 +45,11 @@ public:
     [[nodiscard]] CGalleryAnswer AuthorPage(std::string_view nickname, std::string_view query);
     [[nodiscard]] CGalleryAnswer ToneList(std::string_view query);
     [[nodiscard]] CGalleryAnswer Fetch(std::int64_t id, ToneDownload kind);
+    // The tone fitted to the device `target` in the file form `extension` names, as
+    // zorvattone-cli export --target writes it; 404 for a device or form there is not.
+    // "/tone/ID/devices": the page of the tone's files for devices.
+    [[nodiscard]] CGalleryAnswer DevicesPage(std::int64_t id);
+    [[nodiscard]] CGalleryAnswer FetchForDevice(std::int64_t id, std::string_view target, std::string_view extension);
     [[nodiscard]] CGalleryAnswer Delete(std::int64_t id, std::string_view password, std::string_view client = {});
 
 private:

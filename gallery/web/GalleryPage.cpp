@@ -84,7 +84,8 @@ void AppendTone(std::string& page, const CToneRecord& tone, bool bShowCategory)
             "audio: download the MIDI preview below.</audio>\n";
     page += "<p class=\"downloads\"><a href=\"" + links.m_strMidi + "\" download>Preview MIDI</a>"
             "<a href=\"" + links.m_strRingingTone + "\" download>Ringing tone (.ott)</a>"
-            "<a href=\"" + links.m_strHexText + "\" download>Hex text</a></p>\n";
+            "<a href=\"" + links.m_strHexText + "\" download>Hex text</a>"
+            "<a href=\"" + links.m_strDevices + "\">For devices</a></p>\n";
     page += "<details><summary>Delete</summary><form method=\"post\" action=\"" + links.m_strDelete + "\">"
             "<label for=\"pw-" + id + "\">Author's password</label>"
             "<input type=\"password\" id=\"pw-" + id + "\" name=\"password\" autocomplete=\"current-password\">"
@@ -202,6 +203,36 @@ std::string RenderListingPage(const CToneListing& listing)
         AppendTone(page, tone, !listing.m_filter.m_category);
     page += "</section>\n";
     AppendPager(page, listing);
+    AppendFooter(page);
+    return page;
+}
+
+std::string RenderDevicesPage(const CToneRecord& tone)
+{
+    const std::string name = HtmlEscape(tone.m_strName);
+    std::string page;
+    AppendHead(page, name + " for devices &ndash; " + kGalleryTitle);
+    page += "<header><h1><a href=\"/\">";
+    page += kGalleryTitle;
+    page += "</a></h1></header>\n<main>\n<section class=\"listing devices\">\n<h2>" + name + " for devices</h2>\n";
+    std::string rtttl;
+    std::string why;
+    if (!RtttlOfTone(tone, rtttl, why)) {
+        page += "<p class=\"empty\">The stored ringing tone does not decode: " + HtmlEscape(why) + ".</p>\n";
+    } else {
+        page += "<pre class=\"rtttl\">" + HtmlEscape(rtttl) + "</pre>\n<p>Each file is the tune fitted to the "
+                "device as <code>zorvattone-cli export --target</code> writes it.</p>\n<table>\n"
+                "<thead><tr><th scope=\"col\">File</th><th scope=\"col\">Device</th>"
+                "<th scope=\"col\">Plays</th></tr></thead>\n<tbody>\n";
+        for (const CDeviceLink& device : DeviceLinksOf(tone))
+            page += "<tr><td><a href=\"" + device.m_strHref + "\" download>" + HtmlEscape(device.m_strLabel) +
+                    "</a></td><td>" + HtmlEscape(device.m_strDevice) + "</td><td" +
+                    (device.m_bAsPosted ? " class=\"as-posted\">as posted"
+                                        : ">fitted: " + HtmlEscape(device.m_strChanges)) +
+                    "</td></tr>\n";
+        page += "</tbody>\n</table>\n";
+    }
+    page += "<p class=\"more\"><a href=\"/\">&larr; All ringtones</a></p>\n</section>\n";
     AppendFooter(page);
     return page;
 }

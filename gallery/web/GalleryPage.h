@@ -10,7 +10,8 @@
 // A ringtone shows its name, its author (a link to the author's page), its date, the
 // RTTTL text decoded from the stored message, an audio player of "/tone/ID.ogg", the
 // downloads "/tone/ID.mid", ".ott" (the binary ringing tone) and ".txt" (its hex
-// text), and a delete form that posts "password" to "/tone/ID/delete".
+// text), a link to its files for devices ("/tone/ID/devices"), and a delete form that
+// posts "password" to "/tone/ID/delete".
 //
 // The pages hold no style or script of their own (the server's Content-Security-Policy
 // would refuse them): they load /static/gallery.css and /static/gallery.js, nothing
@@ -22,3 +23,6 @@
 
 [[nodiscard]] std::string RenderFrontPage(const CFrontPage& front);
 [[nodiscard]] std::string RenderListingPage(const CToneListing& listing);
+// "/tone/ID/devices": the tone's file for each device target, each marked as posted
+// or fitted with the changes the fitting made.
+[[nodiscard]] std::string RenderDevicesPage(const CToneRecord& tone);

@@ -7,6 +7,8 @@
 #include "gallery/web/UrlForm.h"
 #include "gallery/names/Utf8Text.h"
 #include "text/Text.h"
+#include "tonefile/OttFile.h"
+#include "tonefile/ToneTarget.h"
 
 namespace {
 
@@ -160,7 +162,7 @@ std::string ListingAddress(const CToneFilter& filter, std::int64_t page, bool bJ
 CToneLinks LinksOf(std::int64_t id)
 {
     const std::string base = "/tone/" + std::to_string(id);
-    return {base + ".ogg", base + ".mid", base + ".ott", base + ".txt", base + "/delete"};
+    return {base + ".ogg", base + ".mid", base + ".ott", base + ".txt", base + "/delete", base + "/devices"};
 }
 
 bool RtttlOfTone(const CToneRecord& tone, std::string& rtttl, std::string& error)
@@ -170,4 +172,29 @@ bool RtttlOfTone(const CToneRecord& tone, std::string& rtttl, std::string& error
         return false;
     rtttl = RtttlTextOf(decoded);
     return true;
+}
+
+std::vector<CDeviceLink> DeviceLinksOf(const CToneRecord& tone)
+{
+    std::vector<CDeviceLink> links;
+    CToneMelody melody;
+    std::vector<ToneLoss> losses;
+    std::string error;
+    if (!ReadOttFile(tone.m_message, melody, losses, error))
+        return links;
+    const std::string base = "/tone/" + std::to_string(tone.m_nId) + "/";
+    for (const ToneTarget& target : ToneTargets()) {
+        const CTargetFit fit = FitToTarget(melody, target);
+        std::string changes;
+        for (const ToneLoss& change : fit.changes)
+            changes += (changes.empty() ? "" : "; ") + (change.strToken.empty() ? "" : change.strToken + ": ") +
+                       change.strReason;
+        links.push_back({base + target.name + "." + target.extension, std::string(target.name) + " ." + target.extension,
+                         target.device, fit.changes.empty(), changes});
+        if (*target.otherExtension && std::string_view(target.otherExtension) != target.extension)
+            links.push_back({base + target.name + "." + target.otherExtension,
+                             std::string(target.name) + " ." + target.otherExtension, target.device,
+                             fit.changes.empty(), changes});
+    }
+    return links;
 }

@@ -70,8 +70,21 @@ struct CToneLinks {
     std::string m_strRingingTone;
     std::string m_strHexText;
     std::string m_strDelete;
+    std::string m_strDevices;
 };
 [[nodiscard]] CToneLinks LinksOf(std::int64_t id);
+
+// A device's file of a tone, as export --target writes it: the address, what the link
+// says, and whether the tone plays there as posted (nothing moved, cut or changed).
+struct CDeviceLink {
+    std::string m_strHref;  // "/tone/12/flipper.fmf"
+    std::string m_strLabel; // "flipper .fmf"
+    std::string m_strDevice; // "Flipper Zero music player"
+    bool m_bAsPosted = false;
+    std::string m_strChanges; // what the fitting changed, "; " between
+};
+// One link per device target and file form; none when the message does not decode.
+[[nodiscard]] std::vector<CDeviceLink> DeviceLinksOf(const CToneRecord& tone);
 
 // The RTTTL text decoded from the stored message; false with the reason.
 [[nodiscard]] bool RtttlOfTone(const CToneRecord& tone, std::string& rtttl, std::string& error);

@@ -10,6 +10,8 @@
 #include "ringtone/SmartMessaging.h"
 #include "tests/gallery/GalleryTestData.h"
 #include "tests/gallery/GalleryTestServer.h"
+#include "tonefile/DeviceFiles.h"
+#include "tonefile/OttFile.h"
 
 namespace {
 
@@ -89,6 +91,31 @@ TEST_F(GalleryHttpTest, TheProgramPostsARealPackageAndThePageListsIt)
     auto hex = Client().Get("/tone/1.txt");
     ASSERT_TRUE(hex);
     EXPECT_EQ(hex->body, parts.strHex);
+
+    // For each device, as export --target writes it; the page says where it plays as
+    // posted.
+    CToneMelody melody;
+    std::vector<ToneLoss> losses;
+    ASSERT_TRUE(ReadOttFile(parts.message, melody, losses, error)) << error;
+    EXPECT_NE(page->body.find("<a href=\"/tone/1/devices\">For devices</a>"), std::string::npos);
+    auto devices = Client().Get("/tone/1/devices");
+    ASSERT_TRUE(devices);
+    EXPECT_EQ(devices->status, 200);
+    for (const char* device : {"flipper.fmf", "bluejay.bin", "meshtastic.rtttl"}) {
+        const std::string name(device);
+        const ToneTarget* target = ToneTargetNamed(name.substr(0, name.find('.')));
+        ASSERT_NE(target, nullptr);
+        std::string bytes;
+        CTargetFit fit;
+        ASSERT_TRUE(ExportToTarget(melody, *target, TargetFormForPath(*target, name), bytes, losses, fit, error));
+        auto file = Client().Get("/tone/1/" + name);
+        ASSERT_TRUE(file);
+        EXPECT_EQ(file->status, 200) << name;
+        EXPECT_EQ(file->body, bytes) << name;
+        EXPECT_NE(devices->body.find("href=\"/tone/1/" + name + "\""), std::string::npos) << name;
+    }
+    for (const char* missing : {"/tone/1/flipper.ott", "/tone/1/pager.rtttl", "/tone/1/flipper.", "/tone/9/esphome.rtttl"})
+        EXPECT_EQ(Client().Get(missing)->status, 404) << missing;
 }
 
 TEST_F(GalleryHttpTest, RendersEachPreviewOnceAndKeepsIt)

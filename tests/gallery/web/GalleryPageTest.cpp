@@ -420,6 +420,20 @@ TEST_F(GalleryPages, SaysWhenAStoredToneDoesNotDecode)
     EXPECT_TRUE(Has(body, "(the stored ringing tone does not decode: the command length is 1 instead of 2"));
     EXPECT_TRUE(Has(body, "1970-01-01 00:00 UTC"));
     EXPECT_TRUE(Has(Get("/api/tones").m_strBody, "\"rtttl\":null"));
+    EXPECT_TRUE(Has(Get("/tone/1/devices").m_strBody, "The stored ringing tone does not decode"));
+}
+
+TEST_F(GalleryPages, MarksTheDevicesAToneFitsAsPosted)
+{
+    CToneRecord tone = Tone("a", "High", ToneCategory::Others, 0);
+    tone.m_message = MessageOf("High", 120, {MakeNote(95, 2, 0), MakeNote(84, 2, 0)});
+    Add({tone});
+    const std::string body = Get("/tone/1/devices").m_strBody;
+    EXPECT_TRUE(Has(body, "<tr><td><a href=\"/tone/1/esphome.rtttl\" download>esphome .rtttl</a></td><td>ESPHome and "
+                          "Home Assistant rtttl buzzers and speakers</td><td class=\"as-posted\">as posted</td></tr>"));
+    // b7 is above what CircuitPython plays: the tune is moved an octave down for it.
+    EXPECT_TRUE(Has(body, "<td>fitted: the tune is moved 1 octave down into what circuitpython plays (c4-c#7)</td>"));
+    EXPECT_EQ(Get("/tone/2/devices").m_nStatus, 404);
 }
 
 TEST_F(GalleryPages, ASearchShowsItsWordsAndKeepsThemInItsPageLinks)
