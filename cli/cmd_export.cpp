@@ -28,7 +28,8 @@ int ExportForDevice(const CliExportArgs& parsed)
     CliWarnLosses(losses);
     if (!bWritten)
         return CliFailure(parsed.strOutput + " is not written: " + error);
-    if (CliNoNoteLeft(fit.melody, losses, read))
+    // One line says what the fit cut; the writer's losses count note by note.
+    if (CliNoNoteLeft(fit.melody, losses, read + fit.changes.size()))
         return CliFailure(parsed.strInput + ": no note is left to write; " + parsed.strOutput + " is not written");
     std::fprintf(stderr, "zorvattone-cli: %s: %zu notes, %.2f s%s\n", target.name, fit.melody.notes.size(),
                  fit.dSeconds, fit.changes.empty() ? ", as written" : "");

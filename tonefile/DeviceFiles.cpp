@@ -86,19 +86,16 @@ bool WriteEscMelody(const CToneMelody& melody, std::vector<std::uint8_t>& out, s
     out = {static_cast<std::uint8_t>(tempo >> 8), static_cast<std::uint8_t>(tempo & 0xFF), kDefaultOctave,
            kDefaultLength};
     for (const RingtoneNote& note : melody.notes) {
-        const double ms = Milliseconds(note, tempo);
-        const int pitch = NotePitch(note);
-        if (pitch < 0) {
-            AddEscPairs(out, std::lround(ms), 0);
+        const CEscNote esc = EscNoteOf(note, tempo);
+        if (esc.dHertz == 0) {
+            AddEscPairs(out, std::lround(esc.dMilliseconds), 0);
             continue;
         }
-        const double hz = EscHertz(pitch);
-        const double wait = std::round(1e6 / (hz * 24.72) - 399.3 / 24.72);
-        if (wait < 1 || wait > kEscLargest) {
+        if (esc.nWait < 1 || esc.nWait > kEscLargest) {
             error = RtttlTokenOf(note) + " is outside what the ESC plays (d#3-d7)";
             return false;
         }
-        AddEscPairs(out, std::lround(ms * hz / 1000), static_cast<int>(wait));
+        AddEscPairs(out, esc.nPulses, static_cast<int>(esc.nWait));
     }
     if (out.size() > kEscMelodyBytes) {
         error = "the melody takes " + std::to_string((out.size() - kEscHeaderBytes) / 2) + " of the block's " +

@@ -211,9 +211,34 @@ double PitchHertz(int pitch)
     return 440.0 * std::pow(2.0, (pitch - 57) / 12.0);
 }
 
-double EscHertz(int pitch)
+CEscNote EscNoteOf(const RingtoneNote& note, std::int32_t tempo)
 {
-    return std::round(PitchHertz(pitch) * 10) / 10;
+    // The configurators' arithmetic, step for step, so that the block is theirs.
+    static const double kTwelfthRoot = std::pow(2.0, 1.0 / 12);
+    constexpr double kC4 = 261.63;
+    const double beat = 60000.0 / (tempo > 0 ? tempo : 63);
+    const unsigned specifier = NoteSpecifierCode(note);
+    const double factor = specifier == 1 ? 1.5 : specifier == 2 ? 1.75 : specifier == 3 ? 2.0 / 3 : 1;
+    CEscNote esc;
+    esc.dMilliseconds = beat * 4 / kRtttlLengths[NoteDurationCode(note)] * factor;
+    const int pitch = NotePitch(note);
+    if (pitch < 0)
+        return esc;
+    esc.dHertz = std::round(kC4 * std::pow(kTwelfthRoot, pitch - 48) * 1e1) / 1e1;
+    esc.nWait = std::lround(1000000 / (esc.dHertz * 24.72) - 399.3 / 24.72);
+    esc.nPulses = std::lround(esc.dMilliseconds / (1000 / esc.dHertz));
+    return esc;
+}
+
+double EscSeconds(const CToneMelody& melody)
+{
+    double ms = 0;
+    for (const RingtoneNote& note : melody.notes) {
+        const CEscNote esc = EscNoteOf(note, melody.nTempo);
+        ms += esc.dHertz == 0 ? std::round(esc.dMilliseconds)
+                              : static_cast<double>(esc.nPulses) / (1e6 / (24.72 * static_cast<double>(esc.nWait) + 399.3)) * 1000;
+    }
+    return ms / 1000;
 }
 
 double ToneSeconds(const CToneMelody& melody)
@@ -228,21 +253,16 @@ double ToneSeconds(const CToneMelody& melody)
 std::size_t EscItemsOf(const CToneMelody& melody, bool& playable)
 {
     playable = true;
-    const double tempo = melody.nTempo > 0 ? melody.nTempo : 63;
     std::size_t items = 0;
     for (const RingtoneNote& note : melody.notes) {
-        const double ms = NoteTicks(note, kTicksPerQuarter) * 60000.0 / tempo / kTicksPerQuarter;
-        const int pitch = NotePitch(note);
-        if (pitch < 0) {
-            items += static_cast<std::size_t>(std::max(1.0, std::ceil(std::round(ms) / kEscRestLimit)));
+        const CEscNote esc = EscNoteOf(note, melody.nTempo);
+        if (esc.dHertz == 0) {
+            items += static_cast<std::size_t>(std::max(1.0, std::ceil(std::round(esc.dMilliseconds) / kEscRestLimit)));
             continue;
         }
-        const double hz = EscHertz(pitch);
-        const double wait = std::round(1e6 / (hz * 24.72) - 399.3 / 24.72);
-        if (wait < 1 || wait > 255)
+        if (esc.nWait < 1 || esc.nWait > 255)
             playable = false;
-        const double pulses = std::round(ms * hz / 1000);
-        items += static_cast<std::size_t>(std::max(1.0, std::ceil(pulses / kEscPulseLimit)));
+        items += static_cast<std::size_t>(std::max(1.0, std::ceil(static_cast<double>(esc.nPulses) / kEscPulseLimit)));
     }
     return items;
 }
@@ -265,6 +285,6 @@ CTargetFit FitToTarget(const CToneMelody& melody, const ToneTarget& target)
     }
     MoveIntoRange(fit, target);
     EndWithinBudget(fit, target);
-    fit.dSeconds = ToneSeconds(fit.melody);
+    fit.dSeconds = target.maxEscItems > 0 ? EscSeconds(fit.melody) : ToneSeconds(fit.melody);
     return fit;
 }

@@ -69,8 +69,19 @@ struct CTargetFit {
 // The frequency a device plays the note number at (a4 = 57 at 440 Hz).
 [[nodiscard]] double PitchHertz(int pitch);
 
-// The frequency the ESC configurators convert a note at: PitchHertz to 0.1 Hz.
-[[nodiscard]] double EscHertz(int pitch);
+// A note as the ESC configurators convert it (npm bluejay-rtttl-parse): its length in
+// ms, its frequency to 0.1 Hz from c4 = 261.63 Hz, the wait that sets the pitch (the
+// ESC plays 1..255) and the pulses that last its length. A rest has its length only.
+struct CEscNote {
+    double dMilliseconds = 0;
+    double dHertz = 0; // 0 for a rest
+    long nWait = 0;
+    long nPulses = 0;
+};
+[[nodiscard]] CEscNote EscNoteOf(const RingtoneNote& note, std::int32_t tempo);
+// How long the ESC plays a fitted tune: each note's pulses at the frequency its wait
+// gives, which differs a little from the note's.
+[[nodiscard]] double EscSeconds(const CToneMelody& melody);
 
 // Pitch and length pairs of the EEPROM block that `melody` takes (as the ESC
 // configurators convert RTTTL: notes as pulse counts of at most 255 each, rests as

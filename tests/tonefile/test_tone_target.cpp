@@ -30,7 +30,8 @@ TEST(ToneTarget, ATuneThatFitsIsKeptAsItIs)
         const CTargetFit fit = FitToTarget(melody, target);
         EXPECT_TRUE(fit.changes.empty()) << target.name;
         EXPECT_EQ(fit.melody.notes, melody.notes) << target.name;
-        EXPECT_DOUBLE_EQ(fit.dSeconds, 4 * 1.75) << target.name;
+        // An ESC plays each note's pulses at the pitch its wait gives: a little off.
+        EXPECT_NEAR(fit.dSeconds, 4 * 1.75, target.maxEscItems > 0 ? 0.02 : 1e-9) << target.name;
     }
     EXPECT_EQ(ToneTargetNamed("ESPHome"), &Target("esphome"));
     EXPECT_EQ(ToneTargetNamed("esp"), nullptr);

@@ -1,7 +1,8 @@
 // zorvattone-screenshots: takes the README's pictures of the desktop program with
 // its real windows on fake services (no sound device, no network needed): the main
 // window after a recording of the demo song's melody with its rhythm kept, the Post Ringtone dialog after
-// an upload, the Setup dialog, the How To box and the About box. Writes nothing outside OUTPUT_DIR and a
+// an upload, Export Ringtone's file types with the devices (screenshot-export.png), the Setup dialog, the
+// How To box and the About box. Writes nothing outside OUTPUT_DIR and a
 // temporary directory of its own. With a second song, also the main window on it
 // (screenshot-song.png): the suggestion taken, the start where its tune begins, the
 // recording kept to one message.
@@ -11,6 +12,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -25,11 +29,11 @@
 #include "prompt/Prompt.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SettingsStore.h"
-#include "tests/support/FakeFileChooser.h"
 #include "tests/support/FakeHttpTransport.h"
 #include "tests/support/FakeModalRunner.h"
 #include "tests/support/FakeProgramStarter.h"
 #include "ui/ControlIds.h"
+#include "ui/FileChooser.h"
 #include "ui/HowToDlg.h"
 #include "ui/PostDlg.h"
 #include "ui/SetupDefaults.h"
@@ -103,6 +107,48 @@ void RecordFitted(CZorvatToneView& view)
     view.findChild<QPushButton*>(QStringLiteral("recordWithoutPlaying"))->click();
 }
 
+// Export Ringtone's save dialog as Qt draws it, its file types open, taken from the
+// screen (the list is a window of its own); then cancelled. No other dialog is asked.
+class CExportPicture final : public CFileChooser {
+public:
+    explicit CExportPicture(const QDir& out) : m_out(out) {}
+
+    [[nodiscard]] bool Ok() const { return m_bOk; }
+
+    bool GetOpenFileName(QWidget*, const QString&, const QString&, const QString&, QString&) override { return false; }
+    bool GetSaveFileName(QWidget* owner, const QString& caption, const QString& filter, const QString&,
+                         const QString& initialPath, QString&, QString*) override
+    {
+        // An empty folder of its own, so that nothing of the machine's shows.
+        QTemporaryDir folder;
+        QFileDialog dlg(owner, caption, folder.path(), filter);
+        dlg.setOption(QFileDialog::DontUseNativeDialog);
+        dlg.setAcceptMode(QFileDialog::AcceptSave);
+        dlg.selectFile(initialPath);
+        dlg.resize(900, 380);
+        dlg.show();
+        Settle();
+        auto* types = dlg.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        if (types)
+            types->showPopup();
+        Settle();
+        const QRect area = dlg.frameGeometry().adjusted(0, 0, 0, 440);
+        const QString path = m_out.filePath(QStringLiteral("screenshot-export.png"));
+        m_bOk = types && QGuiApplication::primaryScreen()
+                             ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                             .save(path);
+        if (m_bOk)
+            std::printf("%s\n", qPrintable(path));
+        if (types)
+            types->hidePopup();
+        return false;
+    }
+
+private:
+    QDir m_out;
+    bool m_bOk = false;
+};
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -122,7 +168,7 @@ int main(int argc, char* argv[])
     CMemorySettingsStore settings;
     FillProfile(settings, tempDir);
     CRecordingPrompt prompt;
-    CFakeFileChooser files;
+    CExportPicture files(out);
     CFakeModalRunner modal;
     CSilentMidiOutput output;
     CManualClock clock;
@@ -163,6 +209,9 @@ int main(int argc, char* argv[])
         bOk = Save(post, out, "screenshot-post.png") && bOk;
     });
     view.OnPostRingtone();
+
+    view.OnExportRingtone();
+    bOk = files.Ok() && bOk;
 
     // The directory the Setup dialog offers, not the scratch one used above.
     settings.SetString(kProfileSystem, kProfileTempDir, DefaultTempDirectory());
