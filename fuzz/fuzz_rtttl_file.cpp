@@ -1,6 +1,8 @@
 // Any text as an RTTTL file of one or more ringtones. Every ringtone the reader
 // accepts is written as RTTTL text that the reader takes again, whole: the same
 // number of notes or more (a double dot becomes a note and a rest), none left out.
+// Fitted to each device, it keeps within the device's budget and range, and the
+// device's file is written.
 
 #include <cstdint>
 #include <cstdlib>
@@ -8,7 +10,35 @@
 #include <string_view>
 #include <vector>
 
+#include "tonefile/DeviceFiles.h"
 #include "tonefile/RtttlFile.h"
+#include "tonefile/ToneTarget.h"
+
+namespace {
+
+void FitToEveryDevice(const CToneMelody& melody)
+{
+    for (const ToneTarget& target : ToneTargets()) {
+        const CTargetFit fit = FitToTarget(melody, target);
+        bool playable = true;
+        std::vector<ToneLoss> ignored;
+        if ((target.maxNotes > 0 && fit.melody.notes.size() > target.maxNotes) ||
+            (target.maxEscItems > 0 && (EscItemsOf(fit.melody, playable) > target.maxEscItems || !playable)) ||
+            (target.maxCharacters > 0 && WriteRtttlText(fit.melody, ignored, target.dotPlace).size() > target.maxCharacters))
+            std::abort();
+        for (const RingtoneNote& note : fit.melody.notes)
+            if (NotePitch(note) >= 0 && (NotePitch(note) < target.lowestPitch || NotePitch(note) > target.highestPitch))
+                std::abort();
+        for (TargetForm form : {target.form, target.otherForm}) {
+            std::string bytes;
+            std::string error;
+            if (!WriteTargetFile(target, form, fit.melody, bytes, ignored, error))
+                std::abort();
+        }
+    }
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -36,6 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 std::abort();
         if (back.notes.size() < melody.notes.size() || SplitRtttlFile(written).size() != 1)
             std::abort();
+        FitToEveryDevice(melody);
     }
     return 0;
 }

@@ -194,6 +194,9 @@ private:
     void OnRtttlEdited();
     // The line under the box after an export or an import; it belongs to the box's text.
     void ShowToneFileLine(const std::string& line);
+    // The exported file written whole, or the reason shown; then what it holds under the box.
+    void WriteExport(bool bMade, const std::string& error, const std::string& path, const std::string& bytes,
+                     const std::vector<ToneLoss>& losses, const std::string& figures);
     // Export Ringtone to a device's file type: fitted, written, and said under the box.
     void ExportForDevice(const CToneMelody& melody, std::vector<ToneLoss>& losses, const ToneTarget& target,
                          TargetForm form, const std::string& path);

@@ -155,6 +155,13 @@ void CZorvatToneView::OnExportRingtone()
                                      PromptButtons::OkCancel) == PromptAnswer::Ok)
             bMade = WriteNoteToneFile(*format, melody, true, bytes, losses, error);
     }
+    WriteExport(bMade, error, path, bytes, losses, std::string());
+}
+
+void CZorvatToneView::WriteExport(bool bMade, const std::string& error, const std::string& path,
+                                  const std::string& bytes, const std::vector<ToneLoss>& losses,
+                                  const std::string& figures)
+{
     if (!bMade) {
         if (!error.empty())
             m_services.m_prompt.Show("Cannot export the ringtone: " + error + ".", kErrorCaption, PromptIcon::Stop);
@@ -166,7 +173,7 @@ void CZorvatToneView::OnExportRingtone()
         return;
     }
     const std::string lost = LossSummary(losses);
-    ShowToneFileLine("Exported to " + path + (lost.empty() ? "" : "; " + lost));
+    ShowToneFileLine("Exported to " + path + figures + (lost.empty() ? "" : "; " + lost));
 }
 
 void CZorvatToneView::ExportForDevice(const CToneMelody& melody, std::vector<ToneLoss>& losses,
@@ -175,20 +182,11 @@ void CZorvatToneView::ExportForDevice(const CToneMelody& melody, std::vector<Ton
     std::string bytes;
     std::string error;
     CTargetFit fit;
-    if (!ExportToTarget(melody, target, form, bytes, losses, fit, error)) {
-        m_services.m_prompt.Show("Cannot export the ringtone: " + error + ".", kErrorCaption, PromptIcon::Stop);
-        return;
-    }
-    FileError written;
-    if (!ReplaceFileWith(path, bytes.data(), bytes.size(), written)) {
-        ShowFileError(m_services.m_prompt, "write", path, written.strReason);
-        return;
-    }
+    const bool bMade = ExportToTarget(melody, target, form, bytes, losses, fit, error);
     char figures[64];
     std::snprintf(figures, sizeof figures, " for %s: %zu notes, %.2f s", target.name, fit.melody.notes.size(),
                   fit.dSeconds);
-    const std::string lost = LossSummary(losses);
-    ShowToneFileLine("Exported to " + path + figures + (lost.empty() ? "" : "; " + lost));
+    WriteExport(bMade, error, path, bytes, losses, figures);
 }
 
 void CZorvatToneView::OnImportRingtone()

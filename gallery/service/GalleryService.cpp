@@ -291,15 +291,23 @@ CGalleryAnswer CGalleryService::Listing(const CListingRequest& request, bool bJs
     return answer;
 }
 
-CGalleryAnswer CGalleryService::Fetch(std::int64_t id, ToneDownload kind)
+std::optional<CGalleryAnswer> CGalleryService::ReadTone(std::int64_t id, CToneRecord& tone)
 {
-    CToneRecord tone;
     bool found = false;
     std::string error;
     if (!m_store.GetTone(id, tone, found, error))
         return Reply(kUnavailable, "Ringtone unavailable", {"The gallery could not read the ringtone: " + error + "."});
     if (!found)
         return Reply(404, "Ringtone not found", {"There is no ringtone number " + std::to_string(id) + "."}, true);
+    return std::nullopt;
+}
+
+CGalleryAnswer CGalleryService::Fetch(std::int64_t id, ToneDownload kind)
+{
+    CToneRecord tone;
+    if (std::optional<CGalleryAnswer> failed = ReadTone(id, tone))
+        return *failed;
+    std::string error;
     CGalleryAnswer answer;
     switch (kind) {
     case ToneDownload::Midi:
@@ -331,12 +339,8 @@ CGalleryAnswer CGalleryService::Fetch(std::int64_t id, ToneDownload kind)
 CGalleryAnswer CGalleryService::DevicesPage(std::int64_t id)
 {
     CToneRecord tone;
-    bool found = false;
-    std::string error;
-    if (!m_store.GetTone(id, tone, found, error))
-        return Reply(kUnavailable, "Ringtone unavailable", {"The gallery could not read the ringtone: " + error + "."});
-    if (!found)
-        return Reply(404, "Ringtone not found", {"There is no ringtone number " + std::to_string(id) + "."}, true);
+    if (std::optional<CGalleryAnswer> failed = ReadTone(id, tone))
+        return *failed;
     CGalleryAnswer answer;
     answer.m_strBody = RenderDevicesPage(tone);
     return answer;
@@ -350,12 +354,9 @@ CGalleryAnswer CGalleryService::FetchForDevice(std::int64_t id, std::string_view
         return Reply(404, "No such device file", {"The gallery offers no such file for a device."}, true);
     const TargetForm form = extension == target->extension ? target->form : target->otherForm;
     CToneRecord tone;
-    bool found = false;
+    if (std::optional<CGalleryAnswer> failed = ReadTone(id, tone))
+        return *failed;
     std::string error;
-    if (!m_store.GetTone(id, tone, found, error))
-        return Reply(kUnavailable, "Ringtone unavailable", {"The gallery could not read the ringtone: " + error + "."});
-    if (!found)
-        return Reply(404, "Ringtone not found", {"There is no ringtone number " + std::to_string(id) + "."}, true);
     CToneMelody melody;
     std::vector<ToneLoss> losses;
     CTargetFit fit;

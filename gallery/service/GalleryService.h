@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -53,6 +54,10 @@ public:
     [[nodiscard]] CGalleryAnswer Delete(std::int64_t id, std::string_view password, std::string_view client = {});
 
 private:
+    // The stored ringtone `id`; the answer to give instead when it cannot be read or
+    // there is none.
+    [[nodiscard]] std::optional<CGalleryAnswer> ReadTone(std::int64_t id, CToneRecord& tone);
+
     enum class PasswordVerdict { Known, NewAuthor, Wrong, TooManyWrong, Failed };
 
     [[nodiscard]] PasswordVerdict CheckPassword(const CCheckedUpload& upload, std::string_view client,
