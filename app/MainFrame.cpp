@@ -103,7 +103,7 @@ void CMainFrame::OnDocumentOpened(const QString& path)
 
 void CMainFrame::OnPlayingChanged(bool bPlaying)
 {
-    for (QAction* pAction : {m_pNew, m_pOpen, m_pSave, m_pImport, m_pExport})
+    for (QAction* pAction : {m_pNew, m_pOpen, m_pSave, m_pImport, m_pExport, m_pExportSong})
         pAction->setEnabled(!bPlaying);
     for (QAction* pAction : m_recentActions)
         pAction->setEnabled(!bPlaying);

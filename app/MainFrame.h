@@ -71,6 +71,7 @@ private:
     QAction* m_pSave = nullptr;
     QAction* m_pImport = nullptr;
     QAction* m_pExport = nullptr;
+    QAction* m_pExportSong = nullptr;
     QList<QAction*> m_recentActions;
     QString m_strProgramDir;
 };

@@ -31,7 +31,10 @@ void CMainFrame::CreateMenu()
     m_pExport = MakeAction("&Export Ringtone...", CommandId::kExportRingtone,
                            "Save the RTTTL box's ringtone as an .rtttl, .ott, .imy, .ogg or .m4r file");
     connect(m_pExport, &QAction::triggered, m_pView, &CZorvatToneView::OnExportRingtone);
-    m_pFileMenu->addActions({m_pImport, m_pExport});
+    m_pExportSong = MakeAction("Export &Song Ringtone...", CommandId::kExportSongRingtone,
+                               "Save the overview's range of the song as an iPhone or Android ringtone");
+    connect(m_pExportSong, &QAction::triggered, m_pView, &CZorvatToneView::OnExportSongRingtone);
+    m_pFileMenu->addActions({m_pImport, m_pExport, m_pExportSong});
     m_pFileMenu->addSeparator();
     m_pExit = MakeAction("E&xit", CommandId::kExit, "Quit the application; prompts to save documents", "Exit");
     m_pFileMenu->addAction(m_pExit);

@@ -1,6 +1,7 @@
-// zorvattone-cli-audio: "export" of the sound formats (.ogg, .m4r), a program of its
-// own so that the tool's other commands start without the synthesizer and the
-// encoders. It takes export's arguments and says what export says.
+// zorvattone-cli-audio: "export" of the sound formats (.ogg, .m4r) and "ringtone", a
+// program of its own so that the tool's other commands start without the synthesizer
+// and the encoders. It takes export's arguments and says what export says, or
+// "ringtone" and its arguments.
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/CliSongRingtone.h"
 #include "cli/CliToneFile.h"
 #include "fileio/RemoveRegularFile.h"
 #include "tonefile/ToneAudio.h"
@@ -51,6 +53,8 @@ private:
 
 int Run(const std::vector<std::string>& args)
 {
+    if (!args.empty() && args[0] == "ringtone")
+        return RunSongRingtone({args.begin() + 1, args.end()});
     CliExportArgs parsed;
     if (int rc = CliParseExportArgs(args, parsed); rc != kExitOk)
         return rc;

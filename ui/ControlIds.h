@@ -108,6 +108,7 @@ inline constexpr int kHowTo = 32773;
 inline constexpr int kRtttlFormat = 32774;
 inline constexpr int kImportRingtone = 32780;
 inline constexpr int kExportRingtone = 32781;
+inline constexpr int kExportSongRingtone = 32782;
 inline constexpr int kNew = 57600;
 inline constexpr int kOpen = 57601;
 inline constexpr int kSaveAs = 57603;

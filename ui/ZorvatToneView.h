@@ -131,6 +131,9 @@ public slots:
     // chosen, as zorvattone-cli export (--target) does; the line under the box says
     // where and what the format could not hold.
     void OnExportRingtone();
+    // The overview's range of the song as a phone ringtone (.m4r or .ogg), as
+    // zorvattone-cli ringtone --from START --seconds LENGTH makes it.
+    void OnExportSongRingtone();
     // Reads an .rtttl, .ott or .imy file into the box, as zorvattone-cli import does.
     void OnImportRingtone();
     // Write the captured RTTTL text to "ZvTone.nok", or the captured ringtone as hex

@@ -6,6 +6,7 @@
 
 #include "engine/devices/FluidSynthOutput.h"
 #include "engine/devices/SoundFontPath.h"
+#include "engine/sequencer/ChannelFilterOutput.h"
 #include "engine/sequencer/ManualClock.h"
 #include "engine/sequencer/MidiEngine.h"
 
@@ -114,8 +115,9 @@ bool CWavRenderer::RenderWith(const CMidiSong& song, const WavRenderOptions& opt
         return Fail("no General MIDI SoundFont found (install fluid-soundfont-gm or set ZORVAT_SOUNDFONT)");
 
     CFluidSynthOutput synth(CFluidSynthOutput::Mode::Offline, soundFont, options.nSampleRate);
+    CChannelFilterOutput sounding(synth, options.wChannelMask);
     CManualClock clock;
-    CMidiEngine engine(synth, clock);
+    CMidiEngine engine(sounding, clock);
     if (!engine.OpenDevice())
         return Fail("cannot open the synthesizer: " + synth.LastError());
     std::array<std::string, CMidiEngine::kChannels> names;
@@ -139,6 +141,8 @@ bool CWavRenderer::RenderWith(const CMidiSong& song, const WavRenderOptions& opt
         ok = pump.RenderUntilTick(tick + 1);
         if (!ok || engine.AllTracksEnded() || pump.AtLastFrame())
             break;
+        if (options.progress && options.uMaxMilliseconds > 0 && tick % kTicksPerSecond == 0)
+            options.progress(static_cast<double>(tick) * 1000 / kTicksPerSecond / options.uMaxMilliseconds);
         clock.Step(1);
         ++tick;
     }

@@ -22,6 +22,9 @@ struct WavRenderOptions {
     int nSampleRate = 44100;
     int nChannels = 2;                   // 1: the synthesizer's stereo mixed down
     std::string strSoundFont;            // empty: FindSoundFont()
+    std::uint16_t wChannelMask = 0xFFFF; // bit n on: channel n sounds
+    // Called now and then with the share rendered (0..1) when the length is known.
+    std::function<void(double)> progress;
 };
 
 class CWavRenderer {

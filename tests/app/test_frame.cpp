@@ -74,7 +74,7 @@ TEST_F(MainFrameTest, TheMenuHasItsCommandsInOrderWithTheirPrompts)
     EXPECT_EQ(Frame().menuBar()->actions().at(1)->menu(), nullptr) << "Setup is a command on the bar";
     EXPECT_EQ(Captions(FileMenu()->actions()),
               QStringList({"&Open MIDI...", "Save &As...", "&New", "-", "&Import Ringtone...", "&Export Ringtone...",
-                           "-", "E&xit"}));
+                           "Export &Song Ringtone...", "-", "E&xit"}));
     QMenu* pHelp = Frame().menuBar()->actions().at(2)->menu();
     EXPECT_EQ(Captions(pHelp->actions()), QStringList({"&About Zorvat Zavi...", "How &to...", "&RTTTL format..."}));
 

@@ -12,7 +12,7 @@
 namespace {
 
 // Open MIDI, Save As, New, a separator and Exit.
-constexpr qsizetype kFixedItems = 8;
+constexpr qsizetype kFixedItems = 9;
 
 class RecentFilesTest : public AppTest {
 protected:
@@ -40,7 +40,7 @@ TEST_F(RecentFilesTest, EachOpenedFileGoesFirstInTheProfileAndTheFileMenu)
     EXPECT_EQ(Entry(3), "");
     EXPECT_EQ(FileMenu(), QStringList({"&Open MIDI...", "Save &As...", "&New", "-", "&1 " + m_dir.filePath("b.mid"),
                                        "&2 " + m_dir.filePath("a.mid"), "-",
-                           "&Import Ringtone...", "&Export Ringtone...", "-", "E&xit"}));
+                           "&Import Ringtone...", "&Export Ringtone...", "Export &Song Ringtone...", "-", "E&xit"}));
 }
 
 TEST_F(RecentFilesTest, KeepsFourEntriesAndMovesAReopenedFileUp)
@@ -81,7 +81,7 @@ TEST_F(RecentFilesTest, AListedFileThatNoLongerOpensLeavesTheList)
     EXPECT_EQ(m_prompt.Entries()[0].text, "Failed to open document.");
     EXPECT_EQ(Entry(1), "");
     EXPECT_EQ(FileMenu(), QStringList({"&Open MIDI...", "Save &As...", "&New", "-", "&Import Ringtone...",
-                                       "&Export Ringtone...", "-", "E&xit"}));
+                                       "&Export Ringtone...", "Export &Song Ringtone...", "-", "E&xit"}));
 }
 
 TEST_F(RecentFilesTest, ASongTheProgramRefusesToPlayIsNotListedAndLeavesTheListWhenOpenedFromIt)

@@ -55,6 +55,7 @@ protected:
             {"post", "--name", "Tone", "--category", "others", "--host", "127.0.0.1:1", in},
             {"export", in, "-o", m_dir.File("tone.ott")},
             {"import", in},
+            {"ringtone", in, "-o", m_dir.File("tone.m4r")},
         };
     }
     // The tool with its home here, killed should it ever wait (exit code 124).

@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
 #include <filesystem>
-
 #include <string>
 #include <vector>
 

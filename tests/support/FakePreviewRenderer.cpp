@@ -11,6 +11,10 @@
 bool CFakePreviewRenderer::RenderPreview(std::span<const std::uint8_t>, std::string& ogg, std::string& error)
 {
     ++m_nCalls;
+    {
+        std::unique_lock lock(m_mutex);
+        m_released.wait(lock, [this] { return !m_bHeld; });
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(m_nDelayMs.load()));
     if (m_bFail) {
         error = "the fake renderer was told to fail";
@@ -27,4 +31,19 @@ bool CFakePreviewRenderer::RenderPreview(std::span<const std::uint8_t>, std::str
         return false;
     }
     return true;
+}
+
+void CFakePreviewRenderer::Hold()
+{
+    std::lock_guard lock(m_mutex);
+    m_bHeld = true;
+}
+
+void CFakePreviewRenderer::Release()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_bHeld = false;
+    }
+    m_released.notify_all();
 }

@@ -4,6 +4,8 @@
 // it makes has the same size. It can be told to fail, or to take its time.
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 #include "gallery/preview/PreviewRenderer.h"
 
@@ -15,8 +17,15 @@ public:
     void SetFail(bool bFail) { m_bFail = bFail; }
     // Each render takes this long, as a real one may.
     void SetDelayMs(int ms) { m_nDelayMs = ms; }
+    // While held, every render waits, so that none frees its place however slowly
+    // the test's own requests arrive; Release lets them all go on.
+    void Hold();
+    void Release();
 
 private:
+    std::mutex m_mutex;
+    std::condition_variable m_released;
+    bool m_bHeld = false;
     std::atomic<int> m_nCalls{0};
     std::atomic<bool> m_bFail{false};
     std::atomic<int> m_nDelayMs{0};

@@ -66,6 +66,21 @@ TEST_F(ExportTest, ADevicesFileTypeWritesWhatTheCommandLineWritesForIt)
     }
 }
 
+// The overview's range of the song as a phone ringtone, byte for byte what the
+// command line makes of the same range.
+TEST_F(ExportTest, ASongRingtoneIsTheFileTheCommandLineRenders)
+{
+    const std::string demo = std::string(ZT_SOURCE_DIR) + "/data/demo.mid";
+    ASSERT_TRUE(View().OpenMidiFile(demo));
+    m_files.QueueAnswer(QString::fromStdString(Path("demo.m4r")));
+    View().OnExportSongRingtone();
+    EXPECT_TRUE(m_files.Requests().back().strFilter.startsWith(QStringLiteral("iPhone ringtone, up to 29.5 s (*.m4r)")));
+    EXPECT_TRUE(LineUnderTheBox().startsWith(QStringLiteral("Exported the song ringtone to "))) << LineUnderTheBox().toStdString();
+    const ProgramResult r = RunCli({"ringtone", demo, "--from", "0", "--seconds", "29.5", "-o", Path("cli.m4r")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadFile(Path("demo.m4r")), ReadFile(Path("cli.m4r")));
+}
+
 TEST_F(ExportTest, ImportFillsTheBoxAsTheCommandLineReadsTheFile)
 {
     ASSERT_TRUE(WriteFile(Path("two.rtttl"), "One:d=4,o=5,b=100:c,e,g\nTwo:d=8,o=6,b=200:c,d\n"));

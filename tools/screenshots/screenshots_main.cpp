@@ -1,8 +1,8 @@
 // zorvattone-screenshots: takes the README's pictures of the desktop program with
 // its real windows on fake services (no sound device, no network needed): the main
 // window after a recording of the demo song's melody with its rhythm kept, the Post Ringtone dialog after
-// an upload, Export Ringtone's file types with the devices (screenshot-export.png), the Setup dialog, the
-// How To box and the About box. Writes nothing outside OUTPUT_DIR and a
+// an upload, Export Ringtone's file types with the devices (screenshot-export.png) and Export Song
+// Ringtone's (screenshot-song-ringtone.png), the Setup dialog, the How To box and the About box. Writes nothing outside OUTPUT_DIR and a
 // temporary directory of its own. With a second song, also the main window on it
 // (screenshot-song.png): the suggestion taken, the start where its tune begins, the
 // recording kept to one message.
@@ -133,8 +133,10 @@ public:
             types->showPopup();
         Settle();
         const QRect area = dlg.frameGeometry().adjusted(0, 0, 0, 440);
-        const QString path = m_out.filePath(QStringLiteral("screenshot-export.png"));
-        m_bOk = types && QGuiApplication::primaryScreen()
+        const bool bSong = caption.contains(QStringLiteral("Song"));
+        const QString path =
+            m_out.filePath(bSong ? QStringLiteral("screenshot-song-ringtone.png") : QStringLiteral("screenshot-export.png"));
+        m_bOk = (m_bOk || !bSong) && types && QGuiApplication::primaryScreen()
                              ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
                              .save(path);
         if (m_bOk)
@@ -211,6 +213,7 @@ int main(int argc, char* argv[])
     view.OnPostRingtone();
 
     view.OnExportRingtone();
+    view.OnExportSongRingtone();
     bOk = files.Ok() && bOk;
 
     // The directory the Setup dialog offers, not the scratch one used above.

@@ -169,7 +169,8 @@ TEST_F(GalleryHttpTest, KeptPreviewsAreServedDuringARenderFloodThatTakesOnlyItsS
     for (int i = 0; i < 41; ++i)
         ASSERT_TRUE(Post("nick", "pw").m_bPosted);
     ASSERT_EQ(Client().Get("/tone/41.ogg")->status, 200);
-    m_pServer->Renderer().SetDelayMs(300);
+    // No render ends while the flood comes in, however slowly its threads start.
+    m_pServer->Renderer().Hold();
     std::vector<std::thread> flood;
     std::atomic<int> refusedForTheAddress{0};
     for (int id = 1; id <= 40; ++id)
@@ -185,6 +186,9 @@ TEST_F(GalleryHttpTest, KeptPreviewsAreServedDuringARenderFloodThatTakesOnlyItsS
         if (auto kept = Client().Get("/tone/41.ogg"); kept && kept->status == 200)
             ++keptServed;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    for (int wait = 0; wait < 200 && refusedForTheAddress.load() < 40 - 16; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    m_pServer->Renderer().Release();
     for (std::thread& request : flood)
         request.join();
     EXPECT_EQ(keptServed, 10);
