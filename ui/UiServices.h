@@ -30,6 +30,8 @@ struct CUiServices {
     int m_nSecondTimerMs = 1000;
     // How often the form shows the meters' latest pitches, milliseconds.
     int m_nMeterTimerMs = 50;
+    // How long long work runs before its progress dialog shows, milliseconds.
+    int m_nProgressShowMs = 1000;
     // Port and time-outs of the gallery upload (the host is the profile's home site).
     CUploadOptions m_upload{};
     // Where the hidden test-upload button sends its fixed post.

@@ -1,7 +1,6 @@
 // Export Song Ringtone: the overview's range of the whole arrangement as a phone
 // ringtone, as zorvattone-cli ringtone --from START --seconds LENGTH makes it.
 
-#include <QApplication>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QSlider>
@@ -61,14 +60,12 @@ void CZorvatToneView::OnExportSongRingtone()
     SongRingtoneReport report;
     bool bMade = PlanSongRingtone(m_songNotes, request, range, error);
     if (bMade) {
-        // Shown only when the rendering takes longer than a second.
+        // Shown only when the rendering takes longer than a second; once shown, a
+        // modal progress dialog keeps the window drawn as its value moves.
         QProgressDialog progress(QStringLiteral("Rendering the song ringtone..."), QString(), 0, 100, this);
         progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(1000);
-        options.progress = [&](double done) {
-            progress.setValue(static_cast<int>(done * 100));
-            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        };
+        progress.setMinimumDuration(m_services.m_nProgressShowMs);
+        options.progress = [&](double done) { progress.setValue(static_cast<int>(done * 100)); };
         bMade = RenderSongRingtone(m_doc.GetSong(), m_songNotes, range, options, bytes, report, error);
     }
     if (!bMade) {

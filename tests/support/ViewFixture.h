@@ -119,7 +119,7 @@ protected:
     CFakeProgramStarter m_programs;
     CFakeHttpTransport m_http;
     CUiServices m_services{m_settings, m_prompt,   m_files, m_modal,  m_output,
-                           m_clock,    m_programs, m_http,  kNeverMs, kNeverMs};
+                           m_clock,    m_programs, m_http,  kNeverMs, kNeverMs, kNeverMs};
     CZorvatToneDoc m_doc;
     std::unique_ptr<CZorvatToneView> m_pView;
 };
