@@ -20,6 +20,7 @@
 #include "settings/ProfileKeys.h"
 #include "settings/ProfileReader.h"
 #include "upload/CurlHttpTransport.h"
+#include "upload/HostAddress.h"
 #include "upload/PostOpenHandler.h"
 #include "upload/StatusLine.h"
 
@@ -96,37 +97,6 @@ bool ParseCategory(const std::string& word, int& nPosition)
     return false;
 }
 
-// "host", "host:port", "[v6 address]" or "[v6 address]:port".
-bool ParseHost(const std::string& text, std::string& host, std::uint16_t& wPort)
-{
-    std::string portText;
-    if (!text.empty() && text[0] == '[') {
-        std::size_t close = text.find(']');
-        if (close == std::string::npos)
-            return false;
-        host = text.substr(1, close - 1);
-        if (close + 1 < text.size()) {
-            if (text[close + 1] != ':')
-                return false;
-            portText = text.substr(close + 2);
-        }
-    } else {
-        std::size_t colon = text.find(':');
-        host = text.substr(0, colon);
-        if (colon != std::string::npos)
-            portText = text.substr(colon + 1);
-    }
-    if (host.empty())
-        return false;
-    if (portText.empty())
-        return text.back() != ':';
-    long nPort = 0;
-    if (!ParseWholeNumber(portText, 1, 65535, nPort))
-        return false;
-    wPort = static_cast<std::uint16_t>(nPort);
-    return true;
-}
-
 int RunPost(const std::vector<std::string>& args)
 {
     CCommandArgs parsed(args, {"--name", "--category", "--host"}, {"--truncate"});
@@ -145,8 +115,10 @@ int RunPost(const std::vector<std::string>& args)
     std::optional<std::string> homeSite;
     if (std::optional<std::string> hostText = parsed.Value("--host")) {
         homeSite.emplace();
-        if (!ParseHost(*hostText, *homeSite, options.m_wPort))
+        std::optional<std::uint16_t> port;
+        if (!ParseHostAddress(*hostText, *homeSite, port))
             return CliUsageError("post", "--host takes HOST or HOST:PORT (port 1 to 65535)");
+        options.m_wPort = port.value_or(options.m_wPort);
     }
 
     std::string text;

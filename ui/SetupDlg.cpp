@@ -11,6 +11,7 @@
 #include "ui/Captions.h"
 #include "ui/FileChooser.h"
 #include "ui/SetupDefaults.h"
+#include "upload/HostAddress.h"
 
 namespace {
 
@@ -153,6 +154,13 @@ void CSetupDlg::OnOK()
         return;
     if (m_strHomeSite.empty())
         return Refuse(std::string("Please key Zorvat home site.\r\n(Example: ") + kDefaultHomeSite + ")",
+                      "Zorvat Home Site Require");
+    std::string host;
+    std::optional<std::uint16_t> port;
+    if (!ParseHostAddress(m_strHomeSite, host, port))
+        return Refuse(std::string("Please key Zorvat home site as a host name or HOST:PORT (a port from 1 to "
+                                  "65535).\r\n(Example: ") +
+                          kDefaultHomeSite + ")",
                       "Zorvat Home Site Require");
     if (!Store(kProfileSystem, kProfileHomeSite, m_strHomeSite))
         return;

@@ -141,6 +141,10 @@ void CZorvatToneView::OnStop()
     m_pPlay->setEnabled(true);
     m_pRecordNow->setEnabled(true);
     m_pTuneStart->setEnabled(true);
+    // Play takes the focus before Stop is disabled: Qt would hand it on to "Mute On",
+    // and a press of Space would then uncheck every channel.
+    if (m_pStop->hasFocus())
+        m_pPlay->setFocus(Qt::OtherFocusReason);
     m_pStop->setEnabled(false);
     EnableRingtoneBox(true);
     UpdateData(false);

@@ -1,12 +1,15 @@
 #include "upload/PostController.h"
 
+#include <optional>
 #include <utility>
 
 #include "fileio/ReadWholeFile.h"
 #include "fileio/RemoveRegularFile.h"
 #include "settings/ProfileKeys.h"
+#include "upload/HostAddress.h"
 #include "upload/UploadBody.h"
 #include "upload/UploadSession.h"
+#include "upload/UploadStatusText.h"
 
 bool CPostController::Open(const std::string& packagePath, const CSettingsStore& settings, CPrompt& prompt)
 {
@@ -65,9 +68,22 @@ void CPostController::Transfer(CHttpTransport& transport, CStatusLine& statusLin
 {
     if (m_state != PostState::Uploading)
         return;
-    CUploadSession session(transport, statusLine, m_options);
+    // The home site may name its port ("gallery.example:8080"); without one, the
+    // options' port.
+    std::string host;
+    std::optional<std::uint16_t> port;
+    if (!ParseHostAddress(m_strHomeSite, host, port)) {
+        m_bTransferOk = false;
+        m_strResult = "The home site \"" + m_strHomeSite +
+                      "\" is not a host name or HOST:PORT (a port from 1 to 65535): correct it in Setup.";
+        statusLine.SetText(std::string(kStatusFailed));
+        return;
+    }
+    CUploadOptions options = m_options;
+    options.m_wPort = port.value_or(options.m_wPort);
+    CUploadSession session(transport, statusLine, options);
     m_bTransferOk = session.Upload(
-        m_strHomeSite,
+        host,
         BuildUploadBody(m_strNickname, m_strPassword, m_strToneName, UploadCategoryWord(m_nCategory), m_data),
         m_strResult);
 }

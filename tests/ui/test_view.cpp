@@ -97,6 +97,20 @@ TEST_F(ZorvatToneViewTest, TheHiddenControlsExistDisabledAndStayHidden)
     EXPECT_TRUE(Find<QCheckBox>(Form::kFullView)->isHidden());
 }
 
+// Stop hands the focus to Play, not on to "Mute On", where Space would uncheck every
+// channel before the next take.
+TEST_F(ZorvatToneViewTest, AfterStopTheFocusIsOnPlay)
+{
+    OpenTune();
+    QApplication::setActiveWindow(View().window());
+    View().OnPlay();
+    Button(Form::kStop)->setFocus();
+    ASSERT_TRUE(Button(Form::kStop)->hasFocus());
+    View().OnStop();
+    EXPECT_TRUE(Button(Form::kPlay)->hasFocus());
+    EXPECT_FALSE(Button(Form::kMute)->hasFocus());
+}
+
 TEST_F(ZorvatToneViewTest, TheInstrumentListHoldsThe128NamesWithNoChoiceMade)
 {
     QComboBox* pList = Find<QComboBox>(Form::kInstrument);

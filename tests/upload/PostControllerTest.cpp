@@ -45,11 +45,12 @@ struct PostControllerTest : ::testing::Test {
     }
 
     // An opened controller with a name and a category, ready to post.
-    void OpenReady(std::size_t nBytes = 3)
+    void OpenReady(std::size_t nBytes = 3) { OpenReady(nBytes, controller); }
+    void OpenReady(std::size_t nBytes, CPostController& post)
     {
-        ASSERT_TRUE(controller.Open(WritePackage(nBytes), settings, prompt));
-        controller.SetToneName("My Tone");
-        controller.SetCategory(1);
+        ASSERT_TRUE(post.Open(WritePackage(nBytes), settings, prompt));
+        post.SetToneName("My Tone");
+        post.SetCategory(1);
         prompt.Clear();
     }
 
@@ -203,6 +204,36 @@ TEST_F(PostControllerTest, TheHomeSiteIsReadWhenPostIsPressed)
     settings.SetString("SYSTEM", "EMAIL", "10.1.2.3");
     ASSERT_TRUE(controller.Post(settings, transport, status, prompt));
     EXPECT_EQ(transport.Requests()[0].m_strHost, "10.1.2.3");
+}
+
+// The home site may name its port, as the tool's --host does; a bare IPv6 address
+// names none. A port that is no port is said, and nothing is sent.
+TEST_F(PostControllerTest, TheHomeSiteMayNameItsPort)
+{
+    const struct {
+        const char* site;
+        const char* host;
+        std::uint16_t port;
+    } cases[] = {{"gallery.example:8080", "gallery.example", 8080},
+                 {"[::1]:9123", "::1", 9123},
+                 {"::1", "::1", 9011},
+                 {"10.1.2.3", "10.1.2.3", 9011}};
+    for (const auto& c : cases) {
+        CFakeHttpTransport sent;
+        CPostController post;
+        OpenReady(1, post);
+        settings.SetString("SYSTEM", "EMAIL", c.site);
+        ASSERT_TRUE(post.Post(settings, sent, status, prompt)) << c.site;
+        ASSERT_EQ(sent.Requests().size(), 1u) << c.site;
+        EXPECT_EQ(sent.Requests()[0].m_strHost, c.host) << c.site;
+        EXPECT_EQ(sent.Requests()[0].m_wPort, c.port) << c.site;
+    }
+    OpenReady();
+    settings.SetString("SYSTEM", "EMAIL", "gallery.example:http");
+    EXPECT_FALSE(controller.Post(settings, transport, status, prompt));
+    EXPECT_TRUE(transport.Requests().empty());
+    ASSERT_FALSE(prompt.Entries().empty());
+    EXPECT_NE(prompt.Entries().back().text.find("is not a host name or HOST:PORT"), std::string::npos);
 }
 
 TEST_F(PostControllerTest, ASuccessShowsThePostResultAndNeverEnablesPostAgain)
