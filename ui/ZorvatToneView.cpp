@@ -8,6 +8,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include "prompt/Prompt.h"
 #include "song/GmNames.h"
@@ -68,8 +70,19 @@ void CZorvatToneView::UpdateData(bool bSaveAndValidate)
     NameChannelControls();
     // Setting the same text again would move the cursor and the scroll position.
     QString rtttl = QString::fromStdString(m_strRtttl);
-    if (m_pRtttl->toPlainText() != rtttl)
-        m_pRtttl->setPlainText(rtttl);
+    if (m_pRtttl->toPlainText() != rtttl) {
+        // An edit of its own rather than a new document: Ctrl+Z brings the text back
+        // that a recording, an import or a new song replaced. A take empties the box
+        // when it begins; its text joins that edit, so that one Ctrl+Z undoes both.
+        QTextCursor all(m_pRtttl->document());
+        if (m_pRtttl->toPlainText().isEmpty() && m_pRtttl->document()->isUndoAvailable())
+            all.joinPreviousEditBlock();
+        else
+            all.beginEditBlock();
+        all.select(QTextCursor::Document);
+        all.insertText(rtttl);
+        all.endEditBlock();
+    }
     m_pRecordTime->setText(QString::fromStdString(m_strRecordTime));
 }
 

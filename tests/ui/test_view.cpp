@@ -111,6 +111,21 @@ TEST_F(ZorvatToneViewTest, AfterStopTheFocusIsOnPlay)
     EXPECT_FALSE(Button(Form::kMute)->hasFocus());
 }
 
+// A take that records nothing (no channel checked) writes its bare header, as Stop
+// does; Ctrl+Z brings back the ringtone it replaced.
+TEST_F(ZorvatToneViewTest, UndoBringsBackTheTextARecordingReplaced)
+{
+    OpenTune();
+    const QString kept = QStringLiteral("Kept:d=4,o=5,b=125:4c5,4e5,");
+    Rtttl()->setPlainText(kept);
+    Button(Form::kMute)->click();
+    View().OnPlay();
+    View().OnStop();
+    ASSERT_NE(Rtttl()->toPlainText(), kept);
+    Rtttl()->undo();
+    EXPECT_EQ(Rtttl()->toPlainText(), kept);
+}
+
 TEST_F(ZorvatToneViewTest, TheInstrumentListHoldsThe128NamesWithNoChoiceMade)
 {
     QComboBox* pList = Find<QComboBox>(Form::kInstrument);
