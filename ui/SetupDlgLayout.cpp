@@ -108,6 +108,7 @@ QGroupBox* CSetupDlg::BuildSystemGroup(int labelWidth)
     m_pTempDir = MakeEdit(pSystem, ControlId::Setup::kTempDir);
     m_pMediaPlayer = MakeEdit(pSystem, ControlId::Setup::kMediaPlayer);
     m_pBrowse = new QPushButton(QStringLiteral("..."), pSystem);
+    m_pBrowse->setAccessibleName(QStringLiteral("Browse for the media player"));
     m_pBrowse->setObjectName(ControlName(ControlId::Setup::kBrowseMediaPlayer));
     m_pBrowse->setAutoDefault(false);
     m_pBrowse->setFixedWidth(m_pBrowse->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 16);
@@ -133,6 +134,7 @@ QGroupBox* CSetupDlg::BuildSoundGroup(int labelWidth)
     auto* pSound = new QGroupBox(QStringLiteral("Sound"), this);
     m_pSoundOutput = new QComboBox(pSound);
     m_pSoundOutput->setObjectName(ControlName(ControlId::Setup::kSoundOutput));
+    m_pSoundOutput->setAccessibleName(QStringLiteral("Sound output"));
     // A long port name must not widen the fixed-size dialog.
     m_pSoundOutput->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_pSoundOutput->setMinimumContentsLength(24);
@@ -141,6 +143,7 @@ QGroupBox* CSetupDlg::BuildSoundGroup(int labelWidth)
         m_pSoundOutput->addItem(QString::fromStdString(name), QString::fromStdString(name));
     m_pSoundFont = MakeEdit(pSound, ControlId::Setup::kSoundFont);
     m_pBrowseSoundFont = new QPushButton(QStringLiteral("..."), pSound);
+    m_pBrowseSoundFont->setAccessibleName(QStringLiteral("Browse for the SoundFont"));
     m_pBrowseSoundFont->setObjectName(ControlName(ControlId::Setup::kBrowseSoundFont));
     m_pBrowseSoundFont->setAutoDefault(false);
     m_pBrowseSoundFont->setFixedWidth(m_pBrowse->width());

@@ -201,6 +201,7 @@ void CZorvatToneView::OnRtttlEdited()
     const RingtoneSketch& sketch = m_pPicture->Sketch();
     if (text.empty() || !sketch.bHeaderRead) {
         m_pOctets->clear();
+        m_pOctets->setAccessibleName(QStringLiteral("Message size"));
         return;
     }
     const bool bFits = sketch.nOctets <= kMaxRingtoneOctets;
@@ -208,5 +209,7 @@ void CZorvatToneView::OnRtttlEdited()
                            .arg(sketch.nOctets)
                            .arg(kMaxRingtoneOctets)
                            .arg(sketch.nPhoneTempo));
+    // A screen reader says the name, not the label's text: the name carries it.
+    m_pOctets->setAccessibleName(QStringLiteral("Message size: ") + m_pOctets->text());
     m_pOctets->setStyleSheet(bFits ? QString() : QStringLiteral("color: #c00000;"));
 }

@@ -152,6 +152,7 @@ TEST_F(AssistTest, ThePictureFollowsTheTextAndTheLineUnderTheBoxReportsWhatListe
     // What one message holds of the text as it is typed, and the tempo a phone plays.
     QLabel* pOctets = Child<QLabel>("ringtoneOctets");
     EXPECT_EQ(pOctets->text(), "20 of 130 octets, played at 125 beats a minute on a phone");
+    EXPECT_EQ(pOctets->accessibleName(), "Message size: " + pOctets->text()) << "a screen reader says the name";
     EXPECT_TRUE(pOctets->styleSheet().isEmpty());
     QString tooLong = QStringLiteral("demo:d=4,o=5,b=120:");
     for (int i = 0; i < 90; ++i)

@@ -137,6 +137,10 @@ TEST_F(SetupDlgTest, HasItsCaptionFieldsAndLinuxExamples)
                              "Password", "Confirm", "Zorvat Home Site", "Path", "Media Player"})
         EXPECT_TRUE(texts.contains(QString::fromUtf8(text))) << text;
     EXPECT_EQ(Button(*dlg, ControlId::Setup::kBrowseMediaPlayer)->text(), "...");
+    // The two "..." buttons and the output list have names of their own for a screen reader.
+    EXPECT_EQ(Button(*dlg, ControlId::Setup::kBrowseMediaPlayer)->accessibleName(), "Browse for the media player");
+    EXPECT_EQ(Button(*dlg, ControlId::Setup::kBrowseSoundFont)->accessibleName(), "Browse for the SoundFont");
+    EXPECT_EQ(dlg->findChild<QWidget*>(ControlName(ControlId::Setup::kSoundOutput))->accessibleName(), "Sound output");
     EXPECT_EQ(Button(*dlg, ControlId::kOk)->text(), "OK");
     EXPECT_EQ(Button(*dlg, ControlId::kCancel)->text(), "Cancel");
 }
