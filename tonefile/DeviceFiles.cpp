@@ -10,16 +10,10 @@
 
 namespace {
 
-constexpr std::uint16_t kTicksPerQuarter = 96;
 constexpr std::size_t kEscHeaderBytes = 4;
 constexpr int kEscLargest = 255;
 constexpr int kDefaultOctave = 5;
 constexpr int kDefaultLength = 4;
-
-double Milliseconds(const RingtoneNote& note, std::int32_t tempo)
-{
-    return NoteTicks(note, kTicksPerQuarter) * 60000.0 / (tempo > 0 ? tempo : 63) / kTicksPerQuarter;
-}
 
 std::string FlipperNote(const RingtoneNote& note)
 {
@@ -73,7 +67,7 @@ void AddEscPairs(std::vector<std::uint8_t>& out, long count, int second)
 std::string WriteFlipperMusic(const CToneMelody& melody)
 {
     std::string text = "Filetype: Flipper Music Format\nVersion: 0\nBPM: " +
-                       std::to_string(melody.nTempo > 0 ? melody.nTempo : 63) + "\nDuration: " +
+                       std::to_string(PlayedTempo(melody)) + "\nDuration: " +
                        std::to_string(kDefaultLength) + "\nOctave: " + std::to_string(kDefaultOctave) + "\nNotes: ";
     for (std::size_t i = 0; i < melody.notes.size(); ++i)
         text += (i ? ", " : "") + FlipperNote(melody.notes[i]);
@@ -82,7 +76,7 @@ std::string WriteFlipperMusic(const CToneMelody& melody)
 
 bool WriteEscMelody(const CToneMelody& melody, std::vector<std::uint8_t>& out, std::string& error)
 {
-    const std::int32_t tempo = melody.nTempo > 0 ? melody.nTempo : 63;
+    const std::int32_t tempo = PlayedTempo(melody);
     out = {static_cast<std::uint8_t>(tempo >> 8), static_cast<std::uint8_t>(tempo & 0xFF), kDefaultOctave,
            kDefaultLength};
     for (const RingtoneNote& note : melody.notes) {
@@ -116,7 +110,7 @@ std::string WriteToneHeader(const CToneMelody& melody)
     for (const RingtoneNote& note : melody.notes) {
         const int pitch = NotePitch(note);
         const long hz = pitch < 0 ? 0 : std::lround(PitchHertz(pitch));
-        text += "    {" + std::to_string(hz) + ", " + std::to_string(std::lround(Milliseconds(note, melody.nTempo))) +
+        text += "    {" + std::to_string(hz) + ", " + std::to_string(std::lround(NoteMilliseconds(note, PlayedTempo(melody)))) +
                 "},\n";
     }
     text += "};\nstatic const unsigned int " + id + "Notes = " + std::to_string(melody.notes.size()) + ";\n";

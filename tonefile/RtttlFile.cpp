@@ -282,8 +282,7 @@ std::string WriteRtttlText(const CToneMelody& melody, std::vector<ToneLoss>& los
         notes.insert(notes.end(), said.begin(), said.end());
     }
     const int octave = DefaultOctaveOf(notes);
-    const std::int32_t tempo = melody.nTempo > 0 ? melody.nTempo : TempoOfCode(TempoCode(melody.nTempo));
-    std::string text = RtttlHeader(NameForText(melody.strName, losses), tempo, octave);
+    std::string text = RtttlHeader(NameForText(melody.strName, losses), PlayedTempo(melody), octave);
     // No comma after the last note: several readers take one for another note.
     for (const RingtoneNote& note : notes)
         AppendNote(text, note, octave, dotPlace == RtttlDotPlace::BeforeOctave);

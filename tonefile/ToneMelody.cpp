@@ -1,5 +1,7 @@
 #include "tonefile/ToneMelody.h"
 
+#include "ringtone/SmartMessaging.h"
+
 namespace {
 
 constexpr unsigned kShortestCode = 5; // 1/32
@@ -54,4 +56,15 @@ std::vector<RingtoneNote> SayableNotes(const RingtoneNote& note, const char* for
                           std::string(format) + (specifier == 2 ? " has no double dot" : " has no 2/3 length") +
                               ": written " + Tokens(notes)});
     return notes;
+}
+
+std::int32_t PlayedTempo(const CToneMelody& melody)
+{
+    return melody.nTempo > 0 ? melody.nTempo : TempoOfCode(TempoCode(melody.nTempo));
+}
+
+double NoteMilliseconds(const RingtoneNote& note, std::int32_t tempo)
+{
+    constexpr std::uint16_t kTicksPerQuarter = 96;
+    return NoteTicks(note, kTicksPerQuarter) * 60000.0 / tempo / kTicksPerQuarter;
 }

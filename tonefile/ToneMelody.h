@@ -36,6 +36,13 @@ struct ToneLoss {
 // adds a half, a double dot three quarters, the 2/3 length takes two thirds.
 [[nodiscard]] std::uint32_t NoteTicks(const RingtoneNote& note, std::uint16_t ticksPerQuarter);
 
+// The tempo the tone plays at: its own, or for none (0 or less, which the reader warns
+// of as "played as b=25") the slowest a ringing-tone message says.
+[[nodiscard]] std::int32_t PlayedTempo(const CToneMelody& melody);
+
+// How long the note lasts at `tempo` beats a minute (> 0), in milliseconds.
+[[nodiscard]] double NoteMilliseconds(const RingtoneNote& note, std::int32_t tempo);
+
 // The note in plain and single-dotted lengths, which every reader says alike: a double
 // dot is the dotted note and the quarter it lacks as a rest; the 2/3 length is the
 // next shorter length dotted (3/4, the nearest), or plain at 1/32. Adds one Changed

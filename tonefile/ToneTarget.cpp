@@ -216,7 +216,7 @@ CEscNote EscNoteOf(const RingtoneNote& note, std::int32_t tempo)
     // The configurators' arithmetic, step for step, so that the block is theirs.
     static const double kTwelfthRoot = std::pow(2.0, 1.0 / 12);
     constexpr double kC4 = 261.63;
-    const double beat = 60000.0 / (tempo > 0 ? tempo : 63);
+    const double beat = 60000.0 / tempo;
     const unsigned specifier = NoteSpecifierCode(note);
     const double factor = specifier == 1 ? 1.5 : specifier == 2 ? 1.75 : specifier == 3 ? 2.0 / 3 : 1;
     CEscNote esc;
@@ -234,7 +234,7 @@ double EscSeconds(const CToneMelody& melody)
 {
     double ms = 0;
     for (const RingtoneNote& note : melody.notes) {
-        const CEscNote esc = EscNoteOf(note, melody.nTempo);
+        const CEscNote esc = EscNoteOf(note, PlayedTempo(melody));
         ms += esc.dHertz == 0 ? std::round(esc.dMilliseconds)
                               : static_cast<double>(esc.nPulses) / (1e6 / (24.72 * static_cast<double>(esc.nWait) + 399.3)) * 1000;
     }
@@ -243,11 +243,10 @@ double EscSeconds(const CToneMelody& melody)
 
 double ToneSeconds(const CToneMelody& melody)
 {
-    std::uint64_t ticks = 0;
+    double ms = 0;
     for (const RingtoneNote& note : melody.notes)
-        ticks += NoteTicks(note, kTicksPerQuarter);
-    const double tempo = melody.nTempo > 0 ? melody.nTempo : 63;
-    return static_cast<double>(ticks) / kTicksPerQuarter * 60.0 / tempo;
+        ms += NoteMilliseconds(note, PlayedTempo(melody));
+    return ms / 1000;
 }
 
 std::size_t EscItemsOf(const CToneMelody& melody, bool& playable)
@@ -255,7 +254,7 @@ std::size_t EscItemsOf(const CToneMelody& melody, bool& playable)
     playable = true;
     std::size_t items = 0;
     for (const RingtoneNote& note : melody.notes) {
-        const CEscNote esc = EscNoteOf(note, melody.nTempo);
+        const CEscNote esc = EscNoteOf(note, PlayedTempo(melody));
         if (esc.dHertz == 0) {
             items += static_cast<std::size_t>(std::max(1.0, std::ceil(std::round(esc.dMilliseconds) / kEscRestLimit)));
             continue;
@@ -271,7 +270,7 @@ CTargetFit FitToTarget(const CToneMelody& melody, const ToneTarget& target)
 {
     CTargetFit fit;
     fit.melody.strName = melody.strName;
-    fit.melody.nTempo = melody.nTempo;
+    fit.melody.nTempo = PlayedTempo(melody); // what the reader said it plays at
     for (const RingtoneNote& note : melody.notes) {
         const std::vector<RingtoneNote> said = SayableNotes(note, target.name, fit.changes);
         fit.melody.notes.insert(fit.melody.notes.end(), said.begin(), said.end());

@@ -78,6 +78,7 @@ struct CEscNote {
     long nWait = 0;
     long nPulses = 0;
 };
+// `tempo` in beats a minute, > 0 (PlayedTempo).
 [[nodiscard]] CEscNote EscNoteOf(const RingtoneNote& note, std::int32_t tempo);
 // How long the ESC plays a fitted tune: each note's pulses at the frequency its wait
 // gives, which differs a little from the note's.

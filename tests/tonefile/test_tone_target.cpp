@@ -37,6 +37,18 @@ TEST(ToneTarget, ATuneThatFitsIsKeptAsItIs)
     EXPECT_EQ(ToneTargetNamed("esp"), nullptr);
 }
 
+// A tone without a tempo plays at the one the reader named (b=25) on every device,
+// whose files then say it, with no second word on it.
+TEST(ToneTarget, ATuneWithoutATempoPlaysAtTheReadersTempo)
+{
+    const CToneMelody melody{"None", 0, {N(60, 2), N(62, 2), N(64, 2)}};
+    const CTargetFit fit = FitToTarget(melody, Target("flipper"));
+    EXPECT_TRUE(fit.changes.empty());
+    EXPECT_EQ(fit.melody.nTempo, 25);
+    EXPECT_DOUBLE_EQ(fit.dSeconds, 3 * 60.0 / 25);
+    EXPECT_NE(WriteFlipperMusic(fit.melody).find("BPM: 25\n"), std::string::npos);
+}
+
 TEST(ToneTarget, MovesTheWholeTuneByOctavesAndAnOutlierAlone)
 {
     // b7 and c#7 are above what CircuitPython plays (c#7 at most): one octave down
