@@ -4,8 +4,12 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QLayout>
+#include <QMenuBar>
 #include <QMimeData>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+#include <algorithm>
 #include <QUrl>
 
 #include "app/AboutDlg.h"
@@ -22,24 +26,57 @@ CMainFrame::CMainFrame(CUiServices& services, CZorvatToneDoc& doc, CRecentFileLi
     : QMainWindow(pParent), m_services(services), m_recent(recent),
       m_strProgramDir(QCoreApplication::applicationDirPath())
 {
-    // Caption, system menu and close box only: the form has one size.
+    // Caption, system menu and close box only: the window opens at the form's size,
+    // or at the screen's where the form is larger, and never grows past the form.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     setWindowTitle(QString::fromUtf8(kMainCaption));
     setAcceptDrops(true);
 
     m_pView = new CZorvatToneView(services, doc, this);
-    setCentralWidget(m_pView);
+    // On a screen smaller than the form the form scrolls, so no control is out of reach.
+    auto* pScroll = new QScrollArea(this);
+    pScroll->setObjectName(QStringLiteral("formScroll"));
+    pScroll->setFrameShape(QFrame::NoFrame);
+    pScroll->setWidgetResizable(true);
+    pScroll->setWidget(m_pView);
+    setCentralWidget(pScroll);
     // The accelerators' commands first: the File menu holds them.
     CreateAccelerators();
     CreateMenu();
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    FitToScreen();
 
     connect(m_pView, &CZorvatToneView::documentOpened, this, &CMainFrame::OnDocumentOpened);
     connect(m_pView, &CZorvatToneView::playingChanged, this, &CMainFrame::OnPlayingChanged);
 }
 
 CMainFrame::~CMainFrame() = default;
+
+QSize CMainFrame::WindowSizeOnScreen(const QSize& whole, const QSize& available, int scrollBarWidth)
+{
+    if (whole.width() <= available.width() && whole.height() <= available.height())
+        return whole;
+    // Room for the window manager's title bar and borders, which Qt learns only
+    // once the window is shown.
+    const QSize room = available - QSize(kBorderAllowance, kTitleAllowance);
+    QSize size = whole.boundedTo(room);
+    // A form that scrolls up and down keeps its width beside the scroll bar.
+    if (size.height() < whole.height())
+        size.setWidth(std::min(whole.width() + scrollBarWidth, room.width()));
+    return size;
+}
+
+void CMainFrame::FitToScreen()
+{
+    m_pView->adjustSize();
+    const int chrome = menuBar()->sizeHint().height();
+    const QSize whole = m_pView->sizeHint() + QSize(0, chrome);
+    const int scrollBarWidth = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    setMaximumSize(whole + QSize(scrollBarWidth, 0));
+    setMinimumSize(whole.boundedTo(QSize(kSmallestWidth, kSmallestHeight)));
+    const QScreen* pScreen = screen();
+    resize(pScreen ? WindowSizeOnScreen(whole, pScreen->availableGeometry().size(), scrollBarWidth) : whole);
+}
 
 QString CMainFrame::MidiFileOf(const QList<QUrl>& urls)
 {

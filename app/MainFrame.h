@@ -1,6 +1,7 @@
 #pragma once
-// The main window: one fixed-size window (no resizing, no minimise or maximise
-// box) that holds the form, with the menu "&File" ("&Open MIDI...", "Save &As..."
+// The main window (no minimise or maximise box) that holds the form: at the
+// form's size where the screen has room, otherwise as large as the screen allows
+// with the form scrolling in it; never larger than the form. It holds with the menu "&File" ("&Open MIDI...", "Save &As..."
 // and "&New", the recent files, "E&xit"), "&Setup" on the menu bar itself, and
 // "&Help" (About, How To, "&RTTTL format..."); and the accelerators Ctrl+N (new
 // document), Ctrl+O (open a MIDI file) and Ctrl+S (save the song as a MIDI file
@@ -33,6 +34,12 @@ public:
     // case; empty when there is none.
     [[nodiscard]] static QString MidiFileOf(const QList<QUrl>& urls);
 
+    // The window's size for a form and menu of `whole` on a screen whose free area
+    // is `available`: the whole where it fits, otherwise what the screen leaves
+    // after the window manager's title bar and borders, widened by a scroll bar
+    // of `scrollBarWidth` where the form scrolls up and down.
+    [[nodiscard]] static QSize WindowSizeOnScreen(const QSize& whole, const QSize& available, int scrollBarWidth);
+
     // The folder the program runs from, where Help looks for the installed RTTTL
     // format guide: the running program's unless set.
     void SetProgramDir(const QString& dir) { m_strProgramDir = dir; }
@@ -56,6 +63,12 @@ private slots:
     void OnPlayingChanged(bool bPlaying);
 
 private:
+    static constexpr int kTitleAllowance = 40;
+    static constexpr int kBorderAllowance = 8;
+    static constexpr int kSmallestWidth = 480;
+    static constexpr int kSmallestHeight = 320;
+
+    void FitToScreen();
     void CreateMenu();
     void CreateAccelerators();
     void RebuildRecentFiles();

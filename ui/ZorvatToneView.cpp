@@ -112,6 +112,7 @@ void CZorvatToneView::OnInitialUpdate()
         pMeter->setRange(CChannelMeters::kLow, CChannelMeters::kHigh);
     m_pSlider->setRange(0, static_cast<int>(seconds));
     m_pSlider->setValue(0);
+    m_bStartAtTune = false;
     // The arrow keys step one second, the Page keys ten.
     m_pSlider->setSingleStep(1);
     m_pSlider->setPageStep(kSliderPageSeconds);

@@ -238,6 +238,10 @@ private:
     std::array<std::int32_t, kChannels> m_bChannelCheck{};
 
     std::int32_t m_nRecordStart = 0;
+    // "Start where the tune begins" was the last to set the start: recordings start
+    // at the tune's bar to the tick, as the command line's --from auto does, until
+    // the user moves the start or changes the channels.
+    bool m_bStartAtTune = false;
     std::int32_t m_bPlaying = 0;
     std::int32_t m_bAllChannels = 1;
     bool m_bSongReady = false;

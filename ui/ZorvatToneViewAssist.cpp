@@ -94,6 +94,8 @@ void CZorvatToneView::CheckChannelAlone(int channel)
 
 void CZorvatToneView::ShowEnabledOnOverview()
 {
+    // The tune's start belongs to the channels it was found for.
+    m_bStartAtTune = false;
     m_pOverview->Model().SetEnabled(EnabledChannels());
     m_pOverview->Refresh();
 }
@@ -116,6 +118,7 @@ void CZorvatToneView::OnStartWhereTheTuneBegins()
     const int second = static_cast<int>(TuneStartSecond(m_songNotes, EnabledChannels()));
     m_pSlider->setValue(second);
     ShowElapsed(second);
+    m_bStartAtTune = true;
 }
 
 bool CZorvatToneView::KeepsRhythm() const
@@ -144,6 +147,7 @@ RecordingPlan CZorvatToneView::PlanRecording(int from, int seconds) const
     RecordingPlan plan;
     plan.bChannelOn = EnabledChannels();
     plan.uFromSecond = static_cast<std::uint32_t>(std::max(from, 0));
+    plan.bFromTune = m_bStartAtTune && from == m_pOverview->Model().RangeStart();
     plan.nSeconds = seconds;
     plan.strToneName = m_engine.GetToneName();
     plan.bKeepRhythm = KeepsRhythm();

@@ -26,7 +26,9 @@ namespace {
 
 using namespace ControlId::Form;
 
+// The meters give way first when the screen is narrow.
 constexpr int kMeterWidth = 160;
+constexpr int kNarrowestMeter = 96;
 
 template <typename W>
 W* Named(W* pWidget, int id)
@@ -273,7 +275,10 @@ QWidget* CZorvatToneView::BuildChannelStatistic()
         pMeter->setRange(CChannelMeters::kLow, CChannelMeters::kHigh);
         pMeter->setValue(CChannelMeters::kLow);
         pMeter->setTextVisible(false);
-        pMeter->setFixedSize(kMeterWidth, pLabel->sizeHint().height());
+        pMeter->setFixedHeight(pLabel->sizeHint().height());
+        pMeter->setMinimumWidth(kNarrowestMeter);
+        pMeter->setMaximumWidth(kMeterWidth);
+        pMeter->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         auto* pBox = Named(new QCheckBox(pGroup), ChannelCheckId(c));
         pBox->setChecked(true);
         pBox->setToolTip(QStringLiteral("Play and record channel %1").arg(c + 1));
@@ -313,6 +318,7 @@ void CZorvatToneView::ConnectControls()
     connect(m_pOverview, &CSongOverview::rangeStartChanged, this, [this](int second) {
         if (m_bPlaying)
             return;
+        m_bStartAtTune = false;
         m_pSlider->setValue(second);
         ShowElapsed(second);
     });
@@ -330,6 +336,8 @@ void CZorvatToneView::ConnectControls()
     connect(m_pSlider, &QSlider::sliderMoved, this, [this] { OnHScroll(SliderCode::kThumbTrack); });
     connect(m_pSlider, &QSlider::sliderReleased, this, [this] { OnHScroll(SliderCode::kThumbPosition); });
     connect(m_pSlider, &QSlider::actionTriggered, this, &CZorvatToneView::OnSliderAction);
+    // Any move by the user's hand leaves the tune's start.
+    connect(m_pSlider, &QSlider::actionTriggered, this, [this] { m_bStartAtTune = false; });
 
     m_secondTimer.setSingleShot(true);
     connect(&m_secondTimer, &QTimer::timeout, this, &CZorvatToneView::OnTimer);

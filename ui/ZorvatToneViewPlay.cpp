@@ -1,6 +1,7 @@
 #include <QAbstractSlider>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <cctype>
@@ -141,12 +142,13 @@ void CZorvatToneView::OnStop()
     m_pPlay->setEnabled(true);
     m_pRecordNow->setEnabled(true);
     m_pTuneStart->setEnabled(true);
-    // Play takes the focus before Stop is disabled: Qt would hand it on to "Mute On",
-    // and a press of Space would then uncheck every channel.
-    if (m_pStop->hasFocus())
-        m_pPlay->setFocus(Qt::OtherFocusReason);
-    m_pStop->setEnabled(false);
+    // The RTTTL box, which now holds the recording, takes the focus before Stop is
+    // disabled: Qt would hand it on to "Mute On", and a press of Space would then
+    // uncheck every channel.
     EnableRingtoneBox(true);
+    if (m_pStop->hasFocus())
+        m_pRtttl->setFocus(Qt::OtherFocusReason);
+    m_pStop->setEnabled(false);
     UpdateData(false);
 }
 

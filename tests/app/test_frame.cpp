@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
@@ -51,7 +53,7 @@ protected:
 
 } // namespace
 
-TEST_F(MainFrameTest, TheWindowHasOneSizeAndNoMinimiseOrMaximiseBox)
+TEST_F(MainFrameTest, TheWindowFitsTheScreenAndTheFormScrollsToEveryControl)
 {
     const Qt::WindowFlags flags = Frame().windowFlags();
     EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
@@ -59,13 +61,34 @@ TEST_F(MainFrameTest, TheWindowHasOneSizeAndNoMinimiseOrMaximiseBox)
     EXPECT_TRUE(flags.testFlag(Qt::WindowTitleHint));
     EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
     EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
-    EXPECT_EQ(Frame().minimumSize(), Frame().maximumSize());
-    EXPECT_EQ(Frame().size(), Frame().minimumSize());
-    EXPECT_GT(Frame().width(), 400);
+    // The test screen (800x600) is smaller than the form.
+    const QSize available = Frame().screen()->availableGeometry().size();
+    EXPECT_LE(Frame().width(), available.width());
+    EXPECT_LE(Frame().height(), available.height());
     const QSize before = Frame().size();
     ASSERT_TRUE(AppView().OpenMidiFile(Write("tune.mid", TuneBytes()).toStdString()));
-    Frame().layout()->activate();
     EXPECT_EQ(Frame().size(), before) << "a song's longer labels fit the same window";
+
+    auto* pScroll = Frame().findChild<QScrollArea*>(QStringLiteral("formScroll"));
+    ASSERT_NE(pScroll, nullptr);
+    for (int id : {ControlId::Form::kPost, ControlId::Form::kListen, ControlId::Form::kInstrument,
+                   ControlId::Form::ChannelCheckId(15)}) {
+        auto* pControl = AppView().findChild<QWidget*>(ControlName(id));
+        ASSERT_NE(pControl, nullptr) << id;
+        pScroll->ensureWidgetVisible(pControl);
+        const QRect shown(pControl->mapTo(pScroll->viewport(), QPoint(0, 0)), pControl->size());
+        EXPECT_TRUE(pScroll->viewport()->rect().contains(shown)) << qPrintable(ControlName(id));
+    }
+}
+
+TEST(MainFrameSize, TheFormsOwnSizeWhereItFitsTheScreenAndTheScreensWhereNot)
+{
+    const QSize form(983, 760);
+    EXPECT_EQ(CMainFrame::WindowSizeOnScreen(form, QSize(1400, 1000), 14), form);
+    // Title bar and borders left free; the scroll bar beside the form's full width.
+    EXPECT_EQ(CMainFrame::WindowSizeOnScreen(form, QSize(1024, 600), 14), QSize(997, 560));
+    EXPECT_EQ(CMainFrame::WindowSizeOnScreen(form, QSize(800, 600), 14), QSize(792, 560));
+    EXPECT_EQ(CMainFrame::WindowSizeOnScreen(QSize(1200, 500), QSize(1024, 600), 14), QSize(1016, 500));
 }
 
 TEST_F(MainFrameTest, TheMenuHasItsCommandsInOrderWithTheirPrompts)

@@ -15,12 +15,13 @@
 
 namespace {
 
-// A song of 40 s at 120 beats a minute: chords on channel 2 from the start, a
-// tune on channel 1 from second 10 in phrases of seven eighths and an eighth rest,
-// and a drum on channel 10 at second 20.
-std::vector<CTrackBytes> LateTune()
+// A song of 80 beats, 40 s at 120 beats a minute: chords on channel 2 from the
+// start, a tune on channel 1 from beat 20 (second 10) in phrases of seven eighths
+// and an eighth rest, and a drum on channel 10 at beat 80.
+std::vector<CTrackBytes> LateTune(std::uint32_t microsecondsPerQuarter = 500000)
 {
     CTrackBytes tune, chords, drums;
+    tune.Tempo(0, microsecondsPerQuarter);
     for (int i = 0; i < 140; ++i)
         tune.On(i == 0 ? 20 * 480 : (i % 7 == 0 ? 240 : 0), 0, 72 + i % 7).Off(240, 0, 72 + i % 7);
     for (int i = 0; i < 20; ++i)
@@ -122,6 +123,32 @@ TEST_F(OverviewTest, FitAndTheTuneStartGiveTheCommandLinesText)
     const ProgramResult second = RunCli(
         {"record", m_path.toStdString(), "--channel", "1", "--from", "10", "--seconds", "1", "--faithful"});
     EXPECT_EQ(Rtttl()->toPlainText().toStdString() + "\n", second.out);
+}
+
+// At 70 beats a minute the tune's bar lies at 17.14 s: the recording starts there to
+// the tick, as --from auto does, until the start is moved by hand.
+TEST_F(OverviewTest, TheTuneStartIsTheBarsExactTimeUntilTheStartIsMoved)
+{
+    const Bytes bytes = SmfBytes(480, LateTune(857143));
+    const QString path = Write("slow.mid", QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                                       static_cast<qsizetype>(bytes.size())));
+    ASSERT_TRUE(View().OpenMidiFile(path.toStdString()));
+    View().CheckChannelAlone(0);
+    View().findChild<QCheckBox*>(QStringLiteral("keepRhythm"))->setChecked(true);
+    View().findChild<QPushButton*>(QStringLiteral("startAtTune"))->click();
+    EXPECT_EQ(Slider()->value(), 17);
+    auto* pRecordNow = View().findChild<QPushButton*>(QStringLiteral("recordWithoutPlaying"));
+    pRecordNow->click();
+    const ProgramResult fromTune = RunCli({"record", path.toStdString(), "--channel", "1", "--from", "auto", "--faithful"});
+    ASSERT_EQ(fromTune.exitCode, 0) << fromTune.err;
+    EXPECT_EQ(Rtttl()->toPlainText().toStdString() + "\n", fromTune.out);
+
+    QTest::keyClick(Slider(), Qt::Key_Right);
+    QTest::keyClick(Slider(), Qt::Key_Left);
+    pRecordNow->click();
+    const ProgramResult fromSecond = RunCli({"record", path.toStdString(), "--channel", "1", "--from", "17", "--faithful"});
+    EXPECT_EQ(Rtttl()->toPlainText().toStdString() + "\n", fromSecond.out);
+    EXPECT_NE(fromSecond.out, fromTune.out);
 }
 
 } // namespace

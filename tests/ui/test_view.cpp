@@ -97,9 +97,9 @@ TEST_F(ZorvatToneViewTest, TheHiddenControlsExistDisabledAndStayHidden)
     EXPECT_TRUE(Find<QCheckBox>(Form::kFullView)->isHidden());
 }
 
-// Stop hands the focus to Play, not on to "Mute On", where Space would uncheck every
-// channel before the next take.
-TEST_F(ZorvatToneViewTest, AfterStopTheFocusIsOnPlay)
+// Stop hands the focus to the RTTTL box with the take, not on to "Mute On", where
+// Space would uncheck every channel before the next take.
+TEST_F(ZorvatToneViewTest, AfterStopTheFocusIsOnTheRingtone)
 {
     OpenTune();
     QApplication::setActiveWindow(View().window());
@@ -107,7 +107,7 @@ TEST_F(ZorvatToneViewTest, AfterStopTheFocusIsOnPlay)
     Button(Form::kStop)->setFocus();
     ASSERT_TRUE(Button(Form::kStop)->hasFocus());
     View().OnStop();
-    EXPECT_TRUE(Button(Form::kPlay)->hasFocus());
+    EXPECT_TRUE(Rtttl()->hasFocus());
     EXPECT_FALSE(Button(Form::kMute)->hasFocus());
 }
 
