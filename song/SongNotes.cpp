@@ -138,16 +138,20 @@ std::uint64_t CSongNotes::BarStartAtOrBefore(std::uint64_t tick) const
     return meter.qwTick + (tick - meter.qwTick) / meter.qwTicksPerBar * meter.qwTicksPerBar;
 }
 
-std::uint64_t CSongNotes::DistanceToBarLine(std::uint64_t tick) const
+std::uint64_t CSongNotes::NextBarLine(std::uint64_t tick) const
 {
-    const std::uint64_t before = BarStartAtOrBefore(tick);
-    std::uint64_t after = before + MeterAt(tick).qwTicksPerBar;
+    std::uint64_t after = BarStartAtOrBefore(tick) + MeterAt(tick).qwTicksPerBar;
     // A signature that comes before the bar is full starts the next bar there.
     auto next = std::upper_bound(m_meters.begin(), m_meters.end(), tick,
                                  [](std::uint64_t t, const MeterChange& c) { return t < c.qwTick; });
     if (next != m_meters.end())
         after = std::min(after, next->qwTick);
-    return std::min(tick - before, after - tick);
+    return after;
+}
+
+std::uint64_t CSongNotes::DistanceToBarLine(std::uint64_t tick) const
+{
+    return std::min(tick - BarStartAtOrBefore(tick), NextBarLine(tick) - tick);
 }
 
 std::uint32_t CSongNotes::TempoAt(std::uint64_t tick) const

@@ -70,6 +70,8 @@ public:
     // Bar lines follow the Time Signatures (4/4 before the first); a signature
     // starts a bar where it stands. The tick of the bar line at or before `tick`.
     [[nodiscard]] std::uint64_t BarStartAtOrBefore(std::uint64_t tick) const;
+    // The tick of the first bar line after `tick`.
+    [[nodiscard]] std::uint64_t NextBarLine(std::uint64_t tick) const;
     // Ticks from `tick` to the nearest bar line, before or after it.
     [[nodiscard]] std::uint64_t DistanceToBarLine(std::uint64_t tick) const;
 

@@ -1,14 +1,15 @@
 #pragma once
-// The strip that draws the whole song: a lane per channel that has notes, its
-// note onsets over time, the suggested channel (♪) and a close runner-up (♪?)
-// marked, the enabled channels highlighted, and the recording range as a window
-// whose start and end can be dragged.
+// The strip that draws the song: a lane per channel that has notes, its note
+// onsets over time, the suggested channel (♪) and a close runner-up (♪?) marked,
+// the enabled channels highlighted, the recording range as a window whose start
+// and end can be dragged, a ruler of seconds with the bar lines, the playhead
+// while playing and where the last fitted recording ended.
 //
 // Mouse: drag the start or the end of the window; click elsewhere in a lane to
-// check that channel alone. Keys: Left and Right move the start a second, Page Up
-// and Page Down ten; with Shift they move the end; Home puts the start at 0, End
-// the end at the song's end; Up and Down pick a lane, Enter or Space checks it
-// alone.
+// check that channel alone; Ctrl+wheel zooms. Keys: Left and Right move the start
+// a second, Page Up and Page Down ten; with Shift they move the end; Home puts the
+// start at 0, End the end at the song's end; Up and Down pick a lane (a screen
+// reader hears it), Enter or Space checks it alone; + and - zoom.
 
 #include <QWidget>
 
@@ -43,17 +44,22 @@ protected:
     void mouseMoveEvent(QMouseEvent* pEvent) override;
     void mouseReleaseEvent(QMouseEvent* pEvent) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
+    void wheelEvent(QWheelEvent* pEvent) override;
 
 private:
     enum class Drag { kNone, kStart, kEnd };
 
     [[nodiscard]] int LabelWidth() const;
     [[nodiscard]] QRect LaneArea() const;
-    [[nodiscard]] int XOfSecond(int second) const;
+    [[nodiscard]] int XOfSecond(double second) const;
     [[nodiscard]] int SecondAt(int x) const;
     [[nodiscard]] int LaneAt(int y) const;
     void MoveStart(int second);
     void MoveEnd(int second);
+    void PaintLanes(QPainter& painter, const QRect& area) const;
+    void PaintRange(QPainter& painter, const QRect& area) const;
+    void PaintRuler(QPainter& painter, const QRect& area) const;
+    void PaintFocus(QPainter& painter, const QRect& area);
 
     CSongOverviewModel m_model;
     Drag m_drag = Drag::kNone;

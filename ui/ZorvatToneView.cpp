@@ -124,6 +124,7 @@ void CZorvatToneView::OnInitialUpdate()
     FindSuggestion();
     m_pOverview->Model().SetSong(m_songNotes, m_ranked, static_cast<int>(seconds));
     m_pOverview->Refresh();
+    ShowRange();
     UpdateData(false);
 }
 
@@ -147,6 +148,7 @@ void CZorvatToneView::ShowNoSong()
     m_bPercussionNotes = false;
     m_pOverview->Model().Clear();
     m_pOverview->Refresh();
+    ShowRange();
     m_pTuneStart->setEnabled(false);
     ResetMeters();
     m_pOpen->setEnabled(true);

@@ -189,7 +189,11 @@ private:
     // the end), as the check boxes ask for it.
     [[nodiscard]] RecordingPlan PlanRecording(int from, int seconds) const;
     // The same, keeping the rhythm whatever the box says; empty when the song is refused.
-    [[nodiscard]] std::string CaptureKeepingRhythm(int from, int seconds) const;
+    // Also marks on the overview where a recording fitted to one message ended.
+    [[nodiscard]] std::string CaptureKeepingRhythm(int from, int seconds);
+    void ShowFitEnd(const RecordingOutcome& recording);
+    // The overview's range as text under it, after any change of the range.
+    void ShowRange();
     // The line under the box: what the last conversion left out.
     void ShowDropped(const CRingtoneConverter& converter);
     // The picture, the octet count and the phone's tempo for the box's text as it
@@ -274,6 +278,7 @@ private:
     QSlider* m_pSlider = nullptr;
     QLineEdit* m_pElapsed = nullptr;
     QLabel* m_pRecordTime = nullptr;
+    QLabel* m_pRange = nullptr;
     QPushButton* m_pShowRttl = nullptr;
     QPushButton* m_pShowPdu = nullptr;
     QCheckBox* m_pFullView = nullptr;

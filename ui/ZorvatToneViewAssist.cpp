@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "convert/RingtoneConverter.h"
+#include "engine/capture/FaithfulCapture.h"
 #include "engine/capture/RecordingPlan.h"
 #include "melody/MelodyFinder.h"
 #include "ringtone/RtttlReader.h"
@@ -118,6 +119,9 @@ void CZorvatToneView::OnStartWhereTheTuneBegins()
     const int second = static_cast<int>(TuneStartSecond(m_songNotes, EnabledChannels()));
     m_pSlider->setValue(second);
     ShowElapsed(second);
+    m_pOverview->Model().SetRangeStartAtTick(TuneStartTick(m_songNotes, EnabledChannels()));
+    m_pOverview->Refresh();
+    ShowRange();
     m_bStartAtTune = true;
 }
 
@@ -155,13 +159,29 @@ RecordingPlan CZorvatToneView::PlanRecording(int from, int seconds) const
     return plan;
 }
 
-std::string CZorvatToneView::CaptureKeepingRhythm(int from, int seconds) const
+std::string CZorvatToneView::CaptureKeepingRhythm(int from, int seconds)
 {
     RecordingPlan plan = PlanRecording(from, seconds);
     plan.bKeepRhythm = true;
     RecordingOutcome recording;
     std::string error;
-    return RecordByPlan(m_doc.GetSong(), m_songNotes, plan, recording, error) ? recording.strRtttl : std::string();
+    if (!RecordByPlan(m_doc.GetSong(), m_songNotes, plan, recording, error))
+        return std::string();
+    ShowFitEnd(recording);
+    return recording.strRtttl;
+}
+
+void CZorvatToneView::ShowFitEnd(const RecordingOutcome& recording)
+{
+    m_pOverview->Model().SetFitEndTick(recording.bCutToFit ? std::optional(recording.qwEndTick) : std::nullopt);
+    m_pOverview->Refresh();
+}
+
+void CZorvatToneView::ShowRange()
+{
+    const CSongOverviewModel& model = m_pOverview->Model();
+    m_pRange->setText(model.Lanes().empty() ? QString()
+                                            : QStringLiteral("Range ") + QString::fromStdString(model.RangeText()));
 }
 
 void CZorvatToneView::OnRecordWithoutPlaying()
@@ -176,6 +196,7 @@ void CZorvatToneView::OnRecordWithoutPlaying()
     std::string error;
     if (!RecordByPlan(m_doc.GetSong(), m_songNotes, PlanRecording(from, seconds), recording, error))
         return; // the song opened, so the player has taken it before
+    ShowFitEnd(recording);
     m_strRtttl = recording.strRtttl;
     m_nRecordStart = from;
     m_strRecordTime = "Rec Time: " + FormatTime(from) + " to " + FormatTime(to);

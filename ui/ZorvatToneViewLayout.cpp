@@ -138,6 +138,7 @@ QWidget* CZorvatToneView::BuildMidiControl()
     auto* pRange = new QHBoxLayout;
     pRange->addWidget(m_pTuneStart);
     pRange->addStretch(1);
+    pRange->addWidget(m_pRange);
 
     auto* pLayout = new QVBoxLayout(pGroup);
     pLayout->addLayout(pButtons);
@@ -167,6 +168,9 @@ void CZorvatToneView::BuildRecordingControls(QWidget* pGroup)
     m_pTuneStart->setToolTip(QStringLiteral("Move the start to the bar where the checked channels' first note sounds"));
     m_pOverview = new CSongOverview(pGroup);
     m_pOverview->setObjectName(QStringLiteral("songOverview"));
+    m_pRange = new QLabel(pGroup);
+    m_pRange->setObjectName(QStringLiteral("rangeText"));
+    m_pRange->setToolTip(QStringLiteral("The range the recording takes: its start, its end and its length"));
     m_pRecordNow = MakeButton("Record without playing", 0, pGroup, false);
     m_pRecordNow->setObjectName(QStringLiteral("recordWithoutPlaying"));
     m_pRecordNow->setToolTip(QStringLiteral("Record the checked channels over the range, at once"));
@@ -314,6 +318,7 @@ void CZorvatToneView::ConnectControls()
             return;
         m_pOverview->Model().SetRangeStart(second);
         m_pOverview->Refresh();
+        ShowRange();
     });
     connect(m_pOverview, &CSongOverview::rangeStartChanged, this, [this](int second) {
         if (m_bPlaying)
@@ -321,7 +326,9 @@ void CZorvatToneView::ConnectControls()
         m_bStartAtTune = false;
         m_pSlider->setValue(second);
         ShowElapsed(second);
+        ShowRange();
     });
+    connect(m_pOverview, &CSongOverview::rangeEndChanged, this, [this] { ShowRange(); });
     connect(m_pRtttl, &QPlainTextEdit::textChanged, this, &CZorvatToneView::OnRtttlEdited);
     connect(m_pShowRttl, &QPushButton::clicked, this, &CZorvatToneView::OnShowRttl);
     connect(m_pShowPdu, &QPushButton::clicked, this, &CZorvatToneView::OnShowPdu);

@@ -6,11 +6,13 @@
 #include <QSlider>
 #include <cctype>
 #include <cstdio>
+#include <optional>
 
 #include "prompt/Prompt.h"
+#include "song/MidiChannels.h"
+#include "ui/SongOverview.h"
 #include "ui/ZorvatToneDoc.h"
 #include "ui/ZorvatToneView.h"
-#include "song/MidiChannels.h"
 
 namespace {
 
@@ -103,6 +105,8 @@ void CZorvatToneView::OnPlay()
     // A second Space must stop the recording, not press whatever had the focus.
     m_pStop->setFocus(Qt::OtherFocusReason);
     m_engine.Seek(static_cast<std::uint32_t>(m_nRecordStart));
+    m_pOverview->Model().SetPlayhead(m_nRecordStart);
+    m_pOverview->Refresh();
     (void)m_engine.StartClock();
     m_secondTimer.start(m_services.m_nSecondTimerMs);
     m_meterTimer.start(m_services.m_nMeterTimerMs);
@@ -126,6 +130,7 @@ void CZorvatToneView::OnStop()
     m_meterTimer.stop();
     ResetMeters();
     m_bPlaying = 0;
+    m_pOverview->Model().SetPlayhead(std::nullopt);
     const int stopSecond = GetSliderPos();
     m_strRtttl = KeepsRhythm() ? CaptureKeepingRhythm(m_nRecordStart, stopSecond - m_nRecordStart)
                                : m_engine.GetRtttl();
@@ -158,6 +163,8 @@ void CZorvatToneView::OnTimer()
     const int position = GetSliderPos() + 1;
     m_pSlider->setValue(position);
     ShowElapsed(position);
+    m_pOverview->Model().SetPlayhead(position);
+    m_pOverview->Refresh();
     // The recording ends at the range's end, which is the song's end unless moved.
     if (RangeEnd() > position)
         m_secondTimer.start(m_services.m_nSecondTimerMs);

@@ -305,6 +305,7 @@ FaithfulCaptureResult CaptureFaithful(const CSongNotes& notes, const FaithfulCap
     FaithfulCaptureResult result;
     result.nTempo = NearestTableTempo(double{MidiMeta::kMicrosecondsPerMinute} / notes.TempoAt(options.qwFromTick));
     result.strRtttl = RtttlHeader(options.strToneName, result.nTempo);
+    result.qwEndTick = options.qwFromTick;
     std::vector<VoiceNote> voice = TopVoice(notes, options);
     if (voice.empty()) {
         result.nOctets = OctetsOf(options.strToneName, result.nTempo, {}, 0);
@@ -368,6 +369,9 @@ FaithfulCaptureResult CaptureFaithful(const CSongNotes& notes, const FaithfulCap
         result.strRtttl += TokenText(token);
         result.nNotes += token.IsRest() ? 0 : 1;
     }
+    if (!tokens.empty())
+        result.qwEndTick = options.qwFromTick + static_cast<std::uint64_t>(std::llround(
+                                                    tokens.back().end * notes.Division() / kUnitsPerQuarter));
     result.nOctets = OctetsOf(options.strToneName, result.nTempo, records, records.size());
     return result;
 }

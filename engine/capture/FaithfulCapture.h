@@ -48,6 +48,7 @@ struct FaithfulCaptureResult {
     std::int32_t nTempo = 0; // the b= value
     std::size_t nOctets = 0; // of the Smart Messaging message of the text (of its first 255 tokens)
     bool bCutToFit = false;  // bFitOneMessage ended the text before the range did
+    std::uint64_t qwEndTick = 0; // where the text's last token ends (the range's start without one)
 };
 
 // Where a ringtone of the enabled channels' tune starts: the bar line at or before

@@ -48,6 +48,7 @@ bool RecordByPlan(const CMidiSong& song, const CSongNotes& notes, const Recordin
         out.nNotes = captured.nNotes;
         out.nOctets = captured.nOctets;
         out.bCutToFit = captured.bCutToFit;
+        out.qwEndTick = captured.qwEndTick;
         return true;
     }
     OfflineRecordOptions options;

@@ -35,6 +35,7 @@ struct RecordingOutcome {
     int nNotes = 0;
     std::size_t nOctets = 0;
     bool bCutToFit = false;
+    std::uint64_t qwEndTick = 0; // where the text ends
     // Recorded as the player does: its ringtone records and their tempo.
     std::vector<RingtoneNote> notes;
     std::int32_t nTempo = 0;

@@ -158,6 +158,9 @@ TEST(FaithfulCapture, FitEndsOnThePhraseBeforeTheLastRestThatFits)
     EXPECT_TRUE(fit.bCutToFit);
     EXPECT_EQ(fit.nNotes % 6, 0) << fit.strRtttl;
     EXPECT_EQ(fit.strRtttl.substr(fit.strRtttl.size() - 5), "16f5,") << fit.strRtttl;
+    // The text ends where the last kept phrase's last note does.
+    const auto phrases = static_cast<std::uint64_t>(fit.nNotes / 6);
+    EXPECT_EQ(fit.qwEndTick, Q / 8 + (phrases - 1) * 5 * Q / 2 + 3 * Q / 2);
     EXPECT_LE(fit.nOctets, kMaxRingtoneOctets);
     // One phrase more (six notes, a rest and two changes of scale) would not fit.
     EXPECT_GT(fit.nOctets * 8 + 7 * 12 + 2 * 5, kMaxRingtoneOctets * 8);

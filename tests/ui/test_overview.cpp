@@ -45,22 +45,63 @@ TEST(SongOverviewModel, LanesMarksAndARangeThatStaysInOrder)
     EXPECT_EQ(model.MarkOf(0), OverviewMark::kRunnerUp);
     EXPECT_EQ(model.MarkOf(9), OverviewMark::kDrums);
     // The tune's first onset at second 10 of 40 falls in the bin a quarter along.
-    const std::vector<std::uint32_t>& tune = model.Lanes()[0].onsetsPerBin;
+    const std::vector<std::uint32_t> tune = model.BinsInView(0, 512);
     const auto first = std::find_if(tune.begin(), tune.end(), [](std::uint32_t n) { return n > 0; });
-    EXPECT_EQ(first - tune.begin(), CSongOverviewModel::kOverviewBins / 4);
+    EXPECT_EQ(first - tune.begin(), 512 / 4);
+    EXPECT_EQ(model.LaneText(1), "channel 2 \u266A, enabled");
+    // Bars of two seconds to the tune's last, which ends at second 49.75.
+    ASSERT_EQ(model.BarSeconds().size(), 25u);
+    EXPECT_DOUBLE_EQ(model.BarSeconds()[5], 10.0);
 
     EXPECT_EQ(model.RangeEnd(), 40);
     model.SetRangeEnd(25);
     EXPECT_TRUE(model.EndsEarly());
     model.SetRangeStart(30); // past the end: the range opens to the song's end
     EXPECT_EQ(model.RangeEnd(), 40);
-    model.SetRangeEnd(5); // before the start: held at it
-    EXPECT_EQ(model.RangeEnd(), 30);
+    model.SetRangeEnd(5); // before the start: held a bar after it
+    EXPECT_EQ(model.RangeEnd(), 32);
+    model.SetRangeStart(31); // less than a bar before the end: the range opens again
+    EXPECT_EQ(model.RangeEnd(), 40);
     model.SetRangeStart(-3);
     EXPECT_EQ(model.RangeStart(), 0);
+    model.SetRangeStartAtTick(21 * 480 + 240); // between seconds: the slider shows the one before
+    EXPECT_EQ(model.RangeStart(), 10);
+    EXPECT_EQ(model.RangeText(), "00:10.8 to 00:40.0 (29.2 s)");
 
     model.SetSong(notes, {{1, 0.9, ""}, {0, 0.1, ""}}, 40);
     EXPECT_EQ(model.MarkOf(0), OverviewMark::kNone) << "a far runner-up is not marked";
+}
+
+TEST(SongOverviewModel, ZoomKeepsItsAnchorAndTheRulerItsLabelsApart)
+{
+    CMidiSong song;
+    LoadSong(song, 480, LateTune());
+    CSongOverviewModel model;
+    model.SetSong(CSongNotes(song), {}, 40);
+    EXPECT_DOUBLE_EQ(model.ViewSeconds(), 40);
+    model.ZoomIn(30);
+    model.ZoomIn(30);
+    EXPECT_DOUBLE_EQ(model.ViewSeconds(), 10);
+    EXPECT_NEAR(model.ShareOf(30), 0.75, 1e-9) << "second 30 stays three quarters along";
+    // Only the onsets in view are counted: the chords every 2 s from 24 to 32.
+    const std::vector<std::uint32_t> chords = model.BinsInView(1, 10);
+    EXPECT_EQ(std::count_if(chords.begin(), chords.end(), [](std::uint32_t n) { return n > 0; }), 5);
+    model.ZoomIn(30);
+    model.ZoomIn(30); // fewer than four seconds in view: no further
+    EXPECT_EQ(model.Zoom(), 8);
+    // The playhead leaving the view pages it on; the view never passes the song's end.
+    model.SetPlayhead(39);
+    EXPECT_DOUBLE_EQ(model.ViewStart(), 35);
+    model.SetPlayhead(2);
+    EXPECT_DOUBLE_EQ(model.ViewStart(), 2);
+    for (int i = 0; i < 4; ++i)
+        model.ZoomOut(2);
+    EXPECT_EQ(model.Zoom(), 1);
+    EXPECT_DOUBLE_EQ(model.ViewStart(), 0);
+
+    EXPECT_EQ(CSongOverviewModel::RulerStep(12.0, 48), 5);
+    EXPECT_EQ(CSongOverviewModel::RulerStep(0.5, 48), 120);
+    EXPECT_EQ(ClockTenths(76.04), "01:16.0");
 }
 
 class OverviewTest : public ViewTest {
@@ -81,7 +122,8 @@ protected:
 
 TEST_F(OverviewTest, TheRangeStartIsTheSliderAndALaneChecksItsChannelAlone)
 {
-    EXPECT_EQ(m_pOverview->accessibleName(), "Song overview");
+    // The name says the lane under the cursor, so a screen reader hears it move.
+    EXPECT_EQ(m_pOverview->accessibleName(), QString::fromUtf8("Song overview, channel 1 \u266A, enabled"));
     Slider()->setValue(5);
     EXPECT_EQ(m_pOverview->Model().RangeStart(), 5);
     QTest::keyClick(m_pOverview, Qt::Key_Right);
@@ -92,6 +134,7 @@ TEST_F(OverviewTest, TheRangeStartIsTheSliderAndALaneChecksItsChannelAlone)
 
     // Down to the second lane (channel 2), Enter: that channel alone, highlighted.
     QTest::keyClick(m_pOverview, Qt::Key_Down);
+    EXPECT_TRUE(m_pOverview->accessibleName().startsWith("Song overview, channel 2"));
     QTest::keyClick(m_pOverview, Qt::Key_Return);
     for (int c = 0; c < CZorvatToneView::kChannels; ++c)
         EXPECT_EQ(ChannelBox(c)->isChecked(), c == 1) << c;
@@ -117,11 +160,12 @@ TEST_F(OverviewTest, FitAndTheTuneStartGiveTheCommandLinesText)
     EXPECT_EQ(Rtttl()->toPlainText().toStdString() + "\n", cli.out);
 
     // A range that ends early ends the recording there too.
-    m_pOverview->Model().SetRangeEnd(11);
+    m_pOverview->Model().SetRangeEnd(11); // less than a bar: held at one
+    EXPECT_EQ(m_pOverview->Model().RangeEnd(), 12);
     pFit->setChecked(false);
     View().findChild<QPushButton*>(QStringLiteral("recordWithoutPlaying"))->click();
     const ProgramResult second = RunCli(
-        {"record", m_path.toStdString(), "--channel", "1", "--from", "10", "--seconds", "1", "--faithful"});
+        {"record", m_path.toStdString(), "--channel", "1", "--from", "10", "--seconds", "2", "--faithful"});
     EXPECT_EQ(Rtttl()->toPlainText().toStdString() + "\n", second.out);
 }
 
