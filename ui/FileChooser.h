@@ -7,6 +7,11 @@
 
 class QWidget;
 
+// "ogg" of "Android ringtone (*.ogg)"; empty for "All Files (*)".
+[[nodiscard]] QString SuffixOfFilter(const QString& filter);
+// `path` with the suffix of `filter` added when its file name has no extension.
+[[nodiscard]] QString WithSuffixOfFilter(const QString& path, const QString& filter);
+
 class CFileChooser {
 public:
     CFileChooser() = default;

@@ -13,7 +13,8 @@ bool RunDialog(QFileDialog& dlg, QString& path)
     return true;
 }
 
-// "ogg" of "Android ringtone (*.ogg)"; empty for "All Files (*)".
+} // namespace
+
 QString SuffixOfFilter(const QString& filter)
 {
     const qsizetype star = filter.indexOf(QStringLiteral("(*."));
@@ -23,7 +24,12 @@ QString SuffixOfFilter(const QString& filter)
     return filter.mid(star + 3, end < 0 ? -1 : end - star - 3);
 }
 
-} // namespace
+QString WithSuffixOfFilter(const QString& path, const QString& filter)
+{
+    const QString suffix = SuffixOfFilter(filter);
+    const QString name = path.section(QLatin1Char('/'), -1);
+    return name.contains(QLatin1Char('.')) || suffix.isEmpty() ? path : path + QLatin1Char('.') + suffix;
+}
 
 bool CQtFileChooser::GetOpenFileName(QWidget* owner, const QString& caption, const QString& filter,
                                      const QString& defaultSuffix, QString& path)

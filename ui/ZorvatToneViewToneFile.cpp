@@ -121,7 +121,8 @@ void CZorvatToneView::OnExportRingtone()
     if (!m_services.m_files.GetSaveFileName(this, QStringLiteral("Export Ringtone"), ExportFilter(devices),
                                             QStringLiteral("rtttl"), initial, chosen, &chosenFilter))
         return;
-    const std::string path = chosen.toStdString();
+    // Whatever dialog the desktop shows, a name without an extension takes the chosen type's.
+    const std::string path = WithSuffixOfFilter(chosen, chosenFilter).toStdString();
     for (const CDeviceChoice& device : devices) {
         if (device.filter == chosenFilter) {
             ExportForDevice(melody, losses, *device.pTarget, device.form, path);

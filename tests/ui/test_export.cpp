@@ -40,8 +40,9 @@ TEST_F(ExportTest, EachFormatIsTheFileTheCommandLineWrites)
 }
 
 // The devices' file types follow the plain ones; the one chosen fits the tune to its
-// device, byte for byte as export --target does.
-TEST_F(ExportTest, ADevicesFileTypeWritesWhatTheCommandLineWritesForIt)
+// device, byte for byte as export --target does. A name typed without an extension
+// takes the chosen type's.
+TEST_F(ExportTest, TheChosenFileTypeWritesWhatTheCommandLineWritesForIt)
 {
     ASSERT_TRUE(WriteFile(Path("tone.rtttl"), kTone));
     const struct {
@@ -52,17 +53,23 @@ TEST_F(ExportTest, ADevicesFileTypeWritesWhatTheCommandLineWritesForIt)
         {"out.fmf", "flipper", "Flipper Zero music player (*.fmf)"},
         {"esc.bin", "bluejay", "Bluejay ESC start-up melody, EEPROM block (*.bin)"},
         {"py.rtttl", "circuitpython", "CircuitPython adafruit_rtttl (*.rtttl)"},
+        {"nokia.ott", "", "Nokia ringtone (*.ott)"}, // typed as "nokia", no extension
     };
     for (const auto& c : cases) {
         Rtttl()->setPlainText(QString::fromUtf8(kTone));
-        m_files.QueueAnswer(QString::fromStdString(Path(c.name)), QString::fromUtf8(c.filter));
+        const std::string typed = Path(c.name);
+        m_files.QueueAnswer(QString::fromStdString(*c.target ? typed : typed.substr(0, typed.rfind('.'))),
+                            QString::fromUtf8(c.filter));
         View().OnExportRingtone();
         EXPECT_TRUE(m_files.Requests().back().strFilter.contains(QString::fromUtf8(c.filter))) << c.name;
         const std::string cli = Path((std::string("cli-") + c.name).c_str());
-        const ProgramResult r = RunCli({"export", "--target", c.target, Path("tone.rtttl"), "-o", cli});
+        const ProgramResult r = *c.target ? RunCli({"export", "--target", c.target, Path("tone.rtttl"), "-o", cli})
+                                          : RunCli({"export", Path("tone.rtttl"), "-o", cli});
         ASSERT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(ReadFile(Path(c.name)), ReadFile(cli)) << c.name;
-        EXPECT_TRUE(LineUnderTheBox().contains(QStringLiteral(" for %1: ").arg(c.target))) << c.name;
+        if (*c.target) {
+            EXPECT_TRUE(LineUnderTheBox().contains(QStringLiteral(" for %1: ").arg(c.target))) << c.name;
+        }
     }
 }
 
