@@ -22,6 +22,8 @@ public:
     CProgramStartResult Start(const std::string& player, const std::string& previewPath);
     // Ends the last player started, if it still runs; after it there is none to end.
     void Stop();
+    // The last player started still plays.
+    [[nodiscard]] bool IsPlaying() const { return m_nPid != 0 && m_programs.IsRunning(m_nPid); }
 
 private:
     CProgramStarter& m_programs;

@@ -34,4 +34,6 @@ public:
     // nothing sent, when `nPid` is not a program this starter started or that program
     // has already ended.
     virtual bool Stop(long nPid) = 0;
+    // True while the program that Start returned `nPid` for runs.
+    [[nodiscard]] virtual bool IsRunning(long nPid) = 0;
 };

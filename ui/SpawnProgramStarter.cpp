@@ -159,18 +159,29 @@ CProgramStartResult CSpawnProgramStarter::Start(const std::string& program, cons
     return {ProgramStart::kStarted, 0, static_cast<long>(pid)};
 }
 
-bool CSpawnProgramStarter::Stop(long nPid)
+bool CSpawnProgramStarter::RunsLocked(long nPid) const
 {
     const auto pid = static_cast<pid_t>(nPid);
-    if (nPid <= 0 || static_cast<long>(pid) != nPid)
+    if (nPid <= 0 || static_cast<long>(pid) != nPid || !m_pChildren->m_pids.contains(pid))
         return false;
-    std::lock_guard lock(m_pChildren->m_mutex);
-    if (!m_pChildren->m_pids.contains(pid))
-        return false;
-    // Ended, waiting to be reaped: nothing left to ask.
+    // Ended, waiting to be reaped: no longer running.
     siginfo_t info{};
-    if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0)
+    return !(::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0);
+}
+
+bool CSpawnProgramStarter::IsRunning(long nPid)
+{
+    std::lock_guard lock(m_pChildren->m_mutex);
+    return RunsLocked(nPid);
+}
+
+bool CSpawnProgramStarter::Stop(long nPid)
+{
+    // Under the lock the reaper cannot free the pid for another process before the signal.
+    std::lock_guard lock(m_pChildren->m_mutex);
+    if (!RunsLocked(nPid))
         return false;
+    const auto pid = static_cast<pid_t>(nPid);
     // The spawn made the program the leader of a new process group: a player that is
     // a script ends together with the program the script runs.
     return ::kill(-pid, SIGTERM) == 0;

@@ -17,12 +17,15 @@ public:
     // only while the program runs and has not been reaped: its process id cannot
     // have passed to another process then.
     bool Stop(long nPid) override;
+    [[nodiscard]] bool IsRunning(long nPid) override;
 
     // The verdict on an errno value from a failed start.
     [[nodiscard]] static ProgramStart ClassifyError(int nError);
 
 private:
     struct CChildren;
+    // With the children's lock held.
+    [[nodiscard]] bool RunsLocked(long nPid) const;
     // Shared with the reaping threads, which may outlive the starter.
     std::shared_ptr<CChildren> m_pChildren;
 };

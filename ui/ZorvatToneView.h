@@ -123,6 +123,8 @@ public slots:
     // Converts the RTTTL box into the preview "<TEMP>/zorvat.mid" and starts the
     // media player on it; the box then shows the rebuilt text.
     void OnListen();
+    // Ends the media player Listen started.
+    void OnStopListening();
     // Converts the RTTTL box into the ringtone package "<TEMP>/<seconds>" and opens
     // the Post Ringtone dialog on it.
     void OnPostRingtone();
@@ -166,6 +168,9 @@ private slots:
 
 private:
     void BuildControls();
+    // Tab goes through the controls as the form lays them out: down the left
+    // column, then the channels.
+    void OrderTabs();
     QWidget* BuildMidiControl();
     void BuildRecordingControls(QWidget* pGroup);
     QWidget* BuildChannelStatistic();
@@ -194,6 +199,8 @@ private:
     void ShowFitEnd(const RecordingOutcome& recording);
     // The overview's range as text under it, after any change of the range.
     void ShowRange();
+    // Stop Listening and Listen's description follow whether the preview plays.
+    void ShowListening();
     // The line under the box: what the last conversion left out.
     void ShowDropped(const CRingtoneConverter& converter);
     // The picture, the octet count and the phone's tempo for the box's text as it
@@ -260,6 +267,8 @@ private:
 
     QTimer m_secondTimer;
     QTimer m_meterTimer;
+    // While Listen's player plays: notices when it ends on its own.
+    QTimer m_listenTimer;
     // Written by the engine's observer on the clock thread; declared before the
     // engine so that it outlives the engine's last tick.
     CChannelMeters m_meters;
@@ -298,6 +307,7 @@ private:
     std::string m_strDroppedFor;
     QComboBox* m_pInstrument = nullptr;
     QPushButton* m_pListen = nullptr;
+    QPushButton* m_pStopListening = nullptr;
     QPushButton* m_pPost = nullptr;
     QPushButton* m_pTestUpload = nullptr;
 };

@@ -57,18 +57,32 @@ void CZorvatToneView::FindSuggestion()
 
 void CZorvatToneView::NameChannelControls()
 {
+    // The runner-up is marked as the overview marks it, when it scores close to the first.
+    const int runnerUp = m_nSuggestedChannel >= 0 && MelodyRunnerUpIsClose(m_ranked) ? m_ranked[1].nChannel : -1;
     for (std::size_t c = 0; c < kChannels; ++c) {
         const QString label = QString::fromStdString(m_strChannelName[c]);
         const bool bSuggested = static_cast<int>(c) == m_nSuggestedChannel;
-        m_pChannelBox[c]->setAccessibleName(label + QStringLiteral(" enabled"));
-        m_pChannelBox[c]->setAccessibleDescription(bSuggested ? QStringLiteral("suggested melody") : QString());
-        m_pMeter[c]->setAccessibleName(label + QStringLiteral(" meter"));
+        const bool bRunnerUp = static_cast<int>(c) == runnerUp;
         const bool bDrums = static_cast<int>(c) == kPercussionChannel && m_bPercussionNotes;
-        m_pSuggestionMark[c]->setText(bSuggested ? QString::fromUtf8(kSuggestionMark)
-                                                 : (bDrums ? QString::fromUtf8(kPercussionMark) : QString()));
-        m_pSuggestionMark[c]->setToolTip(
-            bSuggested ? QStringLiteral("Most likely the melody (score %1)").arg(m_dSuggestedScore, 0, 'f', 2)
-                       : (bDrums ? QStringLiteral("Channel 10 plays drums in General MIDI") : QString()));
+        m_pChannelBox[c]->setAccessibleName(label + QStringLiteral(" enabled"));
+        m_pChannelBox[c]->setAccessibleDescription(bSuggested  ? QStringLiteral("suggested melody")
+                                                   : bRunnerUp ? QStringLiteral("may carry the melody too")
+                                                               : QString());
+        m_pMeter[c]->setAccessibleName(label + QStringLiteral(" meter"));
+        QString mark;
+        QString tip;
+        if (bSuggested) {
+            mark = QString::fromUtf8(kSuggestionMark);
+            tip = QStringLiteral("Most likely the melody (score %1)").arg(m_dSuggestedScore, 0, 'f', 2);
+        } else if (bRunnerUp) {
+            mark = QString::fromUtf8(kSuggestionMark) + QStringLiteral("?");
+            tip = QStringLiteral("May carry the melody too (score %1)").arg(m_ranked[1].dScore, 0, 'f', 2);
+        } else if (bDrums) {
+            mark = QString::fromUtf8(kPercussionMark);
+            tip = QStringLiteral("Channel 10 plays drums in General MIDI");
+        }
+        m_pSuggestionMark[c]->setText(mark);
+        m_pSuggestionMark[c]->setToolTip(tip);
     }
 }
 

@@ -78,6 +78,18 @@ void CZorvatToneView::BuildControls()
     auto* pMain = new QHBoxLayout(this);
     pMain->addLayout(pLeft, 1);
     pMain->addWidget(BuildChannelStatistic());
+    OrderTabs();
+}
+
+void CZorvatToneView::OrderTabs()
+{
+    std::vector<QWidget*> chain{m_pOpen,      m_pPlay,  m_pStop,      m_pMute,    m_pSuggest,
+                                m_pSlider,    m_pOverview, m_pTuneStart, m_pKeepRhythm, m_pFit,
+                                m_pRecordNow, m_pRtttl, m_pInstrument, m_pListen, m_pStopListening,
+                                m_pPost};
+    chain.insert(chain.end(), m_pChannelBox.begin(), m_pChannelBox.end());
+    for (std::size_t i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
 }
 
 QWidget* CZorvatToneView::BuildMidiControl()
@@ -239,6 +251,10 @@ QWidget* CZorvatToneView::BuildRingtonePreview()
     m_pListen = MakeButton("Listen", kListen, pGroup);
     m_pListen->setShortcut(QKeySequence(Qt::Key_F7));
     m_pListen->setToolTip(QStringLiteral("Play the RTTTL box's ringtone in the media player (F7)"));
+    m_pStopListening = MakeButton("Stop Listening", 0, pGroup, false);
+    m_pStopListening->setObjectName(QStringLiteral("stopListening"));
+    m_pStopListening->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F7));
+    m_pStopListening->setToolTip(QStringLiteral("End the media player that Listen started (Shift+F7)"));
     m_pPost = MakeButton("Post to Zorvat Ringtone Gallery", kPost, pGroup);
     m_pTestUpload = Hidden(MakeButton("x", kTestUpload, pGroup));
 
@@ -248,6 +264,7 @@ QWidget* CZorvatToneView::BuildRingtonePreview()
 
     auto* pButtons = new QHBoxLayout;
     pButtons->addWidget(m_pListen);
+    pButtons->addWidget(m_pStopListening);
     pButtons->addStretch(1);
     pButtons->addWidget(m_pPost);
     pButtons->addWidget(m_pTestUpload);
@@ -333,6 +350,8 @@ void CZorvatToneView::ConnectControls()
     connect(m_pShowRttl, &QPushButton::clicked, this, &CZorvatToneView::OnShowRttl);
     connect(m_pShowPdu, &QPushButton::clicked, this, &CZorvatToneView::OnShowPdu);
     connect(m_pListen, &QPushButton::clicked, this, &CZorvatToneView::OnListen);
+    connect(m_pStopListening, &QPushButton::clicked, this, &CZorvatToneView::OnStopListening);
+    connect(&m_listenTimer, &QTimer::timeout, this, &CZorvatToneView::ShowListening);
     connect(m_pPost, &QPushButton::clicked, this, &CZorvatToneView::OnPostRingtone);
     connect(m_pTestUpload, &QPushButton::clicked, this, &CZorvatToneView::OnTestUpload);
     for (int c = 0; c < kChannels; ++c)

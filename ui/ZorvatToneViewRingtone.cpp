@@ -1,4 +1,5 @@
 #include <QComboBox>
+#include <QPushButton>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
@@ -26,6 +27,8 @@ constexpr char kNoRtttl[] = "No RTTL information.";
 constexpr char kRtttlFile[] = "ZvTone.nok";
 constexpr char kPduFile[] = "zorvat.pdu";
 constexpr char kPduToneName[] = "MyTone";
+// How often Stop Listening looks whether the player still plays.
+constexpr int kListenPollMs = 500;
 constexpr char kFileViewer[] = "xdg-open";
 
 } // namespace
@@ -86,8 +89,10 @@ void CZorvatToneView::OnListen()
 void CZorvatToneView::StartPlayer(const std::string& player, const std::string& previewPath)
 {
     const CProgramStartResult started = m_preview.Start(player, previewPath);
+    ShowListening();
     switch (started.m_result) {
     case ProgramStart::kStarted:
+        m_listenTimer.start(kListenPollMs);
         return;
     case ProgramStart::kInvalidProgram:
         m_services.m_prompt.Show("Invalid media player. Please setup.", kErrorCaption, PromptIcon::Stop);
@@ -102,6 +107,21 @@ void CZorvatToneView::StartPlayer(const std::string& player, const std::string& 
                                  kErrorCaption, PromptIcon::Stop);
         return;
     }
+}
+
+void CZorvatToneView::OnStopListening()
+{
+    m_preview.Stop();
+    ShowListening();
+}
+
+void CZorvatToneView::ShowListening()
+{
+    const bool bPlaying = m_preview.IsPlaying();
+    if (!bPlaying)
+        m_listenTimer.stop();
+    m_pStopListening->setEnabled(bPlaying);
+    m_pListen->setAccessibleDescription(bPlaying ? QStringLiteral("the preview is playing") : QString());
 }
 
 void CZorvatToneView::OnPostRingtone()

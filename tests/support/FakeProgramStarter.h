@@ -34,15 +34,22 @@ public:
         return {m_result, m_result == ProgramStart::kStarted ? 0 : m_nError, nPid};
     }
 
-    // True for a process id this starter handed out and that was not stopped before.
+    // True for a process id this starter handed out that still runs.
     bool Stop(long nPid) override
     {
-        const bool bRunning =
-            nPid != 0 && std::count(m_stops.begin(), m_stops.end(), nPid) == 0 &&
-            std::any_of(m_calls.begin(), m_calls.end(), [nPid](const Call& call) { return call.nPid == nPid; });
+        const bool bRunning = IsRunning(nPid);
         m_stops.push_back(nPid);
         return bRunning;
     }
+    // Handed out, and neither stopped nor ended.
+    bool IsRunning(long nPid) override
+    {
+        return nPid != 0 && std::count(m_stops.begin(), m_stops.end(), nPid) == 0 &&
+               std::count(m_ended.begin(), m_ended.end(), nPid) == 0 &&
+               std::any_of(m_calls.begin(), m_calls.end(), [nPid](const Call& call) { return call.nPid == nPid; });
+    }
+    // The program started with `nPid` ends on its own.
+    void End(long nPid) { m_ended.push_back(nPid); }
 
 private:
     ProgramStart m_result = ProgramStart::kStarted;
@@ -50,4 +57,5 @@ private:
     long m_nNextPid = 4242;
     std::vector<Call> m_calls;
     std::vector<long> m_stops;
+    std::vector<long> m_ended;
 };

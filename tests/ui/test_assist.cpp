@@ -8,6 +8,7 @@
 #include "settings/IniSettingsStore.h"
 #include "settings/ProfileKeys.h"
 #include "song/SongNotes.h"
+#include "tests/support/MidiBytes.h"
 #include "tests/support/ViewFixture.h"
 #include "ui/RingtonePicture.h"
 
@@ -183,6 +184,41 @@ TEST_F(AssistTest, EveryControlHasANameOfItsOwn)
     EXPECT_TRUE(names.contains("#01 PIPE/Flute enabled"));
     EXPECT_TRUE(names.contains("#01 PIPE/Flute meter"));
     EXPECT_TRUE(names.contains("Ringtone picture"));
+}
+
+TEST_F(AssistTest, TabFollowsTheLayoutDownTheLeftColumnThenTheChannels)
+{
+    OpenDemo();
+    QStringList order;
+    QWidget* pWidget = View().findChild<QPushButton*>(ControlName(Form::kOpenMidi));
+    ASSERT_NE(pWidget, nullptr);
+    for (int i = 0; i < 40 && !order.contains(pWidget->objectName()); ++i) {
+        if (pWidget->isEnabled() && pWidget->isVisibleTo(&View()) && pWidget->focusPolicy() & Qt::TabFocus)
+            order << pWidget->objectName();
+        pWidget = pWidget->nextInFocusChain();
+    }
+    const QStringList expected{ControlName(Form::kOpenMidi), ControlName(Form::kPlay), ControlName(Form::kMute),
+                               "takeSuggestion", ControlName(Form::kSlider), "songOverview", "startAtTune",
+                               "keepRhythm", "recordWithoutPlaying", ControlName(Form::kRtttl),
+                               ControlName(Form::kInstrument), ControlName(Form::kListen), ControlName(Form::kPost),
+                               ControlName(Form::ChannelCheckId(0))};
+    EXPECT_EQ(order.mid(0, expected.size()), expected);
+}
+
+// One stepwise line played alike on channels 2 and 4: either may be the tune, and
+// the channel list marks the second as the overview does.
+TEST_F(AssistTest, ACloseRunnerUpIsMarkedInTheChannelList)
+{
+    CTrackBytes t;
+    for (int pitch : {60, 62, 64, 65, 67, 65, 64, 62, 60, 64, 67, 72}) {
+        t.On(0, 1, pitch).On(0, 3, pitch);
+        t.Off(48, 1, pitch).Off(0, 3, pitch);
+    }
+    const Bytes bytes = SmfBytes(96, {t.End()}, 0);
+    ASSERT_TRUE(OpenFile("twice.mid", QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                                 static_cast<qsizetype>(bytes.size()))));
+    EXPECT_EQ(ChannelBox(1)->accessibleDescription(), "suggested melody");
+    EXPECT_EQ(ChannelBox(3)->accessibleDescription(), "may carry the melody too");
 }
 
 TEST_F(AssistTest, AFileWithFewerTracksThanItDeclaresSaysSoInOneLine)

@@ -1,4 +1,6 @@
 #include <QDir>
+#include <QPushButton>
+#include <QTest>
 #include <cerrno>
 #include <gtest/gtest.h>
 
@@ -58,6 +60,28 @@ TEST_F(ListenTest, ListenWritesThePreviewStartsThePlayerOnItAndShowsTheRebuiltTe
     EXPECT_EQ(m_programs.Calls()[0].arguments, std::vector<std::string>{TempFile("zorvat.mid").toStdString()});
     EXPECT_EQ(TempFiles(), QStringList{"zorvat.mid"});
     EXPECT_TRUE(ReadFile(TempFile("zorvat.mid")).startsWith("MThd"));
+}
+
+// Stop Listening is there while the preview plays: it ends the player, and goes
+// grey when the player ends on its own.
+TEST_F(ListenTest, StopListeningEndsThePlayerAndFollowsIt)
+{
+    SetProfile();
+    auto* pStop = View().findChild<QPushButton*>(QStringLiteral("stopListening"));
+    ASSERT_NE(pStop, nullptr);
+    EXPECT_FALSE(pStop->isEnabled());
+    Type(QString::fromUtf8(kTypedTone));
+    View().OnListen();
+    ASSERT_EQ(m_programs.Calls().size(), 1u);
+    EXPECT_TRUE(pStop->isEnabled());
+    pStop->click();
+    EXPECT_EQ(m_programs.Stops(), std::vector<long>{m_programs.Calls()[0].nPid});
+    EXPECT_FALSE(pStop->isEnabled());
+
+    View().OnListen();
+    ASSERT_TRUE(pStop->isEnabled());
+    m_programs.End(m_programs.Calls().back().nPid);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !pStop->isEnabled(); }, 5000));
 }
 
 TEST_F(ListenTest, TheChosenInstrumentIsThePreviewsProgram)

@@ -107,7 +107,9 @@ TEST_F(SpawnStarterTest, StopEndsItsOwnRunningProgramWithWhatItRunsAndNothingEls
     const CProgramStartResult sleeper = m_starter.Start("sleep", {"30"});
     ASSERT_EQ(sleeper.m_result, ProgramStart::kStarted);
     EXPECT_FALSE(Ended(sleeper.m_nPid));
+    EXPECT_TRUE(m_starter.IsRunning(sleeper.m_nPid));
     EXPECT_TRUE(m_starter.Stop(sleeper.m_nPid));
+    EXPECT_TRUE(WaitUntil([&] { return !m_starter.IsRunning(sleeper.m_nPid); }));
     EXPECT_TRUE(WaitUntil([&] { return Reaped(sleeper.m_nPid); }));
     EXPECT_FALSE(m_starter.Stop(sleeper.m_nPid)) << "an ended program is not signalled again";
 
