@@ -150,10 +150,14 @@ void CMainFrame::OnHelpRtttl()
 {
     const QStringList places = RtttlGuidePlaces(m_strProgramDir);
     for (const QString& place : places) {
-        if (QFileInfo(place).isFile()) {
-            (void)m_services.m_programs.Start("xdg-open", {place.toStdString()});
-            return;
-        }
+        if (!QFileInfo(place).isFile())
+            continue;
+        // Without a viewer the user still learns where the guide is.
+        if (m_services.m_programs.Start("xdg-open", {place.toStdString()}).m_result != ProgramStart::kStarted)
+            m_services.m_prompt.Show("No program to show the RTTTL format guide could be started (xdg-open). "
+                                     "The guide is at:\r\n" + place.toStdString(),
+                                     kAppTitle, PromptIcon::Information);
+        return;
     }
     m_services.m_prompt.Show("The RTTTL format guide was not found. Looked for it at:\r\n" +
                                  places.join(QStringLiteral("\r\n")).toStdString(),

@@ -14,15 +14,29 @@ bool CZorvatToneDoc::OnNewDocument()
 
 bool CZorvatToneDoc::OnOpenDocument(const std::string& path)
 {
+    CMidiSong song;
+    if (!ReadSong(path, song))
+        return false;
+    TakeSong(song, path);
+    return true;
+}
+
+bool CZorvatToneDoc::ReadSong(const std::string& path, CMidiSong& song)
+{
     SongFileError error;
-    if (!LoadSongFile(path, m_song, error)) {
+    if (!LoadSongFile(path, song, error)) {
         m_openFailure = error.fault == SongFileFault::kNotMidi ? OpenFailure::kNotMidi : OpenFailure::kCannotRead;
         m_strFailureReason = error.strMessage;
         return false;
     }
-    m_strPathName = path;
     m_openFailure = OpenFailure::kNone;
     return true;
+}
+
+void CZorvatToneDoc::TakeSong(CMidiSong& song, const std::string& path)
+{
+    m_song.TakeFrom(song);
+    m_strPathName = path;
 }
 
 bool CZorvatToneDoc::OnSaveDocument(const std::string& path)

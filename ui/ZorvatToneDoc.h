@@ -23,6 +23,11 @@ public:
     // false and leaves song and path as they were. Otherwise replaces the song with
     // the file's (a damaged file loads as far as it can be read) and takes the path.
     [[nodiscard]] bool OnOpenDocument(const std::string& path);
+    // OnOpenDocument in two steps, so that the caller can look at the song before it
+    // replaces the document's: ReadSong reads `path` into `song` (false as
+    // OnOpenDocument, the document untouched), TakeSong makes it the document's.
+    [[nodiscard]] bool ReadSong(const std::string& path, CMidiSong& song);
+    void TakeSong(CMidiSong& song, const std::string& path);
     // Writes the song to `path` as a Standard MIDI File, whole or not at all; a
     // symbolic link is written through, so the file it names takes the song. False
     // when the file could not be written. The document keeps its own path.

@@ -11,7 +11,9 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include "engine/capture/OfflineRecorder.h"
 #include "prompt/Prompt.h"
+#include "ringtone/RtttlReader.h"
 #include "song/GmNames.h"
 #include "ui/Captions.h"
 #include "ui/FileChooser.h"
@@ -167,17 +169,26 @@ bool CZorvatToneView::OpenMidiFile(const std::string& path, bool bReport)
     // Loading replaces the song that the clock is playing.
     if (m_bPlaying)
         return false;
-    if (!m_doc.OnOpenDocument(path)) {
+    CMidiSong candidate;
+    if (!m_doc.ReadSong(path, candidate)) {
         if (bReport && m_doc.GetOpenFailure() == CZorvatToneDoc::OpenFailure::kCannotRead)
             m_services.m_prompt.Show("Failed to open document.", kAppTitle, PromptIcon::Stop, PromptButtons::Ok,
                                      m_doc.GetFailureReason());
         return false;
     }
+    // A song the player refuses (a file in which no track could be read too: the
+    // user asked for a song) is said before anything changes: the open song, the
+    // window's title and the ringtone stay as they were.
+    std::array<std::string, kChannels> labels;
+    std::uint32_t seconds = 0;
+    if (const PrepareResult verdict = ScanAsThePlayer(candidate, labels, seconds); verdict != PrepareResult::kOk) {
+        m_services.m_prompt.Show(PrepareResultText(verdict), kAppTitle, PromptIcon::Stop);
+        return false;
+    }
+    if (!MayClearRingtone())
+        return false;
+    m_doc.TakeSong(candidate, path);
     OnInitialUpdate();
-    // A file in which no track could be read looks like a new document, about which
-    // the form says nothing; but the user asked for a song, so say why none shows.
-    if (!m_bSongReady && m_doc.GetSong().GetTrackList().GetTrackCount() == 0)
-        m_services.m_prompt.Show(PrepareResultText(PrepareResult::kNoTracks), kAppTitle, PromptIcon::Stop);
     m_strFileTitle = CZorvatToneDoc::TitleOf(path);
     m_engine.SetToneName(m_strFileTitle);
     SetCaption(m_strFileTitle);
@@ -197,9 +208,18 @@ bool CZorvatToneView::OpenMidiFile(const std::string& path, bool bReport)
     return true;
 }
 
+bool CZorvatToneView::MayClearRingtone()
+{
+    const std::string text = m_pRtttl->toPlainText().toStdString();
+    if (!RtttlHoldsANote(text) || text == m_strKeptRtttl)
+        return true;
+    return m_services.m_prompt.Show(kClearRingtoneQuestion, kAppTitle, PromptIcon::Question, PromptButtons::OkCancel,
+                                    "Ctrl+Z in the box brings the text back.") == PromptAnswer::Ok;
+}
+
 void CZorvatToneView::NewDocument()
 {
-    if (m_bPlaying)
+    if (m_bPlaying || !MayClearRingtone())
         return;
     (void)m_doc.OnNewDocument();
     OnInitialUpdate();

@@ -82,6 +82,9 @@ public:
     // framework's "Failed to open document." when bReport is set. False, with
     // nothing changed, when the file was not opened or while playing.
     bool OpenMidiFile(const std::string& path, bool bReport = true);
+    // Asked before a new song clears the RTTTL box.
+    static constexpr char kClearRingtoneQuestion[] =
+        "The ringtone in the RTTTL box has not been exported or posted. Clear it for the new song?";
     // A new, empty document; nothing while playing.
     void NewDocument();
     // The opening checks of the Post Ringtone dialog for the package at
@@ -199,6 +202,8 @@ private:
     void ShowFitEnd(const RecordingOutcome& recording);
     // The overview's range as text under it, after any change of the range.
     void ShowRange();
+    // True when the box holds no ringtone that would be lost, or the user lets it go.
+    [[nodiscard]] bool MayClearRingtone();
     // Stop Listening and Listen's description follow whether the preview plays.
     void ShowListening();
     // The line under the box: what the last conversion left out.
@@ -245,6 +250,9 @@ private:
     std::string m_strDivision;
     std::array<std::string, kChannels> m_strChannelName;
     std::string m_strRtttl;
+    // The box's text as last exported, posted or imported: opening a song need not
+    // ask before clearing it.
+    std::string m_strKeptRtttl;
     std::string m_strRecordTime;
     std::array<std::int32_t, kChannels> m_bChannelCheck{};
 

@@ -1,4 +1,5 @@
 #include <QComboBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <ctime>
 #include <filesystem>
@@ -157,6 +158,8 @@ void CZorvatToneView::RunPostDialog(CPostController& controller)
     controller.SetUploadOptions(m_services.m_upload);
     CPostDlg dlg(controller, m_services.m_settings, m_services.m_prompt, m_services.m_http, this);
     (void)m_services.m_modal.Run(dlg);
+    if (dlg.State() == PostState::Posted)
+        m_strKeptRtttl = m_pRtttl->toPlainText().toStdString();
 }
 
 namespace {

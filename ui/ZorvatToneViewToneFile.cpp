@@ -175,6 +175,7 @@ void CZorvatToneView::WriteExport(bool bMade, const std::string& error, const st
     }
     const std::string lost = LossSummary(losses);
     ShowToneFileLine("Exported to " + path + figures + (lost.empty() ? "" : "; " + lost));
+    m_strKeptRtttl = m_pRtttl->toPlainText().toStdString();
 }
 
 void CZorvatToneView::ExportForDevice(const CToneMelody& melody, std::vector<ToneLoss>& losses,
@@ -215,6 +216,7 @@ void CZorvatToneView::OnImportRingtone()
     }
     m_strRtttl = WriteRtttlText(melody, losses);
     UpdateData(false);
+    m_strKeptRtttl = m_strRtttl;
     std::string line = LossSummary(losses);
     if (tones > 1)
         line = "The file holds " + std::to_string(tones) + " ringtones; this is the first" +

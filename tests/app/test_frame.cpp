@@ -1,4 +1,5 @@
 #include <QAction>
+#include <cerrno>
 #include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -169,6 +170,13 @@ TEST_F(MainFrameTest, RtttlFormatOpensTheGuideOfTheBuildTreeInTheViewer)
     EXPECT_EQ(m_programs.Calls()[0].arguments, std::vector<std::string>{ZT_SOURCE_DIR "/RTTTL.txt"});
     EXPECT_TRUE(m_programs.Stops().empty());
     EXPECT_TRUE(m_prompt.Entries().empty());
+
+    // No viewer to start: the guide's place is said instead of nothing.
+    m_programs.SetResult(ProgramStart::kInvalidProgram, ENOENT);
+    Command(CommandId::kRtttlFormat)->trigger();
+    ASSERT_EQ(m_prompt.Entries().size(), 1u);
+    EXPECT_EQ(m_prompt.Entries()[0].text, "No program to show the RTTTL format guide could be started (xdg-open). "
+                                          "The guide is at:\r\n" ZT_SOURCE_DIR "/RTTTL.txt");
 }
 
 TEST_F(MainFrameTest, RtttlFormatOfAnInstalledProgramOpensTheInstalledGuideOrNamesWhereItLooked)

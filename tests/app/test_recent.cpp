@@ -93,8 +93,8 @@ TEST_F(RecentFilesTest, ASongTheProgramRefusesToPlayIsNotListedAndLeavesTheListW
     OpenNamed("tune.mid");
     for (const char* name : refused) {
         SCOPED_TRACE(name);
-        ASSERT_TRUE(AppView().OpenMidiFile(std::string(ZT_SOURCE_DIR "/tests/corpus/") + name));
-        EXPECT_FALSE(AppView().HasSong());
+        EXPECT_FALSE(AppView().OpenMidiFile(std::string(ZT_SOURCE_DIR "/tests/corpus/") + name));
+        EXPECT_TRUE(AppView().HasSong()) << "the song open before stays";
         EXPECT_EQ(Entry(1), m_dir.filePath("tune.mid").toStdString());
         EXPECT_EQ(Entry(2), "");
     }
@@ -103,7 +103,6 @@ TEST_F(RecentFilesTest, ASongTheProgramRefusesToPlayIsNotListedAndLeavesTheListW
     // Listed while it played; now it holds a song the program refuses.
     Write("tune.mid", ReadFile(QStringLiteral(ZT_SOURCE_DIR "/tests/corpus/300-tracks/300-tracks.mid")));
     Frame().findChild<QAction*>("recentFile1")->trigger();
-    EXPECT_FALSE(AppView().HasSong());
     EXPECT_EQ(Entry(1), "");
     EXPECT_EQ(FileMenu().size(), kFixedItems);
 }

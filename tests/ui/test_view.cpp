@@ -126,6 +126,26 @@ TEST_F(ZorvatToneViewTest, UndoBringsBackTheTextARecordingReplaced)
     EXPECT_EQ(Rtttl()->toPlainText(), kept);
 }
 
+// A ringtone not yet exported or posted is not cleared by a new song without a question.
+TEST_F(ZorvatToneViewTest, ANewSongAsksBeforeItClearsARingtoneNotExported)
+{
+    OpenTune();
+    const QString typed = QStringLiteral("Typed:d=4,o=5,b=125:4c5,4e5,");
+    Rtttl()->setPlainText(typed);
+    m_prompt.QueueAnswer(PromptAnswer::Cancel);
+    EXPECT_FALSE(OpenFile("other.mid", TuneBytes(30)));
+    ASSERT_EQ(m_prompt.Entries().size(), 1u);
+    EXPECT_EQ(LastMessage()->text, CZorvatToneView::kClearRingtoneQuestion);
+    EXPECT_EQ(Rtttl()->toPlainText(), typed);
+    EXPECT_EQ(View().windowTitle(), "Zorvat Zavi 0.99 (Beta) - tune");
+    View().NewDocument(); // answered Ok
+    EXPECT_EQ(m_prompt.Entries().size(), 2u);
+    EXPECT_EQ(State(), kNoSong);
+    EXPECT_TRUE(Rtttl()->toPlainText().isEmpty());
+    Rtttl()->undo();
+    EXPECT_EQ(Rtttl()->toPlainText(), typed);
+}
+
 TEST_F(ZorvatToneViewTest, TheInstrumentListHoldsThe128NamesWithNoChoiceMade)
 {
     QComboBox* pList = Find<QComboBox>(Form::kInstrument);
@@ -205,16 +225,17 @@ TEST_F(ZorvatToneViewTest, AFileThatCannotBeReadGetsTheFrameworksMessage)
     EXPECT_EQ(State(), kLoaded);
 }
 
-TEST_F(ZorvatToneViewTest, ASongTheEngineRefusesIsExplainedAndCannotBePlayed)
+TEST_F(ZorvatToneViewTest, ASongTheEngineRefusesIsExplainedAndLeavesTheOpenSong)
 {
+    OpenTune();
     CTrackBytes track;
     track.On(0, 0, 60).Off(4, 0, 60).End();
-    EXPECT_TRUE(OpenFile("coarse.mid", ToQByteArray(SmfBytes(7, {track}, 0))));
+    EXPECT_FALSE(OpenFile("coarse.mid", ToQByteArray(SmfBytes(7, {track}, 0))));
     ASSERT_NE(LastMessage(), nullptr);
     EXPECT_EQ(LastMessage()->text, PrepareResultText(PrepareResult::kBadDivision));
     EXPECT_EQ(LastMessage()->icon, PromptIcon::Stop);
-    EXPECT_EQ(State(), kNoSong);
-    EXPECT_EQ(LabelText(Form::kFormat), "MIDI Type:");
+    EXPECT_EQ(State(), kLoaded);
+    EXPECT_EQ(View().windowTitle(), "Zorvat Zavi 0.99 (Beta) - tune");
 }
 
 TEST_F(ZorvatToneViewTest, ANewDocumentReturnsToTheNoSongState)
