@@ -1,7 +1,8 @@
 #pragma once
 // The How To box ("Zorvat Zavi How To"): the steps of making and submitting a
 // ringtone in a read-only text without scroll bars, under the label "Steps to
-// submit a Ringtone:", and "OK". The text is sized to fit whole.
+// submit a Ringtone:"; under them, what else the program does (the overview, the
+// range, the exports), and "OK". The texts are sized to fit whole.
 //
 // Controls carry the object names "control<id>" of ControlId::HowTo (ui/ControlIds.h);
 // OK is ControlId::kOk.
@@ -23,9 +24,12 @@ public:
 
     // The steps with CR LF line breaks: an empty first line, no break after the last.
     [[nodiscard]] static std::string HowToText();
+    // What else the program does, one paragraph each.
+    [[nodiscard]] static std::string MoreText();
 
     std::string m_strText;
 
 private:
     QTextEdit* m_pText = nullptr;
+    QTextEdit* m_pMore = nullptr;
 };

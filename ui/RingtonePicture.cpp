@@ -88,7 +88,9 @@ void CRingtonePicture::PaintRoll(QPainter& painter, const QRect& area) const
 
     const QFontMetrics metrics = fontMetrics();
     const int labelWidth = metrics.horizontalAdvance(QStringLiteral("c7")) + 6;
-    const QRect roll = area.adjusted(labelWidth, metrics.height() / 2, -2, -2);
+    // Half a line above and below, so the top and the bottom label stay whole, clear
+    // of the left-out line under the roll.
+    const QRect roll = area.adjusted(labelWidth, metrics.height() / 2, -2, -metrics.height() / 2);
     const double rowHeight = static_cast<double>(roll.height()) / pitches;
     const auto yOf = [&](int pitch) { return roll.bottom() - (pitch - lowest + 1) * rowHeight; };
 

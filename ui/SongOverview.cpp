@@ -215,8 +215,11 @@ void CSongOverview::PaintRuler(QPainter& painter, const QRect& area) const
     for (int second = first; second <= m_model.ViewStart() + m_model.ViewSeconds(); second += step) {
         const int x = XOfSecond(second);
         painter.drawLine(x, ruler.top(), x, ruler.top() + 5);
-        painter.drawText(QRect(x + 2, ruler.top(), kRulerLabelPixels, ruler.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                         RulerLabel(second));
+        // A label that would run past the right edge is left out rather than cut.
+        const QString label = RulerLabel(second);
+        if (x + 2 + fontMetrics().horizontalAdvance(label) <= ruler.right())
+            painter.drawText(QRect(x + 2, ruler.top(), kRulerLabelPixels, ruler.height()),
+                             Qt::AlignLeft | Qt::AlignVCenter, label);
     }
     painter.setClipping(false);
 }

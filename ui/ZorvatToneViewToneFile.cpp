@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 
@@ -76,18 +77,46 @@ QString ExportFilter(const std::vector<CDeviceChoice>& devices)
     return filter;
 }
 
-// One line for the line under the box: "2 notes changed: 4c..5 (a double dot...)".
-std::string LossSummary(const std::vector<ToneLoss>& losses)
+enum class LossSide { kExport, kImport };
+
+// One line for the line under the box. A cut comes first, as the count of notes cut
+// and where: "12 notes cut to fit one message, from 8c5 on; 2 things the file could
+// not hold as it was: 4c..5 (a double dot...)". An import says what of the file
+// the box could not take.
+std::string LossSummary(const std::vector<ToneLoss>& losses, LossSide side)
 {
-    if (losses.empty())
-        return std::string();
-    std::string line = std::to_string(losses.size()) + (losses.size() == 1 ? " thing" : " things") +
-                       " the file could not hold as it was: ";
-    for (std::size_t i = 0; i < losses.size() && i < kNamedLosses; ++i)
-        line += (i ? ", " : "") + losses[i].strToken + " (" + losses[i].strReason + ")";
-    if (losses.size() > kNamedLosses)
-        line += ", and " + std::to_string(losses.size() - kNamedLosses) + " more";
+    std::vector<const ToneLoss*> cut;
+    std::vector<const ToneLoss*> other;
+    for (const ToneLoss& loss : losses)
+        (loss.kind == ToneLoss::Kind::Cut ? cut : other).push_back(&loss);
+    std::string line;
+    if (!cut.empty())
+        line = std::to_string(cut.size()) + (cut.size() == 1 ? " note" : " notes") + " cut to fit one message, from " +
+               cut.front()->strToken + " on";
+    if (other.empty())
+        return line;
+    line += (line.empty() ? "" : "; ") + std::to_string(other.size()) + (other.size() == 1 ? " thing" : " things") +
+            (side == LossSide::kExport ? " the file could not hold as it was: "
+                                       : " of the file the box could not take as it was: ");
+    for (std::size_t i = 0; i < other.size() && i < kNamedLosses; ++i)
+        line += (i ? ", " : "") + other[i]->strToken + " (" + other[i]->strReason + ")";
+    if (other.size() > kNamedLosses)
+        line += ", and " + std::to_string(other.size() - kNamedLosses) + " more";
     return line;
+}
+
+// The truncation question's detail for an .ott: how much of the tune one message holds.
+std::string OttCutDetail(const CToneMelody& melody)
+{
+    std::string bytes;
+    std::vector<ToneLoss> losses;
+    std::string error;
+    if (!WriteNoteToneFile(ToneFormat::Ott, melody, true, bytes, losses, error))
+        return std::string();
+    const auto cut = std::count_if(losses.begin(), losses.end(),
+                                   [](const ToneLoss& loss) { return loss.kind == ToneLoss::Kind::Cut; });
+    return "One message holds all but the last " + std::to_string(cut) + (cut == 1 ? " note" : " notes") +
+           "; OK cuts them.";
 }
 
 } // namespace
@@ -153,7 +182,7 @@ void CZorvatToneView::OnExportRingtone()
         // One message holds no more than 130 octets: the question Listen asks.
         if (!bMade && *format == ToneFormat::Ott &&
             m_services.m_prompt.Show(kTruncateQuestion, kTruncateCaption, PromptIcon::Question,
-                                     PromptButtons::OkCancel) == PromptAnswer::Ok)
+                                     PromptButtons::OkCancel, OttCutDetail(melody)) == PromptAnswer::Ok)
             bMade = WriteNoteToneFile(*format, melody, true, bytes, losses, error);
     }
     WriteExport(bMade, error, path, bytes, losses, std::string());
@@ -173,7 +202,7 @@ void CZorvatToneView::WriteExport(bool bMade, const std::string& error, const st
         ShowFileError(m_services.m_prompt, "write", path, written.strReason);
         return;
     }
-    const std::string lost = LossSummary(losses);
+    const std::string lost = LossSummary(losses, LossSide::kExport);
     ShowToneFileLine("Exported to " + path + figures + (lost.empty() ? "" : "; " + lost));
     m_strKeptRtttl = m_pRtttl->toPlainText().toStdString();
 }
@@ -217,7 +246,7 @@ void CZorvatToneView::OnImportRingtone()
     m_strRtttl = WriteRtttlText(melody, losses);
     UpdateData(false);
     m_strKeptRtttl = m_strRtttl;
-    std::string line = LossSummary(losses);
+    std::string line = LossSummary(losses, LossSide::kImport);
     if (tones > 1)
         line = "The file holds " + std::to_string(tones) + " ringtones; this is the first" +
                (line.empty() ? "" : "; " + line);

@@ -1,6 +1,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <gtest/gtest.h>
+#include <regex>
 
 #include "tests/support/Files.h"
 #include "tests/support/RunProgram.h"
@@ -86,6 +87,27 @@ TEST_F(ExportTest, ASongRingtoneIsTheFileTheCommandLineRenders)
     const ProgramResult r = RunCli({"ringtone", demo, "--from", "0", "--seconds", "29.5", "-o", Path("cli.m4r")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(ReadFile(Path("demo.m4r")), ReadFile(Path("cli.m4r")));
+}
+
+// An .ott longer than one message: the question says how much is cut, and the line
+// under the box names the cut before anything else.
+TEST_F(ExportTest, ALongOttSaysWhatTheCutLeavesOut)
+{
+    std::string tone = "Long:d=8,o=5,b=120:";
+    for (int i = 0; i < 40; ++i)
+        tone += "c5,d6,16e7,4f#5,";
+    Rtttl()->setPlainText(QString::fromStdString(tone));
+    m_files.QueueAnswer(QString::fromStdString(Path("long.ott")));
+    View().OnExportRingtone();
+    ASSERT_NE(LastMessage(), nullptr);
+    EXPECT_EQ(LastMessage()->text, "Ringtone is too long, trancate ?");
+    std::smatch found;
+    ASSERT_TRUE(std::regex_match(LastMessage()->detail, found,
+                                 std::regex("One message holds all but the last (\\d+) notes; OK cuts them\\.")))
+        << LastMessage()->detail;
+    EXPECT_TRUE(LineUnderTheBox().contains(QString::fromStdString("; " + found[1].str() +
+                                                                  " notes cut to fit one message, from ")))
+        << LineUnderTheBox().toStdString();
 }
 
 TEST_F(ExportTest, ImportFillsTheBoxAsTheCommandLineReadsTheFile)

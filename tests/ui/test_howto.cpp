@@ -45,7 +45,11 @@ TEST(HowToDlgTest, ShowsTheWholeTextReadOnlyWithoutScrollBars)
     QStringList labels;
     for (const QLabel* pLabel : dlg.findChildren<QLabel*>())
         labels << pLabel->text();
-    EXPECT_EQ(labels, QStringList{"Steps to submit a Ringtone:"});
+    EXPECT_EQ(labels, QStringList({"Steps to submit a Ringtone:", "What else the program does:"}));
+    auto* pMore = dlg.findChild<QTextEdit*>(QStringLiteral("howToMore"));
+    ASSERT_NE(pMore, nullptr);
+    EXPECT_TRUE(pMore->toPlainText().contains("Export Song Ringtone"));
+    EXPECT_LE(pMore->document()->size().height(), pMore->viewport()->height()) << "nothing is cut off";
     auto* pOk = dlg.findChild<QPushButton*>(ControlName(ControlId::kOk));
     ASSERT_NE(pOk, nullptr);
     EXPECT_EQ(pOk->text(), "OK");
