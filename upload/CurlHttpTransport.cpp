@@ -314,12 +314,33 @@ std::unique_ptr<curl_slist, CSlistDeleter> BuildHeaders(const CHttpRequest& requ
     return list;
 }
 
-std::string ErrorText(CURLcode code, const char* pErrorBuffer)
+// The failure in the program's own words, naming the home site; the library's text
+// only where no sentence of ours says more.
+std::string ErrorText(CURLcode code, const char* pErrorBuffer, const CHttpRequest& request)
 {
+    const std::string site = request.m_strHost + ":" + std::to_string(request.m_wPort);
+    switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return "The home site \"" + request.m_strHost + "\" was not found: no such host name";
+    case CURLE_COULDNT_CONNECT:
+        return "Could not connect to the home site " + site + ": no gallery answers there";
+    case CURLE_OPERATION_TIMEDOUT:
+        return "The home site " + site + " did not answer in time";
+    case CURLE_URL_MALFORMAT:
+        return "The home site \"" + request.m_strHost + "\" is not an address to post to";
+    case CURLE_GOT_NOTHING:
+        return "The home site " + site + " closed the connection without an answer";
+    case CURLE_PARTIAL_FILE:
+        return "The connection to the home site " + site + " broke off in the middle of the answer";
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+        return "The connection to the home site " + site + " broke off";
+    default: break;
+    }
     std::string text = pErrorBuffer[0] != '\0' ? pErrorBuffer : curl_easy_strerror(code);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
-    return text;
+    return "The post to the home site " + site + " failed: " + text;
 }
 
 } // namespace
@@ -361,7 +382,7 @@ bool CCurlHttpTransport::Post(const CHttpRequest& request, CHttpStepSink& steps,
     if (!bOk) {
         reply.m_strError = transfer.Stalled() ? "Timeout was reached: no progress for " +
                                                     std::to_string(request.m_nStallTimeoutMs) + " ms"
-                                              : ErrorText(code, errorBuffer);
+                                              : ErrorText(code, errorBuffer, request);
     }
     return bOk;
 }

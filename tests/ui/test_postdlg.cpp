@@ -212,7 +212,8 @@ TEST_F(PostDlgTest, AnUnreachableServerShowsTheReasonAndEnablesBothButtons)
     EXPECT_FALSE(m_status.contains("Uploading data to server..."));
     ASSERT_NE(LastMessage(), nullptr);
     EXPECT_EQ(LastMessage()->caption, "Upload Error");
-    EXPECT_NE(LastMessage()->text.find("Couldn't connect to server"), std::string::npos) << LastMessage()->text;
+    EXPECT_NE(LastMessage()->text.find("Could not connect to the home site 127.0.0.1:"), std::string::npos)
+        << LastMessage()->text;
     EXPECT_EQ(Buttons(), std::make_pair(true, true));
 }
 

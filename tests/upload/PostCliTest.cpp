@@ -118,7 +118,7 @@ TEST_F(PostCliTest, AnUnreachableSiteFailsWithTheTransportsMessage)
     ProgramResult r = Post({"--name", "T", "--category", "english", "--host",
                         "127.0.0.1:" + std::to_string(UnusedPort()), SongFile(kSong)});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("Upload Error: Failed to connect to 127.0.0.1"), std::string::npos)
+    EXPECT_NE(r.err.find("Upload Error: Could not connect to the home site 127.0.0.1:"), std::string::npos)
         << r.err;
 }
 
