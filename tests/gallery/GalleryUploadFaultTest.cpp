@@ -278,7 +278,7 @@ TEST_F(GalleryUploadFault, RefusedUntilTheGalleryRunsThenStoredExactlyOnce)
     CRecordingStatusLine refused;
     EXPECT_FALSE(PressPost(refused));
     ExpectFailedAndReadyToRetry(refused.Last());
-    EXPECT_NE(m_prompt.Entries().back().text.find("Couldn't connect to server"), std::string::npos)
+    EXPECT_NE(m_prompt.Entries().back().text.find("Could not connect to the home site 127.0.0.1:"), std::string::npos)
         << m_prompt.Entries().back().text;
 
     StartGallery(port);
