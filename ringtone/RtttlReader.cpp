@@ -265,6 +265,8 @@ RingtoneSketch CRtttlReader::Sketch(bool bFitOneMessage)
         [](std::size_t, std::uint64_t) { return true; });
     sketch.dropped = m_dropped;
     sketch.nPhoneTempo = TempoOfCode(TempoCode(m_tempo));
+    sketch.strPhoneName = m_strName.substr(0, kMaxRingtoneTitle);
+    sketch.bNameCut = m_strName.size() > kMaxRingtoneTitle;
     // What the whole text would take: the notes a truncation cut count too.
     std::vector<RingtoneNote> all = m_notes;
     for (const DroppedToken& dropped : m_dropped) {

@@ -31,6 +31,8 @@ struct RingtoneSketch {
     // a truncation would cut included: over 130 when it is too long for one message.
     std::size_t nOctets = 0;
     std::int32_t nPhoneTempo = 0; // the tempo the message says: the table's value at or above nTempo
+    std::string strPhoneName;     // the name as the message holds it: its first 10 characters
+    bool bNameCut = false;        // the header's name is longer than that
 };
 
 class CRtttlReader {

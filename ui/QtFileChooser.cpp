@@ -1,19 +1,9 @@
 #include "ui/QtFileChooser.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QRegularExpression>
-
-namespace {
-
-bool RunDialog(QFileDialog& dlg, QString& path)
-{
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
-        return false;
-    path = dlg.selectedFiles().constFirst();
-    return true;
-}
-
-} // namespace
 
 QString SuffixOfFilter(const QString& filter)
 {
@@ -31,21 +21,40 @@ QString WithSuffixOfFilter(const QString& path, const QString& filter)
     return name.contains(QLatin1Char('.')) || suffix.isEmpty() ? path : path + QLatin1Char('.') + suffix;
 }
 
+QString CQtFileChooser::StartFolder() const
+{
+    return m_strLastFolder.isEmpty() ? QDir::homePath() : m_strLastFolder;
+}
+
+bool CQtFileChooser::Run(QFileDialog& dlg, QString& path)
+{
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return false;
+    path = dlg.selectedFiles().constFirst();
+    RememberChosen(path);
+    return true;
+}
+
+void CQtFileChooser::RememberChosen(const QString& path)
+{
+    m_strLastFolder = QFileInfo(path).absolutePath();
+}
+
 bool CQtFileChooser::GetOpenFileName(QWidget* owner, const QString& caption, const QString& filter,
                                      const QString& defaultSuffix, QString& path)
 {
-    QFileDialog dlg(owner, caption, QString(), filter);
+    QFileDialog dlg(owner, caption, StartFolder(), filter);
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
     dlg.setFileMode(QFileDialog::ExistingFile);
     dlg.setDefaultSuffix(defaultSuffix);
-    return RunDialog(dlg, path);
+    return Run(dlg, path);
 }
 
 bool CQtFileChooser::GetSaveFileName(QWidget* owner, const QString& caption, const QString& filter,
                                      const QString& defaultSuffix, const QString& initialPath, QString& path,
                                      QString* pChosenFilter)
 {
-    QFileDialog dlg(owner, caption, QString(), filter);
+    QFileDialog dlg(owner, caption, StartFolder(), filter);
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setFileMode(QFileDialog::AnyFile);
     dlg.setDefaultSuffix(defaultSuffix);
@@ -56,7 +65,7 @@ bool CQtFileChooser::GetSaveFileName(QWidget* owner, const QString& caption, con
         const QString suffix = SuffixOfFilter(chosen);
         dlg.setDefaultSuffix(suffix.isEmpty() ? defaultSuffix : suffix);
     });
-    if (!RunDialog(dlg, path))
+    if (!Run(dlg, path))
         return false;
     if (pChosenFilter)
         *pChosenFilter = dlg.selectedNameFilter();

@@ -244,10 +244,14 @@ void CZorvatToneView::OnRtttlEdited()
         return;
     }
     const bool bFits = sketch.nOctets <= kMaxRingtoneOctets;
-    m_pOctets->setText(QStringLiteral("%1 of %2 octets, played at %3 beats a minute on a phone")
-                           .arg(sketch.nOctets)
-                           .arg(kMaxRingtoneOctets)
-                           .arg(sketch.nPhoneTempo));
+    QString line = QStringLiteral("%1 of %2 octets, played at %3 beats a minute on a phone")
+                       .arg(sketch.nOctets)
+                       .arg(kMaxRingtoneOctets)
+                       .arg(sketch.nPhoneTempo);
+    // A phone shows the first ten characters of the name.
+    if (sketch.bNameCut)
+        line += QStringLiteral(", named \"%1\"").arg(QString::fromStdString(sketch.strPhoneName));
+    m_pOctets->setText(line);
     // A screen reader says the name, not the label's text: the name carries it.
     m_pOctets->setAccessibleName(QStringLiteral("Message size: ") + m_pOctets->text());
     m_pOctets->setStyleSheet(bFits ? QString() : QStringLiteral("color: #c00000;"));

@@ -160,6 +160,9 @@ TEST_F(AssistTest, ThePictureFollowsTheTextAndTheLineUnderTheBoxReportsWhatListe
         tooLong += QStringLiteral("8c5,");
     Rtttl()->setPlainText(tooLong);
     EXPECT_EQ(pOctets->text(), "150 of 130 octets, played at 125 beats a minute on a phone");
+    Rtttl()->setPlainText(QStringLiteral("city_blues_redfarn:d=4,o=5,b=120:8c5,"));
+    EXPECT_TRUE(pOctets->text().endsWith(", named \"city_blues\"")) << "a phone shows ten characters of the name";
+    Rtttl()->setPlainText(tooLong);
     EXPECT_FALSE(pOctets->styleSheet().isEmpty()) << "red past 130";
 }
 

@@ -1,10 +1,12 @@
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include "ui/QtFileChooser.h"
 #include "ui/QtPrompt.h"
 
 namespace {
@@ -97,4 +99,14 @@ TEST(QtPrompt, AQuestionAnswersOkOrCancel)
         EXPECT_EQ(seen.icon, QMessageBox::Question);
         EXPECT_EQ(seen.buttons, QMessageBox::Ok | QMessageBox::Cancel);
     }
+}
+
+// The file dialogs start in the home folder, then where the last file was chosen,
+// never in the working directory.
+TEST(QtFileChooser, StartsAtHomeThenWhereTheLastFileWasChosen)
+{
+    CQtFileChooser chooser;
+    EXPECT_EQ(chooser.StartFolder(), QDir::homePath());
+    chooser.RememberChosen(QStringLiteral("/music/songs/tune.mid"));
+    EXPECT_EQ(chooser.StartFolder(), QStringLiteral("/music/songs"));
 }
