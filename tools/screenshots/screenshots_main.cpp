@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QScreen>
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cstdio>
 
 #include "app/AboutDlg.h"
@@ -46,11 +48,18 @@ constexpr int kNeverMs = 3600 * 1000;
 constexpr int kRecordSeconds = 12;
 constexpr int kStepsPerSecond = 200;
 constexpr int kFlute = 73;
+constexpr int kSettleMs = 400;
 
+// Lets the X server map and paint what was shown: a busy machine needs more than a
+// few turns of the event loop.
 void Settle()
 {
-    for (int i = 0; i < 10; ++i)
-        QApplication::processEvents();
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < kSettleMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
 }
 
 bool Save(QWidget& window, const QDir& dir, const char* name)
