@@ -1,5 +1,6 @@
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
-#include <cerrno>
 #include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -14,9 +15,11 @@
 #include <QTest>
 #include <QToolBar>
 #include <QUrl>
+#include <cerrno>
 #include <gtest/gtest.h>
 
 #include "tests/app/AppFixture.h"
+#include "tests/support/RunProgram.h"
 #include "ui/SetupDlg.h"
 
 namespace {
@@ -80,6 +83,52 @@ TEST_F(MainFrameTest, TheWindowFitsTheScreenAndTheFormScrollsToEveryControl)
         const QRect shown(pControl->mapTo(pScroll->viewport(), QPoint(0, 0)), pControl->size());
         EXPECT_TRUE(pScroll->viewport()->rect().contains(shown)) << qPrintable(ControlName(id));
     }
+}
+
+// As a screen reader's user works the form on a screen smaller than it: every
+// control has a name and scrolls into view, the octet line is read, and the range
+// recording pressed through the accessibility actions is the command line's.
+TEST_F(MainFrameTest, ThroughTheAccessibilityTreeEveryControlIsReachedAndTheRecordingIsTheCommandLines)
+{
+    const std::string demo = ZT_SOURCE_DIR "/data/demo.mid";
+    ASSERT_TRUE(AppView().OpenMidiFile(demo));
+    auto* pScroll = Frame().findChild<QScrollArea*>(QStringLiteral("formScroll"));
+    ASSERT_NE(pScroll, nullptr);
+    const auto press = [&](const char* objectName) {
+        auto* pWidget = AppView().findChild<QWidget*>(QString::fromUtf8(objectName));
+        ASSERT_NE(pWidget, nullptr) << objectName;
+        QAccessibleInterface* pAccessible = QAccessible::queryAccessibleInterface(pWidget);
+        ASSERT_TRUE(pAccessible && pAccessible->actionInterface()) << objectName;
+        const QStringList actions = pAccessible->actionInterface()->actionNames();
+        const QString action = actions.contains(QAccessibleActionInterface::toggleAction())
+                                   ? QAccessibleActionInterface::toggleAction()
+                                   : QAccessibleActionInterface::pressAction();
+        pAccessible->actionInterface()->doAction(action);
+        // A pressed button clicks a moment later, as a click by hand would.
+        auto* pButton = qobject_cast<QAbstractButton*>(pWidget);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !pButton || !pButton->isDown(); }, 5000)) << objectName;
+    };
+    for (QWidget* pWidget : AppView().findChildren<QWidget*>()) {
+        QAccessibleInterface* pAccessible = QAccessible::queryAccessibleInterface(pWidget);
+        if (!pWidget->isVisibleTo(&AppView()) || !(pWidget->focusPolicy() & Qt::TabFocus) || !pAccessible)
+            continue;
+        EXPECT_FALSE(pAccessible->text(QAccessible::Name).isEmpty()) << qPrintable(pWidget->objectName());
+        pScroll->ensureWidgetVisible(pWidget);
+        const QRect shown(pWidget->mapTo(pScroll->viewport(), QPoint(0, 0)), pWidget->size());
+        EXPECT_TRUE(pScroll->viewport()->rect().intersects(shown)) << qPrintable(pWidget->objectName());
+    }
+    press("takeSuggestion");
+    press("startAtTune");
+    press("keepRhythm");
+    press("fitOneMessage");
+    press("recordWithoutPlaying");
+    const ProgramResult cli =
+        RunCli({"record", demo, "--channel", "auto", "--from", "auto", "--faithful", "--fit"});
+    ASSERT_EQ(cli.exitCode, 0) << cli.err;
+    auto* pRtttl = AppView().findChild<QWidget*>(ControlName(ControlId::Form::kRtttl));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(pRtttl)->text(QAccessible::Value).toStdString() + "\n", cli.out);
+    auto* pOctets = AppView().findChild<QWidget*>(QStringLiteral("ringtoneOctets"));
+    EXPECT_TRUE(QAccessible::queryAccessibleInterface(pOctets)->text(QAccessible::Name).contains("of 130 octets"));
 }
 
 TEST(MainFrameSize, TheFormsOwnSizeWhereItFitsTheScreenAndTheScreensWhereNot)
