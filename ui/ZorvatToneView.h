@@ -220,7 +220,10 @@ private:
     void ExportForDevice(const CToneMelody& melody, std::vector<ToneLoss>& losses, const ToneTarget& target,
                          TargetForm form, const std::string& path);
     // What Stop and "Record without playing" tell once the box holds a recording.
-    void SayRecorded(const std::string& from, const std::string& to);
+    void SayRecorded(const std::string& from, const std::string& to, bool bKeptPrevious);
+    // Puts a recording's text in place of `held`, the box's text before the take,
+    // unless the take holds no note and `held` does: then the box keeps it (true).
+    [[nodiscard]] bool TakeRecording(const std::string& recorded, const std::string& held);
     void SetMeter(int channel, std::int32_t value);
     void ResetMeters();
     void StopSound();
@@ -253,6 +256,8 @@ private:
     // The box's text as last exported, posted or imported: opening a song need not
     // ask before clearing it.
     std::string m_strKeptRtttl;
+    // The box's text when the take being played began.
+    std::string m_strBeforeTake;
     std::string m_strRecordTime;
     std::array<std::int32_t, kChannels> m_bChannelCheck{};
 

@@ -31,16 +31,28 @@ constexpr char kSuggestionMark[] = "\u266A"; // a musical note
 
 } // namespace
 
-void CZorvatToneView::SayRecorded(const std::string& from, const std::string& to)
+bool CZorvatToneView::TakeRecording(const std::string& recorded, const std::string& held)
 {
-    if (RtttlHoldsANote(m_strRtttl)) {
+    // A take of nothing never costs the ringtone the box holds.
+    if (!RtttlHoldsANote(recorded) && RtttlHoldsANote(held)) {
+        m_strRtttl = held;
+        return true;
+    }
+    m_strRtttl = recorded;
+    return false;
+}
+
+void CZorvatToneView::SayRecorded(const std::string& from, const std::string& to, bool bKeptPrevious)
+{
+    if (!bKeptPrevious && RtttlHoldsANote(m_strRtttl)) {
         m_services.m_prompt.Show("Ringtone's RTTTL generated.\r\nRecord Time: from " + from + " to " + to,
                                  "RTTTL Generated", PromptIcon::Information);
         return;
     }
     m_services.m_prompt.Show("No note of the checked channels sounded from " + from + " to " + to + ".",
                              "Nothing Recorded", PromptIcon::Information, PromptButtons::Ok,
-                             "Check the channel that plays there, or move the start second.");
+                             std::string(bKeptPrevious ? "The RTTTL box keeps the ringtone it held. " : "") +
+                                 "Check the channel that plays there, or move the start second.");
 }
 
 void CZorvatToneView::FindSuggestion()
@@ -211,13 +223,13 @@ void CZorvatToneView::OnRecordWithoutPlaying()
     if (!RecordByPlan(m_doc.GetSong(), m_songNotes, PlanRecording(from, seconds), recording, error))
         return; // the song opened, so the player has taken it before
     ShowFitEnd(recording);
-    m_strRtttl = recording.strRtttl;
+    const bool bKept = TakeRecording(recording.strRtttl, m_pRtttl->toPlainText().toStdString());
     m_nRecordStart = from;
     m_strRecordTime = "Rec Time: " + FormatTime(from) + " to " + FormatTime(to);
     EnableRingtoneBox(true);
     UpdateData(false);
-    if (!RtttlHoldsANote(m_strRtttl))
-        SayRecorded(FormatTime(from), FormatTime(to));
+    if (bKept || !RtttlHoldsANote(m_strRtttl))
+        SayRecorded(FormatTime(from), FormatTime(to), bKept);
 }
 
 void CZorvatToneView::ShowDropped(const CRingtoneConverter& converter)

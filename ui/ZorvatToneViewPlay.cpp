@@ -95,6 +95,10 @@ void CZorvatToneView::OnPlay()
         return;
     }
     m_strRecordTime = "Recording...";
+    // Kept until Stop, which puts it back should the take record nothing; a take that
+    // plays on from a new second is the same take.
+    if (!m_bPlaying)
+        m_strBeforeTake = m_pRtttl->toPlainText().toStdString();
     UpdateData(false);
     m_pPlay->setEnabled(false);
     m_pRecordNow->setEnabled(false);
@@ -132,14 +136,15 @@ void CZorvatToneView::OnStop()
     m_bPlaying = 0;
     m_pOverview->Model().SetPlayhead(std::nullopt);
     const int stopSecond = GetSliderPos();
-    m_strRtttl = KeepsRhythm() ? CaptureKeepingRhythm(m_nRecordStart, stopSecond - m_nRecordStart)
-                               : m_engine.GetRtttl();
+    const bool bKept = TakeRecording(KeepsRhythm() ? CaptureKeepingRhythm(m_nRecordStart, stopSecond - m_nRecordStart)
+                                                   : m_engine.GetRtttl(),
+                                     m_strBeforeTake);
     const std::string from = FormatTime(m_nRecordStart);
     const std::string to = FormatTime(stopSecond);
     m_strRecordTime = "Rec Time: " + from + " to " + to;
     UpdateData(false);
     emit playingChanged(false);
-    SayRecorded(from, to);
+    SayRecorded(from, to, bKept);
     // The start stays where the user put it, ready for another take.
     m_pSlider->setValue(m_nRecordStart);
     ShowElapsed(m_nRecordStart);

@@ -111,15 +111,27 @@ TEST_F(ZorvatToneViewTest, AfterStopTheFocusIsOnTheRingtone)
     EXPECT_FALSE(Button(Form::kMute)->hasFocus());
 }
 
-// A take that records nothing (no channel checked) writes its bare header, as Stop
-// does; Ctrl+Z brings back the ringtone it replaced.
-TEST_F(ZorvatToneViewTest, UndoBringsBackTheTextARecordingReplaced)
+// A take that records nothing (no channel checked) leaves the box's ringtone and says
+// so; a take that records notes replaces it, and Ctrl+Z brings it back.
+TEST_F(ZorvatToneViewTest, NoTakeLosesTheRingtoneInTheBox)
 {
     OpenTune();
     const QString kept = QStringLiteral("Kept:d=4,o=5,b=125:4c5,4e5,");
     Rtttl()->setPlainText(kept);
     Button(Form::kMute)->click();
     View().OnPlay();
+    View().OnStop();
+    EXPECT_EQ(Rtttl()->toPlainText(), kept);
+    ASSERT_NE(LastMessage(), nullptr);
+    EXPECT_EQ(LastMessage()->caption, "Nothing Recorded");
+    EXPECT_EQ(LastMessage()->detail.rfind("The RTTTL box keeps the ringtone it held.", 0), 0u) << LastMessage()->detail;
+
+    Button(Form::kMute)->click();
+    View().OnPlay();
+    for (int s = 0; s < 3; ++s) {
+        m_clock.Step(200);
+        View().OnTimer();
+    }
     View().OnStop();
     ASSERT_NE(Rtttl()->toPlainText(), kept);
     Rtttl()->undo();
