@@ -128,6 +128,9 @@ public slots:
     void OnListen();
     // Ends the media player Listen started.
     void OnStopListening();
+    // Stop Listening and Listen's description follow whether the preview plays; a
+    // timer calls it while the player runs, to notice when it ends on its own.
+    void ShowListening();
     // Converts the RTTTL box into the ringtone package "<TEMP>/<seconds>" and opens
     // the Post Ringtone dialog on it.
     void OnPostRingtone();
@@ -204,8 +207,6 @@ private:
     void ShowRange();
     // True when the box holds no ringtone that would be lost, or the user lets it go.
     [[nodiscard]] bool MayClearRingtone();
-    // Stop Listening and Listen's description follow whether the preview plays.
-    void ShowListening();
     // The line under the box: what the last conversion left out.
     void ShowDropped(const CRingtoneConverter& converter);
     // The picture, the octet count and the phone's tempo for the box's text as it
