@@ -121,8 +121,13 @@ void CZorvatToneView::CheckChannelAlone(int channel)
 
 void CZorvatToneView::ShowEnabledOnOverview()
 {
-    // The tune's start belongs to the channels it was found for.
-    m_bStartAtTune = false;
+    // The tune's start belongs to the channels it was found for: the range starts at
+    // the slider's whole second again.
+    if (m_bStartAtTune) {
+        m_bStartAtTune = false;
+        m_pOverview->Model().SetRangeStart(m_pOverview->Model().RangeStart());
+        ShowRange();
+    }
     m_pOverview->Model().SetEnabled(EnabledChannels());
     m_pOverview->Refresh();
 }
@@ -142,10 +147,11 @@ void CZorvatToneView::OnStartWhereTheTuneBegins()
 {
     if (!m_bSongReady || m_bPlaying)
         return;
-    const int second = static_cast<int>(TuneStartSecond(m_songNotes, EnabledChannels()));
+    const std::uint64_t tick = TuneStartTick(m_songNotes, EnabledChannels());
+    const int second = static_cast<int>(m_songNotes.SliderSecondAt(tick));
     m_pSlider->setValue(second);
     ShowElapsed(second);
-    m_pOverview->Model().SetRangeStartAtTick(TuneStartTick(m_songNotes, EnabledChannels()));
+    m_pOverview->Model().SetRangeStartAtTick(tick);
     m_pOverview->Refresh();
     ShowRange();
     m_bStartAtTune = true;

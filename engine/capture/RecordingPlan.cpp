@@ -17,11 +17,6 @@ bool ChooseTuneChannel(const CSongNotes& notes, std::array<bool, kMidiChannels>&
     return true;
 }
 
-std::uint32_t TuneStartSecond(const CSongNotes& notes, const std::array<bool, kMidiChannels>& channelOn)
-{
-    return notes.SliderSecondAt(TuneStartTick(notes, channelOn));
-}
-
 bool RecordByPlan(const CMidiSong& song, const CSongNotes& notes, const RecordingPlan& plan, RecordingOutcome& out,
                   std::string& error)
 {

@@ -46,10 +46,6 @@ struct RecordingOutcome {
 [[nodiscard]] bool ChooseTuneChannel(const CSongNotes& notes, std::array<bool, kMidiChannels>& channelOn,
                                      std::string& error);
 
-// The slider's second where a ringtone of the enabled channels' tune starts: that of
-// the bar line at or before their first note.
-[[nodiscard]] std::uint32_t TuneStartSecond(const CSongNotes& notes, const std::array<bool, kMidiChannels>& channelOn);
-
 // Records `song` (whose notes are `notes`) as `plan` says. False with the reason when
 // the player refuses the song.
 [[nodiscard]] bool RecordByPlan(const CMidiSong& song, const CSongNotes& notes, const RecordingPlan& plan,

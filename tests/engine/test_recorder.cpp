@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "engine/capture/FaithfulCapture.h"
 #include "engine/capture/OfflineRecorder.h"
 #include "engine/capture/RecordingPlan.h"
 #include "song/MidiSong.h"
@@ -193,7 +194,7 @@ TEST_F(Recorder, APlanFindsTheTuneAndItsStartAndRecordsEitherWay)
     ASSERT_TRUE(ChooseTuneChannel(notes, plan.bChannelOn, error)) << error;
     EXPECT_TRUE(plan.bChannelOn[0]);
     EXPECT_FALSE(plan.bChannelOn[1]);
-    EXPECT_EQ(TuneStartSecond(notes, plan.bChannelOn), 2u);
+    EXPECT_EQ(TuneStartTick(notes, plan.bChannelOn), 4u * 480);
 
     plan.bFromTune = true;
     plan.strToneName = "tune";

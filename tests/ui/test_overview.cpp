@@ -187,6 +187,12 @@ TEST_F(OverviewTest, TheTuneStartIsTheBarsExactTimeUntilTheStartIsMoved)
     ASSERT_EQ(fromTune.exitCode, 0) << fromTune.err;
     EXPECT_EQ(Rtttl()->toPlainText().toStdString() + "\n", fromTune.out);
 
+    EXPECT_NEAR(m_pOverview->Model().RangeStartSeconds(), 17.14, 0.01);
+    View().CheckChannelAlone(1);
+    EXPECT_EQ(m_pOverview->Model().RangeStartSeconds(), 17.0) << "the tune's start was the other channel's";
+    View().findChild<QPushButton*>(QStringLiteral("startAtTune"))->click();
+    View().CheckChannelAlone(0);
+    View().findChild<QPushButton*>(QStringLiteral("startAtTune"))->click();
     QTest::keyClick(Slider(), Qt::Key_Right);
     QTest::keyClick(Slider(), Qt::Key_Left);
     pRecordNow->click();
