@@ -35,7 +35,7 @@ signals:
     // The user moved the start or the end of the range (whole seconds).
     void rangeStartChanged(int second);
     void rangeEndChanged(int second);
-    // The user asked to record this channel (0-15) alone.
+    // The user asked to check this channel (0-15) alone.
     void channelChosen(int channel);
 
 protected:
