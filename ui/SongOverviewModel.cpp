@@ -1,6 +1,7 @@
 #include "ui/SongOverviewModel.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -28,6 +29,37 @@ std::string ClockTenths(double seconds)
     char text[32];
     std::snprintf(text, sizeof text, "%02ld:%02ld.%ld", tenths / 600, tenths / 10 % 60, tenths % 10);
     return text;
+}
+
+std::optional<int> ParseClock(const std::string& text)
+{
+    const auto first = text.find_first_not_of(' ');
+    const auto last = text.find_last_not_of(' ');
+    if (first == std::string::npos)
+        return std::nullopt;
+    std::string rest = text.substr(first, last - first + 1);
+    std::string minutes;
+    bool bClock = false;
+    if (const auto colon = rest.find(':'); colon != std::string::npos) {
+        bClock = true;
+        minutes = rest.substr(0, colon);
+        rest = rest.substr(colon + 1);
+    }
+    if (const auto dot = rest.find('.'); dot != std::string::npos) {
+        if (rest.substr(dot + 1) != "0")
+            return std::nullopt;
+        rest.resize(dot);
+    }
+    const auto digits = [](const std::string& part, std::size_t most) {
+        return !part.empty() && part.size() <= most &&
+               std::all_of(part.begin(), part.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
+    };
+    if (!digits(rest, bClock ? 2 : 6) || (bClock && !digits(minutes, 3)))
+        return std::nullopt;
+    const int seconds = std::stoi(rest);
+    if (bClock && seconds > 59)
+        return std::nullopt;
+    return (bClock ? std::stoi(minutes) * 60 : 0) + seconds;
 }
 
 void CSongOverviewModel::SetSong(const CSongNotes& notes, const std::vector<MelodyCandidate>& ranked,

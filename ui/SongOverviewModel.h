@@ -126,3 +126,6 @@ private:
 
 // Seconds as "mm:ss.s".
 [[nodiscard]] std::string ClockTenths(double seconds);
+// A time typed as "75", "1:15", "01:15" or "01:15.0" (tenths of zero only: the range
+// moves by whole seconds), in whole seconds; none for anything else.
+[[nodiscard]] std::optional<int> ParseClock(const std::string& text);

@@ -205,6 +205,9 @@ private:
     void ShowFitEnd(const RecordingOutcome& recording);
     // The overview's range as text under it, after any change of the range.
     void ShowRange();
+    // A start or an end typed in the range's fields; a time that is none puts the
+    // range's own back.
+    void OnRangeTyped(bool bEnd);
     // True when the box holds no ringtone that would be lost, or the user lets it go.
     [[nodiscard]] bool MayClearRingtone();
     // The line under the box: what the last conversion left out.
@@ -301,7 +304,9 @@ private:
     QSlider* m_pSlider = nullptr;
     QLineEdit* m_pElapsed = nullptr;
     QLabel* m_pRecordTime = nullptr;
-    QLabel* m_pRange = nullptr;
+    QLineEdit* m_pRangeStart = nullptr; // the range's start and end, shown and typed as mm:ss
+    QLineEdit* m_pRangeEnd = nullptr;
+    QLabel* m_pRangeLength = nullptr;
     QPushButton* m_pShowRttl = nullptr;
     QPushButton* m_pShowPdu = nullptr;
     QCheckBox* m_pFullView = nullptr;

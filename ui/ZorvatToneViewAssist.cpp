@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -212,8 +213,32 @@ void CZorvatToneView::ShowFitEnd(const RecordingOutcome& recording)
 void CZorvatToneView::ShowRange()
 {
     const CSongOverviewModel& model = m_pOverview->Model();
-    m_pRange->setText(model.Lanes().empty() ? QString()
-                                            : QStringLiteral("Range ") + QString::fromStdString(model.RangeText()));
+    const bool bSong = !model.Lanes().empty();
+    m_pRangeStart->setText(bSong ? QString::fromStdString(ClockTenths(model.RangeStartSeconds())) : QString());
+    m_pRangeEnd->setText(bSong ? QString::fromStdString(ClockTenths(model.RangeEnd())) : QString());
+    m_pRangeLength->setText(
+        bSong ? QStringLiteral("(%1 s)").arg(model.RangeEnd() - model.RangeStartSeconds(), 0, 'f', 1) : QString());
+    m_pRangeStart->setEnabled(bSong && !m_bPlaying);
+    m_pRangeEnd->setEnabled(bSong && !m_bPlaying);
+}
+
+void CZorvatToneView::OnRangeTyped(bool bEnd)
+{
+    QLineEdit* pField = bEnd ? m_pRangeEnd : m_pRangeStart;
+    const std::optional<int> second = ParseClock(pField->text().toStdString());
+    if (second && !m_bPlaying && m_bSongReady) {
+        if (bEnd) {
+            m_pOverview->Model().SetRangeEnd(*second);
+            m_pOverview->Refresh();
+        } else {
+            m_bStartAtTune = false;
+            m_pSlider->setValue(std::min(*second, m_pSlider->maximum()));
+            m_pOverview->Model().SetRangeStart(m_pSlider->value());
+            m_pOverview->Refresh();
+            ShowElapsed(m_pSlider->value());
+        }
+    }
+    ShowRange();
 }
 
 void CZorvatToneView::OnRecordWithoutPlaying()

@@ -84,7 +84,8 @@ void CZorvatToneView::BuildControls()
 void CZorvatToneView::OrderTabs()
 {
     std::vector<QWidget*> chain{m_pOpen,      m_pPlay,  m_pStop,      m_pMute,    m_pSuggest,
-                                m_pSlider,    m_pOverview, m_pTuneStart, m_pKeepRhythm, m_pFit,
+                                m_pSlider,    m_pOverview, m_pTuneStart, m_pRangeStart, m_pRangeEnd,
+                                m_pKeepRhythm, m_pFit,
                                 m_pRecordNow, m_pRtttl, m_pInstrument, m_pListen, m_pStopListening,
                                 m_pPost};
     chain.insert(chain.end(), m_pChannelBox.begin(), m_pChannelBox.end());
@@ -150,7 +151,13 @@ QWidget* CZorvatToneView::BuildMidiControl()
     auto* pRange = new QHBoxLayout;
     pRange->addWidget(m_pTuneStart);
     pRange->addStretch(1);
-    pRange->addWidget(m_pRange);
+    auto* pRangeLabel = new QLabel(QStringLiteral("Range"), pGroup);
+    pRangeLabel->setBuddy(m_pRangeStart);
+    pRange->addWidget(pRangeLabel);
+    pRange->addWidget(m_pRangeStart);
+    pRange->addWidget(new QLabel(QStringLiteral("to"), pGroup));
+    pRange->addWidget(m_pRangeEnd);
+    pRange->addWidget(m_pRangeLength);
 
     auto* pLayout = new QVBoxLayout(pGroup);
     pLayout->addLayout(pButtons);
@@ -180,9 +187,19 @@ void CZorvatToneView::BuildRecordingControls(QWidget* pGroup)
     m_pTuneStart->setToolTip(QStringLiteral("Move the start to the bar where the checked channels' first note sounds"));
     m_pOverview = new CSongOverview(pGroup);
     m_pOverview->setObjectName(QStringLiteral("songOverview"));
-    m_pRange = new QLabel(pGroup);
-    m_pRange->setObjectName(QStringLiteral("rangeText"));
-    m_pRange->setToolTip(QStringLiteral("The range the recording takes: its start, its end and its length"));
+    const auto clockField = [&](const char* name, const char* accessible) {
+        auto* pField = new QLineEdit(pGroup);
+        pField->setObjectName(QString::fromUtf8(name));
+        pField->setAccessibleName(QString::fromUtf8(accessible));
+        pField->setToolTip(QStringLiteral("Type a time as mm:ss (or seconds) and press Enter"));
+        pField->setAlignment(Qt::AlignCenter);
+        pField->setFixedWidth(pField->fontMetrics().horizontalAdvance(QStringLiteral("000:00.0")) + 12);
+        return pField;
+    };
+    m_pRangeStart = clockField("rangeStart", "Range start");
+    m_pRangeEnd = clockField("rangeEnd", "Range end");
+    m_pRangeLength = new QLabel(pGroup);
+    m_pRangeLength->setObjectName(QStringLiteral("rangeLength"));
     m_pRecordNow = MakeButton("Record without playing", 0, pGroup, false);
     m_pRecordNow->setObjectName(QStringLiteral("recordWithoutPlaying"));
     m_pRecordNow->setToolTip(QStringLiteral("Record the checked channels over the range, at once"));
@@ -346,6 +363,8 @@ void CZorvatToneView::ConnectControls()
         ShowRange();
     });
     connect(m_pOverview, &CSongOverview::rangeEndChanged, this, [this] { ShowRange(); });
+    connect(m_pRangeStart, &QLineEdit::editingFinished, this, [this] { OnRangeTyped(false); });
+    connect(m_pRangeEnd, &QLineEdit::editingFinished, this, [this] { OnRangeTyped(true); });
     connect(m_pRtttl, &QPlainTextEdit::textChanged, this, &CZorvatToneView::OnRtttlEdited);
     connect(m_pShowRttl, &QPushButton::clicked, this, &CZorvatToneView::OnShowRttl);
     connect(m_pShowPdu, &QPushButton::clicked, this, &CZorvatToneView::OnShowPdu);

@@ -116,6 +116,7 @@ void CZorvatToneView::OnPlay()
     m_meterTimer.start(m_services.m_nMeterTimerMs);
     const bool bWasPlaying = m_bPlaying != 0;
     m_bPlaying = 1;
+    ShowRange();
     if (!bWasPlaying)
         emit playingChanged(true);
 }
@@ -135,6 +136,7 @@ void CZorvatToneView::OnStop()
     ResetMeters();
     m_bPlaying = 0;
     m_pOverview->Model().SetPlayhead(std::nullopt);
+    ShowRange();
     const int stopSecond = GetSliderPos();
     const bool bKept = TakeRecording(KeepsRhythm() ? CaptureKeepingRhythm(m_nRecordStart, stopSecond - m_nRecordStart)
                                                    : m_engine.GetRtttl(),

@@ -202,7 +202,7 @@ TEST_F(AssistTest, TabFollowsTheLayoutDownTheLeftColumnThenTheChannels)
     }
     const QStringList expected{ControlName(Form::kOpenMidi), ControlName(Form::kPlay), ControlName(Form::kMute),
                                "takeSuggestion", ControlName(Form::kSlider), "songOverview", "startAtTune",
-                               "keepRhythm", "recordWithoutPlaying", ControlName(Form::kRtttl),
+                               "rangeStart", "rangeEnd", "keepRhythm", "recordWithoutPlaying", ControlName(Form::kRtttl),
                                ControlName(Form::kInstrument), ControlName(Form::kListen), ControlName(Form::kPost),
                                ControlName(Form::ChannelCheckId(0))};
     EXPECT_EQ(order.mid(0, expected.size()), expected);

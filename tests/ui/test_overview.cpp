@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -102,6 +103,11 @@ TEST(SongOverviewModel, ZoomKeepsItsAnchorAndTheRulerItsLabelsApart)
     EXPECT_EQ(CSongOverviewModel::RulerStep(12.0, 48), 5);
     EXPECT_EQ(CSongOverviewModel::RulerStep(0.5, 48), 120);
     EXPECT_EQ(ClockTenths(76.04), "01:16.0");
+    EXPECT_EQ(ParseClock("75"), 75);
+    EXPECT_EQ(ParseClock(" 1:15 "), 75);
+    EXPECT_EQ(ParseClock("01:15.0"), 75);
+    for (const char* bad : {"", "1:75", "1:15.5", "1:15x", ":15", "x", "-3", "1:", "1234567"})
+        EXPECT_EQ(ParseClock(bad), std::nullopt) << bad;
 }
 
 class OverviewTest : public ViewTest {
@@ -140,6 +146,24 @@ TEST_F(OverviewTest, TheRangeStartIsTheSliderAndALaneChecksItsChannelAlone)
         EXPECT_EQ(ChannelBox(c)->isChecked(), c == 1) << c;
     EXPECT_TRUE(m_pOverview->Model().IsEnabled(1));
     EXPECT_FALSE(m_pOverview->Model().IsEnabled(0));
+}
+
+TEST_F(OverviewTest, TheRangeIsShownAndTypedAsMinutesAndSeconds)
+{
+    auto* pStart = View().findChild<QLineEdit*>(QStringLiteral("rangeStart"));
+    auto* pEnd = View().findChild<QLineEdit*>(QStringLiteral("rangeEnd"));
+    ASSERT_TRUE(pStart && pEnd);
+    EXPECT_EQ(pStart->text(), "00:00.0");
+    pStart->setText(QStringLiteral("0:12"));
+    emit pStart->editingFinished();
+    EXPECT_EQ(Slider()->value(), 12);
+    pEnd->setText(QStringLiteral("13")); // less than a bar after the start: a bar
+    emit pEnd->editingFinished();
+    EXPECT_EQ(m_pOverview->Model().RangeEnd(), 14);
+    EXPECT_EQ(pEnd->text(), "00:14.0");
+    pEnd->setText(QStringLiteral("soon"));
+    emit pEnd->editingFinished();
+    EXPECT_EQ(pEnd->text(), "00:14.0") << "what is no time gives way to the range's own";
 }
 
 TEST_F(OverviewTest, FitAndTheTuneStartGiveTheCommandLinesText)
