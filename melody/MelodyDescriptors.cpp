@@ -1,6 +1,7 @@
 #include "melody/MelodyDescriptors.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <iterator>
@@ -170,9 +171,8 @@ OnsetTimes TimesOf(const CSongNotes& song, const std::vector<Onset>& onsets)
 
 // The measures of phrasing and place in the song (PartShare .. OffBeatShare).
 void MeasureSinging(MelodyChannelDescriptors& d, const CSongNotes& song, const std::vector<Onset>& onsets,
-                    std::uint64_t songFirst, std::uint64_t songSpan)
+                    const OnsetTimes& times, std::uint64_t songFirst, std::uint64_t songSpan)
 {
-    const OnsetTimes times = TimesOf(song, onsets);
     std::array<bool, kSongParts> parts{};
     std::size_t phrases = 0;
     std::size_t longPhrases = 0; // of three notes or more
@@ -218,6 +218,43 @@ void MeasureSinging(MelodyChannelDescriptors& d, const CSongNotes& song, const s
     d[D::FastShare] = onsets.size() > 1 ? static_cast<double>(fast) / (n - 1) : 0;
     d[D::VoiceRange] = inRange / n;
     d[D::OffBeatShare] = offBeat / n;
+}
+
+// Share of the onsets struck at the same pitch `lag` ticks (within `slack`) after an onset.
+double ShareRepeatedAfter(const std::vector<Onset>& onsets, std::uint64_t lag, std::uint64_t slack)
+{
+    std::size_t earlier = 0;
+    std::size_t repeated = 0;
+    for (const Onset& o : onsets) {
+        if (o.tick < lag + slack)
+            continue;
+        while (onsets[earlier].tick + lag + slack < o.tick)
+            ++earlier;
+        for (std::size_t k = earlier; k < onsets.size() && onsets[k].tick + lag <= o.tick + slack; ++k)
+            if (onsets[k].top == o.top) {
+                ++repeated;
+                break;
+            }
+    }
+    return static_cast<double>(repeated) / static_cast<double>(onsets.size());
+}
+
+// How a line repeats itself: Ostinato and FigureVariety.
+void MeasureRepetition(MelodyChannelDescriptors& d, const CSongNotes& song, const std::vector<Onset>& onsets)
+{
+    const std::uint64_t quarter = std::max<std::uint64_t>(song.Division(), 1);
+    const std::uint64_t slack = quarter / 16;
+    d[D::Ostinato] =
+        std::max(ShareRepeatedAfter(onsets, 2 * quarter, slack), ShareRepeatedAfter(onsets, 4 * quarter, slack));
+    std::set<std::uint32_t> figures;
+    std::size_t runs = 0;
+    for (std::size_t k = 0; k + 4 < onsets.size(); ++k, ++runs) {
+        std::uint32_t figure = 0; // four moves of -127..127 semitones, a byte each
+        for (std::size_t m = k; m < k + 4; ++m)
+            figure = figure * 256 + static_cast<std::uint32_t>(onsets[m + 1].top - onsets[m].top + 128);
+        figures.insert(figure);
+    }
+    d[D::FigureVariety] = runs ? static_cast<double>(figures.size()) / static_cast<double>(runs) : 1;
 }
 
 // For each channel, the share of its onsets at which no other melodic line sounds.
@@ -327,6 +364,85 @@ void MeasureLine(MelodyChannelDescriptors& d, const CSongNotes& song, const std:
     d[D::Loudness] = velocitySum / n / 127;
 }
 
+// Where a channel rests between phrases (as MeasureSinging ends them), in seconds:
+// before its first note, at each breath, after its last.
+std::vector<std::pair<double, double>> RestsOf(const OnsetTimes& times)
+{
+    std::vector<std::pair<double, double>> rests;
+    rests.emplace_back(-HUGE_VAL, times.start.front());
+    for (std::size_t k = 0; k + 1 < times.start.size(); ++k)
+        if (times.start[k + 1] - times.end[k] >= kBreathSeconds ||
+            times.start[k + 1] - times.start[k] >= kPhraseGapSeconds)
+            rests.emplace_back(times.end[k], times.start[k + 1]);
+    rests.emplace_back(times.end.back(), HUGE_VAL);
+    return rests;
+}
+
+// Share of the onsets (in time order) that fall inside one of the rests.
+double ShareInRests(const std::vector<double>& starts, const std::vector<std::pair<double, double>>& rests)
+{
+    std::size_t r = 0;
+    std::size_t inside = 0;
+    for (double t : starts) {
+        while (r < rests.size() && rests[r].second <= t)
+            ++r;
+        inside += r < rests.size() && rests[r].first <= t ? 1 : 0;
+    }
+    return static_cast<double>(inside) / static_cast<double>(starts.size());
+}
+
+// Share of a's onsets struck within `together` ticks of one of b's.
+double ShareStruckWith(const std::vector<Onset>& a, const std::vector<Onset>& b, std::uint64_t together)
+{
+    std::size_t next = 0;
+    std::size_t with = 0;
+    for (const Onset& o : a) {
+        while (next < b.size() && b[next].tick + together < o.tick)
+            ++next;
+        with += next < b.size() && b[next].tick <= o.tick + together ? 1 : 0;
+    }
+    return static_cast<double>(with) / static_cast<double>(a.size());
+}
+
+// The parts of the song (of kSongParts) in which the onsets fall, a bit each.
+std::uint64_t PartsOf(const std::vector<Onset>& onsets, std::uint64_t songFirst, std::uint64_t songSpan)
+{
+    std::uint64_t parts = 0;
+    for (const Onset& o : onsets) {
+        const double at = songSpan ? static_cast<double>(o.tick - songFirst) / static_cast<double>(songSpan) : 0;
+        parts |= std::uint64_t{1} << std::min(static_cast<int>(at * kSongParts), kSongParts - 1);
+    }
+    return parts;
+}
+
+// Every ordered pair of channels, for AddRivalDescriptors.
+std::vector<MelodyPairMeasures> MeasurePairs(const std::vector<MelodyChannelDescriptors>& channels,
+                                             const std::array<std::vector<Onset>, 16>& onsets,
+                                             const std::array<OnsetTimes, 16>& times, std::uint64_t together,
+                                             std::uint64_t songFirst, std::uint64_t songSpan)
+{
+    const std::size_t n = channels.size();
+    std::vector<std::vector<std::pair<double, double>>> rests;
+    std::vector<std::uint64_t> parts;
+    for (const MelodyChannelDescriptors& c : channels) {
+        rests.push_back(RestsOf(times[c.nChannel]));
+        parts.push_back(PartsOf(onsets[c.nChannel], songFirst, songSpan));
+    }
+    std::vector<MelodyPairMeasures> pairs(n * n);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = 0; j < n; ++j) {
+            if (i == j)
+                continue;
+            const int a = channels[i].nChannel;
+            const int b = channels[j].nChannel;
+            MelodyPairMeasures& m = pairs[i * n + j];
+            m.dInOtherRests = ShareInRests(times[a].start, rests[j]);
+            m.dSameOnsets = ShareStruckWith(onsets[a], onsets[b], together);
+            m.dOwnParts = static_cast<double>(std::popcount(parts[i] & ~parts[j])) / kSongParts;
+        }
+    return pairs;
+}
+
 // Each channel's measure placed between the song's lowest (0) and highest (1).
 void Relate(std::vector<MelodyChannelDescriptors>& channels, D from, D to)
 {
@@ -351,16 +467,21 @@ std::string_view MelodyDescriptorName(MelodyDescriptor descriptor)
         "Coverage", "OnsetShare", "FewOnsets", "TopShare", "Chords",
         "Loudness", "PartShare", "LateStart", "PhraseNotes", "PhraseSeconds",
         "HeldEnds", "OffBeatShare", "FastShare", "VoiceRange", "AnswerShare",
-        "RelMeanPitch", "RelSingleShare", "RelStepShare", "RelDensity", "RelRhythmVariety",
-        "RelMeanLength", "RelCoverage", "RelTopShare", "RelLoudness", "RelDistinctPitches",
-        "RelPartShare", "RelPhraseNotes", "RelLeapShare", "RelFastShare", "RelAnswerShare",
-        "RelVoiceRange", "RelHeldEnds", "RelOffBeatShare", "HighestLine",
+        "Ostinato", "FigureVariety", "RelMeanPitch", "RelSingleShare", "RelStepShare",
+        "RelDensity", "RelRhythmVariety", "RelMeanLength", "RelCoverage", "RelTopShare",
+        "RelLoudness", "RelDistinctPitches", "RelPartShare", "RelPhraseNotes", "RelLeapShare",
+        "RelFastShare", "RelAnswerShare", "RelVoiceRange", "RelHeldEnds", "RelOffBeatShare",
+        "RelOstinato", "HighestLine", "RivalLead", "RivalInRests", "InRivalRests",
+        "SameOnsets", "OwnParts", "RivalOwnParts", "VsStepShare", "VsLeapShare",
+        "VsVoiceRange", "VsFastShare", "VsPhraseNotes", "VsMeanPitch", "VsDensity",
+        "VsLateStart", "VsHeldEnds", "VsOffBeatShare", "VsSingleShare", "VsMeanLength",
+        "VsRhythmVariety", "VsOstinato", "VsFigureVariety",
     };
     static_assert(std::size(kNames) == kMelodyDescriptorCount, "a name for every descriptor");
     return kNames[static_cast<std::size_t>(descriptor)];
 }
 
-std::vector<MelodyChannelDescriptors> DescribeMelodyChannels(const CSongNotes& song)
+MelodySongDescriptors DescribeMelodySong(const CSongNotes& song)
 {
     std::array<std::vector<const SongNote*>, 16> byChannel;
     std::uint64_t first = UINT64_MAX;
@@ -382,9 +503,11 @@ std::vector<MelodyChannelDescriptors> DescribeMelodyChannels(const CSongNotes& s
     for (const std::vector<Onset>& o : onsets)
         busiest = std::max(busiest, o.size());
     std::vector<MelodyChannelDescriptors> channels;
+    std::array<OnsetTimes, 16> times;
     for (int c = 0; c < 16; ++c) {
         if (byChannel[c].empty())
             continue;
+        times[c] = TimesOf(song, onsets[c]);
         MelodyChannelDescriptors d;
         d.nChannel = c;
         MeasureLine(d, song, byChannel[c], onsets[c], last > first ? last - first : 0);
@@ -392,7 +515,8 @@ std::vector<MelodyChannelDescriptors> DescribeMelodyChannels(const CSongNotes& s
         d[D::OnsetShare] = share;
         d[D::FewOnsets] = std::max(0.0, 0.25 - share) * 4;
         d[D::TopShare] = static_cast<double>(top[c]) / static_cast<double>(onsets[c].size());
-        MeasureSinging(d, song, onsets[c], first, last > first ? last - first : 0);
+        MeasureRepetition(d, song, onsets[c]);
+        MeasureSinging(d, song, onsets[c], times[c], first, last > first ? last - first : 0);
         channels.push_back(d);
     }
     MeasureAnswers(channels, byChannel, onsets);
@@ -414,7 +538,62 @@ std::vector<MelodyChannelDescriptors> DescribeMelodyChannels(const CSongNotes& s
     Relate(channels, D::VoiceRange, D::RelVoiceRange);
     Relate(channels, D::HeldEnds, D::RelHeldEnds);
     Relate(channels, D::OffBeatShare, D::RelOffBeatShare);
+    Relate(channels, D::Ostinato, D::RelOstinato);
     for (MelodyChannelDescriptors& c : channels)
         c[D::HighestLine] = c[D::RelMeanPitch] == 1.0 || channels.size() == 1 ? 1 : 0;
-    return channels;
+    std::vector<MelodyPairMeasures> pairs =
+        MeasurePairs(channels, onsets, times, 2 * together, first, last > first ? last - first : 0);
+    return MelodySongDescriptors{std::move(channels), std::move(pairs)};
+}
+
+std::vector<MelodyChannelDescriptors> DescribeMelodyChannels(const CSongNotes& song)
+{
+    return DescribeMelodySong(song).channels;
+}
+
+void AddRivalDescriptors(std::vector<MelodyChannelDescriptors>& channels, const std::vector<MelodyPairMeasures>& pairs,
+                         const std::array<double, kMelodyDescriptorCount>& firstLook)
+{
+    const std::size_t n = channels.size();
+    std::vector<double> look;
+    for (const MelodyChannelDescriptors& c : channels) {
+        double z = 0;
+        for (std::size_t k = 0; k < kMelodyDescriptorCount; ++k)
+            z += firstLook[k] * c.dValues[k];
+        look.push_back(z);
+    }
+    const std::vector<MelodyChannelDescriptors> measured = channels;
+    for (std::size_t i = 0; i < n && n > 1; ++i) {
+        std::size_t r = i == 0 ? 1 : 0;
+        for (std::size_t j = 0; j < n; ++j)
+            if (j != i && look[j] > look[r])
+                r = j;
+        MelodyChannelDescriptors& d = channels[i];
+        const MelodyChannelDescriptors& rival = measured[r];
+        d[D::RivalLead] = std::clamp(look[i] - look[r], -8.0, 8.0);
+        if (!pairs.empty()) {
+            d[D::RivalInRests] = pairs[r * n + i].dInOtherRests;
+            d[D::InRivalRests] = pairs[i * n + r].dInOtherRests;
+            d[D::SameOnsets] = pairs[i * n + r].dSameOnsets;
+            d[D::OwnParts] = pairs[i * n + r].dOwnParts;
+            d[D::RivalOwnParts] = pairs[r * n + i].dOwnParts;
+        }
+        const auto versus = [&](D to, D from) { d[to] = measured[i][from] - rival[from]; };
+        versus(D::VsLeapShare, D::LeapShare);
+        d[D::VsStepShare] = measured[i][D::StepShare] + measured[i][D::RepeatShare] - rival[D::StepShare] -
+                            rival[D::RepeatShare];
+        versus(D::VsVoiceRange, D::VoiceRange);
+        versus(D::VsFastShare, D::FastShare);
+        versus(D::VsPhraseNotes, D::PhraseNotes);
+        versus(D::VsMeanPitch, D::MeanPitch);
+        versus(D::VsDensity, D::Density);
+        versus(D::VsLateStart, D::LateStart);
+        versus(D::VsHeldEnds, D::HeldEnds);
+        versus(D::VsOffBeatShare, D::OffBeatShare);
+        versus(D::VsSingleShare, D::SingleShare);
+        versus(D::VsMeanLength, D::MeanLength);
+        versus(D::VsRhythmVariety, D::RhythmVariety);
+        versus(D::VsOstinato, D::Ostinato);
+        versus(D::VsFigureVariety, D::FigureVariety);
+    }
 }

@@ -49,6 +49,10 @@ enum class MelodyDescriptor : std::size_t {
     FastShare,         // top-line notes following the last within 0.11 s
     VoiceRange,        // top-line notes within d3..a5, a singer's range
     AnswerShare,       // onsets at which no other melodic line (mostly single notes, above the bass) sounds
+    // A riff or an arpeggio repeats a short figure bar after bar; a tune repeats
+    // at the scale of verse and chorus.
+    Ostinato,          // top-line onsets struck at the same pitch a half bar or a bar (2 or 4 quarters) before
+    FigureVariety,     // distinct runs of four moves among the top line's runs of four
     // The same measures relative to the song: 0 for the lowest channel, 1 for the
     // highest, 0.5 when all channels are alike.
     RelMeanPitch,
@@ -69,7 +73,34 @@ enum class MelodyDescriptor : std::size_t {
     RelVoiceRange,
     RelHeldEnds,
     RelOffBeatShare,
+    RelOstinato,
     HighestLine,       // 1 for the channel with the highest mean pitch
+    // Beside its rival: the other channel that the model's first, linear look
+    // (MelodyWeights::firstLook) ranks highest. A second melody answers where the
+    // voice rests, opens the song and leaps; the voice lasts through more of it and
+    // moves by steps. The Vs measures are this channel's less the rival's. All 0
+    // for a channel alone.
+    RivalLead,         // the first look's strength less the rival's, -8..8
+    RivalInRests,      // the rival's onsets struck while this channel rests between phrases
+    InRivalRests,      // this channel's onsets struck while the rival rests
+    SameOnsets,        // this channel's onsets struck with one of the rival's
+    OwnParts,          // of the 48 parts, those where this channel plays and the rival does not
+    RivalOwnParts,     // those where the rival plays and this channel does not
+    VsStepShare,       // steps and repeated notes
+    VsLeapShare,
+    VsVoiceRange,
+    VsFastShare,
+    VsPhraseNotes,
+    VsMeanPitch,
+    VsDensity,
+    VsLateStart,
+    VsHeldEnds,
+    VsOffBeatShare,
+    VsSingleShare,
+    VsMeanLength,
+    VsRhythmVariety,
+    VsOstinato,
+    VsFigureVariety,
     Count
 };
 
@@ -86,5 +117,25 @@ struct MelodyChannelDescriptors {
     double& operator[](MelodyDescriptor d) { return dValues[static_cast<std::size_t>(d)]; }
 };
 
-// One entry per channel that has notes, channel 10 left out, in channel order.
+// How one channel's line sits beside another's, for the rival descriptors.
+struct MelodyPairMeasures {
+    double dInOtherRests = 0; // share of this channel's onsets struck while the other rests between phrases
+    double dSameOnsets = 0;   // share of this channel's onsets struck with one of the other's
+    double dOwnParts = 0;     // share of the 48 parts where this channel plays and the other does not
+};
+
+struct MelodySongDescriptors {
+    std::vector<MelodyChannelDescriptors> channels;
+    std::vector<MelodyPairMeasures> pairs; // channel i beside channel j at i * channels.size() + j
+};
+
+// One entry per channel that has notes, channel 10 left out, in channel order;
+// the rival descriptors are 0 until AddRivalDescriptors fills them.
+[[nodiscard]] MelodySongDescriptors DescribeMelodySong(const CSongNotes& notes);
 [[nodiscard]] std::vector<MelodyChannelDescriptors> DescribeMelodyChannels(const CSongNotes& notes);
+
+// Fills the rival descriptors: each channel's rival is the other channel with the
+// highest sum of firstLook weights times descriptors. `pairs` may be empty (then
+// only the Vs measures and RivalLead are filled).
+void AddRivalDescriptors(std::vector<MelodyChannelDescriptors>& channels, const std::vector<MelodyPairMeasures>& pairs,
+                         const std::array<double, kMelodyDescriptorCount>& firstLook);

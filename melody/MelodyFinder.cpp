@@ -23,6 +23,8 @@ constexpr MelodyWeights WeightsOf(const double (&table)[kMelodyModelSize])
     MelodyWeights weights{};
     std::size_t at = 0;
     for (std::size_t k = 0; k < K; ++k)
+        weights.firstLook[k] = table[at++];
+    for (std::size_t k = 0; k < K; ++k)
         weights.linear[k] = table[at++];
     for (std::size_t h = 0; h < kMelodyHiddenUnits; ++h)
         for (std::size_t k = 0; k < K; ++k)
@@ -84,7 +86,9 @@ std::vector<MelodyCandidate> RankMelodyChannels(const CSongNotes& song, const Me
 std::vector<MelodyCandidate> RankMelodyChannels(const CSongNotes& song, const MelodyFinderOptions& options,
                                                 const MelodyWeights& weights)
 {
-    const std::vector<MelodyChannelDescriptors> channels = DescribeMelodyChannels(song);
+    MelodySongDescriptors described = DescribeMelodySong(song);
+    AddRivalDescriptors(described.channels, described.pairs, weights.firstLook);
+    const std::vector<MelodyChannelDescriptors>& channels = described.channels;
     std::vector<double> strengths;
     for (const MelodyChannelDescriptors& d : channels)
         strengths.push_back(MelodyStrength(d, weights) +

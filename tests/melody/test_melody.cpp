@@ -126,6 +126,44 @@ TEST(MelodyFinder, TakesTheSungLineOverALeapingSecondMelodyThatPlaysMore)
     EXPECT_EQ(ranked[1].nChannel, 5);
 }
 
+TEST(MelodyDescriptors, SetEachLineBesideItsRival)
+{
+    using D = MelodyDescriptor;
+    CMidiSong song;
+    LoadSong(song, static_cast<std::uint16_t>(Q), {Accompaniment(), SungLine(4), SecondLine(5)});
+    MelodySongDescriptors described = DescribeMelodySong(CSongNotes(song));
+    ASSERT_EQ(described.channels.size(), 4u);
+    // A first look that ranks the channels by their pitch: the two lines are each
+    // other's rival, and the chords' rival is the highest line.
+    std::array<double, kMelodyDescriptorCount> firstLook{};
+    firstLook[static_cast<std::size_t>(D::MeanPitch)] = 1;
+    AddRivalDescriptors(described.channels, described.pairs, firstLook);
+    const MelodyChannelDescriptors& chords = described.channels[0];
+    const MelodyChannelDescriptors& sung = described.channels[2];
+    const MelodyChannelDescriptors& second = described.channels[3];
+    ASSERT_EQ(sung.nChannel, 4);
+    ASSERT_EQ(second.nChannel, 5);
+    EXPECT_LT(sung[D::RivalLead], 0.0);
+    EXPECT_EQ(sung[D::RivalLead], -second[D::RivalLead]);
+    EXPECT_EQ(sung[D::InRivalRests], second[D::RivalInRests]);
+    EXPECT_EQ(sung[D::OwnParts], second[D::RivalOwnParts]);
+    EXPECT_GT(sung[D::InRivalRests], 0.0);
+    EXPECT_LT(sung[D::InRivalRests], 1.0);
+    // The voice moves by steps and holds its phrase ends; the second melody leaps.
+    EXPECT_GT(sung[D::VsStepShare], 0.5);
+    EXPECT_EQ(sung[D::VsStepShare], -second[D::VsStepShare]);
+    EXPECT_LT(sung[D::VsLeapShare], 0.0);
+    EXPECT_EQ(sung[D::VsHeldEnds], 1.0);
+    EXPECT_EQ(chords[D::VsMeanPitch], chords[D::MeanPitch] - second[D::MeanPitch]);
+    // Alone, a channel has no rival.
+    MelodySongDescriptors alone = DescribeMelodySong(CSongNotes(song));
+    alone.channels.resize(1);
+    alone.pairs.clear();
+    AddRivalDescriptors(alone.channels, alone.pairs, firstLook);
+    EXPECT_EQ(alone.channels[0][D::RivalLead], 0.0);
+    EXPECT_EQ(alone.channels[0][D::VsStepShare], 0.0);
+}
+
 std::vector<MelodyCandidate> Ranked(const std::vector<CTrackBytes>& tracks)
 {
     CMidiSong song;

@@ -113,4 +113,17 @@ TEST(LabelMelody, TakesOneTrackNamedAsTheVoiceAndNoSynthesizerVoiceOrLeadGuitar)
     EXPECT_EQ(rows.at("chords.mid").how.rfind("the track named as the tune plays chords", 0), 0u);
 }
 
+TEST(LabelMelody, TakesAThemeOrTuneTrackAloneButNotThePiecesTitle)
+{
+    CTempDir dir;
+    ASSERT_TRUE(WriteBytes(dir.File("theme.mid"), SmfBytes(Q, {Chords("Piano", 0), Line("Theme 1", 2)})));
+    ASSERT_TRUE(WriteBytes(dir.File("title.mid"), SmfBytes(Q, {Line("Hyrule Castle Theme", 0), Line("Flute", 2)})));
+    ASSERT_TRUE(WriteBytes(dir.File("credit.mid"), SmfBytes(Q, {Line("Lead by:", 0, 2), Chords("Piano", 1)})));
+    const std::map<std::string, Row> rows = Label(dir, "names");
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows.at("theme.mid").channels, "3");
+    EXPECT_EQ(rows.at("title.mid").channels, "-");
+    EXPECT_EQ(rows.at("credit.mid").channels, "-");
+}
+
 } // namespace

@@ -86,7 +86,7 @@ void WeighBySource(std::vector<TrainingSong>& songs, const std::vector<std::stri
         songs[i].dWeight = 1.0 / std::sqrt(static_cast<double>(counts[sources[i]]));
 }
 
-MelodyWeights TrainMelodyWeights(const std::vector<TrainingSong>& songs, double ridge)
+MelodyWeights TrainMelodyWeights(const std::vector<TrainingSong>& songs, double ridge, std::size_t hiddenUnits)
 {
     constexpr std::size_t K = kMelodyDescriptorCount;
     // Standardise each descriptor over all channels, so one penalty suits all.
@@ -136,11 +136,11 @@ MelodyWeights TrainMelodyWeights(const std::vector<TrainingSong>& songs, double 
     }
 
     // The parameters in one vector, in the table's order: linear, hidden, hiddenBias, output.
-    constexpr std::size_t H = kMelodyHiddenUnits;
+    const std::size_t H = std::min(hiddenUnits, kMelodyHiddenUnits);
     constexpr std::size_t kHidden = K;
-    constexpr std::size_t kBias = K + H * K;
-    constexpr std::size_t kOutput = kBias + H;
-    std::vector<double> theta(kMelodyModelSize, 0.0);
+    constexpr std::size_t kBias = K + kMelodyHiddenUnits * K;
+    constexpr std::size_t kOutput = kBias + kMelodyHiddenUnits;
+    std::vector<double> theta(kOutput + kMelodyHiddenUnits, 0.0);
     // The hidden units start from small fixed random weights, so that they differ.
     std::mt19937 random(29);
     std::normal_distribution<double> small(0.0, 0.3);
@@ -218,7 +218,7 @@ MelodyWeights TrainMelodyWeights(const std::vector<TrainingSong>& songs, double 
     const auto raw = [&](double w, std::size_t k) { return scale[k] > 1e-9 ? w / scale[k] : 0.0; };
     for (std::size_t k = 0; k < K; ++k)
         weights.linear[k] = raw(theta[k], k);
-    for (std::size_t h = 0; h < H; ++h) {
+    for (std::size_t h = 0; h < kMelodyHiddenUnits; ++h) {
         weights.hiddenBias[h] = theta[kBias + h];
         for (std::size_t k = 0; k < K; ++k) {
             weights.hidden[h][k] = raw(theta[kHidden + h * K + k], k);
@@ -226,6 +226,23 @@ MelodyWeights TrainMelodyWeights(const std::vector<TrainingSong>& songs, double 
         }
         weights.output[h] = theta[kOutput + h];
     }
+    return weights;
+}
+
+MelodyWeights TrainMelodyModel(std::vector<TrainingSong>& songs, double ridge)
+{
+    constexpr auto kFirstRival = static_cast<std::size_t>(MelodyDescriptor::RivalLead);
+    for (TrainingSong& s : songs)
+        for (MelodyChannelDescriptors& c : s.channels)
+            std::fill(c.dValues.begin() + kFirstRival, c.dValues.end(), 0.0);
+    const MelodyWeights first = TrainMelodyWeights(songs, ridge, 0);
+    // Without its rival measures each channel's first look is its linear part.
+    std::array<double, kMelodyDescriptorCount> firstLook = first.linear;
+    std::fill(firstLook.begin() + kFirstRival, firstLook.end(), 0.0);
+    for (TrainingSong& s : songs)
+        AddRivalDescriptors(s.channels, s.pairs, firstLook);
+    MelodyWeights weights = TrainMelodyWeights(songs, ridge);
+    weights.firstLook = firstLook;
     return weights;
 }
 
@@ -239,7 +256,8 @@ bool LoadLabelledSongs(const std::string& corpus, const std::vector<LabelledSong
             error = loadError.strMessage;
             return false;
         }
-        songs.push_back(LoadedSong{label, DescribeMelodyChannels(CSongNotes(song))});
+        MelodySongDescriptors described = DescribeMelodySong(CSongNotes(song));
+        songs.push_back(LoadedSong{label, std::move(described.channels), std::move(described.pairs)});
     }
     return true;
 }

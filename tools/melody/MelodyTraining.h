@@ -25,6 +25,7 @@ struct LabelledSong {
 
 struct TrainingSong {
     std::vector<MelodyChannelDescriptors> channels;
+    std::vector<MelodyPairMeasures> pairs; // as DescribeMelodySong gives them; may be empty
     std::vector<int> tuneChannels;
     double dWeight = 1; // how much the song counts in the loss
 };
@@ -33,8 +34,15 @@ struct TrainingSong {
 // tune channels take of the song's scores (a conditional logit), with an L2
 // penalty `ridge` on the weights of the standardised descriptors (the hidden
 // units' biases are free). Songs with no tune channel among their descriptors are
-// passed over. The same songs give the same weights.
-[[nodiscard]] MelodyWeights TrainMelodyWeights(const std::vector<TrainingSong>& songs, double ridge);
+// passed over. The same songs give the same weights. With `hiddenUnits` 0 only the
+// linear part is fitted (the first look).
+[[nodiscard]] MelodyWeights TrainMelodyWeights(const std::vector<TrainingSong>& songs, double ridge,
+                                               std::size_t hiddenUnits = kMelodyHiddenUnits);
+
+// The whole model: the first look, fitted without the rival descriptors, picks
+// each channel's rival; then the model is fitted with them. Fills the songs'
+// rival descriptors.
+[[nodiscard]] MelodyWeights TrainMelodyModel(std::vector<TrainingSong>& songs, double ridge);
 
 // Weights that make each source count as the square root of its song count, so a
 // package of many songs in one style does not drown the others.
@@ -46,7 +54,8 @@ constexpr double kMelodyRidge = 0.01;
 
 struct LoadedSong {
     LabelledSong label;
-    std::vector<MelodyChannelDescriptors> channels;
+    std::vector<MelodyChannelDescriptors> channels; // the rival descriptors 0
+    std::vector<MelodyPairMeasures> pairs;
 };
 
 // Loads each labelled song from the corpus folder and measures its channels.
@@ -62,9 +71,9 @@ MelodyWeights TrainOn(const std::vector<LoadedSong>& songs, Take take)
     std::vector<std::string> sources;
     for (const LoadedSong& s : songs)
         if (take(s)) {
-            training.push_back(TrainingSong{s.channels, s.label.tuneChannels, 1});
+            training.push_back(TrainingSong{s.channels, s.pairs, s.label.tuneChannels, 1});
             sources.push_back(s.label.strSource);
         }
     WeighBySource(training, sources);
-    return TrainMelodyWeights(training, kMelodyRidge);
+    return TrainMelodyModel(training, kMelodyRidge);
 }

@@ -239,6 +239,26 @@ bool HasBackingWord(const std::set<std::string>& words)
     return std::any_of(words.begin(), words.end(), [](const std::string& w) { return w.rfind("back", 0) == 0; });
 }
 
+// "Lead" names a role beside other words ("Lead 1", "Square Lead"); "tune" and
+// "theme" only alone or numbered: beside other words they are the piece's title
+// ("Hyrule Castle Theme", "Theme of Ryu", "Town Tune"), which the first track
+// often carries whatever it plays. A name that credits someone ("Theme by:",
+// "my e-mail:") names no role.
+bool IsWeakRoleName(const std::set<std::string>& words)
+{
+    if (HasWord(words, {"by", "mail", "email", "copyright", "www", "http", "com", "sequenced"}))
+        return false;
+    if (HasWord(words, {"lead"}))
+        return true;
+    const auto isNumber = [](const std::string& w) {
+        return std::all_of(w.begin(), w.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
+    };
+    const bool numbered = std::all_of(words.begin(), words.end(), [&](const std::string& w) {
+        return w == "tune" || w == "theme" || isNumber(w);
+    });
+    return HasWord(words, {"tune", "theme"}) && numbered;
+}
+
 // A plain "lead", "tune" or "theme" counts only where `weakNames` allows it (a
 // sung song's lead is as often an instrument's), and never beside an instrument's name.
 Label LabelByNames(const CSongNotes& notes, const std::array<bool, kMidiChannels>& sounds, bool weakNames)
@@ -263,7 +283,7 @@ Label LabelByNames(const CSongNotes& notes, const std::array<bool, kMidiChannels
         if (HasWord(words, {"melody", "melodie", "melodia", "vocal", "vocals", "voice", "vox", "singer", "vocalist",
                             "soprano", "lyric", "lyrics", "canto"}))
             strong.push_back(c);
-        else if (weakNames && HasWord(words, {"lead", "tune", "theme"}) &&
+        else if (weakNames && IsWeakRoleName(words) &&
                  !HasWord(words, {"string", "gtr", "piano", "organ", "brass", "trumpet", "flute", "violin", "keys",
                                   "horn", "clarinet", "oboe", "whistle", "harmonica", "accordion", "bell", "bells"}))
             weak.push_back(c);

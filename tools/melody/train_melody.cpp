@@ -33,9 +33,9 @@ int main(int argc, char** argv)
     const MelodyWeights weights = TrainOn(songs, [](const LoadedSong&) { return true; });
     std::string table = "// The melody finder's model (melody/MelodyFinder.h), learned from " + std::to_string(songs.size()) +
                         " labelled songs:\n"
-                        "// a weight per descriptor in the order of MelodyDescriptor, then each hidden unit's\n"
-                        "// weights, their biases and their output weights. Written by tools/melody/train_melody; do not\n"
-                        "// edit. Again:\n"
+                        "// the first look's weight per descriptor in the order of MelodyDescriptor, the\n"
+                        "// model's weight per descriptor, then each hidden unit's weights, their biases and\n"
+                        "// their output weights. Written by tools/melody/train_melody; do not edit. Again:\n"
                         "//   scripts/melody-corpus\n"
                         "//   build/bin/train_melody build/melody-corpus melody/MelodyModel.inc tools/melody/melody-truth*.tsv\n";
     const auto add = [&](double value, const std::string& name) {
@@ -46,6 +46,8 @@ int main(int argc, char** argv)
     const auto descriptor = [](std::size_t k) {
         return std::string(MelodyDescriptorName(static_cast<MelodyDescriptor>(k)));
     };
+    for (std::size_t k = 0; k < kMelodyDescriptorCount; ++k)
+        add(weights.firstLook[k], "first look: " + descriptor(k));
     for (std::size_t k = 0; k < kMelodyDescriptorCount; ++k)
         add(weights.linear[k], descriptor(k));
     for (std::size_t h = 0; h < kMelodyHiddenUnits; ++h)
