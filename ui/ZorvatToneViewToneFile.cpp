@@ -105,14 +105,9 @@ std::string LossSummary(const std::vector<ToneLoss>& losses, LossSide side)
     return line;
 }
 
-// The truncation question's detail for an .ott: how much of the tune one message holds.
-std::string OttCutDetail(const CToneMelody& melody)
+// The truncation question's detail for an .ott, from the losses of the cut message.
+std::string OttCutDetail(const std::vector<ToneLoss>& losses)
 {
-    std::string bytes;
-    std::vector<ToneLoss> losses;
-    std::string error;
-    if (!WriteNoteToneFile(ToneFormat::Ott, melody, true, bytes, losses, error))
-        return std::string();
     const auto cut = std::count_if(losses.begin(), losses.end(),
                                    [](const ToneLoss& loss) { return loss.kind == ToneLoss::Kind::Cut; });
     return "One message holds all but the last " + std::to_string(cut) + (cut == 1 ? " note" : " notes") +
@@ -178,12 +173,18 @@ void CZorvatToneView::OnExportRingtone()
         bMade = RenderToneAudio(melody, *format, program, CRingtoneConverter::MidiPathIn(tempDir), bytes, losses,
                                 error);
     } else {
+        std::vector<ToneLoss> cutLosses = losses; // what reading the text lost, before any writing
         bMade = WriteNoteToneFile(*format, melody, false, bytes, losses, error);
-        // One message holds no more than 130 octets: the question Listen asks.
+        // One message holds no more than 130 octets: the question Listen asks, made once
+        // with the cut message at hand, whose losses replace the failed write's.
+        std::string cutError;
         if (!bMade && *format == ToneFormat::Ott &&
+            WriteNoteToneFile(*format, melody, true, bytes, cutLosses, cutError) &&
             m_services.m_prompt.Show(kTruncateQuestion, kTruncateCaption, PromptIcon::Question,
-                                     PromptButtons::OkCancel, OttCutDetail(melody)) == PromptAnswer::Ok)
-            bMade = WriteNoteToneFile(*format, melody, true, bytes, losses, error);
+                                     PromptButtons::OkCancel, OttCutDetail(cutLosses)) == PromptAnswer::Ok) {
+            bMade = true;
+            losses = std::move(cutLosses);
+        }
     }
     WriteExport(bMade, error, path, bytes, losses, std::string());
 }

@@ -93,7 +93,7 @@ TEST_F(ExportTest, ASongRingtoneIsTheFileTheCommandLineRenders)
 // under the box names the cut before anything else.
 TEST_F(ExportTest, ALongOttSaysWhatTheCutLeavesOut)
 {
-    std::string tone = "Long:d=8,o=5,b=120:";
+    std::string tone = "Long:d=8,o=5,b=130:"; // a tempo a phone does not play: one change
     for (int i = 0; i < 40; ++i)
         tone += "c5,d6,16e7,4f#5,";
     Rtttl()->setPlainText(QString::fromStdString(tone));
@@ -108,6 +108,7 @@ TEST_F(ExportTest, ALongOttSaysWhatTheCutLeavesOut)
     EXPECT_TRUE(LineUnderTheBox().contains(QString::fromStdString("; " + found[1].str() +
                                                                   " notes cut to fit one message, from ")))
         << LineUnderTheBox().toStdString();
+    EXPECT_EQ(LineUnderTheBox().count(QStringLiteral("b=130 (")), 1) << "each loss said once";
 }
 
 TEST_F(ExportTest, ImportFillsTheBoxAsTheCommandLineReadsTheFile)
