@@ -162,11 +162,16 @@ void CSongOverviewModel::SetRangeEnd(int second)
     m_nEnd = std::clamp(second, std::min(m_nStart + MinimumSpan(), m_nLength), m_nLength);
 }
 
-std::string CSongOverviewModel::RangeText() const
+std::string CSongOverviewModel::RangeLengthText() const
 {
     char length[32];
-    std::snprintf(length, sizeof length, " (%.1f s)", std::max(m_nEnd - m_dStart, 0.0));
-    return ClockTenths(m_dStart) + " to " + ClockTenths(m_nEnd) + length;
+    std::snprintf(length, sizeof length, "(%.1f s)", std::max(m_nEnd - m_dStart, 0.0));
+    return length;
+}
+
+std::string CSongOverviewModel::RangeText() const
+{
+    return ClockTenths(m_dStart) + " to " + ClockTenths(m_nEnd) + " " + RangeLengthText();
 }
 
 double CSongOverviewModel::ViewSeconds() const

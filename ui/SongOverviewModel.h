@@ -74,8 +74,9 @@ public:
     [[nodiscard]] bool EndsEarly() const { return m_nEnd < m_nLength; }
     // Whole seconds of the bar in which the range starts (1 at least).
     [[nodiscard]] int MinimumSpan() const;
-    // "00:17.1 to 01:16.0 (58.9 s)".
+    // "00:17.1 to 01:16.0 (58.9 s)", and its length alone, "(58.9 s)".
     [[nodiscard]] std::string RangeText() const;
+    [[nodiscard]] std::string RangeLengthText() const;
 
     // The seconds of the slider at which bars start, in order.
     [[nodiscard]] const std::vector<double>& BarSeconds() const { return m_barSeconds; }

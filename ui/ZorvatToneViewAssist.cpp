@@ -216,8 +216,7 @@ void CZorvatToneView::ShowRange()
     const bool bSong = !model.Lanes().empty();
     m_pRangeStart->setText(bSong ? QString::fromStdString(ClockTenths(model.RangeStartSeconds())) : QString());
     m_pRangeEnd->setText(bSong ? QString::fromStdString(ClockTenths(model.RangeEnd())) : QString());
-    m_pRangeLength->setText(
-        bSong ? QStringLiteral("(%1 s)").arg(model.RangeEnd() - model.RangeStartSeconds(), 0, 'f', 1) : QString());
+    m_pRangeLength->setText(bSong ? QString::fromStdString(model.RangeLengthText()) : QString());
     m_pRangeStart->setEnabled(bSong && !m_bPlaying);
     m_pRangeEnd->setEnabled(bSong && !m_bPlaying);
 }
