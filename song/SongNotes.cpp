@@ -251,3 +251,13 @@ std::string CSongNotes::TrackNames(int channel) const
     }
     return names;
 }
+
+CSongNotes CSongNotes::WithChannelsMoved(const std::array<int, kChannels>& to) const
+{
+    CSongNotes moved = *this;
+    moved.m_programs.fill(-1);
+    std::erase_if(moved.m_notes, [&](const SongNote& n) { return to[n.byChannel] < 0 || to[n.byChannel] >= kChannels; });
+    for (SongNote& n : moved.m_notes)
+        n.byChannel = static_cast<std::uint8_t>(to[n.byChannel]);
+    return moved;
+}

@@ -84,6 +84,12 @@ public:
     // with " / "; empty without any.
     [[nodiscard]] std::string TrackNames(int channel) const;
 
+    // The same song with channel c's notes moved to channel `to[c]`, or left out
+    // where that is not a channel (-1); several channels may merge into one. The programs are
+    // forgotten, as in a song that plays every part on one piano: what the melody
+    // tools use to try a song in a sparser texture.
+    [[nodiscard]] CSongNotes WithChannelsMoved(const std::array<int, kChannels>& to) const;
+
 private:
     [[nodiscard]] MeterChange MeterAt(std::uint64_t tick) const;
     void AddMeter(std::uint64_t tick, std::uint8_t numerator, std::uint8_t denominatorPower);

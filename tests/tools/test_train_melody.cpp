@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
 #include <vector>
 
 #include "melody/MelodyFinder.h"
+#include "song/SongNotes.h"
+#include "tests/support/MidiBytes.h"
 #include "tools/melody/MelodyTraining.h"
 
 namespace {
@@ -50,6 +54,54 @@ TEST(TrainMelody, LearnsWhatTellsTheTuneAndGivesTheSameWeightsEachTime)
     EXPECT_EQ(again.linear, weights.linear);
     EXPECT_EQ(again.hidden, weights.hidden);
     EXPECT_EQ(again.output, weights.output);
+}
+
+// A song of a tune (channel 1, doubled by channel 5), an answering line (3),
+// chords (2 and 4) and drums (10), each on its own program.
+CSongNotes FullArrangement()
+{
+    const auto line = [](int channel, int pitch, int program) {
+        CTrackBytes t;
+        t.Program(0, channel, program);
+        for (int i = 0; i < 16; ++i)
+            t.On(0, channel, pitch + i % 5).Off(48, channel, pitch + i % 5);
+        return t.End();
+    };
+    CMidiSong song;
+    LoadSong(song, 96, {line(0, 72, 73), line(4, 60, 40), line(2, 79, 56), line(1, 48, 0), line(3, 52, 0),
+                        line(9, 36, 0)});
+    return CSongNotes(song);
+}
+
+TEST(TrainMelody, ArrangesASongAsTuneSecondMelodyAndOneAccompaniment)
+{
+    const CSongNotes full = FullArrangement();
+    int tune = -1;
+    const CSongNotes arranged = ThreeLineArrangement(full, 0, 2, {0, 4}, SeedOf("a/song.mid"), tune);
+    std::set<int> channels;
+    std::vector<int> tunePitches, accompaniment;
+    for (const SongNote& n : arranged.Notes()) {
+        channels.insert(n.byChannel);
+        if (n.byChannel == tune)
+            tunePitches.push_back(n.byPitch);
+        else if (n.byPitch < 60)
+            accompaniment.push_back(n.byChannel);
+    }
+    ASSERT_EQ(channels.size(), 3u);
+    EXPECT_FALSE(channels.contains(9));
+    // The tune alone on its channel, without its doubling an octave lower.
+    EXPECT_EQ(tunePitches.size(), 16u);
+    EXPECT_TRUE(std::all_of(tunePitches.begin(), tunePitches.end(), [](int p) { return p >= 72; }));
+    // Both chord channels, and no drum, on one channel.
+    EXPECT_EQ(accompaniment.size(), 32u);
+    EXPECT_EQ(std::set<int>(accompaniment.begin(), accompaniment.end()).size(), 1u);
+    for (int c = 0; c < CSongNotes::kChannels; ++c)
+        EXPECT_EQ(arranged.Program(c), -1);
+
+    int again = -1;
+    EXPECT_EQ(ThreeLineArrangement(full, 0, 2, {0, 4}, SeedOf("a/song.mid"), again).Notes().front().byChannel,
+              arranged.Notes().front().byChannel);
+    EXPECT_EQ(again, tune);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "tools/melody/MelodyTraining.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -23,6 +24,11 @@ std::vector<std::string> SplitOn(const std::string& line, char separator)
         fields.push_back(field);
     return fields;
 }
+
+// What makes another channel a second melody beside the tune.
+constexpr double kSecondSingleShare = 0.7;
+constexpr double kSecondLowestPitch = 55;
+constexpr double kSecondShareOfTune = 0.25;
 
 bool IsTune(const TrainingSong& song, int channel)
 {
@@ -246,6 +252,57 @@ MelodyWeights TrainMelodyModel(std::vector<TrainingSong>& songs, double ridge)
     return weights;
 }
 
+int SecondMelodyChannel(const std::vector<MelodyChannelDescriptors>& channels, const std::vector<int>& tuneChannels)
+{
+    using D = MelodyDescriptor;
+    const auto tune = std::find_if(channels.begin(), channels.end(),
+                                   [&](const auto& c) { return c.nChannel == tuneChannels[0]; });
+    if (tune == channels.end())
+        return -1;
+    int best = -1;
+    double bestOnsets = 0;
+    for (const MelodyChannelDescriptors& c : channels) {
+        const bool tuneChannel =
+            std::find(tuneChannels.begin(), tuneChannels.end(), c.nChannel) != tuneChannels.end();
+        if (!tuneChannel && c[D::SingleShare] >= kSecondSingleShare &&
+            c[D::MeanPitch] * 12 + 60 >= kSecondLowestPitch &&
+            c[D::OnsetShare] >= kSecondShareOfTune * (*tune)[D::OnsetShare] && c[D::OnsetShare] > bestOnsets) {
+            best = c.nChannel;
+            bestOnsets = c[D::OnsetShare];
+        }
+    }
+    return best;
+}
+
+CSongNotes ThreeLineArrangement(const CSongNotes& notes, int tune, int secondMelody,
+                                const std::vector<int>& tuneChannels, std::uint32_t seed, int& tuneChannel)
+{
+    std::vector<int> free;
+    for (int c = 0; c < CSongNotes::kChannels; ++c)
+        if (c != kPercussionChannel)
+            free.push_back(c);
+    std::mt19937 random(seed);
+    std::shuffle(free.begin(), free.end(), random);
+    std::array<int, CSongNotes::kChannels> to{};
+    for (int c = 0; c < CSongNotes::kChannels; ++c) {
+        const bool doubling = std::find(tuneChannels.begin(), tuneChannels.end(), c) != tuneChannels.end();
+        to[static_cast<std::size_t>(c)] = c == tune           ? free[0]
+                                           : c == secondMelody ? free[1]
+                                           : c == kPercussionChannel || doubling ? -1
+                                                                                  : free[2];
+    }
+    tuneChannel = free[0];
+    return notes.WithChannelsMoved(to);
+}
+
+std::uint32_t SeedOf(const std::string& path)
+{
+    std::uint32_t hash = 2166136261u; // FNV-1a
+    for (const char c : path)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    return hash;
+}
+
 bool LoadLabelledSongs(const std::string& corpus, const std::vector<LabelledSong>& labels,
                        std::vector<LoadedSong>& songs, std::string& error)
 {
@@ -256,8 +313,17 @@ bool LoadLabelledSongs(const std::string& corpus, const std::vector<LabelledSong
             error = loadError.strMessage;
             return false;
         }
-        MelodySongDescriptors described = DescribeMelodySong(CSongNotes(song));
-        songs.push_back(LoadedSong{label, std::move(described.channels), std::move(described.pairs)});
+        const CSongNotes notes(song);
+        MelodySongDescriptors described = DescribeMelodySong(notes);
+        LoadedSong loaded{label, std::move(described.channels), std::move(described.pairs), -1, {}};
+        loaded.nSecondMelody = SecondMelodyChannel(loaded.channels, label.tuneChannels);
+        if (loaded.nSecondMelody >= 0) {
+            int tune = -1;
+            MelodySongDescriptors arranged = DescribeMelodySong(ThreeLineArrangement(
+                notes, label.tuneChannels[0], loaded.nSecondMelody, label.tuneChannels, SeedOf(label.strPath), tune));
+            loaded.threeLines = DescribedSong{std::move(arranged.channels), std::move(arranged.pairs), {tune}};
+        }
+        songs.push_back(std::move(loaded));
     }
     return true;
 }

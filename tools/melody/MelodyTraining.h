@@ -3,10 +3,12 @@
 // finder's weights on them, shared by train_melody (which writes the shipped
 // table) and eval_melody (which trains on all sources but one and scores that one).
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "melody/MelodyFinder.h"
+#include "song/SongNotes.h"
 
 struct LabelledSong {
     std::string strPath;            // relative to the corpus folder
@@ -52,28 +54,67 @@ void WeighBySource(std::vector<TrainingSong>& songs, const std::vector<std::stri
 // measures.
 constexpr double kMelodyRidge = 0.01;
 
+// Another channel than the tune's that plays a line of its own: mostly one note
+// at a time, above the bass, with at least a quarter of the tune's onsets; of
+// several, the one with the most onsets. -1 when no channel does.
+[[nodiscard]] int SecondMelodyChannel(const std::vector<MelodyChannelDescriptors>& channels,
+                                      const std::vector<int>& tuneChannels);
+
+// The song arranged as three lines, as a pop song is for one piano: the tune (its
+// first channel), the second melody, and every other channel but the drums and the
+// tune's doublings merged into one accompaniment, on three channels that `seed`
+// picks among all but 10, programs forgotten. `tuneChannel` is where the tune went.
+[[nodiscard]] CSongNotes ThreeLineArrangement(const CSongNotes& notes, int tune, int secondMelody,
+                                              const std::vector<int>& tuneChannels, std::uint32_t seed,
+                                              int& tuneChannel);
+
+struct DescribedSong {
+    std::vector<MelodyChannelDescriptors> channels; // the rival descriptors 0
+    std::vector<MelodyPairMeasures> pairs;
+    std::vector<int> tuneChannels;
+};
+
 struct LoadedSong {
     LabelledSong label;
     std::vector<MelodyChannelDescriptors> channels; // the rival descriptors 0
     std::vector<MelodyPairMeasures> pairs;
+    int nSecondMelody = -1; // SecondMelodyChannel
+    DescribedSong threeLines; // ThreeLineArrangement's; no channels without a second melody
 };
+
+// A seed from a song's path, the same on every run.
+[[nodiscard]] std::uint32_t SeedOf(const std::string& path);
 
 // Loads each labelled song from the corpus folder and measures its channels.
 // False, with the reason, when a song does not load.
 [[nodiscard]] bool LoadLabelledSongs(const std::string& corpus, const std::vector<LabelledSong>& labels,
                                      std::vector<LoadedSong>& songs, std::string& error);
 
-// Trains on the loaded songs for which `take` is true, weighed by source.
+// How much a song's three-line arrangement counts in training beside the song
+// itself. The arrangements teach the model the texture of a pop song played on one
+// piano, and the tune against its second melody with nothing else to go by; leave
+// one source out, at half weight they raise the rock songs from 92.5 % to 93.7 %
+// (at 0.3 and 1, 93.1 % and 93.0 %).
+constexpr double kThreeLineWeight = 0.5;
+
+// Trains on the loaded songs for which `take` is true, weighed by source, each
+// beside its three-line arrangement.
 template <typename Take>
 MelodyWeights TrainOn(const std::vector<LoadedSong>& songs, Take take)
 {
     std::vector<TrainingSong> training;
     std::vector<std::string> sources;
+    std::vector<const DescribedSong*> arrangements;
     for (const LoadedSong& s : songs)
         if (take(s)) {
             training.push_back(TrainingSong{s.channels, s.pairs, s.label.tuneChannels, 1});
             sources.push_back(s.label.strSource);
+            arrangements.push_back(&s.threeLines);
         }
     WeighBySource(training, sources);
+    for (std::size_t i = 0; i < arrangements.size(); ++i)
+        if (!arrangements[i]->channels.empty())
+            training.push_back(TrainingSong{arrangements[i]->channels, arrangements[i]->pairs,
+                                            arrangements[i]->tuneChannels, training[i].dWeight * kThreeLineWeight});
     return TrainMelodyModel(training, kMelodyRidge);
 }

@@ -10,10 +10,13 @@
 // track names. A hit when the best channel is a tune channel of the song; top 2
 // when one of the first two is. The same figures on the songs with a second
 // melody: another channel that is a line of its own (one note at a time, above the
-// bass, at least a quarter as many notes as the tune). Beside it the shipped
-// weights (trained on every source, so not a fair figure) and two baselines that
-// know nothing of tunes: the channel with the most notes and the channel with the
-// highest mean pitch (channel 10 left out of both).
+// bass, at least a quarter as many notes as the tune). On those songs also as
+// three lines (ThreeLineArrangement: the tune, the second melody and the rest as one
+// accompaniment, programs forgotten, channels shuffled), the texture of a pop song
+// arranged for one piano. With --source only that source is trained and scored.
+// Beside it the shipped weights (trained on every source, so not a fair figure)
+// and two baselines that know nothing of tunes: the channel with the most notes
+// and the channel with the highest mean pitch (channel 10 left out of both).
 //
 // The capture: 20 seconds of the tune channel from its first note, as the
 // faithful capture writes them (A) and as a recording from the position slider
@@ -48,10 +51,6 @@
 namespace {
 
 constexpr int kPercussion = 9;            // channel 10
-// What makes another channel a second melody beside the tune.
-constexpr double kSecondSingleShare = 0.7;
-constexpr double kSecondLowestPitch = 55;
-constexpr double kSecondShareOfTune = 0.25;
 constexpr double kCaptureSeconds = 20;
 constexpr double kFitSeconds = 40;
 // A ringtone that fits one message should still say something of the tune.
@@ -335,23 +334,6 @@ FitResult MeasureFit(const CSongNotes& notes, int channel)
     return FitResult{capture.nOctets <= kMaxRingtoneOctets, capture.nNotes, capture.bCutToFit};
 }
 
-// Another channel than the tune's plays a line of its own: mostly one note at a
-// time, above the bass, with at least a quarter of the tune's onsets.
-bool HasSecondMelody(const LoadedSong& song)
-{
-    using D = MelodyDescriptor;
-    const auto tune = std::find_if(song.channels.begin(), song.channels.end(), [&](const auto& c) {
-        return c.nChannel == song.label.tuneChannels[0];
-    });
-    if (tune == song.channels.end())
-        return false;
-    return std::any_of(song.channels.begin(), song.channels.end(), [&](const MelodyChannelDescriptors& c) {
-        return !IsTune(song.label, c.nChannel) && c[D::SingleShare] >= kSecondSingleShare &&
-               c[D::MeanPitch] * 12 + 60 >= kSecondLowestPitch &&
-               c[D::OnsetShare] >= kSecondShareOfTune * (*tune)[D::OnsetShare];
-    });
-}
-
 struct Tally {
     int songs = 0;
     int finderHits = 0;
@@ -359,6 +341,7 @@ struct Tally {
     int second = 0;       // songs with a second melody
     int secondHits = 0;
     int secondTop2 = 0;
+    int threeLineHits = 0; // of the songs with a second melody, as three lines
     int shippedHits = 0;
     int close = 0;          // the runner-up is close
     int runnerUpHits = 0;   // misses where the close runner-up is the tune
@@ -383,10 +366,11 @@ double Share(int hits, int of)
 
 void PrintTally(const char* name, const Tally& t)
 {
-    std::printf("%-24s %5d %5d %6.1f%% %6.1f%% %6.1f%% %6.1f%% %6.1f%% %5d %5d   %5d %6.1f%% %6.1f%%\n", name,
+    std::printf("%-24s %5d %5d %6.1f%% %6.1f%% %6.1f%% %6.1f%% %6.1f%% %5d %5d   %5d %6.1f%% %6.1f%% %7.1f%%\n", name,
                 t.songs, t.finderHits, Share(t.finderHits, t.songs), Share(t.top2Hits, t.songs),
                 Share(t.shippedHits, t.songs), Share(t.busiestHits, t.songs), Share(t.highestHits, t.songs), t.close,
-                t.runnerUpHits, t.second, Share(t.secondHits, t.second), Share(t.secondTop2, t.second));
+                t.runnerUpHits, t.second, Share(t.secondHits, t.second), Share(t.secondTop2, t.second),
+                Share(t.threeLineHits, t.second));
 }
 
 void PrintCaptureTally(const char* name, const Tally& t)
@@ -476,7 +460,8 @@ int main(int argc, char** argv)
     // The sources are trained on two threads, each writing only its own entries.
     std::map<std::string, MelodyWeights> heldOutWeights;
     for (const LabelledSong& s : songs)
-        heldOutWeights[s.strSource];
+        if (wanted.empty() || s.strSource == wanted)
+            heldOutWeights[s.strSource];
     std::vector<std::pair<const std::string, MelodyWeights>*> folds;
     for (auto& fold : heldOutWeights)
         folds.push_back(&fold);
@@ -512,7 +497,16 @@ int main(int argc, char** argv)
             RankMelodyChannels(notes, options, heldOutWeights[entry.strSource]);
         const bool hit = !ranking.empty() && IsTune(entry, ranking[0].nChannel);
         const bool top2 = hit || (ranking.size() > 1 && IsTune(entry, ranking[1].nChannel));
-        const bool second = HasSecondMelody(loaded[index]);
+        const bool second = loaded[index].nSecondMelody >= 0;
+        bool threeLineHit = false;
+        if (second) {
+            int tune = -1;
+            const CSongNotes arranged = ThreeLineArrangement(notes, entry.tuneChannels[0], loaded[index].nSecondMelody,
+                                                             entry.tuneChannels, SeedOf(entry.strPath), tune);
+            const std::vector<MelodyCandidate> arrangedRanking =
+                RankMelodyChannels(arranged, options, heldOutWeights[entry.strSource]);
+            threeLineHit = !arrangedRanking.empty() && arrangedRanking[0].nChannel == tune;
+        }
         const std::vector<MelodyCandidate> shipped = RankMelodyChannels(notes, options);
         const bool shippedHit = !shipped.empty() && IsTune(entry, shipped[0].nChannel);
         const bool close = MelodyRunnerUpIsClose(ranking);
@@ -528,6 +522,7 @@ int main(int argc, char** argv)
             t->second += second;
             t->secondHits += second && hit;
             t->secondTop2 += second && top2;
+            t->threeLineHits += threeLineHit;
             t->shippedHits += shippedHit;
             t->close += close;
             t->runnerUpHits += !hit && close && IsTune(entry, ranking[1].nChannel);
@@ -606,8 +601,8 @@ int main(int argc, char** argv)
                 "misses whose close runner-up is the tune; 2nd: songs with a second melody, and the\n"
                 "finder's figures on them. %d songs excluded\n",
                 excluded);
-    std::printf("%-24s %5s %5s %7s %7s %7s %7s %7s %5s %5s   %5s %7s %7s\n", "source", "songs", "hits", "finder",
-                "top 2", "shipped", "busiest", "highest", "close", "saved", "2nd", "finder", "top 2");
+    std::printf("%-24s %5s %5s %7s %7s %7s %7s %7s %5s %5s   %5s %7s %7s %8s\n", "source", "songs", "hits", "finder",
+                "top 2", "shipped", "busiest", "highest", "close", "saved", "2nd", "finder", "top 2", "3 lines");
     for (const auto& [name, t] : bySource)
         PrintTally(name.c_str(), t);
     PrintTally("all", all);
