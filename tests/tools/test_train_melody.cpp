@@ -76,32 +76,30 @@ CSongNotes FullArrangement()
 TEST(TrainMelody, ArrangesASongAsTuneSecondMelodyAndOneAccompaniment)
 {
     const CSongNotes full = FullArrangement();
-    int tune = -1;
-    const CSongNotes arranged = ThreeLineArrangement(full, 0, 2, {0, 4}, SeedOf("a/song.mid"), tune);
+    const ThreeLines three = ThreeLineArrangement(full, 0, 2, {0, 4}, SeedOf("a/song.mid"));
+    const CSongNotes& arranged = three.notes;
     std::set<int> channels;
     std::vector<int> tunePitches, accompaniment;
     for (const SongNote& n : arranged.Notes()) {
         channels.insert(n.byChannel);
-        if (n.byChannel == tune)
+        if (n.byChannel == three.nTune)
             tunePitches.push_back(n.byPitch);
         else if (n.byPitch < 60)
             accompaniment.push_back(n.byChannel);
     }
-    ASSERT_EQ(channels.size(), 3u);
+    EXPECT_EQ(channels, (std::set<int>{three.nTune, three.nSecondMelody, three.nAccompaniment}));
     EXPECT_FALSE(channels.contains(9));
     // The tune alone on its channel, without its doubling an octave lower.
     EXPECT_EQ(tunePitches.size(), 16u);
     EXPECT_TRUE(std::all_of(tunePitches.begin(), tunePitches.end(), [](int p) { return p >= 72; }));
     // Both chord channels, and no drum, on one channel.
-    EXPECT_EQ(accompaniment.size(), 32u);
-    EXPECT_EQ(std::set<int>(accompaniment.begin(), accompaniment.end()).size(), 1u);
+    EXPECT_EQ(accompaniment, std::vector<int>(32, three.nAccompaniment));
     for (int c = 0; c < CSongNotes::kChannels; ++c)
         EXPECT_EQ(arranged.Program(c), -1);
 
-    int again = -1;
-    EXPECT_EQ(ThreeLineArrangement(full, 0, 2, {0, 4}, SeedOf("a/song.mid"), again).Notes().front().byChannel,
-              arranged.Notes().front().byChannel);
-    EXPECT_EQ(again, tune);
+    const ThreeLines again = ThreeLineArrangement(full, 0, 2, {0, 4}, SeedOf("a/song.mid"));
+    EXPECT_EQ(again.nTune, three.nTune);
+    EXPECT_EQ(again.nAccompaniment, three.nAccompaniment);
 }
 
 } // namespace

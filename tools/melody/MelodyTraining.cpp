@@ -274,8 +274,8 @@ int SecondMelodyChannel(const std::vector<MelodyChannelDescriptors>& channels, c
     return best;
 }
 
-CSongNotes ThreeLineArrangement(const CSongNotes& notes, int tune, int secondMelody,
-                                const std::vector<int>& tuneChannels, std::uint32_t seed, int& tuneChannel)
+ThreeLines ThreeLineArrangement(const CSongNotes& notes, int tune, int secondMelody,
+                                const std::vector<int>& tuneChannels, std::uint32_t seed)
 {
     std::vector<int> free;
     for (int c = 0; c < CSongNotes::kChannels; ++c)
@@ -291,8 +291,7 @@ CSongNotes ThreeLineArrangement(const CSongNotes& notes, int tune, int secondMel
                                            : c == kPercussionChannel || doubling ? -1
                                                                                   : free[2];
     }
-    tuneChannel = free[0];
-    return notes.WithChannelsMoved(to);
+    return ThreeLines{notes.WithChannelsMoved(to), free[0], free[1], free[2]};
 }
 
 std::uint32_t SeedOf(const std::string& path)
@@ -318,10 +317,10 @@ bool LoadLabelledSongs(const std::string& corpus, const std::vector<LabelledSong
         LoadedSong loaded{label, std::move(described.channels), std::move(described.pairs), -1, {}};
         loaded.nSecondMelody = SecondMelodyChannel(loaded.channels, label.tuneChannels);
         if (loaded.nSecondMelody >= 0) {
-            int tune = -1;
-            MelodySongDescriptors arranged = DescribeMelodySong(ThreeLineArrangement(
-                notes, label.tuneChannels[0], loaded.nSecondMelody, label.tuneChannels, SeedOf(label.strPath), tune));
-            loaded.threeLines = DescribedSong{std::move(arranged.channels), std::move(arranged.pairs), {tune}};
+            const ThreeLines three = ThreeLineArrangement(notes, label.tuneChannels[0], loaded.nSecondMelody,
+                                                          label.tuneChannels, SeedOf(label.strPath));
+            MelodySongDescriptors arranged = DescribeMelodySong(three.notes);
+            loaded.threeLines = DescribedSong{std::move(arranged.channels), std::move(arranged.pairs), {three.nTune}};
         }
         songs.push_back(std::move(loaded));
     }

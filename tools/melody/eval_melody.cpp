@@ -342,6 +342,7 @@ struct Tally {
     int secondHits = 0;
     int secondTop2 = 0;
     int threeLineHits = 0; // of the songs with a second melody, as three lines
+    int threeLineAccompaniment = 0; // of their misses, those that took the accompaniment
     int shippedHits = 0;
     int close = 0;          // the runner-up is close
     int runnerUpHits = 0;   // misses where the close runner-up is the tune
@@ -499,13 +500,17 @@ int main(int argc, char** argv)
         const bool top2 = hit || (ranking.size() > 1 && IsTune(entry, ranking[1].nChannel));
         const bool second = loaded[index].nSecondMelody >= 0;
         bool threeLineHit = false;
+        bool toAccompaniment = false; // a three-line miss that took the accompaniment
         if (second) {
-            int tune = -1;
-            const CSongNotes arranged = ThreeLineArrangement(notes, entry.tuneChannels[0], loaded[index].nSecondMelody,
-                                                             entry.tuneChannels, SeedOf(entry.strPath), tune);
+            const ThreeLines three = ThreeLineArrangement(notes, entry.tuneChannels[0], loaded[index].nSecondMelody,
+                                                          entry.tuneChannels, SeedOf(entry.strPath));
             const std::vector<MelodyCandidate> arrangedRanking =
-                RankMelodyChannels(arranged, options, heldOutWeights[entry.strSource]);
-            threeLineHit = !arrangedRanking.empty() && arrangedRanking[0].nChannel == tune;
+                RankMelodyChannels(three.notes, options, heldOutWeights[entry.strSource]);
+            threeLineHit = !arrangedRanking.empty() && arrangedRanking[0].nChannel == three.nTune;
+            toAccompaniment = !arrangedRanking.empty() && arrangedRanking[0].nChannel == three.nAccompaniment;
+            if (!threeLineHit && verbose)
+                std::printf("3-line MISS %-45s took the %s\n", entry.strPath.c_str(),
+                            toAccompaniment ? "accompaniment" : "second melody");
         }
         const std::vector<MelodyCandidate> shipped = RankMelodyChannels(notes, options);
         const bool shippedHit = !shipped.empty() && IsTune(entry, shipped[0].nChannel);
@@ -523,6 +528,7 @@ int main(int argc, char** argv)
             t->secondHits += second && hit;
             t->secondTop2 += second && top2;
             t->threeLineHits += threeLineHit;
+            t->threeLineAccompaniment += toAccompaniment;
             t->shippedHits += shippedHit;
             t->close += close;
             t->runnerUpHits += !hit && close && IsTune(entry, ranking[1].nChannel);
@@ -606,6 +612,8 @@ int main(int argc, char** argv)
     for (const auto& [name, t] : bySource)
         PrintTally(name.c_str(), t);
     PrintTally("all", all);
+    std::printf("3 lines: of %d misses, %d took the accompaniment, the others the second melody\n",
+                all.second - all.threeLineHits, all.threeLineAccompaniment);
     double macro = 0;
     for (const auto& [name, t] : bySource)
         macro += Share(t.finderHits, t.songs);
