@@ -256,7 +256,8 @@ CSongNotes CSongNotes::WithChannelsMoved(const std::array<int, kChannels>& to) c
 {
     CSongNotes moved = *this;
     moved.m_programs.fill(-1);
-    std::erase_if(moved.m_notes, [&](const SongNote& n) { return to[n.byChannel] < 0 || to[n.byChannel] >= kChannels; });
+    std::erase_if(moved.m_notes,
+                  [&](const SongNote& n) { return to[n.byChannel] < 0 || to[n.byChannel] >= kChannels; });
     for (SongNote& n : moved.m_notes)
         n.byChannel = static_cast<std::uint8_t>(to[n.byChannel]);
     return moved;

@@ -85,9 +85,9 @@ public:
     [[nodiscard]] std::string TrackNames(int channel) const;
 
     // The same song with channel c's notes moved to channel `to[c]`, or left out
-    // where that is not a channel (-1); several channels may merge into one. The programs are
-    // forgotten, as in a song that plays every part on one piano: what the melody
-    // tools use to try a song in a sparser texture.
+    // where that is not a channel (-1); several channels may merge into one. The
+    // programs are forgotten, as in a song that plays every part on one piano: what
+    // the melody tools use to try a song in a sparser texture.
     [[nodiscard]] CSongNotes WithChannelsMoved(const std::array<int, kChannels>& to) const;
 
 private:

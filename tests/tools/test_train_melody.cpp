@@ -76,7 +76,7 @@ CSongNotes FullArrangement()
 TEST(TrainMelody, ArrangesASongAsTuneSecondMelodyAndOneAccompaniment)
 {
     const CSongNotes full = FullArrangement();
-    const ThreeLines three = ThreeLineArrangement(full, 0, 2, {0, 4}, SeedOf("a/song.mid"));
+    const ThreeLines three = ThreeLineArrangement(full, {0, 4}, 2, SeedOf("a/song.mid"));
     const CSongNotes& arranged = three.notes;
     std::set<int> channels;
     std::vector<int> tunePitches, accompaniment;
@@ -97,7 +97,7 @@ TEST(TrainMelody, ArrangesASongAsTuneSecondMelodyAndOneAccompaniment)
     for (int c = 0; c < CSongNotes::kChannels; ++c)
         EXPECT_EQ(arranged.Program(c), -1);
 
-    const ThreeLines again = ThreeLineArrangement(full, 0, 2, {0, 4}, SeedOf("a/song.mid"));
+    const ThreeLines again = ThreeLineArrangement(full, {0, 4}, 2, SeedOf("a/song.mid"));
     EXPECT_EQ(again.nTune, three.nTune);
     EXPECT_EQ(again.nAccompaniment, three.nAccompaniment);
 }

@@ -274,8 +274,8 @@ int SecondMelodyChannel(const std::vector<MelodyChannelDescriptors>& channels, c
     return best;
 }
 
-ThreeLines ThreeLineArrangement(const CSongNotes& notes, int tune, int secondMelody,
-                                const std::vector<int>& tuneChannels, std::uint32_t seed)
+ThreeLines ThreeLineArrangement(const CSongNotes& notes, const std::vector<int>& tuneChannels, int secondMelody,
+                                std::uint32_t seed)
 {
     std::vector<int> free;
     for (int c = 0; c < CSongNotes::kChannels; ++c)
@@ -284,13 +284,12 @@ ThreeLines ThreeLineArrangement(const CSongNotes& notes, int tune, int secondMel
     std::mt19937 random(seed);
     std::shuffle(free.begin(), free.end(), random);
     std::array<int, CSongNotes::kChannels> to{};
-    for (int c = 0; c < CSongNotes::kChannels; ++c) {
-        const bool doubling = std::find(tuneChannels.begin(), tuneChannels.end(), c) != tuneChannels.end();
-        to[static_cast<std::size_t>(c)] = c == tune           ? free[0]
-                                           : c == secondMelody ? free[1]
-                                           : c == kPercussionChannel || doubling ? -1
-                                                                                  : free[2];
-    }
+    to.fill(free[2]); // the accompaniment
+    for (const int doubling : tuneChannels)
+        to[static_cast<std::size_t>(doubling)] = -1;
+    to[kPercussionChannel] = -1;
+    to[static_cast<std::size_t>(tuneChannels[0])] = free[0];
+    to[static_cast<std::size_t>(secondMelody)] = free[1];
     return ThreeLines{notes.WithChannelsMoved(to), free[0], free[1], free[2]};
 }
 
@@ -317,8 +316,8 @@ bool LoadLabelledSongs(const std::string& corpus, const std::vector<LabelledSong
         LoadedSong loaded{label, std::move(described.channels), std::move(described.pairs), -1, {}};
         loaded.nSecondMelody = SecondMelodyChannel(loaded.channels, label.tuneChannels);
         if (loaded.nSecondMelody >= 0) {
-            const ThreeLines three = ThreeLineArrangement(notes, label.tuneChannels[0], loaded.nSecondMelody,
-                                                          label.tuneChannels, SeedOf(label.strPath));
+            const ThreeLines three =
+                ThreeLineArrangement(notes, label.tuneChannels, loaded.nSecondMelody, SeedOf(label.strPath));
             MelodySongDescriptors arranged = DescribeMelodySong(three.notes);
             loaded.threeLines = DescribedSong{std::move(arranged.channels), std::move(arranged.pairs), {three.nTune}};
         }

@@ -60,18 +60,18 @@ constexpr double kMelodyRidge = 0.01;
 [[nodiscard]] int SecondMelodyChannel(const std::vector<MelodyChannelDescriptors>& channels,
                                       const std::vector<int>& tuneChannels);
 
-// The song arranged as three lines, as a pop song is for one piano: the tune (its
-// first channel), the second melody, and every other channel but the drums and the
-// tune's doublings merged into one accompaniment, on three channels that `seed`
-// picks among all but 10, programs forgotten.
+// The song arranged as three lines, as a pop song is for one piano: the tune (the
+// first of `tuneChannels`; the others double it and are left out), the second
+// melody, and every other channel but the drums merged into one accompaniment, on
+// three channels that `seed` picks among all but 10, programs forgotten.
 struct ThreeLines {
     CSongNotes notes;
     int nTune = -1; // the channels where each line went
     int nSecondMelody = -1;
     int nAccompaniment = -1;
 };
-[[nodiscard]] ThreeLines ThreeLineArrangement(const CSongNotes& notes, int tune, int secondMelody,
-                                              const std::vector<int>& tuneChannels, std::uint32_t seed);
+[[nodiscard]] ThreeLines ThreeLineArrangement(const CSongNotes& notes, const std::vector<int>& tuneChannels,
+                                              int secondMelody, std::uint32_t seed);
 
 struct DescribedSong {
     std::vector<MelodyChannelDescriptors> channels; // the rival descriptors 0

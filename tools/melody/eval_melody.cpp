@@ -502,8 +502,8 @@ int main(int argc, char** argv)
         bool threeLineHit = false;
         bool toAccompaniment = false; // a three-line miss that took the accompaniment
         if (second) {
-            const ThreeLines three = ThreeLineArrangement(notes, entry.tuneChannels[0], loaded[index].nSecondMelody,
-                                                          entry.tuneChannels, SeedOf(entry.strPath));
+            const ThreeLines three =
+                ThreeLineArrangement(notes, entry.tuneChannels, loaded[index].nSecondMelody, SeedOf(entry.strPath));
             const std::vector<MelodyCandidate> arrangedRanking =
                 RankMelodyChannels(three.notes, options, heldOutWeights[entry.strSource]);
             threeLineHit = !arrangedRanking.empty() && arrangedRanking[0].nChannel == three.nTune;
