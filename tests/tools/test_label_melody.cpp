@@ -93,11 +93,13 @@ TEST(LabelMelody, FindsTheSungChannelFromTheWordsAndTheChannelsThatDoubleIt)
     EXPECT_EQ(rows.at("karaoke.kar").how.rfind("words: 64 syllables", 0), 0u) << rows.at("karaoke.kar").how;
 }
 
-TEST(LabelMelody, TakesOneTrackNamedAsTheVoiceAndNoSynthesizerVoiceOrLeadGuitar)
+TEST(LabelMelody, TakesOneTrackNamedAsTheVoiceAndNoSynthesizerVoiceBackingVoiceOrLeadGuitar)
 {
     CTempDir dir;
     ASSERT_TRUE(WriteBytes(dir.File("named.mid"),
-                           SmfBytes(Q, {Chords("Voice Oohs", 0), Line("Lead Guitar", 1, 7), Line("Lead Vocal", 3)})));
+                           SmfBytes(Q, {Chords("Voice Oohs", 0), Line("Lead Guitar", 1, 7), Line("Lead Vocal", 3),
+                                        Line("Bg Vocals", 4, 4), Line("Lead 6 (voice)", 5, 5),
+                                        Line("Syn Vox", 6, 9)})));
     ASSERT_TRUE(WriteBytes(dir.File("unnamed.mid"),
                            SmfBytes(Q, {Chords("Space Voice", 0), Line("Lead Guitar", 1, 7)})));
     ASSERT_TRUE(WriteBytes(dir.File("again.mid"), ReadBytes(dir.File("named.mid"))));

@@ -13,7 +13,8 @@
 //          is left out
 //   names  the one channel whose track is named Melody, Vocal, Voice, Vox, Singer,
 //          Soprano (or, when none is, Lead, Tune, Theme without an instrument's
-//          name); a name of backing or harmony voices does not count
+//          name); a name of backing or harmony voices, or of a synthesizer's
+//          voice ("Syn Voice", "Lead 6 (voice)"), does not count
 //   first  the channel of the first track that has notes: collections that write
 //          the tune first and its accompaniment after it
 // A tune must sound through the song (in 4 of its 16 parts at least); channels
@@ -239,6 +240,15 @@ bool HasBackingWord(const std::set<std::string>& words)
     return std::any_of(words.begin(), words.end(), [](const std::string& w) { return w.rfind("back", 0) == 0; });
 }
 
+// A synthesizer's voice named as its program is ("Syn Voice", the General MIDI
+// "Lead 6 (voice)"): a sound, not a singer.
+bool IsSynthesizerVoice(const std::set<std::string>& words)
+{
+    if (!HasWord(words, {"voice", "vox"}))
+        return false;
+    return HasWord(words, {"syn", "synvox"}) || (HasWord(words, {"lead"}) && HasWord(words, {"6"}));
+}
+
 // "Lead" names a role beside other words ("Lead 1", "Square Lead"); "tune" and
 // "theme" only alone or numbered: beside other words they are the piece's title
 // ("Hyrule Castle Theme", "Theme of Ryu", "Town Tune"), which the first track
@@ -273,8 +283,8 @@ Label LabelByNames(const CSongNotes& notes, const std::array<bool, kMidiChannels
         // Backing voices, other parts, the General MIDI voices of a synthesizer
         // (Voice Oohs, Space Voice), instruments named after a voice's range (a
         // soprano sax) and a lead or solo that answers the voice (a lead guitar).
-        if (HasBackingWord(words) ||
-            HasWord(words, {"harmony", "harmonies", "bgv", "choir",
+        if (HasBackingWord(words) || IsSynthesizerVoice(words) ||
+            HasWord(words, {"harmony", "harmonies", "har", "harm", "bg", "bgv", "bgvs", "bkg", "doo", "choir",
                             "chorus", "oohs", "aahs", "ooh", "aah", "pad", "space", "synth", "synths", "sample", "samples",
                             "sfx", "fx", "effects", "double", "doubled",
                             "2nd", "second", "2", "3", "ii", "alto", "tenor", "bass", "drum", "drums", "accomp",
