@@ -102,11 +102,7 @@ CSongNotes::CSongNotes(const CMidiSong& song) : m_wDivision(song.GetDivision())
         m_qwEndTick = std::max(m_qwEndTick, reading.tick);
         m_trackNames.push_back(std::move(name));
     }
-    // Notes struck and released at the same tick make no sound.
-    std::erase_if(m_notes, [](const SongNote& n) { return n.qwEnd <= n.qwStart; });
-    std::stable_sort(m_notes.begin(), m_notes.end(), [](const SongNote& a, const SongNote& b) {
-        return a.qwStart != b.qwStart ? a.qwStart < b.qwStart : a.byPitch > b.byPitch;
-    });
+    SortNotes();
     std::stable_sort(m_tempos.begin(), m_tempos.end(),
                      [](const TempoChange& a, const TempoChange& b) { return a.qwTick < b.qwTick; });
     std::stable_sort(m_meters.begin(), m_meters.end(),
@@ -250,6 +246,25 @@ std::string CSongNotes::TrackNames(int channel) const
         names += m_trackNames[t];
     }
     return names;
+}
+
+void CSongNotes::SortNotes()
+{
+    // Notes struck and released at the same tick make no sound.
+    std::erase_if(m_notes, [](const SongNote& n) { return n.qwEnd <= n.qwStart; });
+    std::stable_sort(m_notes.begin(), m_notes.end(), [](const SongNote& a, const SongNote& b) {
+        return a.qwStart != b.qwStart ? a.qwStart < b.qwStart : a.byPitch > b.byPitch;
+    });
+}
+
+CSongNotes CSongNotes::WithNotes(std::vector<SongNote> notes) const
+{
+    CSongNotes changed = *this;
+    changed.m_notes = std::move(notes);
+    changed.SortNotes();
+    for (const SongNote& n : changed.m_notes)
+        changed.m_qwEndTick = std::max(changed.m_qwEndTick, n.qwEnd);
+    return changed;
 }
 
 CSongNotes CSongNotes::WithChannelsMoved(const std::array<int, kChannels>& to) const

@@ -89,8 +89,12 @@ public:
     // programs are forgotten, as in a song that plays every part on one piano: what
     // the melody tools use to try a song in a sparser texture.
     [[nodiscard]] CSongNotes WithChannelsMoved(const std::array<int, kChannels>& to) const;
+    // The same song with other notes, kept in the order of Notes(); a note that
+    // does not end after it starts is left out.
+    [[nodiscard]] CSongNotes WithNotes(std::vector<SongNote> notes) const;
 
 private:
+    void SortNotes();
     [[nodiscard]] MeterChange MeterAt(std::uint64_t tick) const;
     void AddMeter(std::uint64_t tick, std::uint8_t numerator, std::uint8_t denominatorPower);
 

@@ -102,4 +102,36 @@ TEST(TrainMelody, ArrangesASongAsTuneSecondMelodyAndOneAccompaniment)
     EXPECT_EQ(again.nAccompaniment, three.nAccompaniment);
 }
 
+TEST(TrainMelody, PlaysASongInOffTheGridButKeepsItsNotes)
+{
+    const CSongNotes written = FullArrangement();
+    const CSongNotes played = AsPlayed(written, 7);
+    ASSERT_EQ(played.Notes().size(), written.Notes().size());
+    std::multiset<std::pair<int, int>> writtenNotes, playedNotes;
+    std::size_t moved = 0;
+    for (std::size_t i = 0; i < written.Notes().size(); ++i) {
+        const SongNote& n = played.Notes()[i];
+        writtenNotes.emplace(written.Notes()[i].byChannel, written.Notes()[i].byPitch);
+        playedNotes.emplace(n.byChannel, n.byPitch);
+        EXPECT_GT(n.qwEnd, n.qwStart);
+        moved += n.qwStart % 48 != 0 ? 1 : 0;
+        if (i > 0) {
+            EXPECT_LE(played.Notes()[i - 1].qwStart, n.qwStart); // still in time order
+        }
+    }
+    EXPECT_EQ(playedNotes, writtenNotes);
+    EXPECT_GT(moved, played.Notes().size() / 2);
+    // At 120 bpm and 96 ticks a quarter, 0.06 s is 11.5 ticks.
+    const auto farthest = [](const CSongNotes& song) {
+        std::uint64_t last = 0;
+        for (const SongNote& n : song.Notes())
+            last = std::max(last, n.qwStart);
+        return last;
+    };
+    EXPECT_LE(farthest(played), farthest(written) + 12);
+    const CSongNotes again = AsPlayed(written, 7);
+    for (std::size_t i = 0; i < played.Notes().size(); ++i)
+        EXPECT_EQ(again.Notes()[i].qwStart, played.Notes()[i].qwStart);
+}
+
 } // namespace

@@ -35,6 +35,17 @@ bool IsTune(const TrainingSong& song, int channel)
     return std::find(song.tuneChannels.begin(), song.tuneChannels.end(), channel) != song.tuneChannels.end();
 }
 
+// Whether `c` may be the second melody beside the tune: a line of its own, mostly
+// one note at a time, above the bass, with at least a quarter of the tune's onsets.
+bool IsSecondMelody(const MelodyChannelDescriptors& c, const MelodyChannelDescriptors& tune,
+                    const std::vector<int>& tuneChannels)
+{
+    using D = MelodyDescriptor;
+    return std::find(tuneChannels.begin(), tuneChannels.end(), c.nChannel) == tuneChannels.end() &&
+           c[D::SingleShare] >= kSecondSingleShare && c[D::MeanPitch] * 12 + 60 >= kSecondLowestPitch &&
+           c[D::OnsetShare] >= kSecondShareOfTune * tune[D::OnsetShare];
+}
+
 } // namespace
 
 std::string TruthChannelList(const std::vector<int>& channels)
@@ -261,14 +272,30 @@ int SecondMelodyChannel(const std::vector<MelodyChannelDescriptors>& channels, c
         return -1;
     int best = -1;
     double bestOnsets = 0;
-    for (const MelodyChannelDescriptors& c : channels) {
-        const bool tuneChannel =
-            std::find(tuneChannels.begin(), tuneChannels.end(), c.nChannel) != tuneChannels.end();
-        if (!tuneChannel && c[D::SingleShare] >= kSecondSingleShare &&
-            c[D::MeanPitch] * 12 + 60 >= kSecondLowestPitch &&
-            c[D::OnsetShare] >= kSecondShareOfTune * (*tune)[D::OnsetShare] && c[D::OnsetShare] > bestOnsets) {
+    for (const MelodyChannelDescriptors& c : channels)
+        if (IsSecondMelody(c, *tune, tuneChannels) && c[D::OnsetShare] > bestOnsets) {
             best = c.nChannel;
             bestOnsets = c[D::OnsetShare];
+        }
+    return best;
+}
+
+int AnsweringMelodyChannel(const std::vector<MelodyChannelDescriptors>& channels,
+                           const std::vector<MelodyPairMeasures>& pairs, const std::vector<int>& tuneChannels)
+{
+    const std::size_t n = channels.size();
+    const auto tune = static_cast<std::size_t>(
+        std::find_if(channels.begin(), channels.end(), [&](const auto& c) { return c.nChannel == tuneChannels[0]; }) -
+        channels.begin());
+    if (tune == n || pairs.size() != n * n)
+        return -1;
+    int best = -1;
+    double bestInRests = -1;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double inRests = pairs[i * n + tune].dInOtherRests;
+        if (IsSecondMelody(channels[i], channels[tune], tuneChannels) && inRests > bestInRests) {
+            best = channels[i].nChannel;
+            bestInRests = inRests;
         }
     }
     return best;
@@ -291,6 +318,28 @@ ThreeLines ThreeLineArrangement(const CSongNotes& notes, const std::vector<int>&
     to[static_cast<std::size_t>(tuneChannels[0])] = free[0];
     to[static_cast<std::size_t>(secondMelody)] = free[1];
     return ThreeLines{notes.WithChannelsMoved(to), free[0], free[1], free[2]};
+}
+
+CSongNotes AsPlayed(const CSongNotes& notes, std::uint32_t seed)
+{
+    constexpr double kOnsetSpread = 0.02; // seconds
+    constexpr double kFarthest = 0.06;
+    std::mt19937 random(seed);
+    std::normal_distribution<double> offset(0.0, kOnsetSpread);
+    std::uniform_real_distribution<double> held(0.7, 1.05);
+    std::normal_distribution<double> touch(0.0, 10.0);
+    const double division = std::max<double>(notes.Division(), 1);
+    std::vector<SongNote> played = notes.Notes();
+    for (SongNote& n : played) {
+        const double ticksPerSecond = division * 1e6 / notes.TempoAt(n.qwStart);
+        const double start = static_cast<double>(n.qwStart) +
+                             std::clamp(offset(random), -kFarthest, kFarthest) * ticksPerSecond;
+        const double length = static_cast<double>(n.qwEnd - n.qwStart) * held(random);
+        n.qwStart = static_cast<std::uint64_t>(std::max(0.0, std::round(start)));
+        n.qwEnd = n.qwStart + std::max<std::uint64_t>(1, static_cast<std::uint64_t>(std::round(length)));
+        n.byVelocity = static_cast<std::uint8_t>(std::clamp(n.byVelocity + std::round(touch(random)), 1.0, 127.0));
+    }
+    return notes.WithNotes(std::move(played));
 }
 
 std::uint32_t SeedOf(const std::string& path)

@@ -60,6 +60,13 @@ constexpr double kMelodyRidge = 0.01;
 [[nodiscard]] int SecondMelodyChannel(const std::vector<MelodyChannelDescriptors>& channels,
                                       const std::vector<int>& tuneChannels);
 
+// Of the channels that may be the second melody (as SecondMelodyChannel chooses
+// among them), the one that plays most where the tune rests: a line that answers
+// the voice between its phrases. -1 when no channel may be.
+[[nodiscard]] int AnsweringMelodyChannel(const std::vector<MelodyChannelDescriptors>& channels,
+                                         const std::vector<MelodyPairMeasures>& pairs,
+                                         const std::vector<int>& tuneChannels);
+
 // The song arranged as three lines, as a pop song is for one piano: the tune (the
 // first of `tuneChannels`; the others double it and are left out), the second
 // melody, and every other channel but the drums merged into one accompaniment, on
@@ -72,6 +79,11 @@ struct ThreeLines {
 };
 [[nodiscard]] ThreeLines ThreeLineArrangement(const CSongNotes& notes, const std::vector<int>& tuneChannels,
                                               int secondMelody, std::uint32_t seed);
+
+// The song as a musician plays it in on a keyboard rather than writing it note by
+// note: each onset off the beat by a few hundredths of a second, the lengths and
+// the loudness uneven. The same seed plays it the same way.
+[[nodiscard]] CSongNotes AsPlayed(const CSongNotes& notes, std::uint32_t seed);
 
 struct DescribedSong {
     std::vector<MelodyChannelDescriptors> channels; // the rival descriptors 0

@@ -13,7 +13,10 @@
 // bass, at least a quarter as many notes as the tune). On those songs also as
 // three lines (ThreeLineArrangement: the tune, the second melody and the rest as one
 // accompaniment, programs forgotten, channels shuffled), the texture of a pop song
-// arranged for one piano. With --source only that source is trained and scored.
+// arranged for one piano; "answering": the same with the line that plays most in
+// the tune's rests as the second melody (AnsweringMelodyChannel); "played": the
+// three lines as a musician plays them in (AsPlayed), off the grid. With --source
+// only that source is trained and scored.
 // Beside it the shipped weights (trained on every source, so not a fair figure)
 // and two baselines that know nothing of tunes: the channel with the most notes
 // and the channel with the highest mean pitch (channel 10 left out of both).
@@ -343,6 +346,8 @@ struct Tally {
     int secondTop2 = 0;
     int threeLineHits = 0; // of the songs with a second melody, as three lines
     int threeLineAccompaniment = 0; // of their misses, those that took the accompaniment
+    int answeringHits = 0; // as three lines with the answering line as the second melody
+    int playedHits = 0;    // the three lines as played in
     int shippedHits = 0;
     int close = 0;          // the runner-up is close
     int runnerUpHits = 0;   // misses where the close runner-up is the tune
@@ -365,13 +370,40 @@ double Share(int hits, int of)
     return of ? 100.0 * hits / of : 0;
 }
 
+struct ThreeLineHits {
+    bool threeLines = false;      // the tune first as three lines
+    bool toAccompaniment = false; // a miss that took the accompaniment
+    bool answering = false;       // the tune first with the answering line as the second melody
+    bool played = false;          // the tune first in the three lines played in
+};
+
+// A song with a second melody ranked as three lines, in the three ways.
+ThreeLineHits RankThreeLines(const CSongNotes& notes, const LoadedSong& song, const MelodyWeights& weights)
+{
+    MelodyFinderOptions options;
+    options.bUseTrackNames = false;
+    const std::vector<int>& tune = song.label.tuneChannels;
+    const std::uint32_t seed = SeedOf(song.label.strPath);
+    const auto first = [&](const CSongNotes& arranged) {
+        const std::vector<MelodyCandidate> ranking = RankMelodyChannels(arranged, options, weights);
+        return ranking.empty() ? -1 : ranking[0].nChannel;
+    };
+    const ThreeLines three = ThreeLineArrangement(notes, tune, song.nSecondMelody, seed);
+    const ThreeLines answering =
+        ThreeLineArrangement(notes, tune, AnsweringMelodyChannel(song.channels, song.pairs, tune), seed);
+    const int took = first(three.notes);
+    return ThreeLineHits{took == three.nTune, took == three.nAccompaniment, first(answering.notes) == answering.nTune,
+                         first(AsPlayed(three.notes, seed + 1)) == three.nTune};
+}
+
 void PrintTally(const char* name, const Tally& t)
 {
-    std::printf("%-24s %5d %5d %6.1f%% %6.1f%% %6.1f%% %6.1f%% %6.1f%% %5d %5d   %5d %6.1f%% %6.1f%% %7.1f%%\n", name,
-                t.songs, t.finderHits, Share(t.finderHits, t.songs), Share(t.top2Hits, t.songs),
+    std::printf("%-24s %5d %5d %6.1f%% %6.1f%% %6.1f%% %6.1f%% %6.1f%% %5d %5d   %5d %6.1f%% %6.1f%% %7.1f%% %8.1f%% "
+                "%6.1f%%\n",
+                name, t.songs, t.finderHits, Share(t.finderHits, t.songs), Share(t.top2Hits, t.songs),
                 Share(t.shippedHits, t.songs), Share(t.busiestHits, t.songs), Share(t.highestHits, t.songs), t.close,
                 t.runnerUpHits, t.second, Share(t.secondHits, t.second), Share(t.secondTop2, t.second),
-                Share(t.threeLineHits, t.second));
+                Share(t.threeLineHits, t.second), Share(t.answeringHits, t.second), Share(t.playedHits, t.second));
 }
 
 void PrintCaptureTally(const char* name, const Tally& t)
@@ -499,19 +531,11 @@ int main(int argc, char** argv)
         const bool hit = !ranking.empty() && IsTune(entry, ranking[0].nChannel);
         const bool top2 = hit || (ranking.size() > 1 && IsTune(entry, ranking[1].nChannel));
         const bool second = loaded[index].nSecondMelody >= 0;
-        bool threeLineHit = false;
-        bool toAccompaniment = false; // a three-line miss that took the accompaniment
-        if (second) {
-            const ThreeLines three =
-                ThreeLineArrangement(notes, entry.tuneChannels, loaded[index].nSecondMelody, SeedOf(entry.strPath));
-            const std::vector<MelodyCandidate> arrangedRanking =
-                RankMelodyChannels(three.notes, options, heldOutWeights[entry.strSource]);
-            threeLineHit = !arrangedRanking.empty() && arrangedRanking[0].nChannel == three.nTune;
-            toAccompaniment = !arrangedRanking.empty() && arrangedRanking[0].nChannel == three.nAccompaniment;
-            if (!threeLineHit && verbose)
-                std::printf("3-line MISS %-45s took the %s\n", entry.strPath.c_str(),
-                            toAccompaniment ? "accompaniment" : "second melody");
-        }
+        const ThreeLineHits lines =
+            second ? RankThreeLines(notes, loaded[index], heldOutWeights[entry.strSource]) : ThreeLineHits{};
+        if (second && !lines.threeLines && verbose)
+            std::printf("3-line MISS %-45s took the %s\n", entry.strPath.c_str(),
+                        lines.toAccompaniment ? "accompaniment" : "second melody");
         const std::vector<MelodyCandidate> shipped = RankMelodyChannels(notes, options);
         const bool shippedHit = !shipped.empty() && IsTune(entry, shipped[0].nChannel);
         const bool close = MelodyRunnerUpIsClose(ranking);
@@ -527,8 +551,10 @@ int main(int argc, char** argv)
             t->second += second;
             t->secondHits += second && hit;
             t->secondTop2 += second && top2;
-            t->threeLineHits += threeLineHit;
-            t->threeLineAccompaniment += toAccompaniment;
+            t->threeLineHits += lines.threeLines;
+            t->answeringHits += lines.answering;
+            t->playedHits += lines.played;
+            t->threeLineAccompaniment += lines.toAccompaniment;
             t->shippedHits += shippedHit;
             t->close += close;
             t->runnerUpHits += !hit && close && IsTune(entry, ranking[1].nChannel);
@@ -607,8 +633,9 @@ int main(int argc, char** argv)
                 "misses whose close runner-up is the tune; 2nd: songs with a second melody, and the\n"
                 "finder's figures on them. %d songs excluded\n",
                 excluded);
-    std::printf("%-24s %5s %5s %7s %7s %7s %7s %7s %5s %5s   %5s %7s %7s %8s\n", "source", "songs", "hits", "finder",
-                "top 2", "shipped", "busiest", "highest", "close", "saved", "2nd", "finder", "top 2", "3 lines");
+    std::printf("%-24s %5s %5s %7s %7s %7s %7s %7s %5s %5s   %5s %7s %7s %8s %9s %7s\n", "source", "songs", "hits",
+                "finder", "top 2", "shipped", "busiest", "highest", "close", "saved", "2nd", "finder", "top 2",
+                "3 lines", "answering", "played");
     for (const auto& [name, t] : bySource)
         PrintTally(name.c_str(), t);
     PrintTally("all", all);
