@@ -362,13 +362,15 @@ bool LoadLabelledSongs(const std::string& corpus, const std::vector<LabelledSong
         }
         const CSongNotes notes(song);
         MelodySongDescriptors described = DescribeMelodySong(notes);
-        LoadedSong loaded{label, std::move(described.channels), std::move(described.pairs), -1, {}};
+        LoadedSong loaded{label, std::move(described.channels), std::move(described.pairs), -1, {}, {}};
         loaded.nSecondMelody = SecondMelodyChannel(loaded.channels, label.tuneChannels);
         if (loaded.nSecondMelody >= 0) {
             const ThreeLines three =
                 ThreeLineArrangement(notes, label.tuneChannels, loaded.nSecondMelody, SeedOf(label.strPath));
             MelodySongDescriptors arranged = DescribeMelodySong(three.notes);
             loaded.threeLines = DescribedSong{std::move(arranged.channels), std::move(arranged.pairs), {three.nTune}};
+            MelodySongDescriptors played = DescribeMelodySong(AsPlayed(three.notes, SeedOf(label.strPath) + 1));
+            loaded.playedLines = DescribedSong{std::move(played.channels), std::move(played.pairs), {three.nTune}};
         }
         songs.push_back(std::move(loaded));
     }
