@@ -4,8 +4,8 @@
 // table) and eval_melody (which trains on all sources but one and scores that one).
 
 #include <cstdint>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "melody/MelodyFinder.h"
