@@ -30,11 +30,6 @@ constexpr double kSecondSingleShare = 0.7;
 constexpr double kSecondLowestPitch = 55;
 constexpr double kSecondShareOfTune = 0.25;
 
-bool IsTune(const TrainingSong& song, int channel)
-{
-    return std::find(song.tuneChannels.begin(), song.tuneChannels.end(), channel) != song.tuneChannels.end();
-}
-
 // Whether `c` may be the second melody beside the tune: a line of its own, mostly
 // one note at a time, above the bass, with at least a quarter of the tune's onsets.
 bool IsSecondMelody(const MelodyChannelDescriptors& c, const MelodyChannelDescriptors& tune,
@@ -101,166 +96,6 @@ void WeighBySource(std::vector<TrainingSong>& songs, const std::vector<std::stri
         ++counts[s];
     for (std::size_t i = 0; i < songs.size(); ++i)
         songs[i].dWeight = 1.0 / std::sqrt(static_cast<double>(counts[sources[i]]));
-}
-
-MelodyWeights TrainMelodyWeights(const std::vector<TrainingSong>& songs, double ridge, std::size_t hiddenUnits)
-{
-    constexpr std::size_t K = kMelodyDescriptorCount;
-    // Standardise each descriptor over all channels, so one penalty suits all.
-    std::array<double, K> mean{};
-    std::array<double, K> scale{};
-    std::size_t count = 0;
-    for (const TrainingSong& s : songs)
-        for (const MelodyChannelDescriptors& c : s.channels) {
-            for (std::size_t k = 0; k < K; ++k)
-                mean[k] += c.dValues[k];
-            ++count;
-        }
-    for (double& m : mean)
-        m /= std::max<std::size_t>(count, 1);
-    for (const TrainingSong& s : songs)
-        for (const MelodyChannelDescriptors& c : s.channels)
-            for (std::size_t k = 0; k < K; ++k)
-                scale[k] += (c.dValues[k] - mean[k]) * (c.dValues[k] - mean[k]);
-    for (double& v : scale)
-        v = std::sqrt(v / std::max<std::size_t>(count, 1));
-
-    std::vector<const TrainingSong*> used;
-    double totalWeight = 0;
-    for (const TrainingSong& s : songs)
-        if (s.channels.size() > 1 &&
-            std::any_of(s.channels.begin(), s.channels.end(), [&](const auto& c) { return IsTune(s, c.nChannel); })) {
-            used.push_back(&s);
-            totalWeight += s.dWeight;
-        }
-
-    // Each used song's channels, standardised once: rows of K values, and whether each is a tune.
-    struct Standardised {
-        std::vector<double> x;
-        std::vector<bool> tune;
-        double share = 0;
-    };
-    std::vector<Standardised> rows;
-    for (const TrainingSong* s : used) {
-        Standardised r;
-        r.share = s->dWeight / totalWeight;
-        for (const MelodyChannelDescriptors& c : s->channels) {
-            for (std::size_t k = 0; k < K; ++k)
-                r.x.push_back(scale[k] > 1e-9 ? (c.dValues[k] - mean[k]) / scale[k] : 0.0);
-            r.tune.push_back(IsTune(*s, c.nChannel));
-        }
-        rows.push_back(std::move(r));
-    }
-
-    // The parameters in one vector, in the table's order: linear, hidden, hiddenBias, output.
-    const std::size_t H = std::min(hiddenUnits, kMelodyHiddenUnits);
-    constexpr std::size_t kHidden = K;
-    constexpr std::size_t kBias = K + kMelodyHiddenUnits * K;
-    constexpr std::size_t kOutput = kBias + kMelodyHiddenUnits;
-    std::vector<double> theta(kOutput + kMelodyHiddenUnits, 0.0);
-    // The hidden units start from small fixed random weights, so that they differ.
-    std::mt19937 random(29);
-    std::normal_distribution<double> small(0.0, 0.3);
-    for (std::size_t i = kHidden; i < kBias; ++i)
-        theta[i] = small(random);
-
-    // Adam on the whole set at each step: the loss is smooth and the set small.
-    constexpr int kSteps = 1500;
-    constexpr double kRate = 0.03;
-    constexpr double kBeta1 = 0.9;
-    constexpr double kBeta2 = 0.999;
-    std::vector<double> moment(theta.size(), 0.0);
-    std::vector<double> power(theta.size(), 0.0);
-    std::vector<double> gradient(theta.size());
-    std::vector<double> z;
-    std::vector<double> units; // tanh of each hidden unit, channel by channel
-    for (int step = 1; step <= kSteps; ++step) {
-        for (std::size_t i = 0; i < theta.size(); ++i)
-            gradient[i] = (i >= kBias && i < kOutput) ? 0.0 : ridge * theta[i];
-        for (const Standardised& r : rows) {
-            const std::size_t n = r.tune.size();
-            z.assign(n, 0);
-            units.assign(n * H, 0);
-            double top = -HUGE_VAL;
-            for (std::size_t i = 0; i < n; ++i) {
-                const double* x = &r.x[i * K];
-                for (std::size_t k = 0; k < K; ++k)
-                    z[i] += theta[k] * x[k];
-                for (std::size_t h = 0; h < H; ++h) {
-                    double u = theta[kBias + h];
-                    const double* row = &theta[kHidden + h * K];
-                    for (std::size_t k = 0; k < K; ++k)
-                        u += row[k] * x[k];
-                    units[i * H + h] = std::tanh(u);
-                    z[i] += theta[kOutput + h] * units[i * H + h];
-                }
-                top = std::max(top, z[i]);
-            }
-            double all = 0;
-            double tune = 0;
-            for (std::size_t i = 0; i < n; ++i) {
-                z[i] = std::exp(z[i] - top);
-                all += z[i];
-                tune += r.tune[i] ? z[i] : 0;
-            }
-            for (std::size_t i = 0; i < n; ++i) {
-                const double g = r.share * (z[i] / all - (r.tune[i] ? z[i] / tune : 0));
-                const double* x = &r.x[i * K];
-                for (std::size_t k = 0; k < K; ++k)
-                    gradient[k] += g * x[k];
-                for (std::size_t h = 0; h < H; ++h) {
-                    const double t = units[i * H + h];
-                    gradient[kOutput + h] += g * t;
-                    const double back = g * theta[kOutput + h] * (1 - t * t);
-                    gradient[kBias + h] += back;
-                    double* row = &gradient[kHidden + h * K];
-                    for (std::size_t k = 0; k < K; ++k)
-                        row[k] += back * x[k];
-                }
-            }
-        }
-        const double fix1 = 1 - std::pow(kBeta1, step);
-        const double fix2 = 1 - std::pow(kBeta2, step);
-        for (std::size_t i = 0; i < theta.size(); ++i) {
-            moment[i] = kBeta1 * moment[i] + (1 - kBeta1) * gradient[i];
-            power[i] = kBeta2 * power[i] + (1 - kBeta2) * gradient[i] * gradient[i];
-            theta[i] -= kRate * (moment[i] / fix1) / (std::sqrt(power[i] / fix2) + 1e-8);
-        }
-    }
-
-    // Back to the descriptors' own units. The linear part's means add the same to
-    // every channel of a song, which its shares do not feel; inside a hidden unit
-    // they move its bias.
-    MelodyWeights weights{};
-    const auto raw = [&](double w, std::size_t k) { return scale[k] > 1e-9 ? w / scale[k] : 0.0; };
-    for (std::size_t k = 0; k < K; ++k)
-        weights.linear[k] = raw(theta[k], k);
-    for (std::size_t h = 0; h < kMelodyHiddenUnits; ++h) {
-        weights.hiddenBias[h] = theta[kBias + h];
-        for (std::size_t k = 0; k < K; ++k) {
-            weights.hidden[h][k] = raw(theta[kHidden + h * K + k], k);
-            weights.hiddenBias[h] -= weights.hidden[h][k] * mean[k];
-        }
-        weights.output[h] = theta[kOutput + h];
-    }
-    return weights;
-}
-
-MelodyWeights TrainMelodyModel(std::vector<TrainingSong>& songs, double ridge)
-{
-    constexpr auto kFirstRival = static_cast<std::size_t>(MelodyDescriptor::RivalLead);
-    for (TrainingSong& s : songs)
-        for (MelodyChannelDescriptors& c : s.channels)
-            std::fill(c.dValues.begin() + kFirstRival, c.dValues.end(), 0.0);
-    const MelodyWeights first = TrainMelodyWeights(songs, ridge, 0);
-    // Without its rival measures each channel's first look is its linear part.
-    std::array<double, kMelodyDescriptorCount> firstLook = first.linear;
-    std::fill(firstLook.begin() + kFirstRival, firstLook.end(), 0.0);
-    for (TrainingSong& s : songs)
-        AddRivalDescriptors(s.channels, s.pairs, firstLook);
-    MelodyWeights weights = TrainMelodyWeights(songs, ridge);
-    weights.firstLook = firstLook;
-    return weights;
 }
 
 int SecondMelodyChannel(const std::vector<MelodyChannelDescriptors>& channels, const std::vector<int>& tuneChannels)
@@ -350,6 +185,11 @@ std::uint32_t SeedOf(const std::string& path)
     return hash;
 }
 
+std::uint32_t PlayedSeedOf(const std::string& path)
+{
+    return SeedOf(path) + 1;
+}
+
 bool LoadLabelledSongs(const std::string& corpus, const std::vector<LabelledSong>& labels,
                        std::vector<LoadedSong>& songs, std::string& error)
 {
@@ -369,7 +209,7 @@ bool LoadLabelledSongs(const std::string& corpus, const std::vector<LabelledSong
                 ThreeLineArrangement(notes, label.tuneChannels, loaded.nSecondMelody, SeedOf(label.strPath));
             MelodySongDescriptors arranged = DescribeMelodySong(three.notes);
             loaded.threeLines = DescribedSong{std::move(arranged.channels), std::move(arranged.pairs), {three.nTune}};
-            MelodySongDescriptors played = DescribeMelodySong(AsPlayed(three.notes, SeedOf(label.strPath) + 1));
+            MelodySongDescriptors played = DescribeMelodySong(AsPlayed(three.notes, PlayedSeedOf(label.strPath)));
             loaded.playedLines = DescribedSong{std::move(played.channels), std::move(played.pairs), {three.nTune}};
         }
         songs.push_back(std::move(loaded));

@@ -101,8 +101,10 @@ struct LoadedSong {
     DescribedSong playedLines; // the same AsPlayed
 };
 
-// A seed from a song's path, the same on every run.
+// A seed from a song's path, the same on every run: it arranges the song as three lines.
 [[nodiscard]] std::uint32_t SeedOf(const std::string& path);
+// The seed that plays those three lines in (AsPlayed), in training and in measuring alike.
+[[nodiscard]] std::uint32_t PlayedSeedOf(const std::string& path);
 
 // Loads each labelled song from the corpus folder and measures its channels.
 // False, with the reason, when a song does not load.

@@ -393,7 +393,7 @@ ThreeLineHits RankThreeLines(const CSongNotes& notes, const LoadedSong& song, co
         ThreeLineArrangement(notes, tune, AnsweringMelodyChannel(song.channels, song.pairs, tune), seed);
     const int took = first(three.notes);
     return ThreeLineHits{took == three.nTune, took == three.nAccompaniment, first(answering.notes) == answering.nTune,
-                         first(AsPlayed(three.notes, seed + 1)) == three.nTune};
+                         first(AsPlayed(three.notes, PlayedSeedOf(song.label.strPath))) == three.nTune};
 }
 
 void PrintTally(const char* name, const Tally& t)
