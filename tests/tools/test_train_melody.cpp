@@ -54,6 +54,15 @@ TEST(TrainMelody, LearnsWhatTellsTheTuneAndGivesTheSameWeightsEachTime)
     EXPECT_EQ(again.linear, weights.linear);
     EXPECT_EQ(again.hidden, weights.hidden);
     EXPECT_EQ(again.output, weights.output);
+
+    // Each song counts once, wherever the fit cuts the songs among its threads:
+    // the same songs twice over, in another order, give the same weights.
+    std::vector<TrainingSong> twice(songs.rbegin(), songs.rend());
+    twice.insert(twice.end(), songs.begin(), songs.end());
+    const MelodyWeights linear = TrainMelodyWeights(songs, kMelodyRidge, 0);
+    const MelodyWeights linearTwice = TrainMelodyWeights(twice, kMelodyRidge, 0);
+    for (std::size_t k = 0; k < kMelodyDescriptorCount; ++k)
+        EXPECT_NEAR(linearTwice.linear[k], linear.linear[k], 1e-6) << MelodyDescriptorName(MelodyDescriptor(k));
 }
 
 // A song of a tune (channel 1, doubled by channel 5), an answering line (3),
