@@ -59,8 +59,8 @@ TEST(TrainMelody, LearnsWhatTellsTheTuneAndGivesTheSameWeightsEachTime)
     // the same songs twice over, in another order, give the same weights.
     std::vector<TrainingSong> twice(songs.rbegin(), songs.rend());
     twice.insert(twice.end(), songs.begin(), songs.end());
-    const MelodyWeights linear = TrainMelodyWeights(songs, kMelodyRidge, 0);
-    const MelodyWeights linearTwice = TrainMelodyWeights(twice, kMelodyRidge, 0);
+    const MelodyWeights linear = TrainMelodyWeights(songs, kMelodyRidge, MelodyFitParts::LinearOnly);
+    const MelodyWeights linearTwice = TrainMelodyWeights(twice, kMelodyRidge, MelodyFitParts::LinearOnly);
     for (std::size_t k = 0; k < kMelodyDescriptorCount; ++k)
         EXPECT_NEAR(linearTwice.linear[k], linear.linear[k], 1e-6) << MelodyDescriptorName(MelodyDescriptor(k));
 }

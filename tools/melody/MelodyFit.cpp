@@ -209,11 +209,11 @@ std::vector<double> Fit(const std::vector<StandardisedSong>& rows, double ridge)
 }
 } // namespace
 
-MelodyWeights TrainMelodyWeights(const std::vector<TrainingSong>& songs, double ridge, std::size_t hiddenUnits)
+MelodyWeights TrainMelodyWeights(const std::vector<TrainingSong>& songs, double ridge, MelodyFitParts fitted)
 {
     const Standardisation standard = StandardisationOf(songs);
     const std::vector<StandardisedSong> rows = StandardisedSongs(songs, standard);
-    const std::vector<double> theta = hiddenUnits == 0 ? Fit<0>(rows, ridge) : Fit<H>(rows, ridge);
+    const std::vector<double> theta = fitted == MelodyFitParts::LinearOnly ? Fit<0>(rows, ridge) : Fit<H>(rows, ridge);
 
     // Back to the descriptors' own units. The linear part's means add the same to
     // every channel of a song, which its shares do not feel; inside a hidden unit
@@ -240,7 +240,7 @@ MelodyWeights TrainMelodyModel(std::vector<TrainingSong>& songs, double ridge)
     for (TrainingSong& s : songs)
         for (MelodyChannelDescriptors& c : s.channels)
             std::fill(c.dValues.begin() + kFirstRival, c.dValues.end(), 0.0);
-    const MelodyWeights first = TrainMelodyWeights(songs, ridge, 0);
+    const MelodyWeights first = TrainMelodyWeights(songs, ridge, MelodyFitParts::LinearOnly);
     // Without its rival measures each channel's first look is its linear part.
     std::array<double, kMelodyDescriptorCount> firstLook = first.linear;
     std::fill(firstLook.begin() + kFirstRival, firstLook.end(), 0.0);

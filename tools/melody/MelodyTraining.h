@@ -37,10 +37,11 @@ struct TrainingSong {
 // tune channels take of the song's scores (a conditional logit), with an L2
 // penalty `ridge` on the weights of the standardised descriptors (the hidden
 // units' biases are free). Songs with no tune channel among their descriptors are
-// passed over. The same songs give the same weights. With `hiddenUnits` 0 only the
-// linear part is fitted (the first look).
+// passed over. The same songs give the same weights. `LinearOnly` fits only the
+// linear part (the first look), without the hidden units.
+enum class MelodyFitParts { Whole, LinearOnly };
 [[nodiscard]] MelodyWeights TrainMelodyWeights(const std::vector<TrainingSong>& songs, double ridge,
-                                               std::size_t hiddenUnits = kMelodyHiddenUnits);
+                                               MelodyFitParts fitted = MelodyFitParts::Whole);
 
 // The whole model: the first look, fitted without the rival descriptors, picks
 // each channel's rival; then the model is fitted with them. Fills the songs'
