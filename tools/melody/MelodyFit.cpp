@@ -13,11 +13,6 @@
 
 namespace {
 
-bool IsTune(const TrainingSong& song, int channel)
-{
-    return std::find(song.tuneChannels.begin(), song.tuneChannels.end(), channel) != song.tuneChannels.end();
-}
-
 constexpr std::size_t K = kMelodyDescriptorCount;
 constexpr std::size_t H = kMelodyHiddenUnits;
 // The parameters in one vector: linear, hidden, hidden biases, output. The hidden
@@ -70,7 +65,7 @@ std::vector<StandardisedSong> StandardisedSongs(const std::vector<TrainingSong>&
     double totalWeight = 0;
     for (const TrainingSong& s : songs)
         if (s.channels.size() > 1 &&
-            std::any_of(s.channels.begin(), s.channels.end(), [&](const auto& c) { return IsTune(s, c.nChannel); })) {
+            std::any_of(s.channels.begin(), s.channels.end(), [&](const auto& c) { return IsTuneChannel(s.tuneChannels, c.nChannel); })) {
             used.push_back(&s);
             totalWeight += s.dWeight;
         }
@@ -81,7 +76,7 @@ std::vector<StandardisedSong> StandardisedSongs(const std::vector<TrainingSong>&
         for (const MelodyChannelDescriptors& c : s->channels) {
             for (std::size_t k = 0; k < K; ++k)
                 r.x.push_back(standard.scale[k] > 1e-9 ? (c.dValues[k] - standard.mean[k]) / standard.scale[k] : 0.0);
-            r.tune.push_back(IsTune(*s, c.nChannel));
+            r.tune.push_back(IsTuneChannel(s->tuneChannels, c.nChannel));
         }
         rows.push_back(std::move(r));
     }

@@ -36,12 +36,17 @@ bool IsSecondMelody(const MelodyChannelDescriptors& c, const MelodyChannelDescri
                     const std::vector<int>& tuneChannels)
 {
     using D = MelodyDescriptor;
-    return std::find(tuneChannels.begin(), tuneChannels.end(), c.nChannel) == tuneChannels.end() &&
+    return !IsTuneChannel(tuneChannels, c.nChannel) &&
            c[D::SingleShare] >= kSecondSingleShare && c[D::MeanPitch] * 12 + 60 >= kSecondLowestPitch &&
            c[D::OnsetShare] >= kSecondShareOfTune * tune[D::OnsetShare];
 }
 
 } // namespace
+
+bool IsTuneChannel(const std::vector<int>& tuneChannels, int channel)
+{
+    return std::find(tuneChannels.begin(), tuneChannels.end(), channel) != tuneChannels.end();
+}
 
 std::string TruthChannelList(const std::vector<int>& channels)
 {

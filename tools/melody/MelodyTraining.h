@@ -17,6 +17,9 @@ struct LabelledSong {
     std::string strSource;          // the Debian package or the collection the song comes from
 };
 
+// Whether `channel` is one of a song's tune channels.
+[[nodiscard]] bool IsTuneChannel(const std::vector<int>& tuneChannels, int channel);
+
 // Channels 0-15 as a truth row writes them: 1-16 separated by commas ("3,6").
 [[nodiscard]] std::string TruthChannelList(const std::vector<int>& channels);
 

@@ -76,11 +76,6 @@ struct Score {
     int ringtone = 0;
 };
 
-bool IsTune(const LabelledSong& song, int channel)
-{
-    return std::find(song.tuneChannels.begin(), song.tuneChannels.end(), channel) != song.tuneChannels.end();
-}
-
 // The channel with the most notes, or with the highest mean pitch; -1 without notes.
 int BusiestChannel(const CSongNotes& notes)
 {
@@ -528,8 +523,8 @@ int main(int argc, char** argv)
         options.bUseTrackNames = false;
         const std::vector<MelodyCandidate> ranking =
             RankMelodyChannels(notes, options, heldOutWeights[entry.strSource]);
-        const bool hit = !ranking.empty() && IsTune(entry, ranking[0].nChannel);
-        const bool top2 = hit || (ranking.size() > 1 && IsTune(entry, ranking[1].nChannel));
+        const bool hit = !ranking.empty() && IsTuneChannel(entry.tuneChannels, ranking[0].nChannel);
+        const bool top2 = hit || (ranking.size() > 1 && IsTuneChannel(entry.tuneChannels, ranking[1].nChannel));
         const bool second = loaded[index].nSecondMelody >= 0;
         const ThreeLineHits lines =
             second ? RankThreeLines(notes, loaded[index], heldOutWeights[entry.strSource]) : ThreeLineHits{};
@@ -537,7 +532,7 @@ int main(int argc, char** argv)
             std::printf("3-line MISS %-45s took the %s\n", entry.strPath.c_str(),
                         lines.toAccompaniment ? "accompaniment" : "second melody");
         const std::vector<MelodyCandidate> shipped = RankMelodyChannels(notes, options);
-        const bool shippedHit = !shipped.empty() && IsTune(entry, shipped[0].nChannel);
+        const bool shippedHit = !shipped.empty() && IsTuneChannel(entry.tuneChannels, shipped[0].nChannel);
         const bool close = MelodyRunnerUpIsClose(ranking);
         if (ranking.size() > 1 && ranking[1].nChannel != kPercussion)
             runnerUpRatios.emplace_back(ranking[1].dScore / ranking[0].dScore, hit);
@@ -557,9 +552,9 @@ int main(int argc, char** argv)
             t->threeLineAccompaniment += lines.toAccompaniment;
             t->shippedHits += shippedHit;
             t->close += close;
-            t->runnerUpHits += !hit && close && IsTune(entry, ranking[1].nChannel);
-            t->busiestHits += IsTune(entry, busiest);
-            t->highestHits += IsTune(entry, highest);
+            t->runnerUpHits += !hit && close && IsTuneChannel(entry.tuneChannels, ranking[1].nChannel);
+            t->busiestHits += IsTuneChannel(entry.tuneChannels, busiest);
+            t->highestHits += IsTuneChannel(entry.tuneChannels, highest);
         }
 
         std::string top;
