@@ -21,7 +21,11 @@ constexpr const char* kUsage =
     "shows. The scores of one song add up to 1. Channel 10 (percussion) never carries\n"
     "the tune and comes last with 0.00. When the runner-up scores at least two fifths\n"
     "of the first, one line on standard error says so:\n\n"
-    "  zorvattone-cli: channels 4 and 2 are close: either may carry the tune\n";
+    "  zorvattone-cli: channels 4 and 2 are close: either may carry the tune\n\n"
+    "A channel that plays the first's line along (the same notes at the same times,\n"
+    "in unison or octaves) offers the same tune again, so it is never the runner-up;\n"
+    "standard error names it:\n\n"
+    "  zorvattone-cli: channel 11 plays channel 4's line along\n";
 
 int RunMelody(const std::vector<std::string>& args)
 {
@@ -37,9 +41,13 @@ int RunMelody(const std::vector<std::string>& args)
     const std::vector<MelodyCandidate> ranked = RankMelodyChannels(CSongNotes(song));
     for (const MelodyCandidate& c : ranked)
         std::printf("%d %.2f %s\n", c.nChannel + 1, c.dScore, ShownText(c.strLabel, kShownMessageCharacters).c_str());
+    for (const MelodyCandidate& c : ranked)
+        if (c.bPlaysFirstsLine)
+            std::fprintf(stderr, "zorvattone-cli: channel %d plays channel %d's line along\n", c.nChannel + 1,
+                         ranked[0].nChannel + 1);
     if (MelodyRunnerUpIsClose(ranked))
         std::fprintf(stderr, "zorvattone-cli: channels %d and %d are close: either may carry the tune\n",
-                     ranked[0].nChannel + 1, ranked[1].nChannel + 1);
+                     ranked[0].nChannel + 1, MelodyRunnerUp(ranked)->nChannel + 1);
     return kExitOk;
 }
 

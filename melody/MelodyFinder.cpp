@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <iterator>
 
+#include "melody/SameLine.h"
 #include "song/MidiChannels.h"
 #include "song/SongNotes.h"
 
@@ -105,6 +106,8 @@ std::vector<MelodyCandidate> RankMelodyChannels(const CSongNotes& song, const Me
                                          song.ChannelLabel(channels[i].nChannel)});
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const MelodyCandidate& a, const MelodyCandidate& b) { return a.dScore > b.dScore; });
+    for (std::size_t i = 1; i < ranked.size(); ++i)
+        ranked[i].bPlaysFirstsLine = PlaySameLine(song, ranked[0].nChannel, ranked[i].nChannel);
     const bool drums = std::any_of(song.Notes().begin(), song.Notes().end(),
                                    [](const SongNote& n) { return n.byChannel == kPercussionChannel; });
     if (drums)
@@ -112,9 +115,18 @@ std::vector<MelodyCandidate> RankMelodyChannels(const CSongNotes& song, const Me
     return ranked;
 }
 
+const MelodyCandidate* MelodyRunnerUp(const std::vector<MelodyCandidate>& ranked)
+{
+    if (ranked.empty())
+        return nullptr;
+    const auto runnerUp = std::find_if(std::next(ranked.begin()), ranked.end(), [](const MelodyCandidate& c) {
+        return !c.bPlaysFirstsLine && c.nChannel != kPercussionChannel;
+    });
+    return runnerUp == ranked.end() ? nullptr : &*runnerUp;
+}
+
 bool MelodyRunnerUpIsClose(const std::vector<MelodyCandidate>& ranked)
 {
-    if (ranked.size() < 2 || ranked[1].nChannel == kPercussionChannel)
-        return false;
-    return ranked[1].dScore >= kMelodyCloseRatio * ranked[0].dScore;
+    const MelodyCandidate* runnerUp = MelodyRunnerUp(ranked);
+    return runnerUp && runnerUp->dScore >= kMelodyCloseRatio * ranked.front().dScore;
 }

@@ -20,6 +20,9 @@ struct MelodyCandidate {
     int nChannel = 0;      // 0-15
     double dScore = 0;     // 0..1, higher is more likely the tune
     std::string strLabel;  // the channel label, "#04 PIPE/Flute"
+    // Plays the first-ranked channel's line along (melody/SameLine): the same tune,
+    // so never its runner-up. False for the first itself.
+    bool bPlaysFirstsLine = false;
 };
 
 struct MelodyFinderOptions {
@@ -63,9 +66,14 @@ inline constexpr std::size_t kMelodyModelSize =
                                                               const MelodyFinderOptions& options,
                                                               const MelodyWeights& weights);
 
-// True when the runner-up of a ranking is close enough to the first that either
-// may carry the tune: its score is at least kMelodyCloseRatio of the first's
+// The runner-up of a ranking: the best channel after the first that plays another
+// line than the first (a channel doubling the first offers the same tune again).
+// Null when there is none, or only the drums.
+[[nodiscard]] const MelodyCandidate* MelodyRunnerUp(const std::vector<MelodyCandidate>& ranked);
+
+// True when the runner-up is close enough to the first that either may carry the
+// tune: its score is at least kMelodyCloseRatio of the first's
 // (leave one source out over 6,644 songs, that marks about 9 % of the songs and
-// half the misses; at 0.2, 14 % and 71 %). False with fewer than two melodic channels.
+// half the misses; at 0.2, 14 % and 71 %). False without a runner-up.
 constexpr double kMelodyCloseRatio = 0.4;
 [[nodiscard]] bool MelodyRunnerUpIsClose(const std::vector<MelodyCandidate>& ranked);

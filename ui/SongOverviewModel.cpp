@@ -92,7 +92,7 @@ void CSongOverviewModel::SetSong(const CSongNotes& notes, const std::vector<Melo
     if (!ranked.empty() && ranked.front().dScore > 0) {
         m_marks[static_cast<std::size_t>(ranked.front().nChannel)] = OverviewMark::kSuggested;
         if (MelodyRunnerUpIsClose(ranked))
-            m_marks[static_cast<std::size_t>(ranked[1].nChannel)] = OverviewMark::kRunnerUp;
+            m_marks[static_cast<std::size_t>(MelodyRunnerUp(ranked)->nChannel)] = OverviewMark::kRunnerUp;
     }
 }
 

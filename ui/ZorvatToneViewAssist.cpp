@@ -71,7 +71,8 @@ void CZorvatToneView::FindSuggestion()
 void CZorvatToneView::NameChannelControls()
 {
     // The runner-up is marked as the overview marks it, when it scores close to the first.
-    const int runnerUp = m_nSuggestedChannel >= 0 && MelodyRunnerUpIsClose(m_ranked) ? m_ranked[1].nChannel : -1;
+    const int runnerUp =
+        m_nSuggestedChannel >= 0 && MelodyRunnerUpIsClose(m_ranked) ? MelodyRunnerUp(m_ranked)->nChannel : -1;
     for (std::size_t c = 0; c < kChannels; ++c) {
         const QString label = QString::fromStdString(m_strChannelName[c]);
         const bool bSuggested = static_cast<int>(c) == m_nSuggestedChannel;

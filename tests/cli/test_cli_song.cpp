@@ -57,20 +57,19 @@ TEST(CliMelody, PrintsOneLinePerChannelWithNotesBestFirst)
     EXPECT_EQ(r.err, "");
 }
 
-TEST(CliMelody, SaysOnStandardErrorWhenTheRunnerUpIsClose)
+TEST(CliMelody, SaysOnStandardErrorWhenTheRunnerUpIsCloseOrPlaysTheFirstsLine)
 {
-    // One stepwise line played alike on channels 2 and 4: either is the tune.
-    CTrackBytes t;
-    for (int pitch : {60, 62, 64, 65, 67, 65, 64, 62, 60, 64, 67, 72}) {
-        t.On(0, 1, pitch).On(0, 3, pitch);
-        t.Off(48, 1, pitch).Off(0, 3, pitch);
-    }
     CTempDir dir;
-    ASSERT_TRUE(WriteBytes(dir.File("twice.mid"), SmfBytes(96, {t.End()}, 0)));
-    ProgramResult r = RunCli({"melody", dir.File("twice.mid")});
+    // One line passed between channels 2 and 4: either may be the tune.
+    ASSERT_TRUE(WriteBytes(dir.File("answers.mid"), TwoChannelTune(false)));
+    ProgramResult r = RunCli({"melody", dir.File("answers.mid")});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "2 0.50 #02 Unknown\n4 0.50 #04 Unknown\n");
     EXPECT_EQ(r.err, "zorvattone-cli: channels 2 and 4 are close: either may carry the tune\n");
+    // Played alike on both: one tune, so no runner-up to weigh.
+    ASSERT_TRUE(WriteBytes(dir.File("twice.mid"), TwoChannelTune(true)));
+    r = RunCli({"melody", dir.File("twice.mid")});
+    EXPECT_EQ(r.out, "2 0.50 #02 Unknown\n4 0.50 #04 Unknown\n");
+    EXPECT_EQ(r.err, "zorvattone-cli: channel 4 plays channel 2's line along\n");
 }
 
 TEST(CliSongCommands, RefuseFilesThatAreNotMidi)

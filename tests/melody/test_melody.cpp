@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 
 #include "melody/MelodyDescriptors.h"
 #include "melody/MelodyFinder.h"
@@ -11,8 +12,8 @@ namespace {
 
 constexpr std::uint32_t Q = 96;
 
-// A stepwise tune with a varied rhythm, on `channel` with `program`.
-CTrackBytes Tune(int channel, int program)
+// A stepwise tune with a varied rhythm, on `channel` with `program`, `up` semitones up.
+CTrackBytes Tune(int channel, int program, int up = 0)
 {
     CTrackBytes t;
     t.Program(0, channel, program);
@@ -21,7 +22,7 @@ CTrackBytes Tune(int channel, int program)
                                      Q / 2, Q / 2, Q, Q, 2 * Q};
     for (int bar = 0; bar < 3; ++bar)
         for (std::size_t i = 0; i < std::size(pitches); ++i)
-            t.On(0, channel, pitches[i]).Off(lengths[i], channel, pitches[i]);
+            t.On(0, channel, pitches[i] + up).Off(lengths[i], channel, pitches[i] + up);
     return t.End();
 }
 
@@ -179,12 +180,14 @@ TEST(MelodyFinder, ScoresShareOneSongAndSayWhenTheRunnerUpIsClose)
         total += c.dScore;
     EXPECT_NEAR(total, 1.0, 1e-9);
     EXPECT_FALSE(MelodyRunnerUpIsClose(clear));
-    // The same tune on two channels: either carries it.
-    const std::vector<MelodyCandidate> doubled = Ranked({Accompaniment(), Tune(3, 73), Tune(5, 73)});
-    ASSERT_GE(doubled.size(), 2u);
-    EXPECT_EQ(doubled[0].nChannel, 3); // a tie goes to the lower channel
-    EXPECT_EQ(doubled[1].nChannel, 5);
-    EXPECT_TRUE(MelodyRunnerUpIsClose(doubled));
+    // The same tune on two channels, the second an octave up: one tune, so the
+    // runner-up is the next other line, far behind.
+    const std::vector<MelodyCandidate> doubled = Ranked({Accompaniment(), Tune(3, 73), Tune(5, 73, 12)});
+    ASSERT_GE(doubled.size(), 3u);
+    EXPECT_EQ(std::set<int>({doubled[0].nChannel, doubled[1].nChannel}), std::set<int>({3, 5}));
+    EXPECT_TRUE(doubled[1].bPlaysFirstsLine);
+    EXPECT_EQ(MelodyRunnerUp(doubled), &doubled[2]);
+    EXPECT_FALSE(MelodyRunnerUpIsClose(doubled));
     // One melodic channel, whatever follows it (the drums' 0), has no runner-up.
     CTrackBytes drums;
     drums.On(0, 9, 36).Off(Q, 9, 36);

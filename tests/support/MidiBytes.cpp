@@ -134,6 +134,21 @@ Bytes SmfBytes(std::uint16_t division, const std::vector<CTrackBytes>& tracks, s
     return out;
 }
 
+Bytes TwoChannelTune(bool alike)
+{
+    constexpr int kPhrase[] = {60, 62, 64, 65, 67, 65, 64, 62, 60, 64, 67, 72};
+    CTrackBytes t;
+    if (alike) {
+        for (int pitch : kPhrase)
+            t.On(0, 1, pitch).On(0, 3, pitch).Off(48, 1, pitch).Off(0, 3, pitch);
+    } else {
+        for (int phrase = 0; phrase < 4; ++phrase)
+            for (int pitch : kPhrase)
+                t.On(0, phrase % 2 ? 3 : 1, pitch).Off(48, phrase % 2 ? 3 : 1, pitch);
+    }
+    return SmfBytes(96, {t.End()}, 0);
+}
+
 void LoadSong(CMidiSong& song, const Bytes& bytes)
 {
     song.Clear();

@@ -208,18 +208,13 @@ TEST_F(AssistTest, TabFollowsTheLayoutDownTheLeftColumnThenTheChannels)
     EXPECT_EQ(order.mid(0, expected.size()), expected);
 }
 
-// One stepwise line played alike on channels 2 and 4: either may be the tune, and
+// One stepwise line passed between channels 2 and 4: either may be the tune, and
 // the channel list marks the second as the overview does.
 TEST_F(AssistTest, ACloseRunnerUpIsMarkedInTheChannelList)
 {
-    CTrackBytes t;
-    for (int pitch : {60, 62, 64, 65, 67, 65, 64, 62, 60, 64, 67, 72}) {
-        t.On(0, 1, pitch).On(0, 3, pitch);
-        t.Off(48, 1, pitch).Off(0, 3, pitch);
-    }
-    const Bytes bytes = SmfBytes(96, {t.End()}, 0);
-    ASSERT_TRUE(OpenFile("twice.mid", QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                                                 static_cast<qsizetype>(bytes.size()))));
+    const Bytes bytes = TwoChannelTune(false);
+    ASSERT_TRUE(OpenFile("answers.mid", QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                                   static_cast<qsizetype>(bytes.size()))));
     EXPECT_EQ(ChannelBox(1)->accessibleDescription(), "suggested melody");
     EXPECT_EQ(ChannelBox(3)->accessibleDescription(), "may carry the melody too");
 }

@@ -339,6 +339,8 @@ struct Tally {
     int second = 0;       // songs with a second melody
     int secondHits = 0;
     int secondTop2 = 0;
+    int runnerUpTop2 = 0; // the first or the runner-up (never a doubling of the first) is a tune channel
+    int secondRunnerUpTop2 = 0;
     int threeLineHits = 0; // of the songs with a second melody, as three lines
     int threeLineAccompaniment = 0; // of their misses, those that took the accompaniment
     int answeringHits = 0; // as three lines with the answering line as the second melody
@@ -525,6 +527,8 @@ int main(int argc, char** argv)
             RankMelodyChannels(notes, options, heldOutWeights[entry.strSource]);
         const bool hit = !ranking.empty() && IsTuneChannel(entry.tuneChannels, ranking[0].nChannel);
         const bool top2 = hit || (ranking.size() > 1 && IsTuneChannel(entry.tuneChannels, ranking[1].nChannel));
+        const MelodyCandidate* runnerUp = MelodyRunnerUp(ranking);
+        const bool runnerUpIsTune = runnerUp && IsTuneChannel(entry.tuneChannels, runnerUp->nChannel);
         const bool second = loaded[index].nSecondMelody >= 0;
         const ThreeLineHits lines =
             second ? RankThreeLines(notes, loaded[index], heldOutWeights[entry.strSource]) : ThreeLineHits{};
@@ -534,8 +538,8 @@ int main(int argc, char** argv)
         const std::vector<MelodyCandidate> shipped = RankMelodyChannels(notes, options);
         const bool shippedHit = !shipped.empty() && IsTuneChannel(entry.tuneChannels, shipped[0].nChannel);
         const bool close = MelodyRunnerUpIsClose(ranking);
-        if (ranking.size() > 1 && ranking[1].nChannel != kPercussion)
-            runnerUpRatios.emplace_back(ranking[1].dScore / ranking[0].dScore, hit);
+        if (runnerUp)
+            runnerUpRatios.emplace_back(runnerUp->dScore / ranking[0].dScore, hit);
         const int busiest = BusiestChannel(notes);
         const int highest = HighestChannel(notes);
 
@@ -546,13 +550,15 @@ int main(int argc, char** argv)
             t->second += second;
             t->secondHits += second && hit;
             t->secondTop2 += second && top2;
+            t->runnerUpTop2 += hit || runnerUpIsTune;
+            t->secondRunnerUpTop2 += second && (hit || runnerUpIsTune);
             t->threeLineHits += lines.threeLines;
             t->answeringHits += lines.answering;
             t->playedHits += lines.played;
             t->threeLineAccompaniment += lines.toAccompaniment;
             t->shippedHits += shippedHit;
             t->close += close;
-            t->runnerUpHits += !hit && close && IsTuneChannel(entry.tuneChannels, ranking[1].nChannel);
+            t->runnerUpHits += !hit && close && runnerUpIsTune;
             t->busiestHits += IsTuneChannel(entry.tuneChannels, busiest);
             t->highestHits += IsTuneChannel(entry.tuneChannels, highest);
         }
@@ -636,6 +642,9 @@ int main(int argc, char** argv)
     PrintTally("all", all);
     std::printf("3 lines: of %d misses, %d took the accompaniment, the others the second melody\n",
                 all.second - all.threeLineHits, all.threeLineAccompaniment);
+    std::printf("the first or the runner-up, which plays another line than the first: %.1f%%; on the songs with a "
+                "second melody %.1f%%\n",
+                Share(all.runnerUpTop2, all.songs), Share(all.secondRunnerUpTop2, all.second));
     double macro = 0;
     for (const auto& [name, t] : bySource)
         macro += Share(t.finderHits, t.songs);

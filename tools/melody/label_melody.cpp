@@ -34,6 +34,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "melody/SameLine.h"
 #include "song/MidiChannels.h"
 #include "song/MidiEvent.h"
 #include "song/MidiMetaEvent.h"
@@ -56,9 +57,6 @@ constexpr double kSyllableToleranceQuarters = 1.0 / 8;
 constexpr double kFewestWordsF = 0.7;
 // A track named as the tune that strikes one note alone less often than this plays chords.
 constexpr double kFewestSingleShare = 0.6;
-// Another channel doubles the tune when it strikes the same pitch classes at the
-// same times this well (F-measure of the two top lines).
-constexpr double kDoublingPitchF = 0.8;
 // A tune sounds through the song: a labelled channel that strikes notes in fewer
 // of its sixteen parts is a track named for something else (a sampled voice, a
 // short vocal break).
@@ -325,40 +323,15 @@ Label LabelFirstTrack(const CSongNotes& notes)
     return Label{{first->byChannel}, "first track " + std::to_string(first->wTrack + 1)};
 }
 
-struct TopNote {
-    std::uint64_t tick;
-    int pitchClass;
-};
-
-// The highest note of each onset of the channel (Notes() lists a chord's highest first).
-std::vector<TopNote> TopLine(const CSongNotes& notes, int channel)
-{
-    std::vector<TopNote> line;
-    for (const SongNote& n : notes.Notes())
-        if (n.byChannel == channel && (line.empty() || line.back().tick != n.qwStart))
-            line.push_back(TopNote{n.qwStart, n.byPitch % 12});
-    return line;
-}
-
-// How well two top lines agree: matched onsets count with the same pitch class.
-double SameLineF(const std::vector<TopNote>& a, const std::vector<TopNote>& b, std::uint64_t tolerance)
-{
-    const std::size_t same = CountMatches(
-        a, b, tolerance, [](const TopNote& n) { return n.tick; },
-        [](const TopNote& x, const TopNote& y) { return x.pitchClass == y.pitchClass; });
-    return a.empty() || b.empty() ? 0 : 2.0 * static_cast<double>(same) / static_cast<double>(a.size() + b.size());
-}
-
 // Adds the channels that play the tune along, note for note or in octaves: any of them carries it.
 void AddDoublings(const CSongNotes& notes, const std::array<bool, kMidiChannels>& sounds, Label& label)
 {
-    const std::vector<TopNote> tune = TopLine(notes, label.channels[0]);
-    const auto tolerance = static_cast<std::uint64_t>(notes.Division() * kSyllableToleranceQuarters);
+    const int tune = label.channels[0];
     for (int c = 0; c < kMidiChannels; ++c) {
         if (c == kPercussionChannel || !sounds[c] ||
             std::find(label.channels.begin(), label.channels.end(), c) != label.channels.end())
             continue;
-        if (SameLineF(tune, TopLine(notes, c), tolerance) >= kDoublingPitchF)
+        if (PlaySameLine(notes, tune, c))
             label.channels.push_back(c);
     }
 }
