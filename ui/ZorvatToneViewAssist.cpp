@@ -71,12 +71,12 @@ void CZorvatToneView::FindSuggestion()
 void CZorvatToneView::NameChannelControls()
 {
     // The runner-up is marked as the overview marks it, when it scores close to the first.
-    const int runnerUp =
-        m_nSuggestedChannel >= 0 && MelodyRunnerUpIsClose(m_ranked) ? MelodyRunnerUp(m_ranked)->nChannel : -1;
+    const MelodyCandidate* runnerUp =
+        m_nSuggestedChannel >= 0 && MelodyRunnerUpIsClose(m_ranked) ? MelodyRunnerUp(m_ranked) : nullptr;
     for (std::size_t c = 0; c < kChannels; ++c) {
         const QString label = QString::fromStdString(m_strChannelName[c]);
         const bool bSuggested = static_cast<int>(c) == m_nSuggestedChannel;
-        const bool bRunnerUp = static_cast<int>(c) == runnerUp;
+        const bool bRunnerUp = runnerUp && static_cast<int>(c) == runnerUp->nChannel;
         const bool bDrums = static_cast<int>(c) == kPercussionChannel && m_bPercussionNotes;
         m_pChannelBox[c]->setAccessibleName(label + QStringLiteral(" enabled"));
         m_pChannelBox[c]->setAccessibleDescription(bSuggested  ? QStringLiteral("suggested melody")
@@ -90,7 +90,7 @@ void CZorvatToneView::NameChannelControls()
             tip = QStringLiteral("Most likely the melody (score %1)").arg(m_dSuggestedScore, 0, 'f', 2);
         } else if (bRunnerUp) {
             mark = QString::fromUtf8(kSuggestionMark) + QStringLiteral("?");
-            tip = QStringLiteral("May carry the melody too (score %1)").arg(m_ranked[1].dScore, 0, 'f', 2);
+            tip = QStringLiteral("May carry the melody too (score %1)").arg(runnerUp->dScore, 0, 'f', 2);
         } else if (bDrums) {
             mark = QString::fromUtf8(kPercussionMark);
             tip = QStringLiteral("Channel 10 plays drums in General MIDI");

@@ -61,12 +61,12 @@ TEST(CliMelody, SaysOnStandardErrorWhenTheRunnerUpIsCloseOrPlaysTheFirstsLine)
 {
     CTempDir dir;
     // One line passed between channels 2 and 4: either may be the tune.
-    ASSERT_TRUE(WriteBytes(dir.File("answers.mid"), TwoChannelTune(false)));
+    ASSERT_TRUE(WriteBytes(dir.File("answers.mid"), TwoChannelTuneBytes(TwoChannelTune::Answered)));
     ProgramResult r = RunCli({"melody", dir.File("answers.mid")});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, "zorvattone-cli: channels 2 and 4 are close: either may carry the tune\n");
     // Played alike on both: one tune, so no runner-up to weigh.
-    ASSERT_TRUE(WriteBytes(dir.File("twice.mid"), TwoChannelTune(true)));
+    ASSERT_TRUE(WriteBytes(dir.File("twice.mid"), TwoChannelTuneBytes(TwoChannelTune::Unison)));
     r = RunCli({"melody", dir.File("twice.mid")});
     EXPECT_EQ(r.out, "2 0.50 #02 Unknown\n4 0.50 #04 Unknown\n");
     EXPECT_EQ(r.err, "zorvattone-cli: channel 4 plays channel 2's line along\n");

@@ -134,17 +134,25 @@ Bytes SmfBytes(std::uint16_t division, const std::vector<CTrackBytes>& tracks, s
     return out;
 }
 
-Bytes TwoChannelTune(bool alike)
+Bytes TwoChannelTuneBytes(TwoChannelTune kind)
 {
     constexpr int kPhrase[] = {60, 62, 64, 65, 67, 65, 64, 62, 60, 64, 67, 72};
     CTrackBytes t;
-    if (alike) {
+    if (kind == TwoChannelTune::Unison) {
         for (int pitch : kPhrase)
             t.On(0, 1, pitch).On(0, 3, pitch).Off(48, 1, pitch).Off(0, 3, pitch);
-    } else {
-        for (int phrase = 0; phrase < 4; ++phrase)
-            for (int pitch : kPhrase)
-                t.On(0, phrase % 2 ? 3 : 1, pitch).Off(48, phrase % 2 ? 3 : 1, pitch);
+        return SmfBytes(96, {t.End()}, 0);
+    }
+    for (int phrase = 0; phrase < 4; ++phrase) {
+        const int channel = phrase % 2 ? 3 : 1;
+        const bool doubled = channel == 1 && kind == TwoChannelTune::AnsweredDoubled;
+        for (int pitch : kPhrase) {
+            t.On(0, channel, pitch);
+            if (doubled)
+                t.On(0, 5, pitch).Off(48, 5, pitch).Off(0, channel, pitch);
+            else
+                t.Off(48, channel, pitch);
+        }
     }
     return SmfBytes(96, {t.End()}, 0);
 }

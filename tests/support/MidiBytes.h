@@ -57,11 +57,12 @@ private:
 // The header (the track count is the number of tracks given), then each track's chunk.
 Bytes SmfBytes(std::uint16_t division, const std::vector<CTrackBytes>& tracks, std::uint16_t format = 1);
 
-// One stepwise phrase of twelve eighths (division 96), played by channels 1 and 3
-// (2 and 4 as shown): `alike`, both play it together, in unison; otherwise they
-// pass it between them, phrase by phrase, four times. Either way either channel
-// may carry the tune.
-Bytes TwoChannelTune(bool alike);
+// One stepwise phrase of twelve eighths (division 96) on channels 1 and 3 (2 and 4
+// as shown): played by both together, in unison, or passed between them phrase by
+// phrase, four times (and, `AnsweredDoubled`, channel 1's phrases doubled on
+// channel 5). Either way channel 1 or 3 may carry the tune.
+enum class TwoChannelTune { Unison, Answered, AnsweredDoubled };
+Bytes TwoChannelTuneBytes(TwoChannelTune kind);
 
 // Loads as the document does: the song is cleared first.
 void LoadSong(CMidiSong& song, const Bytes& bytes);

@@ -1,10 +1,12 @@
 #include <QAccessible>
 #include <QFile>
+#include <QGridLayout>
 #include <QSet>
 #include <gtest/gtest.h>
 
 #include "engine/capture/FaithfulCapture.h"
 #include "engine/capture/OfflineRecorder.h"
+#include "melody/MelodyFinder.h"
 #include "settings/IniSettingsStore.h"
 #include "settings/ProfileKeys.h"
 #include "song/SongNotes.h"
@@ -208,15 +210,24 @@ TEST_F(AssistTest, TabFollowsTheLayoutDownTheLeftColumnThenTheChannels)
     EXPECT_EQ(order.mid(0, expected.size()), expected);
 }
 
-// One stepwise line passed between channels 2 and 4: either may be the tune, and
-// the channel list marks the second as the overview does.
+// One stepwise line passed between channels 2 and 4, channel 2's phrases doubled
+// on 6: either may be the tune, and the channel list marks 4 as the overview does,
+// with its own score; 6 is the same tune as 2, so no runner-up.
 TEST_F(AssistTest, ACloseRunnerUpIsMarkedInTheChannelList)
 {
-    const Bytes bytes = TwoChannelTune(false);
+    const Bytes bytes = TwoChannelTuneBytes(TwoChannelTune::AnsweredDoubled);
     ASSERT_TRUE(OpenFile("answers.mid", QByteArray(reinterpret_cast<const char*>(bytes.data()),
                                                    static_cast<qsizetype>(bytes.size()))));
     EXPECT_EQ(ChannelBox(1)->accessibleDescription(), "suggested melody");
     EXPECT_EQ(ChannelBox(3)->accessibleDescription(), "may carry the melody too");
+    EXPECT_EQ(ChannelBox(5)->accessibleDescription(), "");
+    const auto* grid = qobject_cast<QGridLayout*>(ChannelBox(3)->parentWidget()->layout());
+    ASSERT_NE(grid, nullptr);
+    const QString tip = grid->itemAtPosition(3, 0)->widget()->toolTip();
+    double score = -1;
+    for (const MelodyCandidate& c : RankMelodyChannels(CSongNotes(m_doc.GetSong())))
+        score = c.nChannel == 3 ? c.dScore : score;
+    EXPECT_EQ(tip.toStdString(), QStringLiteral("May carry the melody too (score %1)").arg(score, 0, 'f', 2).toStdString());
 }
 
 TEST_F(AssistTest, AFileWithFewerTracksThanItDeclaresSaysSoInOneLine)
