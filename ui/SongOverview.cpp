@@ -31,6 +31,7 @@ QString MarkText(OverviewMark mark)
     switch (mark) {
     case OverviewMark::kSuggested: return QStringLiteral("\u266A");
     case OverviewMark::kRunnerUp: return QStringLiteral("\u266A?");
+    case OverviewMark::kAlong: return QStringLiteral("=\u266A");
     case OverviewMark::kDrums: return QStringLiteral("drums");
     case OverviewMark::kNone: break;
     }

@@ -91,6 +91,9 @@ void CSongOverviewModel::SetSong(const CSongNotes& notes, const std::vector<Melo
         m_marks[kPercussionChannel] = OverviewMark::kDrums;
     if (!ranked.empty() && ranked.front().dScore > 0) {
         m_marks[static_cast<std::size_t>(ranked.front().nChannel)] = OverviewMark::kSuggested;
+        for (const MelodyCandidate& c : ranked)
+            if (c.bPlaysFirstsLine)
+                m_marks[static_cast<std::size_t>(c.nChannel)] = OverviewMark::kAlong;
         if (MelodyRunnerUpIsClose(ranked))
             m_marks[static_cast<std::size_t>(MelodyRunnerUp(ranked)->nChannel)] = OverviewMark::kRunnerUp;
     }
@@ -115,6 +118,7 @@ std::string CSongOverviewModel::LaneText(std::size_t lane) const
     switch (MarkOf(channel)) {
     case OverviewMark::kSuggested: text += " \u266A"; break;
     case OverviewMark::kRunnerUp: text += " \u266A?"; break;
+    case OverviewMark::kAlong: text += " =\u266A"; break;
     case OverviewMark::kDrums: text += " drums"; break;
     case OverviewMark::kNone: break;
     }

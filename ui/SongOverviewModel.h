@@ -21,7 +21,8 @@ class CSongNotes;
 enum class OverviewMark {
     kNone,
     kSuggested, // the finder's first channel
-    kRunnerUp,  // the second, when its score is close to the first's
+    kRunnerUp,  // the best other line, when its score is close to the first's
+    kAlong,     // plays the first's line along, in unison or octaves: the same tune
     kDrums,     // channel 10, which General MIDI plays on drums
 };
 

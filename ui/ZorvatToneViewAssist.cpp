@@ -77,10 +77,15 @@ void CZorvatToneView::NameChannelControls()
         const QString label = QString::fromStdString(m_strChannelName[c]);
         const bool bSuggested = static_cast<int>(c) == m_nSuggestedChannel;
         const bool bRunnerUp = runnerUp && static_cast<int>(c) == runnerUp->nChannel;
+        const auto along = std::find_if(m_ranked.begin(), m_ranked.end(), [c](const MelodyCandidate& r) {
+            return r.bPlaysFirstsLine && r.nChannel == static_cast<int>(c);
+        });
+        const bool bAlong = m_nSuggestedChannel >= 0 && along != m_ranked.end();
         const bool bDrums = static_cast<int>(c) == kPercussionChannel && m_bPercussionNotes;
         m_pChannelBox[c]->setAccessibleName(label + QStringLiteral(" enabled"));
         m_pChannelBox[c]->setAccessibleDescription(bSuggested  ? QStringLiteral("suggested melody")
                                                    : bRunnerUp ? QStringLiteral("may carry the melody too")
+                                                   : bAlong    ? QStringLiteral("plays the suggested melody along")
                                                                : QString());
         m_pMeter[c]->setAccessibleName(label + QStringLiteral(" meter"));
         QString mark;
@@ -91,6 +96,9 @@ void CZorvatToneView::NameChannelControls()
         } else if (bRunnerUp) {
             mark = QString::fromUtf8(kSuggestionMark) + QStringLiteral("?");
             tip = QStringLiteral("May carry the melody too (score %1)").arg(runnerUp->dScore, 0, 'f', 2);
+        } else if (bAlong) {
+            mark = QStringLiteral("=") + QString::fromUtf8(kSuggestionMark);
+            tip = QStringLiteral("Plays the suggested melody along (score %1)").arg(along->dScore, 0, 'f', 2);
         } else if (bDrums) {
             mark = QString::fromUtf8(kPercussionMark);
             tip = QStringLiteral("Channel 10 plays drums in General MIDI");

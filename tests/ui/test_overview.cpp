@@ -37,13 +37,15 @@ TEST(SongOverviewModel, LanesMarksAndARangeThatStaysInOrder)
     LoadSong(song, 480, LateTune());
     const CSongNotes notes(song);
     CSongOverviewModel model;
-    // The runner-up scores more than two fifths of the first: close, so marked.
-    model.SetSong(notes, {{1, 0.5, ""}, {0, 0.3, ""}, {9, 0.0, ""}}, 40);
+    // The runner-up scores more than two fifths of the first: close, so marked;
+    // channel 3 plays the first's line along, so it is never the runner-up.
+    model.SetSong(notes, {{1, 0.5, ""}, {2, 0.4, "", true}, {0, 0.3, ""}, {9, 0.0, ""}}, 40);
     ASSERT_EQ(model.Lanes().size(), 3u);
     EXPECT_EQ(model.Lanes()[0].nChannel, 0);
     EXPECT_EQ(model.Lanes()[2].nChannel, 9);
     EXPECT_EQ(model.MarkOf(1), OverviewMark::kSuggested);
     EXPECT_EQ(model.MarkOf(0), OverviewMark::kRunnerUp);
+    EXPECT_EQ(model.MarkOf(2), OverviewMark::kAlong);
     EXPECT_EQ(model.MarkOf(9), OverviewMark::kDrums);
     // The tune's first onset at second 10 of 40 falls in the bin a quarter along.
     const std::vector<std::uint32_t> tune = model.BinsInView(0, 512);
