@@ -106,8 +106,11 @@ std::vector<MelodyCandidate> RankMelodyChannels(const CSongNotes& song, const Me
                                          song.ChannelLabel(channels[i].nChannel)});
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const MelodyCandidate& a, const MelodyCandidate& b) { return a.dScore > b.dScore; });
-    for (std::size_t i = 1; i < ranked.size(); ++i)
-        ranked[i].bPlaysFirstsLine = PlaySameLine(song, ranked[0].nChannel, ranked[i].nChannel);
+    if (!ranked.empty()) {
+        const std::array<bool, kMidiChannels> along = ChannelsPlayingAlong(song, ranked[0].nChannel);
+        for (MelodyCandidate& c : ranked)
+            c.bPlaysFirstsLine = along[static_cast<std::size_t>(c.nChannel)];
+    }
     const bool drums = std::any_of(song.Notes().begin(), song.Notes().end(),
                                    [](const SongNote& n) { return n.byChannel == kPercussionChannel; });
     if (drums)

@@ -12,14 +12,16 @@ struct TopNote {
     int pitchClass;
 };
 
-// The highest note of each onset of the channel (Notes() lists a chord's highest first).
-std::vector<TopNote> TopLine(const CSongNotes& notes, int channel)
+// The highest note of each onset of every channel (Notes() lists a chord's highest first).
+std::array<std::vector<TopNote>, kMidiChannels> TopLines(const CSongNotes& notes)
 {
-    std::vector<TopNote> line;
-    for (const SongNote& n : notes.Notes())
-        if (n.byChannel == channel && (line.empty() || line.back().tick != n.qwStart))
+    std::array<std::vector<TopNote>, kMidiChannels> lines;
+    for (const SongNote& n : notes.Notes()) {
+        std::vector<TopNote>& line = lines[n.byChannel & 15];
+        if (line.empty() || line.back().tick != n.qwStart)
             line.push_back(TopNote{n.qwStart, n.byPitch % 12});
-    return line;
+    }
+    return lines;
 }
 
 // The two lines matched one to one in time order within the tolerance; counts the
@@ -41,17 +43,19 @@ std::size_t SamePitchMatches(const std::vector<TopNote>& a, const std::vector<To
 
 } // namespace
 
-double SameLineShare(const CSongNotes& notes, int channelA, int channelB)
+std::array<bool, kMidiChannels> ChannelsPlayingAlong(const CSongNotes& notes, int channel)
 {
-    const std::vector<TopNote> a = TopLine(notes, channelA);
-    const std::vector<TopNote> b = TopLine(notes, channelB);
-    if (a.empty() || b.empty())
-        return 0;
+    const std::array<std::vector<TopNote>, kMidiChannels> lines = TopLines(notes);
+    const std::vector<TopNote>& line = lines[channel & 15];
     const std::uint64_t thirtySecond = notes.Division() / 8;
-    return 2.0 * static_cast<double>(SamePitchMatches(a, b, thirtySecond)) / static_cast<double>(a.size() + b.size());
-}
-
-bool PlaySameLine(const CSongNotes& notes, int channelA, int channelB)
-{
-    return SameLineShare(notes, channelA, channelB) >= kSameLineShare;
+    std::array<bool, kMidiChannels> along{};
+    for (int c = 0; c < kMidiChannels; ++c) {
+        const std::vector<TopNote>& other = lines[c];
+        if (c == channel || line.empty() || other.empty())
+            continue;
+        const double share = 2.0 * static_cast<double>(SamePitchMatches(line, other, thirtySecond)) /
+                             static_cast<double>(line.size() + other.size());
+        along[c] = share >= kSameLineShare;
+    }
+    return along;
 }

@@ -1,15 +1,18 @@
 #pragma once
-// Whether two channels play one line: the same pitch classes struck at the same
-// times, in unison or in octaves, as an arranger doubles a tune with a second
+// Which channels play one line with another: the same pitch classes struck at the
+// same times, in unison or in octaves, as an arranger doubles a tune with a second
 // instrument. Such a pair is one choice of tune, not two.
+
+#include <array>
+
+#include "song/MidiChannels.h"
 
 class CSongNotes;
 
-// Of the onsets of both channels' top lines (the highest note of each onset), the
-// share struck together, within a thirty-second, at the same pitch class: 1 when
-// the two play one line, 0 when they never meet.
-[[nodiscard]] double SameLineShare(const CSongNotes& notes, int channelA, int channelB);
-
-// At least this share, one channel plays the other's line along.
+// Two channels play one line when, of the onsets of both top lines (the highest
+// note of each onset), at least this share is struck together, within a
+// thirty-second, at the same pitch class.
 inline constexpr double kSameLineShare = 0.8;
-[[nodiscard]] bool PlaySameLine(const CSongNotes& notes, int channelA, int channelB);
+
+// The channels that play `channel`'s line along (never `channel` itself).
+[[nodiscard]] std::array<bool, kMidiChannels> ChannelsPlayingAlong(const CSongNotes& notes, int channel);

@@ -326,12 +326,12 @@ Label LabelFirstTrack(const CSongNotes& notes)
 // Adds the channels that play the tune along, note for note or in octaves: any of them carries it.
 void AddDoublings(const CSongNotes& notes, const std::array<bool, kMidiChannels>& sounds, Label& label)
 {
-    const int tune = label.channels[0];
+    const std::array<bool, kMidiChannels> along = ChannelsPlayingAlong(notes, label.channels[0]);
     for (int c = 0; c < kMidiChannels; ++c) {
         if (c == kPercussionChannel || !sounds[c] ||
             std::find(label.channels.begin(), label.channels.end(), c) != label.channels.end())
             continue;
-        if (PlaySameLine(notes, tune, c))
+        if (along[static_cast<std::size_t>(c)])
             label.channels.push_back(c);
     }
 }
