@@ -151,32 +151,29 @@ std::array<std::vector<std::uint64_t>, kMidiChannels> OnsetsByChannel(const CSon
     return onsets;
 }
 
-// Two time lines matched one to one in time order within the tolerance: how many
-// matches `same` counts.
-template <typename T, typename TickOf, typename Same>
-std::size_t CountMatches(const std::vector<T>& a, const std::vector<T>& b, std::uint64_t tolerance, TickOf tickOf,
-                         Same same)
+// The syllables matched one to one with the onsets, in time order, within the
+// tolerance: how many meet one.
+std::size_t CountMet(const std::vector<std::uint64_t>& syllables, const std::vector<std::uint64_t>& onsets,
+                     std::uint64_t tolerance)
 {
     std::size_t next = 0;
-    std::size_t counted = 0;
-    for (const T& x : a) {
-        while (next < b.size() && tickOf(b[next]) + tolerance < tickOf(x))
+    std::size_t met = 0;
+    for (const std::uint64_t tick : syllables) {
+        while (next < onsets.size() && onsets[next] + tolerance < tick)
             ++next;
-        if (next < b.size() && tickOf(b[next]) <= tickOf(x) + tolerance) {
-            counted += same(x, b[next]) ? 1 : 0;
+        if (next < onsets.size() && onsets[next] <= tick + tolerance) {
+            ++met;
             ++next;
         }
     }
-    return counted;
+    return met;
 }
 
 // How well a channel's onsets meet the syllables.
 double MeetF(const std::vector<std::uint64_t>& syllables, const std::vector<std::uint64_t>& onsets,
              std::uint64_t tolerance)
 {
-    const std::size_t met = CountMatches(
-        syllables, onsets, tolerance, [](std::uint64_t t) { return t; },
-        [](std::uint64_t, std::uint64_t) { return true; });
+    const std::size_t met = CountMet(syllables, onsets, tolerance);
     if (met == 0)
         return 0;
     const double recall = static_cast<double>(met) / static_cast<double>(syllables.size());
