@@ -104,8 +104,13 @@ TEST(LabelMelody, TakesOneTrackNamedAsTheVoiceAndNoSynthesizerVoiceBackingVoiceO
                            SmfBytes(Q, {Chords("Space Voice", 0), Line("Lead Guitar", 1, 7)})));
     ASSERT_TRUE(WriteBytes(dir.File("again.mid"), ReadBytes(dir.File("named.mid"))));
     ASSERT_TRUE(WriteBytes(dir.File("chords.mid"), SmfBytes(Q, {Chords("Vocals", 0), Line("Strings", 1)})));
+    ASSERT_TRUE(WriteBytes(dir.File("satb.mid"), SmfBytes(Q, {Line("Soprano", 0, 7), Line("Alto", 1)})));
+    ASSERT_TRUE(WriteBytes(dir.File("swapped.mid"), SmfBytes(Q, {Line("Soprano", 0), Line("Alto", 1, 7)})));
     const std::map<std::string, Row> rows = Label(dir, "names");
-    ASSERT_EQ(rows.size(), 4u);
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows.at("satb.mid").channels, "1");
+    EXPECT_EQ(rows.at("swapped.mid").channels, "-");
+    EXPECT_EQ(rows.at("swapped.mid").how.rfind("the track named soprano lies below the one named alto", 0), 0u);
     EXPECT_EQ(rows.at("again.mid").channels, "4"); // sorted first, so the copy is named.mid
     EXPECT_EQ(rows.at("named.mid").channels, "-");
     EXPECT_EQ(rows.at("named.mid").how.rfind("the same file as", 0), 0u);

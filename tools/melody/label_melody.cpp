@@ -14,7 +14,8 @@
 //   names  the one channel whose track is named Melody, Vocal, Voice, Vox, Singer,
 //          Soprano (or, when none is, Lead, Tune, Theme without an instrument's
 //          name); a name of backing or harmony voices, or of a synthesizer's
-//          voice ("Syn Voice", "Lead 6 (voice)"), does not count
+//          voice ("Syn Voice", "Lead 6 (voice)"), does not count; a soprano
+//          that lies below the alto is a swapped name, and its file is left out
 //   first  the channel of the first track that has notes: collections that write
 //          the tune first and its accompaniment after it
 // A tune must sound through the song (in 4 of its 16 parts at least); channels
@@ -229,6 +230,19 @@ double SingleNoteShare(const CSongNotes& notes, int channel)
     return onsets ? static_cast<double>(single) / static_cast<double>(onsets) : 0;
 }
 
+// The mean pitch of the channel's notes.
+double MeanPitch(const CSongNotes& notes, int channel)
+{
+    double sum = 0;
+    std::size_t count = 0;
+    for (const SongNote& n : notes.Notes())
+        if (n.byChannel == channel) {
+            sum += n.byPitch;
+            ++count;
+        }
+    return count ? sum / static_cast<double>(count) : 0;
+}
+
 // A word that starts so (back, backing, backgroung...): the backing voices.
 bool HasBackingWord(const std::set<std::string>& words)
 {
@@ -302,9 +316,18 @@ Label LabelByNames(const CSongNotes& notes, const std::array<bool, kMidiChannels
     if (chosen.size() > 1)
         return Label{{}, "several tracks named as the tune: " + named};
     // A hymn's soprano staff may carry the alto too; any other tune is one note at a time.
-    if (!HasWord(WordsOf(notes.TrackNames(chosen[0])), {"soprano"}) &&
-        SingleNoteShare(notes, chosen[0]) < kFewestSingleShare)
+    const bool soprano = HasWord(WordsOf(notes.TrackNames(chosen[0])), {"soprano"});
+    if (!soprano && SingleNoteShare(notes, chosen[0]) < kFewestSingleShare)
         return Label{{}, "the track named as the tune plays chords: " + named};
+    // The soprano is the highest voice: a file whose soprano lies below its alto has
+    // its voices' names swapped, and says nothing sure of the tune.
+    if (soprano)
+        for (int c = 0; c < kMidiChannels; ++c) {
+            const std::set<std::string> words = WordsOf(notes.TrackNames(c));
+            if (c != chosen[0] && sounds[c] && HasWord(words, {"alto"}) && !HasWord(words, {"sax"}) &&
+                MeanPitch(notes, c) > MeanPitch(notes, chosen[0]))
+                return Label{{}, "the track named soprano lies below the one named alto: " + named};
+        }
     return Label{chosen, "track name: " + named};
 }
 
