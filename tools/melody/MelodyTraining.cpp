@@ -48,6 +48,19 @@ bool IsTuneChannel(const std::vector<int>& tuneChannels, int channel)
     return std::find(tuneChannels.begin(), tuneChannels.end(), channel) != tuneChannels.end();
 }
 
+std::array<double, CSongNotes::kChannels> ChannelMeanPitches(const CSongNotes& notes)
+{
+    std::array<double, CSongNotes::kChannels> sum{};
+    std::array<int, CSongNotes::kChannels> count{};
+    for (const SongNote& n : notes.Notes()) {
+        sum[n.byChannel] += n.byPitch;
+        ++count[n.byChannel];
+    }
+    for (std::size_t c = 0; c < sum.size(); ++c)
+        sum[c] = count[c] ? sum[c] / count[c] : 0;
+    return sum;
+}
+
 std::string TruthChannelList(const std::vector<int>& channels)
 {
     std::string text;

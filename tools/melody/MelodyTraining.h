@@ -3,6 +3,7 @@
 // finder's weights on them, shared by train_melody (which writes the shipped
 // table) and eval_melody (which trains on all sources but one and scores that one).
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -19,6 +20,9 @@ struct LabelledSong {
 
 // Whether `channel` is one of a song's tune channels.
 [[nodiscard]] bool IsTuneChannel(const std::vector<int>& tuneChannels, int channel);
+
+// The mean pitch of each channel's notes; 0 for a channel without notes.
+[[nodiscard]] std::array<double, CSongNotes::kChannels> ChannelMeanPitches(const CSongNotes& notes);
 
 // Channels 0-15 as a truth row writes them: 1-16 separated by commas ("3,6").
 [[nodiscard]] std::string TruthChannelList(const std::vector<int>& channels);

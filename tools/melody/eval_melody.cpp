@@ -92,17 +92,12 @@ int BusiestChannel(const CSongNotes& notes)
 
 int HighestChannel(const CSongNotes& notes)
 {
-    std::array<double, 16> sum{};
-    std::array<int, 16> count{};
-    for (const SongNote& n : notes.Notes()) {
-        sum[n.byChannel] += n.byPitch;
-        ++count[n.byChannel];
-    }
+    const std::array<double, CSongNotes::kChannels> mean = ChannelMeanPitches(notes);
     int best = -1;
-    for (int c = 0; c < 16; ++c) {
-        if (c == kPercussion || count[c] == 0)
+    for (int c = 0; c < CSongNotes::kChannels; ++c) {
+        if (c == kPercussion || mean[c] == 0)
             continue;
-        if (best < 0 || sum[c] / count[c] > sum[best] / count[best])
+        if (best < 0 || mean[c] > mean[best])
             best = c;
     }
     return best;

@@ -230,19 +230,6 @@ double SingleNoteShare(const CSongNotes& notes, int channel)
     return onsets ? static_cast<double>(single) / static_cast<double>(onsets) : 0;
 }
 
-// The mean pitch of the channel's notes.
-double MeanPitch(const CSongNotes& notes, int channel)
-{
-    double sum = 0;
-    std::size_t count = 0;
-    for (const SongNote& n : notes.Notes())
-        if (n.byChannel == channel) {
-            sum += n.byPitch;
-            ++count;
-        }
-    return count ? sum / static_cast<double>(count) : 0;
-}
-
 // A word that starts so (back, backing, backgroung...): the backing voices.
 bool HasBackingWord(const std::set<std::string>& words)
 {
@@ -321,11 +308,12 @@ Label LabelByNames(const CSongNotes& notes, const std::array<bool, kMidiChannels
         return Label{{}, "the track named as the tune plays chords: " + named};
     // The soprano is the highest voice: a file whose soprano lies below its alto has
     // its voices' names swapped, and says nothing sure of the tune.
+    const std::array<double, CSongNotes::kChannels> mean = ChannelMeanPitches(notes);
     if (soprano)
         for (int c = 0; c < kMidiChannels; ++c) {
             const std::set<std::string> words = WordsOf(notes.TrackNames(c));
             if (c != chosen[0] && sounds[c] && HasWord(words, {"alto"}) && !HasWord(words, {"sax"}) &&
-                MeanPitch(notes, c) > MeanPitch(notes, chosen[0]))
+                mean[c] > mean[chosen[0]])
                 return Label{{}, "the track named soprano lies below the one named alto: " + named};
         }
     return Label{chosen, "track name: " + named};
