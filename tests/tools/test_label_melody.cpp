@@ -120,17 +120,22 @@ TEST(LabelMelody, TakesOneTrackNamedAsTheVoiceAndNoSynthesizerVoiceBackingVoiceO
     EXPECT_EQ(rows.at("chords.mid").how.rfind("the track named as the tune plays chords", 0), 0u);
 }
 
-TEST(LabelMelody, TakesAThemeOrTuneTrackAloneButNotThePiecesTitle)
+TEST(LabelMelody, TakesAThemeTuneOrLeadTrackAloneButNotThePiecesTitleOrAnInstrumentsLead)
 {
     CTempDir dir;
     ASSERT_TRUE(WriteBytes(dir.File("theme.mid"), SmfBytes(Q, {Chords("Piano", 0), Line("Theme 1", 2)})));
     ASSERT_TRUE(WriteBytes(dir.File("title.mid"), SmfBytes(Q, {Line("Hyrule Castle Theme", 0), Line("Flute", 2)})));
     ASSERT_TRUE(WriteBytes(dir.File("credit.mid"), SmfBytes(Q, {Line("Lead by:", 0, 2), Chords("Piano", 1)})));
+    ASSERT_TRUE(WriteBytes(dir.File("lead.mid"), SmfBytes(Q, {Chords("Piano", 0), Line("Lead 1", 4)})));
+    ASSERT_TRUE(WriteBytes(dir.File("banjo.mid"), SmfBytes(Q, {Line("Lead Banjo", 0, 2), Chords("Piano", 1)})));
+    ASSERT_TRUE(WriteBytes(dir.File("sound.mid"),
+                           SmfBytes(Q, {Line("Synthesised Lead 7", 0, 2), Chords("Piano", 1)})));
     const std::map<std::string, Row> rows = Label(dir, "names");
-    ASSERT_EQ(rows.size(), 3u);
+    ASSERT_EQ(rows.size(), 6u);
     EXPECT_EQ(rows.at("theme.mid").channels, "3");
-    EXPECT_EQ(rows.at("title.mid").channels, "-");
-    EXPECT_EQ(rows.at("credit.mid").channels, "-");
+    EXPECT_EQ(rows.at("lead.mid").channels, "5");
+    for (const char* left : {"title.mid", "credit.mid", "banjo.mid", "sound.mid"})
+        EXPECT_EQ(rows.at(left).channels, "-") << left;
 }
 
 } // namespace

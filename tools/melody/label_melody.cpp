@@ -265,6 +265,21 @@ bool IsWeakRoleName(const std::set<std::string>& words)
     return HasWord(words, {"tune", "theme"}) && numbered;
 }
 
+// An instrument beside "Lead" makes it that instrument's part ("Lead Banjo"), and
+// a synthesizer's sound ("Synthesised Lead 7", General MIDI's "Lead 7 (fifths)")
+// names no role either.
+bool IsInstrumentName(const std::set<std::string>& words)
+{
+    const bool synthesizer =
+        std::any_of(words.begin(), words.end(), [](const std::string& w) { return w.rfind("synth", 0) == 0; });
+    return synthesizer ||
+           HasWord(words, {"string", "gtr", "piano", "organ", "brass", "trumpet", "flute", "violin", "keys", "horn",
+                           "clarinet", "oboe", "whistle", "harmonica", "accordion", "bell", "bells", "banjo",
+                           "mandolin", "fiddle", "harp", "trombone", "tuba", "cello", "viola", "bassoon", "piccolo",
+                           "recorder", "ocarina", "pipe", "pipes", "bagpipe", "bagpipes", "sitar", "marimba",
+                           "xylophone", "vibes", "vibraphone", "glockenspiel", "harpsichord"});
+}
+
 // A plain "lead", "tune" or "theme" counts only where `weakNames` allows it (a
 // sung song's lead is as often an instrument's), and never beside an instrument's name.
 Label LabelByNames(const CSongNotes& notes, const std::array<bool, kMidiChannels>& sounds, bool weakNames)
@@ -290,8 +305,7 @@ Label LabelByNames(const CSongNotes& notes, const std::array<bool, kMidiChannels
                             "soprano", "lyric", "lyrics", "canto"}))
             strong.push_back(c);
         else if (weakNames && IsWeakRoleName(words) &&
-                 !HasWord(words, {"string", "gtr", "piano", "organ", "brass", "trumpet", "flute", "violin", "keys",
-                                  "horn", "clarinet", "oboe", "whistle", "harmonica", "accordion", "bell", "bells"}))
+                 !IsInstrumentName(words))
             weak.push_back(c);
         else
             continue;
