@@ -81,16 +81,22 @@ std::map<std::string, Row> Label(const CTempDir& dir, const std::string& rule)
     return rows;
 }
 
-TEST(LabelMelody, FindsTheSungChannelFromTheWordsAndTheChannelsThatDoubleIt)
+TEST(LabelMelody, FindsTheSungChannelFromTheWordsAndTheChannelsThatDoubleItButNotASecondVoiceInThirds)
 {
     CTempDir dir;
     // The track named as the voice doubles the sung channel an octave up: the two marks agree.
     ASSERT_TRUE(WriteBytes(dir.File("karaoke.kar"),
                            SmfBytes(Q, {Words(), Chords("Piano", 0), Line("Track 3", 2), Line("Lead Vocal", 5, 12)})));
+    // A second voice a third above, struck with the first: the words cannot tell which is sung.
+    ASSERT_TRUE(WriteBytes(dir.File("duet.kar"),
+                           SmfBytes(Q, {Words(), Chords("Piano", 0), Line("Track 3", 2), Line("Track 4", 3, 4)})));
     const std::map<std::string, Row> rows = Label(dir, "words");
-    ASSERT_EQ(rows.count("karaoke.kar"), 1u);
+    ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows.at("karaoke.kar").channels, "3,6");
     EXPECT_EQ(rows.at("karaoke.kar").how.rfind("words: 64 syllables", 0), 0u) << rows.at("karaoke.kar").how;
+    EXPECT_EQ(rows.at("duet.kar").channels, "-");
+    EXPECT_EQ(rows.at("duet.kar").how.rfind("words: channels 3 and 4 meet the 64 syllables alike", 0), 0u)
+        << rows.at("duet.kar").how;
 }
 
 TEST(LabelMelody, TakesOneTrackNamedAsTheVoiceAndNoSynthesizerVoiceBackingVoiceOrLeadGuitar)

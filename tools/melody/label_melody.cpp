@@ -56,6 +56,10 @@ constexpr std::size_t kFewestSyllables = 24;
 constexpr double kSyllableToleranceQuarters = 1.0 / 8;
 // How well the sung channel must meet the syllables (F-measure of syllables and onsets).
 constexpr double kFewestWordsF = 0.7;
+// Another line that meets the syllables within this much of the best (a duet's
+// second voice in thirds, struck with the sung one) leaves the syllables unsure
+// which of the two is sung.
+constexpr double kAlikeWordsF = 0.05;
 // A track named as the tune that strikes one note alone less often than this plays chords.
 constexpr double kFewestSingleShare = 0.6;
 // A tune sounds through the song: a labelled channel that strikes notes in fewer
@@ -201,6 +205,14 @@ Label LabelByWords(const CSongNotes& notes, const std::vector<std::uint64_t>& sy
                       best < 0 ? 0.0 : f[best]);
         return Label{{}, how};
     }
+    // A channel that plays the sung line along is the same tune (AddDoublings takes it).
+    const std::array<bool, kMidiChannels> along = ChannelsPlayingAlong(notes, best);
+    for (int c = 0; c < kMidiChannels; ++c)
+        if (c != best && !along[static_cast<std::size_t>(c)] && !onsets[c].empty() && f[c] >= f[best] - kAlikeWordsF) {
+            std::snprintf(how, sizeof how, "words: channels %d and %d meet the %zu syllables alike (F %.2f, %.2f)",
+                          best + 1, c + 1, syllables.size(), f[best], f[c]);
+            return Label{{}, how};
+        }
     Label label{{best}, ""};
     std::snprintf(how, sizeof how, "words: %zu syllables, F %.2f", syllables.size(), f[best]);
     label.how = how;
