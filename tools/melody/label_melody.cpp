@@ -208,7 +208,7 @@ Label LabelByWords(const CSongNotes& notes, const std::vector<std::uint64_t>& sy
     // A channel that plays the sung line along is the same tune (AddDoublings takes it).
     const std::array<bool, kMidiChannels> along = ChannelsPlayingAlong(notes, best);
     for (int c = 0; c < kMidiChannels; ++c)
-        if (c != best && !along[static_cast<std::size_t>(c)] && !onsets[c].empty() && f[c] >= f[best] - kAlikeWordsF) {
+        if (c != best && !along[static_cast<std::size_t>(c)] && f[c] >= f[best] - kAlikeWordsF) {
             std::snprintf(how, sizeof how, "words: channels %d and %d meet the %zu syllables alike (F %.2f, %.2f)",
                           best + 1, c + 1, syllables.size(), f[best], f[c]);
             return Label{{}, how};
