@@ -126,21 +126,24 @@ TEST(LabelMelody, TakesOneTrackNamedAsTheVoiceAndNoSynthesizerVoiceBackingVoiceO
     EXPECT_EQ(rows.at("chords.mid").how.rfind("the track named as the tune plays chords", 0), 0u);
 }
 
-TEST(LabelMelody, TakesAThemeTuneOrLeadTrackAloneButNotThePiecesTitleOrAnInstrumentsLead)
+TEST(LabelMelody, TakesAThemeTuneLeadOrHighPartAloneButNotThePiecesTitleOrAnInstrumentsOrSynthesizersLead)
 {
     CTempDir dir;
     ASSERT_TRUE(WriteBytes(dir.File("theme.mid"), SmfBytes(Q, {Chords("Piano", 0), Line("Theme 1", 2)})));
     ASSERT_TRUE(WriteBytes(dir.File("title.mid"), SmfBytes(Q, {Line("Hyrule Castle Theme", 0), Line("Flute", 2)})));
     ASSERT_TRUE(WriteBytes(dir.File("credit.mid"), SmfBytes(Q, {Line("Lead by:", 0, 2), Chords("Piano", 1)})));
-    ASSERT_TRUE(WriteBytes(dir.File("lead.mid"), SmfBytes(Q, {Chords("Piano", 0), Line("Lead 1", 4)})));
+    ASSERT_TRUE(WriteBytes(dir.File("lead.mid"), SmfBytes(Q, {Chords("Piano", 0), Line("Lead", 4)})));
     ASSERT_TRUE(WriteBytes(dir.File("banjo.mid"), SmfBytes(Q, {Line("Lead Banjo", 0, 2), Chords("Piano", 1)})));
     ASSERT_TRUE(WriteBytes(dir.File("sound.mid"),
                            SmfBytes(Q, {Line("Synthesised Lead 7", 0, 2), Chords("Piano", 1)})));
+    ASSERT_TRUE(WriteBytes(dir.File("square.mid"), SmfBytes(Q, {Line("Lead 1 (square)", 0, 2), Chords("Piano", 1)})));
+    ASSERT_TRUE(WriteBytes(dir.File("duet.mid"), SmfBytes(Q, {Line("Vocals Low", 0), Line("Vocals High", 2, 4)})));
     const std::map<std::string, Row> rows = Label(dir, "names");
-    ASSERT_EQ(rows.size(), 6u);
+    ASSERT_EQ(rows.size(), 8u);
     EXPECT_EQ(rows.at("theme.mid").channels, "3");
     EXPECT_EQ(rows.at("lead.mid").channels, "5");
-    for (const char* left : {"title.mid", "credit.mid", "banjo.mid", "sound.mid"})
+    EXPECT_EQ(rows.at("duet.mid").channels, "3");
+    for (const char* left : {"title.mid", "credit.mid", "banjo.mid", "sound.mid", "square.mid"})
         EXPECT_EQ(rows.at(left).channels, "-") << left;
 }
 

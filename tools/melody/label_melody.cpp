@@ -13,8 +13,9 @@
 //          is left out
 //   names  the one channel whose track is named Melody, Vocal, Voice, Vox, Singer,
 //          Soprano (or, when none is, Lead, Tune, Theme without an instrument's
-//          name); a name of backing or harmony voices, or of a synthesizer's
-//          voice ("Syn Voice", "Lead 6 (voice)"), does not count; a soprano
+//          or a synthesizer's name); a name of backing or harmony voices, of a
+//          second, third or low part, or of a synthesizer's voice ("Syn Voice",
+//          "Lead 6 (voice)"), does not count; a soprano
 //          that lies below the alto is a swapped name, and its file is left out
 //   first  the channel of the first track that has notes: collections that write
 //          the tune first and its accompaniment after it
@@ -278,13 +279,15 @@ bool IsWeakRoleName(const std::set<std::string>& words)
 }
 
 // An instrument beside "Lead" makes it that instrument's part ("Lead Banjo"), and
-// a synthesizer's sound ("Synthesised Lead 7", General MIDI's "Lead 7 (fifths)")
+// a synthesizer's sound ("Synthesised Lead 7", General MIDI's "Lead 1 (square)"
+// to "Lead 8 (bass+lead)", which sequencers often write as the track's name)
 // names no role either.
 bool IsInstrumentName(const std::set<std::string>& words)
 {
     const bool synthesizer =
         std::any_of(words.begin(), words.end(), [](const std::string& w) { return w.rfind("synth", 0) == 0; });
-    return synthesizer ||
+    const bool generalMidiLead = HasWord(words, {"lead"}) && HasWord(words, {"1", "2", "3", "4", "5", "6", "7", "8"});
+    return synthesizer || generalMidiLead ||
            HasWord(words, {"string", "gtr", "piano", "organ", "brass", "trumpet", "flute", "violin", "keys", "horn",
                            "clarinet", "oboe", "whistle", "harmonica", "accordion", "bell", "bells", "banjo",
                            "mandolin", "fiddle", "harp", "trombone", "tuba", "cello", "viola", "bassoon", "piccolo",
@@ -310,7 +313,7 @@ Label LabelByNames(const CSongNotes& notes, const std::array<bool, kMidiChannels
             HasWord(words, {"harmony", "harmonies", "har", "harm", "bg", "bgv", "bgvs", "bkg", "doo", "choir",
                             "chorus", "oohs", "aahs", "ooh", "aah", "pad", "space", "synth", "synths", "sample", "samples",
                             "sfx", "fx", "effects", "double", "doubled",
-                            "2nd", "second", "2", "3", "ii", "alto", "tenor", "bass", "drum", "drums", "accomp",
+                            "2nd", "second", "2", "3", "ii", "3rd", "third", "lo", "low", "alto", "tenor", "bass", "drum", "drums", "accomp",
                             "chord", "chords", "sax", "guitar", "strings", "solo"}))
             continue;
         if (HasWord(words, {"melody", "melodie", "melodia", "vocal", "vocals", "voice", "vox", "singer", "vocalist",
