@@ -15,8 +15,8 @@
 //          Soprano (or, when none is, Lead, Tune, Theme without an instrument's
 //          or a synthesizer's name); a name of backing or harmony voices, of a
 //          second, third or low part, or of a synthesizer's voice ("Syn Voice",
-//          "Lead 6 (voice)"), does not count; a soprano
-//          that lies below the alto is a swapped name, and its file is left out
+//          "Lead 6 (voice)"), does not count; a soprano that lies below the
+//          alto is a swapped name, and its file is left out
 //   first  the channel of the first track that has notes: collections that write
 //          the tune first and its accompaniment after it
 // A tune must sound through the song (in 4 of its 16 parts at least); channels
@@ -313,8 +313,8 @@ Label LabelByNames(const CSongNotes& notes, const std::array<bool, kMidiChannels
             HasWord(words, {"harmony", "harmonies", "har", "harm", "bg", "bgv", "bgvs", "bkg", "doo", "choir",
                             "chorus", "oohs", "aahs", "ooh", "aah", "pad", "space", "synth", "synths", "sample", "samples",
                             "sfx", "fx", "effects", "double", "doubled",
-                            "2nd", "second", "2", "3", "ii", "3rd", "third", "lo", "low", "alto", "tenor", "bass", "drum", "drums", "accomp",
-                            "chord", "chords", "sax", "guitar", "strings", "solo"}))
+                            "2nd", "second", "2", "3", "ii", "3rd", "third", "lo", "low", "alto", "tenor", "bass",
+                            "drum", "drums", "accomp", "chord", "chords", "sax", "guitar", "strings", "solo"}))
             continue;
         if (HasWord(words, {"melody", "melodie", "melodia", "vocal", "vocals", "voice", "vox", "singer", "vocalist",
                             "soprano", "lyric", "lyrics", "canto"}))
