@@ -39,8 +39,15 @@ struct Onset {
     int top;   // highest pitch struck
     int count; // notes struck
     std::uint64_t end; // end of the top note
-    int velocity; // of the top note
+    int loudness; // of the top note: its velocity times its channel's volume, 0-127
 };
+
+// How loud a note sounds in the mix: the singer's line is often the one the
+// arranger turns up, whatever velocities its notes were struck with.
+int LoudnessOf(const SongNote& n)
+{
+    return n.byVelocity * n.byVolume / 127;
+}
 
 std::vector<Onset> OnsetsOf(const std::vector<const SongNote*>& notes, std::uint64_t together)
 {
@@ -52,11 +59,11 @@ std::vector<Onset> OnsetsOf(const std::vector<const SongNote*>& notes, std::uint
             if (n->byPitch > o.top) {
                 o.top = n->byPitch;
                 o.end = n->qwEnd;
-                o.velocity = n->byVelocity;
+                o.loudness = LoudnessOf(*n);
             }
             continue;
         }
-        onsets.push_back(Onset{n->qwStart, n->byPitch, 1, n->qwEnd, n->byVelocity});
+        onsets.push_back(Onset{n->qwStart, n->byPitch, 1, n->qwEnd, LoudnessOf(*n)});
     }
     return onsets;
 }
@@ -303,7 +310,7 @@ void MeasureLine(MelodyChannelDescriptors& d, const CSongNotes& song, const std:
     std::size_t struck = 0;
     double pitchSum = 0;
     double pitchSquares = 0;
-    double velocitySum = 0;
+    double loudnessSum = 0;
     double lengthSum = 0;
     double moveSum = 0;
     int lo = 127;
@@ -321,7 +328,7 @@ void MeasureLine(MelodyChannelDescriptors& d, const CSongNotes& song, const std:
         struck += static_cast<std::size_t>(o.count);
         pitchSum += o.top;
         pitchSquares += static_cast<double>(o.top) * o.top;
-        velocitySum += o.velocity;
+        loudnessSum += o.loudness;
         lo = std::min(lo, o.top);
         hi = std::max(hi, o.top);
         distinct.insert(o.top);
@@ -361,7 +368,7 @@ void MeasureLine(MelodyChannelDescriptors& d, const CSongNotes& song, const std:
     d[D::MeanLength] = std::clamp(std::log2(std::max(lengthSum / n, 1e-3)), -3.0, 3.0);
     d[D::Coverage] = songSpan ? static_cast<double>(SoundingTicks(notes)) / static_cast<double>(songSpan) : 0;
     d[D::Chords] = std::min(static_cast<double>(struck) / n - 1, 3.0);
-    d[D::Loudness] = velocitySum / n / 127;
+    d[D::Loudness] = loudnessSum / n / 127;
 }
 
 // Where a channel rests between phrases (as MeasureSinging ends them), in seconds:

@@ -1,7 +1,7 @@
 #pragma once
 // What the melody finder knows of each channel of a song: a fixed list of numbers
-// measured from the notes alone (never from track names or programs, which a
-// song's author may set to anything), some of them as they
+// measured from the notes and the loudness the mix gives them (never from track
+// names or programs, which a song's author may set to anything), some of them as they
 // stand and some relative to the song's other channels, so that a channel is
 // judged against its neighbours rather than against one composer's habits. The
 // finder's model (melody/MelodyModel.inc) weighs them; tools/melody/train_melody learns
@@ -35,7 +35,7 @@ enum class MelodyDescriptor : std::size_t {
     FewOnsets,         // how far the onset share falls below a quarter
     TopShare,          // onsets at which no other channel sounds higher
     Chords,            // mean notes struck together, less one (at most 3)
-    Loudness,          // mean velocity, 0..1
+    Loudness,          // mean velocity times the channel's volume (as loud as the mix sets it), 0..1
     // What tells a sung line from an instrument's second melody: a voice sings
     // phrases of several notes between breaths, never very fast, within a singer's
     // range, through verse and chorus; a second melody plays short fills and runs,

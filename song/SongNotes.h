@@ -14,6 +14,9 @@
 
 class CMidiSong;
 
+// Controller 7 starts at 100 in General MIDI, controller 11 (expression) at 127.
+constexpr std::uint8_t kDefaultChannelVolume = 100;
+
 struct SongNote {
     std::uint64_t qwStart = 0; // absolute ticks from the song start
     std::uint64_t qwEnd = 0;   // > qwStart; an unended note lasts to its track's end
@@ -21,6 +24,9 @@ struct SongNote {
     std::uint8_t byPitch = 0;   // note number 0-127
     std::uint8_t byVelocity = 0;
     std::uint16_t wTrack = 0;   // 0-based track index
+    // The channel's volume times its expression at the note's start, 0-127: how
+    // loud the mix sets the channel (the General MIDI 100 where the song sets neither).
+    std::uint8_t byVolume = kDefaultChannelVolume;
 };
 
 struct TempoChange {
@@ -86,8 +92,9 @@ public:
 
     // The same song with channel c's notes moved to channel `to[c]`, or left out
     // where that is not a channel (-1); several channels may merge into one. The
-    // programs are forgotten, as in a song that plays every part on one piano: what
-    // the melody tools use to try a song in a sparser texture.
+    // programs and the channels' volumes are forgotten, as in a song that plays
+    // every part on one piano: what the melody tools use to try a song in a
+    // sparser texture.
     [[nodiscard]] CSongNotes WithChannelsMoved(const std::array<int, kChannels>& to) const;
     // The same song with other notes, kept in the order of Notes(); a note that
     // does not end after it starts is left out.
@@ -95,6 +102,13 @@ public:
 
 private:
     void SortNotes();
+    struct VolumeChange {
+        std::uint64_t qwTick;
+        std::uint8_t byChannel;
+        std::uint8_t byController; // 7 or 11
+        std::uint8_t byValue;
+    };
+    void ApplyVolumes(std::vector<VolumeChange> changes);
     [[nodiscard]] MeterChange MeterAt(std::uint64_t tick) const;
     void AddMeter(std::uint64_t tick, std::uint8_t numerator, std::uint8_t denominatorPower);
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <numeric>
 #include <set>
 
 #include "melody/MelodyDescriptors.h"
@@ -261,6 +263,25 @@ TEST(SongNotes, ReadsTheNotesOfEveryTrackOnOneTimeLine)
     EXPECT_EQ(notes.Notes()[2].byPitch, 62);
     EXPECT_EQ(notes.Notes()[2].qwEnd, 3 * Q);
     EXPECT_EQ(notes.ChannelLabel(0), "#01 Unknown");
+}
+
+TEST(SongNotes, GivesEachNoteItsChannelsVolumeFromAnyTrackUntilTheChannelsAreMoved)
+{
+    // The mix is set on a track of its own, and turned down halfway.
+    CTrackBytes mix;
+    mix.Control(0, 1, 7, 80).Control(0, 1, 11, 64).Control(Q, 1, 7, 40).End();
+    CTrackBytes t;
+    t.On(0, 1, 60).Off(Q, 1, 60).On(0, 1, 62).Off(Q, 1, 62).On(0, 2, 64).Off(Q, 2, 64).End();
+    CMidiSong song;
+    LoadSong(song, static_cast<std::uint16_t>(Q), {mix, t});
+    const CSongNotes notes(song);
+    ASSERT_EQ(notes.Notes().size(), 3u);
+    EXPECT_EQ(notes.Notes()[0].byVolume, 80 * 64 / 127);
+    EXPECT_EQ(notes.Notes()[1].byVolume, 40 * 64 / 127);
+    EXPECT_EQ(notes.Notes()[2].byVolume, kDefaultChannelVolume);
+    std::array<int, CSongNotes::kChannels> same{};
+    std::iota(same.begin(), same.end(), 0);
+    EXPECT_EQ(notes.WithChannelsMoved(same).Notes()[1].byVolume, kDefaultChannelVolume);
 }
 
 } // namespace
