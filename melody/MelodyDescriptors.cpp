@@ -369,6 +369,10 @@ void MeasureLine(MelodyChannelDescriptors& d, const CSongNotes& song, const std:
     d[D::Coverage] = songSpan ? static_cast<double>(SoundingTicks(notes)) / static_cast<double>(songSpan) : 0;
     d[D::Chords] = std::min(static_cast<double>(struck) / n - 1, 3.0);
     d[D::Loudness] = loudnessSum / n / 127;
+    double offCentre = 0;
+    for (const SongNote* note : notes)
+        offCentre += std::abs(note->byPan - kCentrePan);
+    d[D::OffCentre] = offCentre / static_cast<double>(notes.size()) / kCentrePan;
 }
 
 // Where a channel rests between phrases (as MeasureSinging ends them), in seconds:
@@ -472,7 +476,7 @@ std::string_view MelodyDescriptorName(MelodyDescriptor descriptor)
         "PitchSpread", "DistinctPitches", "StepShare", "LeapShare", "RepeatShare",
         "MeanMove", "Density", "DensityOutside", "RhythmVariety", "MeanLength",
         "Coverage", "OnsetShare", "FewOnsets", "TopShare", "Chords",
-        "Loudness", "PartShare", "LateStart", "PhraseNotes", "PhraseSeconds",
+        "Loudness", "OffCentre", "PartShare", "LateStart", "PhraseNotes", "PhraseSeconds",
         "HeldEnds", "OffBeatShare", "FastShare", "VoiceRange", "AnswerShare",
         "Ostinato", "FigureVariety", "RelMeanPitch", "RelSingleShare", "RelStepShare",
         "RelDensity", "RelRhythmVariety", "RelMeanLength", "RelCoverage", "RelTopShare",

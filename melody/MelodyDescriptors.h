@@ -36,6 +36,7 @@ enum class MelodyDescriptor : std::size_t {
     TopShare,          // onsets at which no other channel sounds higher
     Chords,            // mean notes struck together, less one (at most 3)
     Loudness,          // mean velocity times the channel's volume (as loud as the mix sets it), 0..1
+    OffCentre,         // how far the mix pans its notes from the middle, where the voice sits, 0..1
     // What tells a sung line from an instrument's second melody: a voice sings
     // phrases of several notes between breaths, never very fast, within a singer's
     // range, through verse and chorus; a second melody plays short fills and runs,

@@ -18,6 +18,7 @@ constexpr std::uint8_t kMaxDenominatorPower = 7;
 constexpr std::size_t kNoOpenNote = SIZE_MAX;
 constexpr std::uint8_t kVolumeController = 7;
 constexpr std::uint8_t kExpressionController = 11;
+constexpr std::uint8_t kPanController = 10;
 constexpr std::uint8_t kDefaultExpression = 127;
 
 struct TrackReading {
@@ -61,7 +62,7 @@ CSongNotes::CSongNotes(const CMidiSong& song) : m_wDivision(song.GetDivision())
     std::uint64_t lastTempoTick = 0;
     bool haveTempo = false;
     std::uint16_t trackIndex = 0;
-    std::vector<VolumeChange> volumes;
+    std::vector<MixChange> mix;
     for (const CMidiTrack* track = song.GetTrackList().GetFirstTrack(); track; track = track->m_pNext, ++trackIndex) {
         TrackReading reading{m_notes, {}, 0, trackIndex};
         reading.open.fill(kNoOpenNote);
@@ -83,8 +84,8 @@ CSongNotes::CSongNotes(const CMidiSong& song) : m_wDivision(song.GetDivision())
                         reading.StartNote(channel, d1, d2);
                     break;
                 case 0xB0:
-                    if (d1 == kVolumeController || d1 == kExpressionController)
-                        volumes.push_back(VolumeChange{reading.tick, channel, d1, d2});
+                    if (d1 == kVolumeController || d1 == kExpressionController || d1 == kPanController)
+                        mix.push_back(MixChange{reading.tick, channel, d1, d2});
                     break;
                 case 0xC0: m_programs[channel] = d1; break;
                 default: break;
@@ -111,28 +112,34 @@ CSongNotes::CSongNotes(const CMidiSong& song) : m_wDivision(song.GetDivision())
         m_trackNames.push_back(std::move(name));
     }
     SortNotes();
-    ApplyVolumes(std::move(volumes));
+    ApplyMix(std::move(mix));
     std::stable_sort(m_tempos.begin(), m_tempos.end(),
                      [](const TempoChange& a, const TempoChange& b) { return a.qwTick < b.qwTick; });
     std::stable_sort(m_meters.begin(), m_meters.end(),
                      [](const MeterChange& a, const MeterChange& b) { return a.qwTick < b.qwTick; });
 }
 
-void CSongNotes::ApplyVolumes(std::vector<VolumeChange> changes)
+void CSongNotes::ApplyMix(std::vector<MixChange> changes)
 {
     // A controller takes effect from its tick on, before a note struck at the same
     // tick, and the lower track first, as the player sends them.
     std::stable_sort(changes.begin(), changes.end(),
-                     [](const VolumeChange& a, const VolumeChange& b) { return a.qwTick < b.qwTick; });
+                     [](const MixChange& a, const MixChange& b) { return a.qwTick < b.qwTick; });
     std::array<std::uint8_t, kChannels> volume{};
     std::array<std::uint8_t, kChannels> expression{};
+    std::array<std::uint8_t, kChannels> pan{};
     volume.fill(kDefaultChannelVolume);
     expression.fill(kDefaultExpression);
+    pan.fill(kCentrePan);
+    const auto setting = [&](std::uint8_t controller) -> std::array<std::uint8_t, kChannels>& {
+        return controller == kVolumeController ? volume : controller == kExpressionController ? expression : pan;
+    };
     auto next = changes.begin();
     for (SongNote& n : m_notes) {
         for (; next != changes.end() && next->qwTick <= n.qwStart; ++next)
-            (next->byController == kVolumeController ? volume : expression)[next->byChannel] = next->byValue;
+            setting(next->byController)[next->byChannel] = next->byValue;
         n.byVolume = static_cast<std::uint8_t>(volume[n.byChannel] * expression[n.byChannel] / kDefaultExpression);
+        n.byPan = pan[n.byChannel];
     }
 }
 
@@ -298,8 +305,10 @@ CSongNotes CSongNotes::WithChannelsMoved(const std::array<int, kChannels>& to) c
 {
     CSongNotes moved = *this;
     moved.m_programs.fill(-1);
-    for (SongNote& n : moved.m_notes)
+    for (SongNote& n : moved.m_notes) {
         n.byVolume = kDefaultChannelVolume;
+        n.byPan = kCentrePan;
+    }
     std::erase_if(moved.m_notes,
                   [&](const SongNote& n) { return to[n.byChannel] < 0 || to[n.byChannel] >= kChannels; });
     for (SongNote& n : moved.m_notes)

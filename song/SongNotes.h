@@ -16,6 +16,7 @@ class CMidiSong;
 
 // Controller 7 starts at 100 in General MIDI, controller 11 (expression) at 127.
 constexpr std::uint8_t kDefaultChannelVolume = 100;
+constexpr std::uint8_t kCentrePan = 64;
 
 struct SongNote {
     std::uint64_t qwStart = 0; // absolute ticks from the song start
@@ -27,6 +28,9 @@ struct SongNote {
     // The channel's volume times its expression at the note's start, 0-127: how
     // loud the mix sets the channel (the General MIDI 100 where the song sets neither).
     std::uint8_t byVolume = kDefaultChannelVolume;
+    // The channel's pan at the note's start, 0 (left) to 127 (right), 64 where the
+    // song sets none.
+    std::uint8_t byPan = kCentrePan;
 };
 
 struct TempoChange {
@@ -92,7 +96,7 @@ public:
 
     // The same song with channel c's notes moved to channel `to[c]`, or left out
     // where that is not a channel (-1); several channels may merge into one. The
-    // programs and the channels' volumes are forgotten, as in a song that plays
+    // programs and the channels' volumes and pans are forgotten, as in a song that plays
     // every part on one piano: what the melody tools use to try a song in a
     // sparser texture.
     [[nodiscard]] CSongNotes WithChannelsMoved(const std::array<int, kChannels>& to) const;
@@ -102,13 +106,13 @@ public:
 
 private:
     void SortNotes();
-    struct VolumeChange {
+    struct MixChange {
         std::uint64_t qwTick;
         std::uint8_t byChannel;
-        std::uint8_t byController; // 7 or 11
+        std::uint8_t byController; // volume, expression or pan
         std::uint8_t byValue;
     };
-    void ApplyVolumes(std::vector<VolumeChange> changes);
+    void ApplyMix(std::vector<MixChange> changes);
     [[nodiscard]] MeterChange MeterAt(std::uint64_t tick) const;
     void AddMeter(std::uint64_t tick, std::uint8_t numerator, std::uint8_t denominatorPower);
 

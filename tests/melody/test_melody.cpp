@@ -265,11 +265,11 @@ TEST(SongNotes, ReadsTheNotesOfEveryTrackOnOneTimeLine)
     EXPECT_EQ(notes.ChannelLabel(0), "#01 Unknown");
 }
 
-TEST(SongNotes, GivesEachNoteItsChannelsVolumeFromAnyTrackUntilTheChannelsAreMoved)
+TEST(SongNotes, GivesEachNoteItsChannelsVolumeAndPanFromAnyTrackUntilTheChannelsAreMoved)
 {
-    // The mix is set on a track of its own, and turned down halfway.
+    // The mix is set on a track of its own, and turned down and panned left halfway.
     CTrackBytes mix;
-    mix.Control(0, 1, 7, 80).Control(0, 1, 11, 64).Control(Q, 1, 7, 40).End();
+    mix.Control(0, 1, 7, 80).Control(0, 1, 11, 64).Control(Q, 1, 7, 40).Control(0, 1, 10, 20).End();
     CTrackBytes t;
     t.On(0, 1, 60).Off(Q, 1, 60).On(0, 1, 62).Off(Q, 1, 62).On(0, 2, 64).Off(Q, 2, 64).End();
     CMidiSong song;
@@ -279,9 +279,13 @@ TEST(SongNotes, GivesEachNoteItsChannelsVolumeFromAnyTrackUntilTheChannelsAreMov
     EXPECT_EQ(notes.Notes()[0].byVolume, 80 * 64 / 127);
     EXPECT_EQ(notes.Notes()[1].byVolume, 40 * 64 / 127);
     EXPECT_EQ(notes.Notes()[2].byVolume, kDefaultChannelVolume);
+    EXPECT_EQ(notes.Notes()[0].byPan, kCentrePan);
+    EXPECT_EQ(notes.Notes()[1].byPan, 20);
+    EXPECT_EQ(notes.Notes()[2].byPan, kCentrePan);
     std::array<int, CSongNotes::kChannels> same{};
     std::iota(same.begin(), same.end(), 0);
     EXPECT_EQ(notes.WithChannelsMoved(same).Notes()[1].byVolume, kDefaultChannelVolume);
+    EXPECT_EQ(notes.WithChannelsMoved(same).Notes()[1].byPan, kCentrePan);
 }
 
 } // namespace
