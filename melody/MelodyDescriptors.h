@@ -1,11 +1,11 @@
 #pragma once
 // What the melody finder knows of each channel of a song: a fixed list of numbers
-// measured from the notes and the loudness the mix gives them (never from track
-// names or programs, which a song's author may set to anything), some of them as they
-// stand and some relative to the song's other channels, so that a channel is
-// judged against its neighbours rather than against one composer's habits. The
-// finder's model (melody/MelodyModel.inc) weighs them; tools/melody/train_melody learns
-// the weights from labelled songs.
+// measured from the notes and the loudness and the pan the mix gives them (never
+// from track names or programs, which a song's author may set to anything), some of
+// them as they stand and some relative to the song's other channels, so that a
+// channel is judged against its neighbours rather than against one composer's
+// habits. The finder's model (melody/MelodyModel.inc) weighs them;
+// tools/melody/train_melody learns the weights from labelled songs.
 
 #include <array>
 #include <cstddef>
