@@ -145,11 +145,15 @@ Bytes TwoChannelTuneBytes(TwoChannelTune kind)
     }
     for (int phrase = 0; phrase < 4; ++phrase) {
         const int channel = phrase % 2 ? 3 : 1;
-        const bool doubled = channel == 1 && kind == TwoChannelTune::AnsweredDoubled;
+        const bool answeredDoubled = kind == TwoChannelTune::AnsweredDoubled;
+        const bool doubled = channel == 1 && answeredDoubled;
+        // A doubling adds weight to the line it doubles; a softer one, against
+        // answers struck harder, leaves either line the tune.
+        const int velocity = channel == 3 && answeredDoubled ? 120 : 100;
         for (int pitch : kPhrase) {
-            t.On(0, channel, pitch);
+            t.On(0, channel, pitch, velocity);
             if (doubled)
-                t.On(0, 5, pitch).Off(48, 5, pitch).Off(0, channel, pitch);
+                t.On(0, 5, pitch, 80).Off(48, 5, pitch).Off(0, channel, pitch);
             else
                 t.Off(48, channel, pitch);
         }

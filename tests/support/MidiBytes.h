@@ -59,8 +59,8 @@ Bytes SmfBytes(std::uint16_t division, const std::vector<CTrackBytes>& tracks, s
 
 // One stepwise phrase of twelve eighths (division 96) on channels 1 and 3 (2 and 4
 // as shown): played by both together, in unison, or passed between them phrase by
-// phrase, four times (and, `AnsweredDoubled`, channel 1's phrases doubled on
-// channel 5). Either way channel 1 or 3 may carry the tune.
+// phrase, four times (and, `AnsweredDoubled`, channel 1's phrases doubled softly on
+// channel 5 and channel 3's struck harder). Either way channel 1 or 3 may carry the tune.
 enum class TwoChannelTune { Unison, Answered, AnsweredDoubled };
 Bytes TwoChannelTuneBytes(TwoChannelTune kind);
 

@@ -211,7 +211,7 @@ TEST_F(AssistTest, TabFollowsTheLayoutDownTheLeftColumnThenTheChannels)
 }
 
 // One stepwise line passed between channels 2 and 4, channel 2's phrases doubled
-// on 6: either may be the tune, and the channel list marks 4 as the overview does,
+// softly on 6 and 4's struck harder: either may be the tune, and the channel list marks 4 as the overview does,
 // with its own score; 6 is the same tune as 2, marked as playing it along.
 TEST_F(AssistTest, ACloseRunnerUpIsMarkedInTheChannelList)
 {
